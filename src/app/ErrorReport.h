@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <functional>
+
+class MessageBox;
+
+// Shows the "Application Error" box for a failure in a numbered statement of
+// a reporting procedure.
+class ErrorReport
+{
+public:
+    // Test seam: called before every numbered statement of every reporting
+    // procedure; whatever it throws fails that statement.
+    using StatementProbe = std::function<void(const QString &qualifier, int line)>;
+
+    explicit ErrorReport(MessageBox &boxes) : m_boxes(boxes) {}
+
+    void show(const QString &qualifier, int line, const std::exception_ptr &failure);
+
+    void setStatementProbe(StatementProbe probe) { m_probe = std::move(probe); }
+    void beforeStatement(const QString &qualifier, int line) const
+    {
+        if (m_probe)
+            m_probe(qualifier, line);
+    }
+
+private:
+    MessageBox &m_boxes;
+    StatementProbe m_probe;
+};

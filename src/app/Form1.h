@@ -1,0 +1,63 @@
+#pragma once
+
+#include "app/ErrorReport.h"
+#include "platform/MessageBox.h"
+#include "platform/WindowPointer.h"
+
+#include <QWidget>
+
+class QGroupBox;
+class PushButton;
+class TextArea;
+
+// The program's one window: the "Input" and "Output" frames with their text
+// areas and buttons, and "Start Joining" between them.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Form1(QWidget *parent = nullptr);
+
+    void Form_Load();
+    void showCentred();
+
+    int mousePointer() const { return m_pointer.state(); }
+    void setMousePointer(int state) { m_pointer.setState(state); }
+
+    // The platform stand-ins the procedures go through; tests answer them.
+    MessageBox &messageBoxes() { return m_messageBoxes; }
+    ErrorReport &errorReport() { return m_errorReport; }
+
+private:
+    void createControls();
+    void setTabOrder();
+    void connectProcedures();
+    PushButton *addButton(const char *name, const QString &caption, QWidget *container, int left, int top,
+                          int width, int height);
+
+    // Procedures of the buttons, named after the controls they serve.
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void PushButton5_Click();
+    void PushButton6_Click();
+    void PushButton17_Click();
+
+    QGroupBox *Frame1 = nullptr;
+    QGroupBox *Frame2 = nullptr;
+    TextArea *Text1 = nullptr;
+    TextArea *Text2 = nullptr;
+    PushButton *PushButton1 = nullptr;
+    PushButton *PushButton2 = nullptr;
+    PushButton *PushButton3 = nullptr;
+    PushButton *PushButton4 = nullptr;
+    PushButton *PushButton5 = nullptr;
+    PushButton *PushButton6 = nullptr;
+    PushButton *PushButton17 = nullptr;
+    PushButton *PushButton18 = nullptr;
+    PushButton *PushButton20 = nullptr;
+
+    MessageBox m_messageBoxes{this};
+    ErrorReport m_errorReport{m_messageBoxes};
+    WindowPointer m_pointer{*this};
+};

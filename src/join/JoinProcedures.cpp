@@ -1,0 +1,35 @@
+// "Start Joining" and the two "Clear Text" buttons.
+#include "app/Form1.h"
+#include "app/Procedure.h"
+#include "app/ReportText.h"
+#include "join/LineJoiner.h"
+#include "platform/TextArea.h"
+
+void Form1::PushButton17_Click()
+{
+    Procedure p(m_errorReport, Qualifier::PushButton17_Click);
+    QStringList pieces;
+    QString result;
+    p.run(100, [&] { setMousePointer(WindowPointer::Busy); });
+    p.run(102, [&] { pieces = LineJoiner::cutAtLineBreaks(Text1->text()); });
+    p.run(104, [&] { result.clear(); });
+    p.loop(106, [&] { return pieces.size(); }, 110, [&](qsizetype i) {
+        p.run(108, [&] { LineJoiner::appendPiece(result, pieces.value(i)); });
+    });
+    if (p.test(112, [&] { return !result.isEmpty(); }))
+        p.run(114, [&] { LineJoiner::dropTrailingComma(result); });
+    p.run(116, [&] { Text2->setText(result); });
+    p.run(118, [&] { setMousePointer(WindowPointer::Default); });
+}
+
+void Form1::PushButton1_Click()
+{
+    Procedure p(m_errorReport, Qualifier::PushButton1_Click);
+    p.run(100, [&] { Text1->setText(QString()); });
+}
+
+void Form1::PushButton2_Click()
+{
+    Procedure p(m_errorReport, Qualifier::PushButton2_Click);
+    p.run(100, [&] { Text2->setText(QString()); });
+}

@@ -1,0 +1,12 @@
+// "Load Sample/Example File".
+#include "app/Form1.h"
+#include "app/Procedure.h"
+#include "app/ReportText.h"
+#include "listfiles/SampleList.h"
+#include "platform/TextArea.h"
+
+void Form1::PushButton5_Click()
+{
+    Procedure p(m_errorReport, Qualifier::PushButton5_Click);
+    p.run(100, [&] { Text1->setText(sampleListText()); });
+}

@@ -1,0 +1,413 @@
+#include "app/Failure.h"
+#include "app/Form1.h"
+#include "app/ProductInfo.h"
+#include "app/ReportText.h"
+#include "listfiles/SampleList.h"
+#include "platform/PushButton.h"
+#include "platform/TextArea.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QGroupBox>
+#include <QLabel>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct ShownBox
+{
+    QString text;
+    QString title;
+    QMessageBox::Icon icon;
+    QMessageBox::StandardButtons buttons;
+    QString displayedText;
+};
+
+} // namespace
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void controlGeometry_data();
+    void controlGeometry();
+    void windowIsFixedCentredAndWhite();
+    void fonts();
+    void focusStartsInOutputAndTabGoesRound();
+
+    void joiningTypedLines();
+    void joiningPastedLinesWithAnyLineBreak();
+    void joiningReplacesOutputAndKeepsInput();
+    void joiningShowsHourglassOverWholeWindow();
+    void clearingEachArea();
+    void sampleList();
+    void help();
+
+    void reportsTwoFailingStatementsAndCarriesOn();
+    void failingLoopAdvanceLeavesTheLoop();
+    void failingConditionGoesIntoWhatItGuards();
+    void outOfMemoryIsReported();
+    void realModalReportBox();
+
+    void textAreaKeepsEveryCharacter();
+    void longLineDoesNotWrap();
+
+private:
+    template<typename T = QWidget>
+    T *control(const char *name)
+    {
+        T *found = m_form->objectName() == QLatin1String(name) ? qobject_cast<T *>(m_form)
+                                                               : m_form->findChild<T *>(QLatin1String(name));
+        if (!found)
+            qFatal("control %s not found", name);
+        return found;
+    }
+    void click(const char *button) { QTest::mouseClick(control<PushButton>(button), Qt::LeftButton); }
+    TextArea *input() { return control<TextArea>("Text1"); }
+    TextArea *output() { return control<TextArea>("Text2"); }
+    void failAt(QList<std::pair<int, std::exception_ptr>> failures, const QString &qualifier);
+
+    Form1 *m_form = nullptr;
+    QList<ShownBox> m_boxes;
+    QList<int> m_statementsRun;
+};
+
+void TestForm1::init()
+{
+    m_form = new Form1;
+    m_form->Form_Load();
+    m_boxes.clear();
+    m_statementsRun.clear();
+    m_form->messageBoxes().setAnswerer([this](QMessageBox &box) {
+        m_boxes.append({MessageBox::composedText(box), box.windowTitle(), box.icon(), box.standardButtons(), box.text()});
+        return box.defaultButton() ? box.standardButton(box.defaultButton()) : QMessageBox::Ok;
+    });
+    m_form->showCentred();
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+}
+
+void TestForm1::cleanup()
+{
+    delete m_form;
+    m_form = nullptr;
+}
+
+// Makes the given statements of one procedure fail with the given
+// exceptions, and records every statement that procedure runs.
+void TestForm1::failAt(QList<std::pair<int, std::exception_ptr>> failures, const QString &qualifier)
+{
+    m_form->errorReport().setStatementProbe([this, failures, qualifier](const QString &q, int line) {
+        if (q != qualifier)
+            return;
+        m_statementsRun.append(line);
+        for (const auto &[failingLine, failure] : failures)
+            if (failingLine == line)
+                std::rethrow_exception(failure);
+    });
+}
+
+void TestForm1::controlGeometry_data()
+{
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<QRect>("geometry");
+    // Twips divided by 15.
+    QTest::newRow("Frame1") << u"Form1"_s << QRect(8, 8, 520, 238);
+    QTest::newRow("Text1") << u"Frame1"_s << QRect(16, 20, 488, 137);
+    QTest::newRow("PushButton3") << u"Frame1"_s << QRect(15, 164, 240, 27);
+    QTest::newRow("PushButton20") << u"Frame1"_s << QRect(264, 164, 240, 27);
+    QTest::newRow("PushButton1") << u"Frame1"_s << QRect(16, 198, 240, 27);
+    QTest::newRow("PushButton5") << u"Frame1"_s << QRect(264, 198, 240, 27);
+    QTest::newRow("PushButton17") << u"Form1"_s << QRect(8, 254, 520, 27);
+    QTest::newRow("Frame2") << u"Form1"_s << QRect(8, 286, 520, 238);
+    QTest::newRow("Text2") << u"Frame2"_s << QRect(16, 20, 488, 137);
+    QTest::newRow("PushButton4") << u"Frame2"_s << QRect(15, 164, 240, 27);
+    QTest::newRow("PushButton2") << u"Frame2"_s << QRect(263, 164, 240, 27);
+    QTest::newRow("PushButton18") << u"Frame2"_s << QRect(16, 198, 240, 27);
+    QTest::newRow("PushButton6") << u"Frame2"_s << QRect(264, 198, 240, 27);
+}
+
+void TestForm1::controlGeometry()
+{
+    QFETCH(QString, container);
+    QFETCH(QRect, geometry);
+    QWidget *widget = control(QTest::currentDataTag());
+    QCOMPARE(widget->parentWidget()->objectName(), container);
+    QCOMPARE(widget->geometry(), geometry);
+    QVERIFY(widget->isVisible());
+}
+
+void TestForm1::windowIsFixedCentredAndWhite()
+{
+    QCOMPARE(m_form->size(), QSize(536, 532));
+    QCOMPARE(m_form->minimumSize(), QSize(536, 532));
+    QCOMPARE(m_form->maximumSize(), QSize(536, 532));
+    const Qt::WindowFlags flags = m_form->windowFlags();
+    QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(m_form->geometry().center(), m_form->screen()->availableGeometry().center());
+    QCOMPARE(m_form->windowTitle(), ProductInfo::productTitle);
+    QCOMPARE(m_form->palette().color(QPalette::Window), QColor(Qt::white));
+    for (const char *frame : {"Frame1", "Frame2"})
+        QCOMPARE(control(frame)->palette().color(QPalette::Window), QColor(Qt::white));
+    for (PushButton *button : m_form->findChildren<PushButton *>())
+        QCOMPARE(button->palette().color(QPalette::Button), QColor(Qt::white));
+    QCOMPARE(m_form->findChildren<PushButton *>().size(), 9);
+}
+
+void TestForm1::fonts()
+{
+    for (const char *name : {"Form1", "Frame1", "Frame2", "Text1", "Text2"}) {
+        const QFontInfo info(control(name)->font());
+        QCOMPARE(control(name)->font().pointSizeF(), 9.0);
+        QVERIFY2(info.bold(), name);
+        // Arial resolves to its metric-compatible stand-in.
+        QVERIFY2(info.family() == u"Arial"_s || info.family() == u"Liberation Sans"_s, qPrintable(info.family()));
+    }
+    const QList<PushButton *> buttons = m_form->findChildren<PushButton *>();
+    for (PushButton *button : buttons) {
+        QCOMPARE(button->font().pointSizeF(), 11.25);
+        QVERIFY(QFontInfo(button->font()).bold());
+        QVERIFY2(!button->text().contains(u'&'), "no access keys");
+    }
+}
+
+void TestForm1::focusStartsInOutputAndTabGoesRound()
+{
+    QCOMPARE(QApplication::focusWidget(), output());
+    const QStringList expected = {u"Text1"_s,        u"PushButton3"_s, u"PushButton20"_s, u"PushButton1"_s,
+                                  u"PushButton17"_s, u"PushButton4"_s, u"PushButton2"_s,  u"PushButton5"_s,
+                                  u"PushButton18"_s, u"PushButton6"_s, u"Text2"_s};
+    QStringList visited;
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visited, expected);
+    QVERIFY2(input()->text().isEmpty() && output()->text().isEmpty(), "Tab inserts no character");
+}
+
+void TestForm1::joiningTypedLines()
+{
+    input()->setFocus();
+    QTest::keyClicks(input(), u"anna@example.com"_s);
+    QTest::keyClick(input(), Qt::Key_Return);
+    QTest::keyClicks(input(), u" bo b "_s);
+    QTest::keyClick(input(), Qt::Key_Return);
+    QCOMPARE(input()->text(), u"anna@example.com\r\n bo b \r\n"_s);
+    click("PushButton17");
+    QCOMPARE(output()->text(), u"anna@example.com, bo b ,"_s);
+    QVERIFY(m_boxes.isEmpty());
+}
+
+void TestForm1::joiningPastedLinesWithAnyLineBreak()
+{
+    QApplication::clipboard()->setText(u"unix\nmac\rwindows\r\nlast"_s);
+    input()->setFocus();
+    QTest::keyClick(input(), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(input()->text(), u"unix\r\nmac\r\nwindows\r\nlast"_s);
+    click("PushButton17");
+    QCOMPARE(output()->text(), u"unix,mac,windows,last"_s);
+}
+
+void TestForm1::joiningReplacesOutputAndKeepsInput()
+{
+    input()->setText(u"a\r\nb\r\n\r\n"_s);
+    output()->setText(u"typed by the user"_s);
+    click("PushButton17");
+    QCOMPARE(output()->text(), u"a,b,,"_s);
+    click("PushButton17");
+    QCOMPARE(output()->text(), u"a,b,,"_s);
+    QCOMPARE(input()->text(), u"a\r\nb\r\n\r\n"_s);
+    input()->setText(QString());
+    click("PushButton17");
+    QCOMPARE(output()->text(), QString());
+}
+
+void TestForm1::joiningShowsHourglassOverWholeWindow()
+{
+    QList<Qt::CursorShape> duringWork;
+    int pointerDuringWork = -1;
+    m_form->errorReport().setStatementProbe([&](const QString &qualifier, int line) {
+        if (qualifier != Qualifier::PushButton17_Click || line != 102)
+            return;
+        pointerDuringWork = m_form->mousePointer();
+        for (QWidget *w : {static_cast<QWidget *>(m_form), input()->viewport(), output()->viewport(),
+                           control("PushButton17"), control("Frame1")})
+            duringWork << w->cursor().shape();
+    });
+    input()->setText(u"x"_s);
+    click("PushButton17");
+    QCOMPARE(pointerDuringWork, 11);
+    QCOMPARE(duringWork, QList<Qt::CursorShape>(5, Qt::WaitCursor));
+    QCOMPARE(m_form->mousePointer(), 0);
+    QCOMPARE(input()->viewport()->cursor().shape(), Qt::IBeamCursor);
+    QCOMPARE(control("PushButton17")->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(m_form->cursor().shape(), Qt::ArrowCursor);
+}
+
+void TestForm1::clearingEachArea()
+{
+    input()->setText(u"in"_s);
+    output()->setText(u"out"_s);
+    click("PushButton1");
+    QCOMPARE(input()->text(), QString());
+    QCOMPARE(output()->text(), u"out"_s);
+    input()->setText(u"in"_s);
+    click("PushButton2");
+    QCOMPARE(output()->text(), QString());
+    QCOMPARE(input()->text(), u"in"_s);
+    click("PushButton2");
+    QCOMPARE(output()->text(), QString());
+    QVERIFY(m_boxes.isEmpty());
+    QCOMPARE(m_form->mousePointer(), 0);
+}
+
+void TestForm1::sampleList()
+{
+    input()->setText(u"old"_s);
+    output()->setText(u"kept"_s);
+    click("PushButton5");
+    click("PushButton5");
+    QCOMPARE(input()->text(), sampleListText());
+    QCOMPARE(input()->text().count(u"\r\n"_s), 6);
+    QCOMPARE(output()->text(), u"kept"_s);
+    click("PushButton17");
+    QCOMPARE(output()->text(), sampleListText().split(u"\r\n"_s).join(u','));
+}
+
+void TestForm1::help()
+{
+    input()->setText(u"a"_s);
+    click("PushButton6");
+    QCOMPARE(m_boxes.size(), 1);
+    QCOMPARE(m_boxes[0].text, u"Questions? Please contact Team Marrowick at "_s + ProductInfo::contactPage);
+    QCOMPARE(m_boxes[0].title, u"Kestrava E-mail List Joiner"_s);
+    QCOMPARE(m_boxes[0].icon, QMessageBox::NoIcon);
+    QCOMPARE(m_boxes[0].buttons, QMessageBox::Ok);
+    QCOMPARE(input()->text(), u"a"_s);
+    QCOMPARE(output()->text(), QString());
+}
+
+void TestForm1::reportsTwoFailingStatementsAndCarriesOn()
+{
+    failAt({{102, std::make_exception_ptr(Failure(u"Device unavailable"_s))},
+            {116, std::make_exception_ptr(std::runtime_error("Invalid procedure call"))}},
+           Qualifier::PushButton17_Click);
+    input()->setText(u"a\r\nb"_s);
+    output()->setText(u"old"_s);
+    click("PushButton17");
+
+    const QString appeal = u"\r\rPlease email screenshot of this message to "_s + ProductInfo::supportAddress;
+    QCOMPARE(m_boxes.size(), 2);
+    QCOMPARE(m_boxes[0].text,
+             u"Device unavailable\r\nin Kestrava2021/08/31.Form1.PushButton17_Click at line 102"_s + appeal);
+    QCOMPARE(m_boxes[1].text,
+             u"Invalid procedure call\r\nin Kestrava2021/08/31.Form1.PushButton17_Click at line 116"_s + appeal);
+    for (const ShownBox &box : m_boxes) {
+        QCOMPARE(box.title, u"Application Error"_s);
+        QCOMPARE(box.icon, QMessageBox::Warning);
+        QCOMPARE(box.buttons, QMessageBox::Ok);
+    }
+    QCOMPARE(m_boxes[0].displayedText,
+             u"Device unavailable\nin Kestrava2021/08/31.Form1.PushButton17_Click at line 102\n\n"
+             "Please email screenshot of this message to "_s
+                 + ProductInfo::supportAddress);
+    // Nothing was cut, so the loop ran no pass; every later statement ran.
+    QCOMPARE(m_statementsRun, QList<int>({100, 102, 104, 106, 112, 116, 118}));
+    QCOMPARE(output()->text(), u"old"_s);
+    QCOMPARE(m_form->mousePointer(), 0);
+}
+
+void TestForm1::failingLoopAdvanceLeavesTheLoop()
+{
+    failAt({{110, std::make_exception_ptr(Failure(u"Overflow"_s))}}, Qualifier::PushButton17_Click);
+    input()->setText(u"a\r\nb\r\nc"_s);
+    click("PushButton17");
+    QCOMPARE(m_boxes.size(), 1);
+    QVERIFY(m_boxes[0].text.contains(u"at line 110\r\r"_s));
+    QCOMPARE(output()->text(), u"a"_s);
+    QCOMPARE(m_statementsRun, QList<int>({100, 102, 104, 106, 108, 110, 112, 114, 116, 118}));
+}
+
+void TestForm1::failingConditionGoesIntoWhatItGuards()
+{
+    failAt({{112, std::make_exception_ptr(Failure(u"Type mismatch"_s))}}, Qualifier::PushButton17_Click);
+    input()->setText(u"ab\r\ncd"_s);
+    click("PushButton17");
+    QCOMPARE(m_boxes.size(), 1);
+    QCOMPARE(output()->text(), u"ab,cd"_s);
+    QVERIFY(m_statementsRun.contains(114));
+}
+
+void TestForm1::outOfMemoryIsReported()
+{
+    failAt({{100, std::make_exception_ptr(std::bad_alloc())}}, Qualifier::PushButton1_Click);
+    input()->setText(u"kept"_s);
+    click("PushButton1");
+    QCOMPARE(m_boxes.size(), 1);
+    QVERIFY(m_boxes[0].text.startsWith(u"Out of memory\r\nin Kestrava2021/08/31.Form1.PushButton1_Click at line 100\r\r"_s));
+    QCOMPARE(input()->text(), u"kept"_s);
+}
+
+// The report box itself, shown modally and closed with its OK button.
+void TestForm1::realModalReportBox()
+{
+    m_form->messageBoxes().setAnswerer({});
+    failAt({{100, std::make_exception_ptr(Failure(u"Bad file name"_s))}}, Qualifier::PushButton2_Click);
+    QString shownText, shownTitle;
+    bool wasModal = false;
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        wasModal = box->isModal();
+        shownText = box->findChild<QLabel *>(u"qt_msgbox_label"_s)->text();
+        shownTitle = box->windowTitle();
+        QCOMPARE(box->buttons().size(), 1);
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+    QTimer::singleShot(5000, this, [] {
+        if (QWidget *stuck = QApplication::activeModalWidget())
+            stuck->close();
+    });
+    output()->setText(u"kept"_s);
+    click("PushButton2");
+    QVERIFY(wasModal);
+    QCOMPARE(shownTitle, u"Application Error"_s);
+    QVERIFY(shownText.startsWith(u"Bad file name\nin Kestrava2021/08/31.Form1.PushButton2_Click at line 100\n\n"_s));
+    QCOMPARE(output()->text(), u"kept"_s);
+}
+
+void TestForm1::textAreaKeepsEveryCharacter()
+{
+    const QString text = u"non\u00a0breaking\r\ntab\there\r\n\u00e9\u4e2d\U0001F600\r\n\r\n"_s;
+    input()->setText(text);
+    QCOMPARE(input()->text(), text);
+    input()->setText(u"a\nb\rc\r\nd\n\re"_s);
+    QCOMPARE(input()->text(), u"a\r\nb\r\nc\r\nd\r\n\r\ne"_s);
+    input()->appendText(u"\nf"_s);
+    QCOMPARE(input()->text(), u"a\r\nb\r\nc\r\nd\r\n\r\ne\r\nf"_s);
+}
+
+void TestForm1::longLineDoesNotWrap()
+{
+    input()->setText(QStringList(200, u"someone@example.com"_s).join(u"\r\n"_s));
+    click("PushButton17");
+    QCOMPARE(output()->blockCount(), 1);
+    QCOMPARE(output()->lineWrapMode(), QPlainTextEdit::NoWrap);
+    QVERIFY(output()->horizontalScrollBar()->isVisible());
+    QVERIFY(output()->horizontalScrollBar()->maximum() > 0);
+    QVERIFY(output()->verticalScrollBar()->isVisible());
+}
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"

@@ -1,5 +1,5 @@
+#include "FormDriver.h"
 #include "app/Failure.h"
-#include "app/Form1.h"
 #include "app/ProductInfo.h"
 #include "app/ReportText.h"
 #include "listfiles/SampleList.h"
@@ -16,18 +16,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-struct ShownBox
-{
-    QString text;
-    QString title;
-    QMessageBox::Icon icon;
-    QMessageBox::StandardButtons buttons;
-    QString displayedText;
-};
-
-} // namespace
 
 class TestForm1 : public QObject
 {
@@ -62,56 +50,29 @@ private slots:
 
 private:
     template<typename T = QWidget>
-    T *control(const char *name)
+    T *control(const char *name) { return m_driver->control<T>(name); }
+    void click(const char *button) { m_driver->click(button); }
+    TextArea *input() { return m_driver->input(); }
+    TextArea *output() { return m_driver->output(); }
+    void failAt(const QList<std::pair<int, std::exception_ptr>> &failures, const QString &qualifier)
     {
-        T *found = m_form->objectName() == QLatin1String(name) ? qobject_cast<T *>(m_form)
-                                                               : m_form->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("control %s not found", name);
-        return found;
+        m_driver->failAt(failures, qualifier);
     }
-    void click(const char *button) { QTest::mouseClick(control<PushButton>(button), Qt::LeftButton); }
-    TextArea *input() { return control<TextArea>("Text1"); }
-    TextArea *output() { return control<TextArea>("Text2"); }
-    void failAt(QList<std::pair<int, std::exception_ptr>> failures, const QString &qualifier);
 
+    std::unique_ptr<FormDriver> m_driver;
     Form1 *m_form = nullptr;
-    QList<ShownBox> m_boxes;
-    QList<int> m_statementsRun;
 };
 
 void TestForm1::init()
 {
-    m_form = new Form1;
-    m_form->Form_Load();
-    m_boxes.clear();
-    m_statementsRun.clear();
-    m_form->messageBoxes().setAnswerer([this](QMessageBox &box) {
-        m_boxes.append({MessageBox::composedText(box), box.windowTitle(), box.icon(), box.standardButtons(), box.text()});
-        return box.defaultButton() ? box.standardButton(box.defaultButton()) : QMessageBox::Ok;
-    });
-    m_form->showCentred();
-    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    m_driver = std::make_unique<FormDriver>();
+    m_form = m_driver->form.get();
 }
 
 void TestForm1::cleanup()
 {
-    delete m_form;
+    m_driver.reset();
     m_form = nullptr;
-}
-
-// Makes the given statements of one procedure fail with the given
-// exceptions, and records every statement that procedure runs.
-void TestForm1::failAt(QList<std::pair<int, std::exception_ptr>> failures, const QString &qualifier)
-{
-    m_form->errorReport().setStatementProbe([this, failures, qualifier](const QString &q, int line) {
-        if (q != qualifier)
-            return;
-        m_statementsRun.append(line);
-        for (const auto &[failingLine, failure] : failures)
-            if (failingLine == line)
-                std::rethrow_exception(failure);
-    });
 }
 
 void TestForm1::controlGeometry_data()
@@ -205,7 +166,7 @@ void TestForm1::joiningTypedLines()
     QCOMPARE(input()->text(), u"anna@example.com\r\n bo b \r\n"_s);
     click("PushButton17");
     QCOMPARE(output()->text(), u"anna@example.com, bo b ,"_s);
-    QVERIFY(m_boxes.isEmpty());
+    QVERIFY(m_driver->boxes.isEmpty());
 }
 
 void TestForm1::joiningPastedLinesWithAnyLineBreak()
@@ -267,7 +228,7 @@ void TestForm1::clearingEachArea()
     QCOMPARE(input()->text(), u"in"_s);
     click("PushButton2");
     QCOMPARE(output()->text(), QString());
-    QVERIFY(m_boxes.isEmpty());
+    QVERIFY(m_driver->boxes.isEmpty());
     QCOMPARE(m_form->mousePointer(), 0);
 }
 
@@ -288,11 +249,11 @@ void TestForm1::help()
 {
     input()->setText(u"a"_s);
     click("PushButton6");
-    QCOMPARE(m_boxes.size(), 1);
-    QCOMPARE(m_boxes[0].text, u"Questions? Please contact Team Marrowick at "_s + ProductInfo::contactPage);
-    QCOMPARE(m_boxes[0].title, u"Kestrava E-mail List Joiner"_s);
-    QCOMPARE(m_boxes[0].icon, QMessageBox::NoIcon);
-    QCOMPARE(m_boxes[0].buttons, QMessageBox::Ok);
+    QCOMPARE(m_driver->boxes.size(), 1);
+    QCOMPARE(m_driver->boxes[0].text, u"Questions? Please contact Team Marrowick at "_s + ProductInfo::contactPage);
+    QCOMPARE(m_driver->boxes[0].title, u"Kestrava E-mail List Joiner"_s);
+    QCOMPARE(m_driver->boxes[0].icon, QMessageBox::NoIcon);
+    QCOMPARE(m_driver->boxes[0].buttons, QMessageBox::Ok);
     QCOMPARE(input()->text(), u"a"_s);
     QCOMPARE(output()->text(), QString());
 }
@@ -307,22 +268,22 @@ void TestForm1::reportsTwoFailingStatementsAndCarriesOn()
     click("PushButton17");
 
     const QString appeal = u"\r\rPlease email screenshot of this message to "_s + ProductInfo::supportAddress;
-    QCOMPARE(m_boxes.size(), 2);
-    QCOMPARE(m_boxes[0].text,
+    QCOMPARE(m_driver->boxes.size(), 2);
+    QCOMPARE(m_driver->boxes[0].text,
              u"Device unavailable\r\nin Kestrava2021/08/31.Form1.PushButton17_Click at line 102"_s + appeal);
-    QCOMPARE(m_boxes[1].text,
+    QCOMPARE(m_driver->boxes[1].text,
              u"Invalid procedure call\r\nin Kestrava2021/08/31.Form1.PushButton17_Click at line 116"_s + appeal);
-    for (const ShownBox &box : m_boxes) {
+    for (const FormDriver::ShownBox &box : m_driver->boxes) {
         QCOMPARE(box.title, u"Application Error"_s);
         QCOMPARE(box.icon, QMessageBox::Warning);
         QCOMPARE(box.buttons, QMessageBox::Ok);
     }
-    QCOMPARE(m_boxes[0].displayedText,
+    QCOMPARE(m_driver->boxes[0].displayedText,
              u"Device unavailable\nin Kestrava2021/08/31.Form1.PushButton17_Click at line 102\n\n"
              "Please email screenshot of this message to "_s
                  + ProductInfo::supportAddress);
     // Nothing was cut, so the loop ran no pass; every later statement ran.
-    QCOMPARE(m_statementsRun, QList<int>({100, 102, 104, 106, 112, 116, 118}));
+    QCOMPARE(m_driver->statementsRun, QList<int>({100, 102, 104, 106, 112, 116, 118}));
     QCOMPARE(output()->text(), u"old"_s);
     QCOMPARE(m_form->mousePointer(), 0);
 }
@@ -332,10 +293,10 @@ void TestForm1::failingLoopAdvanceLeavesTheLoop()
     failAt({{110, std::make_exception_ptr(Failure(u"Overflow"_s))}}, Qualifier::PushButton17_Click);
     input()->setText(u"a\r\nb\r\nc"_s);
     click("PushButton17");
-    QCOMPARE(m_boxes.size(), 1);
-    QVERIFY(m_boxes[0].text.contains(u"at line 110\r\r"_s));
+    QCOMPARE(m_driver->boxes.size(), 1);
+    QVERIFY(m_driver->boxes[0].text.contains(u"at line 110\r\r"_s));
     QCOMPARE(output()->text(), u"a"_s);
-    QCOMPARE(m_statementsRun, QList<int>({100, 102, 104, 106, 108, 110, 112, 114, 116, 118}));
+    QCOMPARE(m_driver->statementsRun, QList<int>({100, 102, 104, 106, 108, 110, 112, 114, 116, 118}));
 }
 
 void TestForm1::failingConditionGoesIntoWhatItGuards()
@@ -343,9 +304,9 @@ void TestForm1::failingConditionGoesIntoWhatItGuards()
     failAt({{112, std::make_exception_ptr(Failure(u"Type mismatch"_s))}}, Qualifier::PushButton17_Click);
     input()->setText(u"ab\r\ncd"_s);
     click("PushButton17");
-    QCOMPARE(m_boxes.size(), 1);
+    QCOMPARE(m_driver->boxes.size(), 1);
     QCOMPARE(output()->text(), u"ab,cd"_s);
-    QVERIFY(m_statementsRun.contains(114));
+    QVERIFY(m_driver->statementsRun.contains(114));
 }
 
 void TestForm1::outOfMemoryIsReported()
@@ -353,8 +314,8 @@ void TestForm1::outOfMemoryIsReported()
     failAt({{100, std::make_exception_ptr(std::bad_alloc())}}, Qualifier::PushButton1_Click);
     input()->setText(u"kept"_s);
     click("PushButton1");
-    QCOMPARE(m_boxes.size(), 1);
-    QVERIFY(m_boxes[0].text.startsWith(u"Out of memory\r\nin Kestrava2021/08/31.Form1.PushButton1_Click at line 100\r\r"_s));
+    QCOMPARE(m_driver->boxes.size(), 1);
+    QVERIFY(m_driver->boxes[0].text.startsWith(u"Out of memory\r\nin Kestrava2021/08/31.Form1.PushButton1_Click at line 100\r\r"_s));
     QCOMPARE(input()->text(), u"kept"_s);
 }
 

@@ -116,9 +116,12 @@ void Form1::connectProcedures()
 {
     connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
     connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
     connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
     connect(PushButton17, &QPushButton::clicked, this, &Form1::PushButton17_Click);
+    connect(PushButton20, &QPushButton::clicked, this, &Form1::PushButton20_Click);
 }
 
 void Form1::Form_Load()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ErrorReport.h"
+#include "platform/CommonDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/WindowPointer.h"
 
@@ -28,6 +29,7 @@ public:
     // The platform stand-ins the procedures go through; tests answer them.
     MessageBox &messageBoxes() { return m_messageBoxes; }
     ErrorReport &errorReport() { return m_errorReport; }
+    CommonDialog &commonDialog() { return CommonDialog1; }
 
 private:
     void createControls();
@@ -39,9 +41,13 @@ private:
     // Procedures of the buttons, named after the controls they serve.
     void PushButton1_Click();
     void PushButton2_Click();
+    void PushButton3_Click();
+    void PushButton4_Click();
     void PushButton5_Click();
     void PushButton6_Click();
     void PushButton17_Click();
+    void PushButton20_Click();
+    void saveThroughDialog(TextArea &source, const QString &qualifier, const QString &filter, int firstLine);
 
     QGroupBox *Frame1 = nullptr;
     QGroupBox *Frame2 = nullptr;
@@ -59,5 +65,6 @@ private:
 
     MessageBox m_messageBoxes{this};
     ErrorReport m_errorReport{m_messageBoxes};
+    CommonDialog CommonDialog1{this};
     WindowPointer m_pointer{*this};
 };

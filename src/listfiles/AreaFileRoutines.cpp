@@ -1,0 +1,23 @@
+#include "listfiles/AreaFileRoutines.h"
+
+#include "listfiles/FileExists.h"
+#include "listfiles/TextFiles.h"
+#include "platform/MessageBox.h"
+#include "platform/TextArea.h"
+
+void readLinesInto(TextArea &target, const QString &path, MessageBox &boxes)
+{
+    if (!fileExists(path)) {
+        boxes.inform(QStringLiteral("File not found"));
+        return;
+    }
+    target.appendText(linesWithBreaks(readWholeFile(path)));
+}
+
+void writeAreaToFile(const TextArea &source, const QString &path, MessageBox &boxes)
+{
+    if (fileExists(path)
+        && !boxes.askYesNo(QStringLiteral("Are you sure you wish to overwrite ") + path + QStringLiteral(" ?")))
+        return;
+    writeTextFile(path, source.text());
+}

@@ -1,0 +1,83 @@
+// "Load File", "Save File" and "Save Output As File".
+#include "app/Failure.h"
+#include "app/Form1.h"
+#include "app/Procedure.h"
+#include "app/ReportText.h"
+#include "listfiles/AreaFileRoutines.h"
+#include "listfiles/PathNormaliser.h"
+#include "platform/TextArea.h"
+
+#include <QDir>
+
+namespace {
+
+constexpr int dialogFlags = 0x280201;
+const QString textFilter = QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|");
+const QString csvFilter = QStringLiteral("Comma-Delimited Files (*.csv)|*.csv|All Files (*.*)|*.*|");
+
+} // namespace
+
+void Form1::PushButton3_Click()
+{
+    Procedure p(m_errorReport, Qualifier::PushButton3_Click);
+    p.setInterceptor([this](const std::exception_ptr &failure) {
+        if (failureNumber(failure) != CommonDialog::BufferTooSmall)
+            return false;
+        m_messageBoxes.inform(QStringLiteral("You've selected too many files to add.\r\r"
+                                             "Please try adding via the \"Add All\" button."));
+        return true;
+    });
+    QStringList parts;
+    QString folder;
+    p.run(100, [&] { CommonDialog1.setFileName(QString()); });
+    p.run(102, [&] { CommonDialog1.setFlags(dialogFlags); });
+    p.run(104, [&] { CommonDialog1.setDialogTitle(QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files")); });
+    p.run(106, [&] { CommonDialog1.setFilter(textFilter); });
+    p.run(108, [&] { CommonDialog1.ShowOpen(); });
+    if (p.ended() || p.test(110, [&] { return CommonDialog1.FileName().isEmpty(); }))
+        return;
+    p.run(112, [&] { parts = CommonDialog1.FileName().split(QChar(0)); });
+    p.run(114, [&] { Text1->setText(QString()); });
+    p.run(116, [&] { setMousePointer(WindowPointer::Busy); });
+    if (p.test(118, [&] { return parts.size() == 1; }))
+        p.run(120, [&] { readLinesInto(*Text1, parts.value(0), m_messageBoxes); });
+    if (p.test(124, [&] { return parts.size() > 1; })) {
+        p.run(126, [&] { folder = parts.value(0); });
+        p.loop(128, [&] { return parts.size() - 1; }, 136, [&](qsizetype i) {
+            QString path;
+            p.run(130, [&] { path = folder + QDir::separator() + parts.value(i + 1); });
+            p.run(132, [&] { path = normalisePlatformPath(path); });
+            p.run(134, [&] { readLinesInto(*Text1, path, m_messageBoxes); });
+        });
+    }
+    p.run(140, [&] { setMousePointer(WindowPointer::Default); });
+}
+
+void Form1::PushButton20_Click()
+{
+    saveThroughDialog(*Text1, Qualifier::PushButton20_Click, textFilter, 100);
+}
+
+void Form1::PushButton4_Click()
+{
+    saveThroughDialog(*Text2, Qualifier::PushButton4_Click, csvFilter, 106);
+}
+
+// Both save buttons run the same steps; their statements are numbered from
+// firstLine on.
+void Form1::saveThroughDialog(TextArea &source, const QString &qualifier, const QString &filter, int firstLine)
+{
+    Procedure p(m_errorReport, qualifier);
+    bool chosen = false;
+    p.run(firstLine, [&] { CommonDialog1.setFlags(dialogFlags); });
+    p.run(firstLine + 2, [&] { CommonDialog1.setDialogTitle(QStringLiteral("Save")); });
+    p.run(firstLine + 4, [&] { CommonDialog1.setFilter(filter); });
+    p.run(firstLine + 6, [&] { chosen = CommonDialog1.ShowSave(); });
+    if (p.test(firstLine + 8, [&] { return !chosen; }))
+        return;
+    if (p.test(firstLine + 10, [&] { return CommonDialog1.FileName().isEmpty(); }))
+        return;
+    p.run(firstLine + 12, [&] { setMousePointer(WindowPointer::Busy); });
+    p.run(firstLine + 14, [&] { writeAreaToFile(source, CommonDialog1.FileName(), m_messageBoxes); });
+    p.run(firstLine + 16, [&] { setMousePointer(WindowPointer::Default); });
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+
+// Repairs a path built by joining a folder and a name with a separator:
+// every doubled separator becomes one. A leading run of backslashes becomes
+// exactly two, the prefix of a network path; a leading run of slashes
+// becomes exactly one, the root.
+QString normalisePath(const QString &path, QChar separator);
+
+// The same with this platform's separator.
+QString normalisePlatformPath(const QString &path);

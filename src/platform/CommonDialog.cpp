@@ -1,0 +1,90 @@
+#include "platform/CommonDialog.h"
+
+#include "app/Failure.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace {
+
+// One path for one file; the folder and each name behind a NUL for several.
+QString answerFor(const QStringList &chosen)
+{
+    if (chosen.size() == 1)
+        return QDir::toNativeSeparators(chosen.first());
+    QString answer = QDir::toNativeSeparators(QFileInfo(chosen.first()).absolutePath());
+    for (const QString &path : chosen)
+        answer += QChar(0) + QFileInfo(path).fileName();
+    return answer;
+}
+
+} // namespace
+
+CommonDialog::CommonDialog(QWidget *parent) : m_parent(parent) {}
+
+bool CommonDialog::ShowOpen()
+{
+    const QStringList chosen = choose(request(false));
+    if (chosen.isEmpty())
+        return false;
+    const QString answer = answerFor(chosen);
+    // The answer and its terminating NUL must fit the buffer.
+    if (answer.size() >= FileNameBufferSize)
+        throw Failure(QStringLiteral("The file name buffer is too small for the selected files"), BufferTooSmall);
+    m_fileName = answer;
+    return true;
+}
+
+bool CommonDialog::ShowSave()
+{
+    const QStringList chosen = choose(request(true));
+    if (chosen.isEmpty())
+        return false;
+    m_fileName = QDir::toNativeSeparators(chosen.first());
+    return true;
+}
+
+CommonDialog::Request CommonDialog::request(bool save) const
+{
+    Request r;
+    r.save = save;
+    r.multiple = !save && (m_flags & AllowMultiSelect);
+    r.title = m_title;
+    r.nameFilters = qtNameFilters(m_filter);
+    // After a multiple selection only the folder part names a place.
+    r.initialName = m_fileName.section(QChar(0), 0, 0);
+    return r;
+}
+
+QStringList CommonDialog::qtNameFilters(const QString &filter)
+{
+    const QStringList fields = filter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < fields.size(); i += 2) {
+        QStringList patterns = fields[i + 1].split(u';', Qt::SkipEmptyParts);
+        for (QString &pattern : patterns)
+            if (pattern == u"*.*")
+                pattern = QStringLiteral("*");
+        filters << fields[i] + QStringLiteral(" (") + patterns.join(u' ') + u')';
+    }
+    return filters;
+}
+
+QStringList CommonDialog::choose(const Request &r) const
+{
+    if (m_chooser)
+        return m_chooser(r);
+    QFileDialog dialog(m_parent, r.title);
+    // Our own dialog, so that filters show as named and nothing is asked twice.
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails
+                      | QFileDialog::DontConfirmOverwrite);
+    dialog.setNameFilters(r.nameFilters);
+    dialog.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(r.save ? QFileDialog::AnyFile : r.multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    if (!r.initialName.isEmpty())
+        dialog.selectFile(r.initialName);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
+}

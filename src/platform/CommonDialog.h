@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QWidget;
+
+// The Open and Save dialogs. After a dialog closes, FileName holds one full
+// path, or for several files the folder followed by each chosen name behind
+// one NUL; a cancel leaves it as it was.
+class CommonDialog
+{
+public:
+    static constexpr int AllowMultiSelect = 0x200;
+    static constexpr int FileNameBufferSize = 30000;
+    // Raised by ShowOpen when the answer does not fit the file-name buffer.
+    static constexpr int BufferTooSmall = 20476;
+
+    struct Request
+    {
+        bool save = false;
+        bool multiple = false;
+        QString title;
+        QStringList nameFilters; // in Qt's "Name (patterns)" form
+        QString initialName;
+    };
+    // Picks the files; an empty list is a cancel. Tests replace the real
+    // dialog with a scripted one.
+    using Chooser = std::function<QStringList(const Request &)>;
+
+    explicit CommonDialog(QWidget *parent);
+
+    QString FileName() const { return m_fileName; }
+    void setFileName(const QString &name) { m_fileName = name; }
+    int Flags() const { return m_flags; }
+    void setFlags(int flags) { m_flags = flags; }
+    QString DialogTitle() const { return m_title; }
+    void setDialogTitle(const QString &title) { m_title = title; }
+    QString Filter() const { return m_filter; }
+    void setFilter(const QString &filter) { m_filter = filter; }
+
+    // Both answer false when the user cancelled.
+    bool ShowOpen();
+    bool ShowSave();
+
+    void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
+
+    // "Name|pattern|Name|pattern|" as Qt name filters, in the same order;
+    // "*.*" matches every file, names without a dot included.
+    static QStringList qtNameFilters(const QString &filter);
+
+private:
+    QStringList choose(const Request &request) const;
+    Request request(bool save) const;
+
+    QWidget *m_parent;
+    QString m_fileName;
+    int m_flags = 0;
+    QString m_title;
+    QString m_filter;
+    Chooser m_chooser;
+};

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "app/Form1.h"
+#include "platform/PushButton.h"
+#include "platform/TextArea.h"
+
+#include <QTest>
+
+#include <memory>
+
+// Builds and shows the real window for one test, answers its message boxes
+// (recording each) and finds its controls by name.
+class FormDriver
+{
+public:
+    struct ShownBox
+    {
+        QString text;
+        QString title;
+        QMessageBox::Icon icon;
+        QMessageBox::StandardButtons buttons;
+        QMessageBox::StandardButton defaultButton;
+        QString displayedText;
+    };
+
+    FormDriver()
+    {
+        form->Form_Load();
+        form->messageBoxes().setAnswerer([this](QMessageBox &box) {
+            boxes.append({MessageBox::composedText(box), box.windowTitle(), box.icon(), box.standardButtons(),
+                          box.standardButton(box.defaultButton()), box.text()});
+            return nextAnswers.isEmpty() ? box.standardButton(box.defaultButton()) : nextAnswers.takeFirst();
+        });
+        form->showCentred();
+        if (!QTest::qWaitForWindowActive(form.get()))
+            qFatal("the window did not become active");
+    }
+
+    template<typename T = QWidget>
+    T *control(const char *name) const
+    {
+        T *found = form->objectName() == QLatin1String(name) ? qobject_cast<T *>(form.get())
+                                                             : form->findChild<T *>(QLatin1String(name));
+        if (!found)
+            qFatal("control %s not found", name);
+        return found;
+    }
+    void click(const char *button) const { QTest::mouseClick(control<PushButton>(button), Qt::LeftButton); }
+    TextArea *input() const { return control<TextArea>("Text1"); }
+    TextArea *output() const { return control<TextArea>("Text2"); }
+
+    // Makes the given statements of one procedure fail with the given
+    // exceptions, and records every statement that procedure runs.
+    void failAt(const QList<std::pair<int, std::exception_ptr>> &failures, const QString &qualifier)
+    {
+        form->errorReport().setStatementProbe([this, failures, qualifier](const QString &q, int line) {
+            if (q != qualifier)
+                return;
+            statementsRun.append(line);
+            for (const auto &[failingLine, failure] : failures)
+                if (failingLine == line)
+                    std::rethrow_exception(failure);
+        });
+    }
+
+    std::unique_ptr<Form1> form = std::make_unique<Form1>();
+    QList<ShownBox> boxes;
+    QList<QMessageBox::StandardButton> nextAnswers;
+    QList<int> statementsRun;
+};

@@ -1,0 +1,219 @@
+#include "FileSizeLimit.h"
+#include "app/Failure.h"
+#include "listfiles/FileExists.h"
+#include "listfiles/ListFileDecoding.h"
+#include "listfiles/PathNormaliser.h"
+#include "listfiles/TextFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+
+using namespace Qt::StringLiterals;
+
+class TestListFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void decoding_data();
+    void decoding();
+
+    void readingFiles();
+    void readingAFolderFails();
+    void fileExistsNeverFails();
+
+    void normalisingBackslashPaths_data();
+    void normalisingBackslashPaths();
+    void normalisingSlashPaths_data();
+    void normalisingSlashPaths();
+
+    void writingReplacesTheWholeFile();
+    void writingKeepsPermissions();
+    void failedWriteLeavesTheOldFile();
+    void writingWhereNoFolderIsFails();
+    void roundTripOfNonAsciiText();
+
+private:
+    QString write(const QString &name, const QByteArray &bytes);
+    QTemporaryDir m_dir;
+};
+
+QString TestListFiles::write(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+void TestListFiles::decoding_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("UTF-16 LE with mark") << "\xFF\xFE" "A\0b\0\r\0\n\0"_ba << u"Ab\r\n"_s;
+    QTest::newRow("UTF-16 BE with mark") << "\xFE\xFF\0A\0b\0\r\0\n"_ba << u"Ab\r\n"_s;
+    QTest::newRow("UTF-16 LE non-ASCII") << "\xFF\xFE\xE9\0\x2D\x4E\x3D\xD8\0\xDE"_ba << u"\u00e9\u4e2d\U0001F600"_s;
+    QTest::newRow("UTF-16 BE non-ASCII") << "\xFE\xFF\0\xE9\x4E\x2D"_ba << u"\u00e9\u4e2d"_s;
+    // Without a mark nothing tells UTF-16 apart: its bytes are valid UTF-8.
+    QTest::newRow("UTF-16 LE without mark") << "A\0B\0"_ba << u"A\0B\0"_s;
+    QTest::newRow("UTF-16 odd length") << "\xFF\xFE" "A\0B"_ba << u"A\uFFFD"_s;
+    QTest::newRow("UTF-16 mark only") << "\xFF\xFE"_ba << QString();
+    QTest::newRow("first byte FE alone is 8-bit") << "\xFE" "A"_ba << u"\u00feA"_s;
+    QTest::newRow("first byte FF alone is 8-bit") << "\xFF\x41\x00"_ba << u"\u00ffA\0"_s;
+    QTest::newRow("Windows-1252") << "caf\xE9 \x80 \x93q\x94 \x9F"_ba << u"caf\u00e9 \u20ac \u201cq\u201d \u0178"_s;
+    QTest::newRow("Windows-1252 unused codes") << "\x81\x8D\x8F\x90\x9D"_ba << u"\u0081\u008d\u008f\u0090\u009d"_s;
+    QTest::newRow("UTF-8 with mark") << "\xEF\xBB\xBFz\xC3\xA9@x.org"_ba << u"z\u00e9@x.org"_s;
+    QTest::newRow("UTF-8 without mark") << "z\xC3\xA9@x.org\r\n\xE2\x82\xAC"_ba << u"z\u00e9@x.org\r\n\u20ac"_s;
+    QTest::newRow("NUL bytes") << "a\0b\r\n\0"_ba << u"a\0b\r\n\0"_s;
+    QTest::newRow("NUL bytes in 8-bit text") << "a\0\xE9"_ba << u"a\0\u00e9"_s;
+    QTest::newRow("Unix line ends kept") << "a\nb"_ba << u"a\nb"_s;
+}
+
+void TestListFiles::decoding()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(decodeListFile(bytes), text);
+    QCOMPARE(readWholeFile(write(u"decoded.txt"_s, bytes)), bytes.isEmpty() ? emptyFileMarker : text);
+}
+
+void TestListFiles::readingFiles()
+{
+    QCOMPARE(readWholeFile(write(u"zero.txt"_s, QByteArray())), u"empty file"_s);
+    QCOMPARE(linesWithBreaks(readWholeFile(m_dir.filePath(u"zero.txt"_s))), u"empty file\r\n"_s);
+    QCOMPARE(readWholeFile(m_dir.filePath(u"missing.txt"_s)), QString());
+    QCOMPARE(linesWithBreaks(u"a\r\nb"_s), u"a\r\nb\r\n"_s);
+    QCOMPARE(linesWithBreaks(u"a\r\nb\r\n"_s), u"a\r\nb\r\n\r\n"_s);
+    QCOMPARE(linesWithBreaks(u"a\nb"_s), u"a\nb\r\n"_s);
+    QCOMPARE(linesWithBreaks(QString()), QString());
+}
+
+void TestListFiles::readingAFolderFails()
+{
+    QVERIFY(QDir(m_dir.path()).mkdir(u"folder.txt"_s));
+    try {
+        readWholeFile(m_dir.filePath(u"folder.txt"_s));
+        QFAIL("reading a folder did not fail");
+    } catch (const Failure &failure) {
+        QVERIFY2(!failure.description().isEmpty(), "the failure carries a description");
+    }
+}
+
+void TestListFiles::fileExistsNeverFails()
+{
+    QVERIFY(fileExists(write(u"here.txt"_s, "x")));
+    QVERIFY(!fileExists(m_dir.filePath(u"gone.txt"_s)));
+    QVERIFY(!fileExists(QString()));
+    QTest::ignoreMessage(QtWarningMsg, "Broken filename passed to function");
+    QVERIFY(!fileExists(u"\0bad"_s));
+    QVERIFY(!fileExists(write(u"plain"_s, "x") + u"/below"_s));
+}
+
+void TestListFiles::normalisingBackslashPaths_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("normalised");
+    QTest::newRow("root folder joined") << uR"(C:\\list.txt)"_s << uR"(C:\list.txt)"_s;
+    QTest::newRow("four leading") << uR"(\\\\server\share\a.txt)"_s << uR"(\\server\share\a.txt)"_s;
+    QTest::newRow("one leading") << uR"(\folder)"_s << uR"(\\folder)"_s;
+    QTest::newRow("only backslashes") << uR"(\\\\\)"_s << uR"(\\)"_s;
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("unchanged") << uR"(C:\lists\a.txt)"_s << uR"(C:\lists\a.txt)"_s;
+    QTest::newRow("three become two") << uR"(C:\a\\\b)"_s << uR"(C:\a\\b)"_s;
+    QTest::newRow("four become two") << uR"(C:\a\\\\b)"_s << uR"(C:\a\\b)"_s;
+    QTest::newRow("network share joined") << uR"(\\server\share\\a.txt)"_s << uR"(\\server\share\a.txt)"_s;
+}
+
+void TestListFiles::normalisingBackslashPaths()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, normalised);
+    QCOMPARE(normalisePath(path, u'\\'), normalised);
+}
+
+void TestListFiles::normalisingSlashPaths_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("normalised");
+    QTest::newRow("root folder joined") << u"//list.txt"_s << u"/list.txt"_s;
+    QTest::newRow("leading run") << u"////home/a.txt"_s << u"/home/a.txt"_s;
+    QTest::newRow("doubled inside") << u"/home//lists//a.txt"_s << u"/home/lists/a.txt"_s;
+    QTest::newRow("only slashes") << u"///"_s << u"/"_s;
+    QTest::newRow("relative") << u"lists//a.txt"_s << u"lists/a.txt"_s;
+    QTest::newRow("unchanged") << u"/home/a b.txt"_s << u"/home/a b.txt"_s;
+}
+
+void TestListFiles::normalisingSlashPaths()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, normalised);
+    QCOMPARE(normalisePath(path, u'/'), normalised);
+    QCOMPARE(normalisePlatformPath(path), normalised);
+}
+
+void TestListFiles::writingReplacesTheWholeFile()
+{
+    const QString path = write(u"out.csv"_s, "a much longer old content\r\n");
+    writeTextFile(path, u"a,b\u00e9"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), "a,b\xC3\xA9"_ba);
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).count(u"out.csv"_s), 1);
+}
+
+void TestListFiles::writingKeepsPermissions()
+{
+    const QString path = write(u"private.txt"_s, "old");
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    writeTextFile(path, u"new"_s);
+    QCOMPARE(QFile::permissions(path) & 0x7777, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+}
+
+void TestListFiles::failedWriteLeavesTheOldFile()
+{
+    const QByteArray old = "keep\r\nme\r\n";
+    const QString path = write(u"precious.txt"_s, old);
+    const QStringList before = QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+
+    QString description;
+    {
+        FileSizeLimit limit(1024);
+        QVERIFY(limit.isActive());
+        try {
+            writeTextFile(path, QString(100'000, u'x'));
+        } catch (const Failure &failure) {
+            description = failure.description();
+        }
+    }
+
+    QCOMPARE(description, u"File too large"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), old);
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+}
+
+void TestListFiles::writingWhereNoFolderIsFails()
+{
+    const QString notAFolder = write(u"file"_s, "x");
+    QVERIFY_THROWS_EXCEPTION(Failure, writeTextFile(notAFolder + u"/out.txt"_s, u"a"_s));
+    QVERIFY_THROWS_EXCEPTION(Failure, writeTextFile(m_dir.filePath(u"no/such/out.txt"_s), u"a"_s));
+    QVERIFY(QDir(m_dir.path()).mkdir(u"taken.txt"_s));
+    QVERIFY_THROWS_EXCEPTION(Failure, writeTextFile(m_dir.filePath(u"taken.txt"_s), u"a"_s));
+    QVERIFY(QFileInfo(m_dir.filePath(u"taken.txt"_s)).isDir());
+}
+
+void TestListFiles::roundTripOfNonAsciiText()
+{
+    const QString text = u"zo\u00eb@example.org\r\n\u00e5sa@example.net\r\n\u4e2d@example.com\u00a0\r\n\0x\r\n"_s;
+    const QString path = m_dir.filePath(u"round.txt"_s);
+    writeTextFile(path, text);
+    QCOMPARE(readWholeFile(path), text);
+}
+
+QTEST_GUILESS_MAIN(TestListFiles)
+#include "tst_listfiles.moc"

@@ -1,0 +1,411 @@
+#include "FileSizeLimit.h"
+#include "FormDriver.h"
+#include "app/Failure.h"
+#include "app/ReportText.h"
+#include "platform/CommonDialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+
+using namespace Qt::StringLiterals;
+
+class TestLoadSave : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void openDialogIsSetUpAfresh();
+    void loadingOneFileReplacesTheInput();
+    void loadingSeveralFilesInTheDialogsOrder();
+    void loadingFromTheRootFolder();
+    void missingFileAmongSeveral();
+    void zeroLengthFileLoadsAsALine();
+    void answerBufferBoundary();
+    void cancellingChangesNothing();
+    void folderChosenAsAFileIsReported();
+
+    void saveDialogStartsWithTheLastName();
+    void savingToANewFileAsksNothing();
+    void overwriteNoLeavesTheFile();
+    void overwriteYesReplacesTheFile();
+    void saveOutputWritesOnlyTheOutput();
+    void cancellingASaveWritesNothing();
+    void failedSaveLeavesTheOldFileAndIsReported();
+    void savedTextLoadsBackUnchanged();
+    void realOpenDialog();
+    void realSaveDialog();
+
+private:
+    QString write(const QString &name, const QByteArray &bytes);
+    QByteArray contents(const QString &path);
+    // The chooser hands out these answers in turn, one per dialog shown.
+    void choose(const QList<QStringList> &answers);
+
+    std::unique_ptr<FormDriver> m_driver;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QList<CommonDialog::Request> m_requests;
+};
+
+void TestLoadSave::init()
+{
+    m_driver = std::make_unique<FormDriver>();
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_requests.clear();
+}
+
+void TestLoadSave::cleanup()
+{
+    m_driver.reset();
+    m_dir.reset();
+}
+
+QString TestLoadSave::write(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir->filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QByteArray TestLoadSave::contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void TestLoadSave::choose(const QList<QStringList> &answers)
+{
+    m_driver->form->commonDialog().setChooser([this, answers](const CommonDialog::Request &request) {
+        m_requests.append(request);
+        return answers.value(m_requests.size() - 1);
+    });
+}
+
+void TestLoadSave::openDialogIsSetUpAfresh()
+{
+    m_driver->form->commonDialog().setFileName(u"left over"_s);
+    choose({{}});
+    m_driver->click("PushButton3");
+    QCOMPARE(m_requests.size(), 1);
+    const CommonDialog::Request &r = m_requests[0];
+    QVERIFY(!r.save);
+    QVERIFY(r.multiple);
+    QCOMPARE(r.title, u"Load List(s) - Hold Ctrl to select multiple list files"_s);
+    QCOMPARE(r.nameFilters, QStringList({u"Text Files (*.txt) (*.txt)"_s, u"All Files (*.*) (*)"_s}));
+    QCOMPARE(r.initialName, QString());
+    QCOMPARE(m_driver->form->commonDialog().Flags(), 0x280201);
+}
+
+void TestLoadSave::loadingOneFileReplacesTheInput()
+{
+    const QString path = write(u"one.txt"_s, "same\r\nline two");
+    m_driver->input()->setText(u"same"_s);
+    choose({{path}});
+    m_driver->click("PushButton3");
+    QCOMPARE(m_driver->input()->text(), u"same\r\nline two\r\n"_s);
+    QCOMPARE(m_driver->form->commonDialog().FileName(), path);
+    QVERIFY(m_driver->boxes.isEmpty());
+    QCOMPARE(m_driver->form->mousePointer(), 0);
+}
+
+void TestLoadSave::loadingSeveralFilesInTheDialogsOrder()
+{
+    const QString c = write(u"c.txt"_s, "c1\r\nc2\r\n");
+    const QString a = write(u"a.txt"_s, "\xFF\xFE" "a\0\xe9\0"_ba);
+    const QString b = write(u"b.txt"_s, "b\xE9\nb2");
+    choose({{c, a, b}});
+    m_driver->click("PushButton3");
+    QCOMPARE(m_driver->form->commonDialog().FileName(), m_dir->path() + u"\0c.txt\0a.txt\0b.txt"_s);
+    QCOMPARE(m_driver->input()->text(), u"c1\r\nc2\r\n\r\na\u00e9\r\nb\u00e9\r\nb2\r\n"_s);
+    QVERIFY(m_driver->boxes.isEmpty());
+}
+
+void TestLoadSave::loadingFromTheRootFolder()
+{
+    const QString name = u"kestrava-root-test-%1.txt"_s.arg(QCoreApplication::applicationPid());
+    QFile file(u"/"_s + name);
+    if (!file.open(QIODevice::WriteOnly))
+        QSKIP("the root folder is not writable here");
+    file.write("root line");
+    file.close();
+    choose({{file.fileName(), file.fileName()}});
+    m_driver->form->errorReport().setStatementProbe([&](const QString &, int line) {
+        if (line == 134)
+            QVERIFY(QFile::exists(file.fileName()));
+    });
+    m_driver->click("PushButton3");
+    file.remove();
+    QCOMPARE(m_driver->form->commonDialog().FileName(), u"/\0"_s + name + u'\0' + name);
+    QCOMPARE(m_driver->input()->text(), u"root line\r\nroot line\r\n"_s);
+}
+
+void TestLoadSave::missingFileAmongSeveral()
+{
+    const QString a = write(u"a.txt"_s, "a");
+    const QString gone = write(u"gone.txt"_s, "gone");
+    const QString b = write(u"b.txt"_s, "b");
+    QFile::remove(gone);
+    choose({{a, gone, b}});
+    m_driver->click("PushButton3");
+    QCOMPARE(m_driver->boxes.size(), 1);
+    QCOMPARE(m_driver->boxes[0].text, u"File not found"_s);
+    QCOMPARE(m_driver->boxes[0].title, u"Kestrava E-mail List Joiner"_s);
+    QCOMPARE(m_driver->boxes[0].icon, QMessageBox::NoIcon);
+    QCOMPARE(m_driver->boxes[0].buttons, QMessageBox::Ok);
+    QCOMPARE(m_driver->input()->text(), u"a\r\nb\r\n"_s);
+}
+
+void TestLoadSave::zeroLengthFileLoadsAsALine()
+{
+    const QString a = write(u"a.txt"_s, "a");
+    const QString zero = write(u"zero.txt"_s, "");
+    choose({{a, zero, a}});
+    m_driver->click("PushButton3");
+    QCOMPARE(m_driver->input()->text(), u"a\r\nempty file\r\na\r\n"_s);
+}
+
+// The answer and its terminating NUL must fit 30000 characters.
+void TestLoadSave::answerBufferBoundary()
+{
+    const QString folder = m_dir->path();
+    const int namesLength = CommonDialog::FileNameBufferSize - 1 - int(folder.size());
+    // Ten names behind a NUL each, together exactly namesLength characters.
+    QStringList fitting;
+    for (int i = 0; i < 10; ++i) {
+        const int length = namesLength / 10 - 1 + (i == 9 ? namesLength % 10 : 0);
+        fitting << folder + u'/' + QString(length - 4, QChar(u'a' + i)) + u".txt"_s;
+    }
+    QStringList tooLong = fitting;
+    tooLong.last().insert(tooLong.last().size() - 4, u'z');
+
+    m_driver->input()->setText(u"kept"_s);
+    choose({fitting, tooLong});
+    m_driver->click("PushButton3");
+    QCOMPARE(m_driver->form->commonDialog().FileName().size(), CommonDialog::FileNameBufferSize - 1);
+    QCOMPARE(m_driver->boxes.size(), 10); // the names exist nowhere
+    QCOMPARE(m_driver->boxes.first().text, u"File not found"_s);
+
+    m_driver->boxes.clear();
+    m_driver->input()->setText(u"kept"_s);
+    m_driver->failAt({}, Qualifier::PushButton3_Click);
+    m_driver->click("PushButton3");
+    QCOMPARE(m_driver->boxes.size(), 1);
+    QCOMPARE(m_driver->boxes[0].text,
+             u"You've selected too many files to add.\r\rPlease try adding via the \"Add All\" button."_s);
+    QCOMPARE(m_driver->boxes[0].icon, QMessageBox::NoIcon);
+    QCOMPARE(m_driver->boxes[0].title, u"Kestrava E-mail List Joiner"_s);
+    QCOMPARE(m_driver->input()->text(), u"kept"_s);
+    QCOMPARE(m_driver->statementsRun, QList<int>({100, 102, 104, 106, 108}));
+    QCOMPARE(m_driver->form->mousePointer(), 0);
+}
+
+void TestLoadSave::cancellingChangesNothing()
+{
+    m_driver->input()->setText(u"kept\r\n"_s);
+    choose({{}});
+    m_driver->click("PushButton3");
+    QCOMPARE(m_driver->input()->text(), u"kept\r\n"_s);
+    QCOMPARE(m_driver->form->commonDialog().FileName(), QString());
+    QVERIFY(m_driver->boxes.isEmpty());
+}
+
+void TestLoadSave::folderChosenAsAFileIsReported()
+{
+    const QString a = write(u"a.txt"_s, "a");
+    QVERIFY(QDir(m_dir->path()).mkdir(u"folder.txt"_s));
+    const QString folder = m_dir->filePath(u"folder.txt"_s);
+    choose({{a, folder, a}, {folder}});
+    m_driver->click("PushButton3");
+    QCOMPARE(m_driver->boxes.size(), 1);
+    QCOMPARE(m_driver->boxes[0].title, u"Application Error"_s);
+    QVERIFY2(m_driver->boxes[0].text.contains(u"\r\nin Kestrava2021/08/31.Form1.PushButton3_Click at line 134\r\r"_s),
+             qPrintable(m_driver->boxes[0].text));
+    QCOMPARE(m_driver->input()->text(), u"a\r\na\r\n"_s);
+
+    m_driver->click("PushButton3");
+    QCOMPARE(m_driver->boxes.size(), 2);
+    QVERIFY(m_driver->boxes[1].text.contains(u"at line 120\r\r"_s));
+    QCOMPARE(m_driver->input()->text(), QString());
+    QCOMPARE(m_driver->form->mousePointer(), 0);
+}
+
+void TestLoadSave::saveDialogStartsWithTheLastName()
+{
+    const QString a = write(u"a.txt"_s, "a");
+    const QString b = write(u"b.txt"_s, "b");
+    choose({{a}, {}, {a, b}, {}});
+    m_driver->click("PushButton3");
+    m_driver->click("PushButton20");
+    m_driver->click("PushButton3");
+    m_driver->click("PushButton4");
+    QCOMPARE(m_requests.size(), 4);
+    QVERIFY(m_requests[1].save);
+    QCOMPARE(m_requests[1].title, u"Save"_s);
+    QCOMPARE(m_requests[1].initialName, a);
+    QCOMPARE(m_requests[1].nameFilters, QStringList({u"Text Files (*.txt) (*.txt)"_s, u"All Files (*.*) (*)"_s}));
+    QCOMPARE(m_requests[3].initialName, m_dir->path());
+    QCOMPARE(m_requests[3].nameFilters,
+             QStringList({u"Comma-Delimited Files (*.csv) (*.csv)"_s, u"All Files (*.*) (*)"_s}));
+}
+
+void TestLoadSave::savingToANewFileAsksNothing()
+{
+    const QString path = m_dir->filePath(u"no extension"_s);
+    m_driver->input()->setText(u"a\u00e9\r\nb"_s);
+    choose({{path}});
+    m_driver->click("PushButton20");
+    QVERIFY(m_driver->boxes.isEmpty());
+    QCOMPARE(m_driver->form->commonDialog().FileName(), path);
+    QCOMPARE(contents(path), "a\xC3\xA9\r\nb"_ba);
+    QCOMPARE(m_driver->form->mousePointer(), 0);
+}
+
+void TestLoadSave::overwriteNoLeavesTheFile()
+{
+    const QByteArray old = "\xFF\xFE" "o\0l\0d\0"_ba;
+    const QString path = write(u"list.txt"_s, old);
+    m_driver->input()->setText(u"new"_s);
+    choose({{path}});
+    m_driver->nextAnswers = {QMessageBox::No};
+    m_driver->click("PushButton20");
+    QCOMPARE(m_driver->boxes.size(), 1);
+    QCOMPARE(m_driver->boxes[0].text, u"Are you sure you wish to overwrite "_s + path + u" ?"_s);
+    QCOMPARE(m_driver->boxes[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(m_driver->boxes[0].defaultButton, QMessageBox::Yes);
+    QCOMPARE(m_driver->boxes[0].icon, QMessageBox::NoIcon);
+    QCOMPARE(m_driver->boxes[0].title, u"Kestrava E-mail List Joiner"_s);
+    QCOMPARE(contents(path), old);
+    QCOMPARE(m_driver->form->mousePointer(), 0);
+}
+
+void TestLoadSave::overwriteYesReplacesTheFile()
+{
+    const QString path = write(u"list.csv"_s, "a much longer old line that goes away");
+    m_driver->output()->setText(QString());
+    choose({{path}});
+    m_driver->nextAnswers = {QMessageBox::Yes};
+    m_driver->click("PushButton4");
+    QCOMPARE(m_driver->boxes.size(), 1);
+    QCOMPARE(contents(path), QByteArray());
+}
+
+void TestLoadSave::saveOutputWritesOnlyTheOutput()
+{
+    const QString path = m_dir->filePath(u"out.csv"_s);
+    m_driver->input()->setText(u"a\r\nb"_s);
+    m_driver->click("PushButton17");
+    m_driver->input()->setText(u"ignored"_s);
+    choose({{path}});
+    m_driver->click("PushButton4");
+    QCOMPARE(contents(path), "a,b"_ba);
+}
+
+void TestLoadSave::cancellingASaveWritesNothing()
+{
+    m_driver->form->commonDialog().setFileName(m_dir->filePath(u"would be.txt"_s));
+    choose({{}, {}});
+    m_driver->click("PushButton20");
+    m_driver->click("PushButton4");
+    QVERIFY(QDir(m_dir->path()).isEmpty());
+    QVERIFY(m_driver->boxes.isEmpty());
+}
+
+void TestLoadSave::failedSaveLeavesTheOldFileAndIsReported()
+{
+    const QByteArray old = "old\r\nlist\r\n";
+    const QString path = write(u"list.txt"_s, old);
+    m_driver->input()->setText(QString(200'000, u'x'));
+    choose({{path}});
+    m_driver->nextAnswers = {QMessageBox::Yes};
+
+    {
+        FileSizeLimit limit(4096);
+        QVERIFY(limit.isActive());
+        m_driver->click("PushButton20");
+    }
+
+    QCOMPARE(m_driver->boxes.size(), 2);
+    QCOMPARE(m_driver->boxes[1].text.section(u"\r\n"_s, 0, 0), u"File too large"_s);
+    QVERIFY(m_driver->boxes[1].text.contains(u"PushButton20_Click at line 114\r\r"_s));
+    QCOMPARE(contents(path), old);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList({u"list.txt"_s}));
+    QCOMPARE(m_driver->form->mousePointer(), 0);
+}
+
+void TestLoadSave::savedTextLoadsBackUnchanged()
+{
+    const QString text = u"zo\u00eb@example.org\r\n\u00e5sa@example.net\r\n\u4e2d\u00a0@example.com"_s;
+    const QString path = m_dir->filePath(u"round.txt"_s);
+    m_driver->input()->setText(text);
+    choose({{path}, {path}});
+    m_driver->click("PushButton20");
+    m_driver->input()->setText(QString());
+    m_driver->click("PushButton3");
+    QCOMPARE(m_driver->input()->text(), text + u"\r\n"_s);
+}
+
+// The Qt file dialog itself, answered by the test as a user would.
+void TestLoadSave::realOpenDialog()
+{
+    const QString noDot = write(u"README"_s, "plain\nlines");
+    QString title;
+    QStringList filters;
+    QTimer::singleShot(0, this, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        title = dialog->windowTitle();
+        filters = dialog->nameFilters();
+        dialog->selectNameFilter(filters.value(1));
+        dialog->selectFile(noDot);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    QTimer::singleShot(5000, this, [] {
+        if (QWidget *stuck = QApplication::activeModalWidget())
+            stuck->close();
+    });
+    m_driver->click("PushButton3");
+    QCOMPARE(title, u"Load List(s) - Hold Ctrl to select multiple list files"_s);
+    QCOMPARE(filters, QStringList({u"Text Files (*.txt) (*.txt)"_s, u"All Files (*.*) (*)"_s}));
+    QCOMPARE(m_driver->form->commonDialog().FileName(), noDot);
+    QCOMPARE(m_driver->input()->text(), u"plain\r\nlines\r\n"_s);
+}
+
+void TestLoadSave::realSaveDialog()
+{
+    m_driver->form->commonDialog().setFileName(m_dir->filePath(u"last.csv"_s));
+    m_driver->output()->setText(u"a,b"_s);
+    QString startName;
+    QTimer::singleShot(0, this, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        startName = dialog->selectedFiles().value(0);
+        auto *nameField = dialog->findChild<QLineEdit *>(u"fileNameEdit"_s);
+        nameField->setText(u"typed"_s);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    QTimer::singleShot(5000, this, [] {
+        if (QWidget *stuck = QApplication::activeModalWidget())
+            stuck->close();
+    });
+    m_driver->click("PushButton4");
+    QCOMPARE(startName, m_dir->filePath(u"last.csv"_s));
+    QCOMPARE(m_driver->form->commonDialog().FileName(), m_dir->filePath(u"typed"_s));
+    QCOMPARE(contents(m_dir->filePath(u"typed"_s)), "a,b"_ba);
+}
+
+QTEST_MAIN(TestLoadSave)
+#include "tst_loadsave.moc"

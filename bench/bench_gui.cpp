@@ -33,6 +33,7 @@ int main(int argc, char *argv[])
     }
 
     Form1 form;
+    form.homePageOpener().setProcessStarter([](const QString &, const QStringList &) { return true; });
     form.Form_Load();
     form.showCentred();
     form.commonDialog().setChooser([&](const CommonDialog::Request &) { return paths; });

@@ -4,12 +4,15 @@
 #include "platform/PushButton.h"
 #include "platform/TextArea.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
-// Builds and shows the real window for one test, answers its message boxes
-// (recording each) and finds its controls by name.
+// Builds, loads and shows the real window for one test, answers its message
+// boxes (recording each) and finds its controls by name. The program's folder
+// is an empty temporary folder unless prepare() puts files there.
 class FormDriver
 {
 public:
@@ -23,14 +26,25 @@ public:
         QString displayedText;
     };
 
-    FormDriver()
+    explicit FormDriver(const std::function<void(FormDriver &)> &prepare = {})
     {
-        form->Form_Load();
         form->messageBoxes().setAnswerer([this](QMessageBox &box) {
             boxes.append({MessageBox::composedText(box), box.windowTitle(), box.icon(), box.standardButtons(),
                           box.standardButton(box.defaultButton()), box.text()});
+            if (onBox)
+                onBox(box);
             return nextAnswers.isEmpty() ? box.standardButton(box.defaultButton()) : nextAnswers.takeFirst();
         });
+        form->setApplicationFolder(programFolder.path());
+        // No test ever opens a browser: the opener draws a number that does not open it.
+        form->homePageOpener().setRandomSource([] { return 0.5; });
+        form->homePageOpener().setProcessStarter([this](const QString &program, const QStringList &arguments) {
+            processesStarted.append(program + u' ' + arguments.join(u' '));
+            return true;
+        });
+        if (prepare)
+            prepare(*this);
+        form->Form_Load();
         form->showCentred();
         if (!QTest::qWaitForWindowActive(form.get()))
             qFatal("the window did not become active");
@@ -63,8 +77,11 @@ public:
         });
     }
 
+    QTemporaryDir programFolder;
     std::unique_ptr<Form1> form = std::make_unique<Form1>();
     QList<ShownBox> boxes;
+    std::function<void(QMessageBox &)> onBox;
     QList<QMessageBox::StandardButton> nextAnswers;
     QList<int> statementsRun;
+    QStringList processesStarted;
 };

@@ -1,12 +1,20 @@
 #include "app/ApplicationTitle.h"
 #include "app/Failure.h"
+#include "app/HomePageOpener.h"
 #include "app/ProductInfo.h"
 #include "app/ReportText.h"
+#include "app/SkinFile.h"
+#include "join/ClipboardWriter.h"
 #include "join/LineJoiner.h"
 #include "listfiles/SampleList.h"
 
+#include <QDir>
+#include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -16,6 +24,43 @@ static QString fromExample(QString text)
 {
     return text.replace(u"⏎"_s, u"\r\n"_s).replace(u"␊"_s, u"\n"_s).replace(u"␍"_s, u"\r"_s).replace(u"␠"_s, u" "_s);
 }
+
+namespace {
+
+// A clipboard that another program holds for the first busyAttempts attempts.
+class BusyClipboard : public ClipboardService
+{
+public:
+    explicit BusyClipboard(int busyAttempts) : m_busyAttempts(busyAttempts) {}
+    bool placeText(const QString &text, int format) override
+    {
+        ++attempts;
+        if (attempts <= m_busyAttempts)
+            return false;
+        placed = text;
+        placedFormat = format;
+        return true;
+    }
+    int attempts = 0;
+    QString placed;
+    int placedFormat = -1;
+
+private:
+    int m_busyAttempts;
+};
+
+class ThrowingClipboard : public ClipboardService
+{
+public:
+    bool placeText(const QString &, int) override
+    {
+        ++attempts;
+        throw std::runtime_error("clipboard locked");
+    }
+    int attempts = 0;
+};
+
+} // namespace
 
 class TestLogic : public QObject
 {
@@ -35,6 +80,17 @@ private slots:
     void failureDescriptions();
 
     void sampleListShape();
+
+    void clipboardWriterAttempts_data();
+    void clipboardWriterAttempts();
+    void clipboardWriterSwallowsFailures();
+
+    void homePageOpensOnSeven_data();
+    void homePageOpensOnSeven();
+    void homePageOpensAboutOnceInAHundred();
+    void homePageOpenerThatCannotStart();
+
+    void skinListingMatchesOrdinaryFilesOnly();
 };
 
 void TestLogic::joinsEveryLineLiterally_data()
@@ -143,6 +199,116 @@ void TestLogic::sampleListShape()
         const bool dotInName = lines[i].section(u'@', 0, 0).contains(u'.');
         QCOMPARE(dotInName, i == 5);
     }
+}
+
+void TestLogic::clipboardWriterAttempts_data()
+{
+    QTest::addColumn<int>("busyAttempts");
+    QTest::addColumn<int>("attempts");
+    QTest::addColumn<bool>("placed");
+    QTest::newRow("free at once") << 0 << 1 << true;
+    QTest::newRow("busy for some") << 37 << 38 << true;
+    QTest::newRow("free at the last attempt") << 999 << 1000 << true;
+    QTest::newRow("stays busy") << 5000 << 1000 << false;
+}
+
+void TestLogic::clipboardWriterAttempts()
+{
+    QFETCH(int, busyAttempts);
+    QFETCH(int, attempts);
+    QFETCH(bool, placed);
+    BusyClipboard clipboard(busyAttempts);
+    QCOMPARE(writeToClipboard(clipboard, u"a,b"_s, 0), placed);
+    QCOMPARE(clipboard.attempts, attempts);
+    QCOMPARE(clipboard.placed, placed ? u"a,b"_s : QString());
+}
+
+void TestLogic::clipboardWriterSwallowsFailures()
+{
+    ThrowingClipboard throwing;
+    QCOMPARE(writeToClipboard(throwing, u"x"_s, 0), false);
+    QCOMPARE(throwing.attempts, 1000);
+    BusyClipboard clipboard(0);
+    QVERIFY(writeToClipboard(clipboard, u"x"_s, 49161));
+    QCOMPARE(clipboard.placedFormat, 49161);
+}
+
+void TestLogic::homePageOpensOnSeven_data()
+{
+    QTest::addColumn<double>("random");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("n = 7, lowest") << 0.06 << true;
+    QTest::newRow("n = 7, highest") << 0.0699999 << true;
+    QTest::newRow("n = 6") << 0.0599999 << false;
+    QTest::newRow("n = 8") << 0.07 << false;
+    QTest::newRow("n = 1") << 0.0 << false;
+    QTest::newRow("n = 100") << 0.9999999 << false;
+}
+
+void TestLogic::homePageOpensOnSeven()
+{
+    QFETCH(double, random);
+    QFETCH(bool, opens);
+    HomePageOpener opener;
+    QStringList started;
+    opener.setRandomSource([random] { return random; });
+    opener.setProcessStarter([&](const QString &program, const QStringList &arguments) {
+        started << program << arguments;
+        return true;
+    });
+    opener.run();
+    QCOMPARE(started, opens ? QStringList({u"xdg-open"_s, ProductInfo::homePage}) : QStringList());
+}
+
+void TestLogic::homePageOpensAboutOnceInAHundred()
+{
+    HomePageOpener opener;
+    int opened = 0;
+    opener.setProcessStarter([&](const QString &, const QStringList &) {
+        ++opened;
+        return true;
+    });
+    for (int start = 0; start < 100'000; ++start)
+        opener.run();
+    QVERIFY2(opened > 800 && opened < 1200, qPrintable(QString::number(opened)));
+}
+
+void TestLogic::homePageOpenerThatCannotStart()
+{
+    HomePageOpener opener;
+    opener.setRandomSource([] { return 0.065; });
+    opener.setProcessStarter([](const QString &, const QStringList &) { return false; });
+    try {
+        opener.run();
+        QFAIL("no failure raised");
+    } catch (const Failure &failure) {
+        QCOMPARE(failure.description(), u"Cannot start xdg-open"_s);
+    }
+}
+
+void TestLogic::skinListingMatchesOrdinaryFilesOnly()
+{
+    QTemporaryDir dir;
+    const QDir folder(dir.path());
+    auto touch = [&](const QString &name) {
+        QFile file(folder.filePath(name));
+        return file.open(QIODevice::WriteOnly);
+    };
+    QVERIFY(touch(u"o.cjs"_s));
+    QVERIFY(touch(u".hidden.cjs"_s));
+    QVERIFY(folder.mkdir(u"folder.cjs"_s));
+    QVERIFY(QFile::link(folder.filePath(u"folder.cjs"_s), folder.filePath(u"folder-link.cjs"_s)));
+    QVERIFY(QFile::link(folder.filePath(u"o.cjs"_s), folder.filePath(u"file-link.cjs"_s)));
+    QCOMPARE(mkfifo(qPrintable(folder.filePath(u"pipe.cjs"_s)), 0600), 0);
+
+    QVERIFY(isListedOrdinaryFile(folder.filePath(u"o.cjs"_s)));
+    QVERIFY(isListedOrdinaryFile(folder.filePath(u"file-link.cjs"_s)));
+    QVERIFY(!isListedOrdinaryFile(folder.filePath(u".hidden.cjs"_s)));
+    QVERIFY(!isListedOrdinaryFile(folder.filePath(u"folder.cjs"_s)));
+    QVERIFY(!isListedOrdinaryFile(folder.filePath(u"folder-link.cjs"_s)));
+    QVERIFY(!isListedOrdinaryFile(folder.filePath(u"pipe.cjs"_s)));
+    QVERIFY(!isListedOrdinaryFile(folder.filePath(u"missing.cjs"_s)));
+    QVERIFY(!isListedOrdinaryFile(folder.filePath(u"no/such/o.cjs"_s)));
 }
 
 QTEST_GUILESS_MAIN(TestLogic)

@@ -4,12 +4,26 @@
 #include "app/ProductInfo.h"
 #include "app/Procedure.h"
 #include "app/ReportText.h"
+#include "listfiles/FileExists.h"
+#include "platform/Clipboard.h"
+#include "platform/CursorFile.h"
 #include "platform/PushButton.h"
 #include "platform/TextArea.h"
 
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
 #include <QGroupBox>
+#include <QIcon>
 #include <QScreen>
 #include <QStyle>
+
+// The icons are built into a static library, whose resources a link would
+// otherwise drop; this must stand outside any namespace.
+static void initResources()
+{
+    Q_INIT_RESOURCE(kestrava);
+}
 
 namespace {
 
@@ -29,12 +43,13 @@ QFont arialBold(qreal pointSize)
     return font;
 }
 
-void paintBackground(QWidget *widget, const QColor &colour)
+QIcon applicationIcon()
 {
-    QPalette colours = widget->palette();
-    colours.setColor(QPalette::Window, colour);
-    widget->setPalette(colours);
-    widget->setAutoFillBackground(true);
+    initResources();
+    QIcon icon;
+    for (int size : {32, 48, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/kestrava-%1.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 } // namespace
@@ -46,14 +61,35 @@ Form1::Form1(QWidget *parent)
     setObjectName(QStringLiteral("Form1"));
     setFixedSize(pixels(8040), pixels(7980));
     setFont(arialBold(9));
-    paintBackground(this, Qt::white);
+    setBackColor(this, Qt::white);
     setMouseTracking(true);
     createControls();
     setTabOrder();
     connectProcedures();
-    m_pointer.setHandTargets({PushButton3, PushButton20, PushButton1, PushButton5, PushButton17, PushButton4,
-                              PushButton2, PushButton18, PushButton6});
+    const QList<PushButton *> allButtons = buttons();
+    m_pointer.setHandTargets(QList<QWidget *>(allButtons.begin(), allButtons.end()));
+    m_clipboard = std::make_unique<Clipboard>();
+    m_applicationFolder = QCoreApplication::applicationDirPath();
     Text2->setFocus();
+}
+
+void Form1::setBackColor(QWidget *control, const QColor &colour)
+{
+    QPalette colours = control->palette();
+    colours.setColor(QPalette::Window, colour);
+    control->setPalette(colours);
+    control->setAutoFillBackground(true);
+}
+
+QList<PushButton *> Form1::buttons() const
+{
+    return {PushButton3, PushButton20, PushButton1, PushButton5, PushButton17,
+            PushButton4, PushButton2,  PushButton18, PushButton6};
+}
+
+void Form1::setClipboard(std::unique_ptr<ClipboardService> clipboard)
+{
+    m_clipboard = std::move(clipboard);
 }
 
 void Form1::createControls()
@@ -64,7 +100,8 @@ void Form1::createControls()
         frame->setAccessibleName(caption);
         frame->setGeometry(geometry);
         frame->setMouseTracking(true);
-        paintBackground(frame, Qt::white);
+        frame->installEventFilter(this);
+        setBackColor(frame, Qt::white);
         return frame;
     };
     auto addTextArea = [](const char *name, const QString &accessibleName, QWidget *frame) {
@@ -121,16 +158,68 @@ void Form1::connectProcedures()
     connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
     connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
     connect(PushButton17, &QPushButton::clicked, this, &Form1::PushButton17_Click);
+    connect(PushButton18, &QPushButton::clicked, this, &Form1::PushButton18_Click);
     connect(PushButton20, &QPushButton::clicked, this, &Form1::PushButton20_Click);
+    connect(Text2, &TextArea::mousePressed, this, &Form1::Text2_MouseDown);
+
+    for (PushButton *button : buttons())
+        connect(button, &PushButton::mouseMoved, this, &Form1::handHover);
+    connect(Text1, &TextArea::mouseMoved, this, &Form1::arrowHover);
+    connect(Text2, &TextArea::mouseMoved, this, &Form1::arrowHover);
 }
 
 void Form1::Form_Load()
 {
     Procedure p(m_errorReport, Qualifier::Form_Load);
-    p.run(104, [&] {
-        setWindowTitle(ProductInfo::productTitle);
-        m_messageBoxes.setApplicationTitle(applicationTitleFrom(ProductInfo::productTitle));
+    QString cursorPath;
+    bool cursorFileExists = false;
+    p.run(102, [&] { applySkin(); });
+    p.run(104, [&] { setWindowTitle(ProductInfo::productTitle); });
+    p.run(104, [&] { setWindowIcon(applicationIcon()); });
+    p.run(104, [&] { m_messageBoxes.setApplicationTitle(applicationTitleFrom(ProductInfo::productTitle)); });
+    p.run(106, [&] {
+        cursorPath = m_applicationFolder + QDir::separator() + QStringLiteral("HAND-M.CUR");
+        cursorFileExists = fileExists(cursorPath);
     });
+    p.run(108, [&] {
+        if (cursorFileExists)
+            m_pointer.setCustomImage(loadCursorFile(cursorPath));
+    });
+    p.run(110, [&] { m_homePage.run(); });
+}
+
+// Closing the window ends the program at once; nothing is asked or saved.
+void Form1::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    QCoreApplication::exit(0);
+}
+
+// The hand over buttons, the standard pointer over everything else; the
+// hourglass of a busy operation stays whatever the pointer crosses.
+void Form1::handHover()
+{
+    if (mousePointer() != WindowPointer::Busy)
+        setMousePointer(WindowPointer::Custom);
+}
+
+void Form1::arrowHover()
+{
+    if (mousePointer() != WindowPointer::Busy)
+        setMousePointer(WindowPointer::Default);
+}
+
+void Form1::mouseMoveEvent(QMouseEvent *event)
+{
+    arrowHover();
+    QWidget::mouseMoveEvent(event);
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseMove && (watched == Frame1 || watched == Frame2))
+        arrowHover();
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form1::showCentred()

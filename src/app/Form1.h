@@ -1,11 +1,16 @@
 #pragma once
 
 #include "app/ErrorReport.h"
+#include "app/HomePageOpener.h"
+#include "join/ClipboardWriter.h"
 #include "platform/CommonDialog.h"
 #include "platform/MessageBox.h"
+#include "platform/SkinFramework.h"
 #include "platform/WindowPointer.h"
 
 #include <QWidget>
+
+#include <memory>
 
 class QGroupBox;
 class PushButton;
@@ -23,6 +28,10 @@ public:
     void Form_Load();
     void showCentred();
 
+    // The folder whose skin and hand cursor files Form_Load looks for; the
+    // program's own folder unless a test points it elsewhere.
+    void setApplicationFolder(const QString &folder) { m_applicationFolder = folder; }
+
     int mousePointer() const { return m_pointer.state(); }
     void setMousePointer(int state) { m_pointer.setState(state); }
 
@@ -30,6 +39,14 @@ public:
     MessageBox &messageBoxes() { return m_messageBoxes; }
     ErrorReport &errorReport() { return m_errorReport; }
     CommonDialog &commonDialog() { return CommonDialog1; }
+    HomePageOpener &homePageOpener() { return m_homePage; }
+    SkinFramework &skinFramework() { return SkinFramework1; }
+    void setClipboard(std::unique_ptr<ClipboardService> clipboard);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createControls();
@@ -37,6 +54,12 @@ private:
     void connectProcedures();
     PushButton *addButton(const char *name, const QString &caption, QWidget *container, int left, int top,
                           int width, int height);
+    QList<PushButton *> buttons() const;
+    static void setBackColor(QWidget *control, const QColor &colour);
+
+    void applySkin();
+    void handHover();
+    void arrowHover();
 
     // Procedures of the buttons, named after the controls they serve.
     void PushButton1_Click();
@@ -46,6 +69,8 @@ private:
     void PushButton5_Click();
     void PushButton6_Click();
     void PushButton17_Click();
+    void PushButton18_Click();
+    void Text2_MouseDown(Qt::MouseButton button);
     void PushButton20_Click();
     void saveThroughDialog(TextArea &source, const QString &qualifier, const QString &filter, int firstLine);
 
@@ -66,5 +91,9 @@ private:
     MessageBox m_messageBoxes{this};
     ErrorReport m_errorReport{m_messageBoxes};
     CommonDialog CommonDialog1{this};
+    SkinFramework SkinFramework1;
     WindowPointer m_pointer{*this};
+    HomePageOpener m_homePage;
+    std::unique_ptr<ClipboardService> m_clipboard;
+    QString m_applicationFolder;
 };

@@ -1,6 +1,7 @@
 #include "platform/PushButton.h"
 
 #include <QFont>
+#include <QMouseEvent>
 
 PushButton::PushButton(const QString &caption, QWidget *parent) : QPushButton(caption, parent)
 {
@@ -20,4 +21,6 @@ void PushButton::mouseMoveEvent(QMouseEvent *event)
 {
     emit mouseMoved();
     QPushButton::mouseMoveEvent(event);
+    // A move over the button is the button's own, not its frame's.
+    event->accept();
 }

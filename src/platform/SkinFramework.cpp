@@ -1,0 +1,41 @@
+#include "platform/SkinFramework.h"
+
+#include "app/Failure.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QStringDecoder>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QWidget>
+
+namespace {
+constexpr auto baseStyleName = "Fusion";
+}
+
+void SkinFramework::loadSkin(const QString &path, const QString &iniFileName)
+{
+    Q_UNUSED(iniFileName);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("Cannot read the skin file %1: %2").arg(path, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw Failure(QStringLiteral("Cannot read the skin file %1: %2").arg(path, file.errorString()));
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    const QString sheet = utf8.decode(bytes);
+    if (utf8.hasError())
+        throw Failure(QStringLiteral("The skin file %1 is not UTF-8 text").arg(path));
+    m_styleSheet = sheet;
+}
+
+void SkinFramework::applyTo(QWidget *window)
+{
+    if (!(m_options & ApplyToWindow) || !window)
+        return;
+    if (m_useBaseStyle && QApplication::style()->name().compare(QLatin1String(baseStyleName), Qt::CaseInsensitive) != 0)
+        QApplication::setStyle(QStyleFactory::create(QLatin1String(baseStyleName)));
+    window->setStyleSheet(m_styleSheet);
+    if (m_skinDialogs)
+        qApp->setStyleSheet(m_styleSheet);
+}

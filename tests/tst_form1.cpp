@@ -350,7 +350,7 @@ void TestForm1::realModalReportBox()
 
 void TestForm1::textAreaKeepsEveryCharacter()
 {
-    const QString text = u"non\u00a0breaking\r\ntab\there\r\n\u00e9\u4e2d\U0001F600\r\n\r\n"_s;
+    const QString text = u"non\u00a0breaking\r\ntab\there\r\n\u00e9\u4e2d\U0001F600\r\nnul\0byte\r\n\r\n"_s;
     input()->setText(text);
     QCOMPARE(input()->text(), text);
     input()->setText(u"a\nb\rc\r\nd\n\re"_s);

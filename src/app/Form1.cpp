@@ -64,7 +64,7 @@ Form1::Form1(QWidget *parent)
     setBackColor(this, Qt::white);
     setMouseTracking(true);
     createControls();
-    setTabOrder();
+    arrangeTabOrder();
     connectProcedures();
     const QList<PushButton *> allButtons = buttons();
     m_pointer.setHandTargets(QList<QWidget *>(allButtons.begin(), allButtons.end()));
@@ -139,7 +139,7 @@ PushButton *Form1::addButton(const char *name, const QString &caption, QWidget *
 
 // Tab order: the output area first, "Start Joining" between the input
 // frame's first three buttons and the output frame's first two.
-void Form1::setTabOrder()
+void Form1::arrangeTabOrder()
 {
     const QList<QWidget *> order = {Text2,        Text1,       PushButton3, PushButton20,
                                     PushButton1,  PushButton17, PushButton4, PushButton2,

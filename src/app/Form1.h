@@ -50,7 +50,7 @@ protected:
 
 private:
     void createControls();
-    void setTabOrder();
+    void arrangeTabOrder();
     void connectProcedures();
     PushButton *addButton(const char *name, const QString &caption, QWidget *container, int left, int top,
                           int width, int height);

@@ -6,7 +6,10 @@
 bool fileExists(const QString &path)
 {
     try {
-        return !path.isEmpty() && QFileInfo(path).lastModified().isValid();
+        // Qt leaves the time undefined for a path it cannot look up at all
+        // (one holding a NUL, say), so existence is asked first.
+        const QFileInfo info(path);
+        return info.exists() && info.lastModified().isValid();
     } catch (...) {
         return false;
     }

@@ -44,11 +44,16 @@ QString decodeListFile(const QByteArray &bytes)
         return decodeUtf16(QByteArrayView(bytes).sliced(2), false);
     if (bytes.startsWith("\xFE\xFF"))
         return decodeUtf16(QByteArrayView(bytes).sliced(2), true);
+    return decodeStrictUtf8(bytes).value_or(decodeWindows1252(bytes));
+}
+
+std::optional<QString> decodeStrictUtf8(const QByteArray &bytes)
+{
     // Stateless, so that a sequence cut off at the end is an error too; a
     // leading byte-order mark is skipped.
     QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
     QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return text;
-    return decodeWindows1252(bytes);
+    if (utf8.hasError())
+        return std::nullopt;
+    return text;
 }

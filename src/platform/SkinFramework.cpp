@@ -1,10 +1,10 @@
 #include "platform/SkinFramework.h"
 
 #include "app/Failure.h"
+#include "listfiles/ListFileDecoding.h"
 
 #include <QApplication>
 #include <QFile>
-#include <QStringDecoder>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QWidget>
@@ -17,16 +17,13 @@ void SkinFramework::loadSkin(const QString &path, const QString &iniFileName)
 {
     Q_UNUSED(iniFileName);
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("Cannot read the skin file %1: %2").arg(path, file.errorString()));
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     if (file.error() != QFileDevice::NoError)
         throw Failure(QStringLiteral("Cannot read the skin file %1: %2").arg(path, file.errorString()));
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
-    const QString sheet = utf8.decode(bytes);
-    if (utf8.hasError())
+    const std::optional<QString> sheet = decodeStrictUtf8(bytes);
+    if (!sheet)
         throw Failure(QStringLiteral("The skin file %1 is not UTF-8 text").arg(path));
-    m_styleSheet = sheet;
+    m_styleSheet = *sheet;
 }
 
 void SkinFramework::applyTo(QWidget *window)

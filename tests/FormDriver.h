@@ -4,8 +4,10 @@
 #include "platform/PushButton.h"
 #include "platform/TextArea.h"
 
+#include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -59,6 +61,20 @@ public:
             qFatal("control %s not found", name);
         return found;
     }
+    // Acts on the next modal window once it shows; should the action leave
+    // it open, it is closed after five seconds so that no test hangs.
+    static void whenModalShows(QObject *context, const std::function<void(QWidget *)> &act)
+    {
+        QTimer::singleShot(0, context, [act] {
+            if (QWidget *modal = QApplication::activeModalWidget())
+                act(modal);
+        });
+        QTimer::singleShot(5000, context, [] {
+            if (QWidget *stuck = QApplication::activeModalWidget())
+                stuck->close();
+        });
+    }
+
     void click(const char *button) const { QTest::mouseClick(control<PushButton>(button), Qt::LeftButton); }
     TextArea *input() const { return control<TextArea>("Text1"); }
     TextArea *output() const { return control<TextArea>("Text2"); }

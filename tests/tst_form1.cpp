@@ -326,8 +326,8 @@ void TestForm1::realModalReportBox()
     failAt({{100, std::make_exception_ptr(Failure(u"Bad file name"_s))}}, Qualifier::PushButton2_Click);
     QString shownText, shownTitle;
     bool wasModal = false;
-    QTimer::singleShot(0, this, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    FormDriver::whenModalShows(this, [&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
         if (!box)
             return;
         wasModal = box->isModal();
@@ -335,10 +335,6 @@ void TestForm1::realModalReportBox()
         shownTitle = box->windowTitle();
         QCOMPARE(box->buttons().size(), 1);
         QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-    });
-    QTimer::singleShot(5000, this, [] {
-        if (QWidget *stuck = QApplication::activeModalWidget())
-            stuck->close();
     });
     output()->setText(u"kept"_s);
     click("PushButton2");

@@ -1,4 +1,5 @@
 #include "FileSizeLimit.h"
+#include "TestFiles.h"
 #include "app/Failure.h"
 #include "listfiles/FileExists.h"
 #include "listfiles/ListFileDecoding.h"
@@ -43,11 +44,7 @@ private:
 
 QString TestListFiles::write(const QString &name, const QByteArray &bytes)
 {
-    const QString path = m_dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
+    return putFile(m_dir.path(), name, bytes);
 }
 
 void TestListFiles::decoding_data()

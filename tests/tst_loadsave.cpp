@@ -1,5 +1,6 @@
 #include "FileSizeLimit.h"
 #include "FormDriver.h"
+#include "TestFiles.h"
 #include "app/Failure.h"
 #include "app/ReportText.h"
 #include "platform/CommonDialog.h"
@@ -47,7 +48,6 @@ private slots:
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
-    QByteArray contents(const QString &path);
     // The chooser hands out these answers in turn, one per dialog shown.
     void choose(const QList<QStringList> &answers);
 
@@ -71,17 +71,7 @@ void TestLoadSave::cleanup()
 
 QString TestLoadSave::write(const QString &name, const QByteArray &bytes)
 {
-    const QString path = m_dir->filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
-QByteArray TestLoadSave::contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    return putFile(m_dir->path(), name, bytes);
 }
 
 void TestLoadSave::choose(const QList<QStringList> &answers)
@@ -267,7 +257,7 @@ void TestLoadSave::savingToANewFileAsksNothing()
     m_driver->click("PushButton20");
     QVERIFY(m_driver->boxes.isEmpty());
     QCOMPARE(m_driver->form->commonDialog().FileName(), path);
-    QCOMPARE(contents(path), "a\xC3\xA9\r\nb"_ba);
+    QCOMPARE(readFile(path), "a\xC3\xA9\r\nb"_ba);
     QCOMPARE(m_driver->form->mousePointer(), 0);
 }
 
@@ -285,7 +275,7 @@ void TestLoadSave::overwriteNoLeavesTheFile()
     QCOMPARE(m_driver->boxes[0].defaultButton, QMessageBox::Yes);
     QCOMPARE(m_driver->boxes[0].icon, QMessageBox::NoIcon);
     QCOMPARE(m_driver->boxes[0].title, u"Kestrava E-mail List Joiner"_s);
-    QCOMPARE(contents(path), old);
+    QCOMPARE(readFile(path), old);
     QCOMPARE(m_driver->form->mousePointer(), 0);
 }
 
@@ -297,7 +287,7 @@ void TestLoadSave::overwriteYesReplacesTheFile()
     m_driver->nextAnswers = {QMessageBox::Yes};
     m_driver->click("PushButton4");
     QCOMPARE(m_driver->boxes.size(), 1);
-    QCOMPARE(contents(path), QByteArray());
+    QCOMPARE(readFile(path), QByteArray());
 }
 
 void TestLoadSave::saveOutputWritesOnlyTheOutput()
@@ -308,7 +298,7 @@ void TestLoadSave::saveOutputWritesOnlyTheOutput()
     m_driver->input()->setText(u"ignored"_s);
     choose({{path}});
     m_driver->click("PushButton4");
-    QCOMPARE(contents(path), "a,b"_ba);
+    QCOMPARE(readFile(path), "a,b"_ba);
 }
 
 void TestLoadSave::cancellingASaveWritesNothing()
@@ -338,7 +328,7 @@ void TestLoadSave::failedSaveLeavesTheOldFileAndIsReported()
     QCOMPARE(m_driver->boxes.size(), 2);
     QCOMPARE(m_driver->boxes[1].text.section(u"\r\n"_s, 0, 0), u"File too large"_s);
     QVERIFY(m_driver->boxes[1].text.contains(u"PushButton20_Click at line 114\r\r"_s));
-    QCOMPARE(contents(path), old);
+    QCOMPARE(readFile(path), old);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList({u"list.txt"_s}));
     QCOMPARE(m_driver->form->mousePointer(), 0);
@@ -362,8 +352,8 @@ void TestLoadSave::realOpenDialog()
     const QString noDot = write(u"README"_s, "plain\nlines");
     QString title;
     QStringList filters;
-    QTimer::singleShot(0, this, [&] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+    FormDriver::whenModalShows(this, [&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
         if (!dialog)
             return;
         title = dialog->windowTitle();
@@ -371,10 +361,6 @@ void TestLoadSave::realOpenDialog()
         dialog->selectNameFilter(filters.value(1));
         dialog->selectFile(noDot);
         QMetaObject::invokeMethod(dialog, "accept");
-    });
-    QTimer::singleShot(5000, this, [] {
-        if (QWidget *stuck = QApplication::activeModalWidget())
-            stuck->close();
     });
     m_driver->click("PushButton3");
     QCOMPARE(title, u"Load List(s) - Hold Ctrl to select multiple list files"_s);
@@ -388,8 +374,8 @@ void TestLoadSave::realSaveDialog()
     m_driver->form->commonDialog().setFileName(m_dir->filePath(u"last.csv"_s));
     m_driver->output()->setText(u"a,b"_s);
     QString startName;
-    QTimer::singleShot(0, this, [&] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+    FormDriver::whenModalShows(this, [&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
         if (!dialog)
             return;
         startName = dialog->selectedFiles().value(0);
@@ -397,14 +383,10 @@ void TestLoadSave::realSaveDialog()
         nameField->setText(u"typed"_s);
         QMetaObject::invokeMethod(dialog, "accept");
     });
-    QTimer::singleShot(5000, this, [] {
-        if (QWidget *stuck = QApplication::activeModalWidget())
-            stuck->close();
-    });
     m_driver->click("PushButton4");
     QCOMPARE(startName, m_dir->filePath(u"last.csv"_s));
     QCOMPARE(m_driver->form->commonDialog().FileName(), m_dir->filePath(u"typed"_s));
-    QCOMPARE(contents(m_dir->filePath(u"typed"_s)), "a,b"_ba);
+    QCOMPARE(readFile(m_dir->filePath(u"typed"_s)), "a,b"_ba);
 }
 
 QTEST_MAIN(TestLoadSave)

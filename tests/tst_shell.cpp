@@ -1,4 +1,5 @@
 #include "FormDriver.h"
+#include "TestFiles.h"
 #include "app/ProductInfo.h"
 #include "app/ReportText.h"
 #include "platform/CursorFile.h"
@@ -32,20 +33,6 @@ public:
 private:
     int *m_attempts;
 };
-
-void putFile(const QString &folder, const QString &name, const QByteArray &bytes)
-{
-    QDir(folder).mkpath(QFileInfo(name).path());
-    QFile file(QDir(folder).filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(name));
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 

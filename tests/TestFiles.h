@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+
+// Writes bytes to name inside folder, making folders on the way; answers the path.
+inline QString putFile(const QString &folder, const QString &name, const QByteArray &bytes)
+{
+    const QString path = QDir(folder).filePath(name);
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+// A file's bytes, or a marker that no file's bytes can be mistaken for.
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}

@@ -44,6 +44,9 @@ int main(int argc, char *argv[])
     QTest::mouseClick(form.findChild<PushButton *>(QStringLiteral("PushButton3")), Qt::LeftButton);
     QCoreApplication::processEvents();
     std::printf("Load File, %d files of %d lines: %lld ms\n", files, linesPerFile, timer.restart());
+    const qsizetype inputSize = form.findChild<TextArea *>(QStringLiteral("Text1"))->text().size();
+    std::printf("read the input back (%lld characters): %lld ms\n", static_cast<long long>(inputSize),
+                timer.restart());
     QTest::mouseClick(form.findChild<PushButton *>(QStringLiteral("PushButton17")), Qt::LeftButton);
     QCoreApplication::processEvents();
     std::printf("Start Joining: %lld ms\n", timer.restart());

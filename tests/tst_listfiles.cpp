@@ -1,4 +1,4 @@
-#include "FileSizeLimit.h"
+#include "ProcessLimits.h"
 #include "TestFiles.h"
 #include "app/Failure.h"
 #include "listfiles/FileExists.h"
@@ -10,6 +10,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 
 using namespace Qt::StringLiterals;
@@ -23,7 +26,10 @@ private slots:
     void decoding();
 
     void readingFiles();
-    void readingAFolderFails();
+    void readingWhatIsNotAnOrdinaryFile_data();
+    void readingWhatIsNotAnOrdinaryFile();
+    void readingGoesByWhatTheOpenFileHolds();
+    void fileTooLargeToHoldIsOutOfMemory();
     void fileExistsNeverFails();
 
     void normalisingBackslashPaths_data();
@@ -33,7 +39,11 @@ private slots:
 
     void writingReplacesTheWholeFile();
     void writingKeepsPermissions();
+    void failedWriteLeavesTheOldFile_data();
     void failedWriteLeavesTheOldFile();
+    void overwritingANameAtTheLengthLimit();
+    void savingWhereNoTemporaryFileCanBeMade();
+    void savingKeepsAnotherUsersOwnership();
     void writingWhereNoFolderIsFails();
     void roundTripOfNonAsciiText();
 
@@ -89,15 +99,52 @@ void TestListFiles::readingFiles()
     QCOMPARE(linesWithBreaks(QString()), QString());
 }
 
-void TestListFiles::readingAFolderFails()
+void TestListFiles::readingWhatIsNotAnOrdinaryFile_data()
 {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("description");
+    const QString fifo = m_dir.filePath(u"fifo.txt"_s);
+    QVERIFY(mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
     QVERIFY(QDir(m_dir.path()).mkdir(u"folder.txt"_s));
+    QTest::newRow("pipe") << fifo << fifo + u" is not an ordinary file"_s;
+    QTest::newRow("device") << u"/dev/null"_s << u"/dev/null is not an ordinary file"_s;
+    QTest::newRow("folder") << m_dir.filePath(u"folder.txt"_s) << u"Is a directory"_s;
+}
+
+// Fails at once: a pipe with no writer would otherwise block the reader.
+void TestListFiles::readingWhatIsNotAnOrdinaryFile()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, description);
     try {
-        readWholeFile(m_dir.filePath(u"folder.txt"_s));
-        QFAIL("reading a folder did not fail");
+        readListFile(path);
+        QFAIL("reading did not fail");
     } catch (const Failure &failure) {
-        QVERIFY2(!failure.description().isEmpty(), "the failure carries a description");
+        QCOMPARE(failure.description(), description);
     }
+}
+
+// The size a look-up gives need not match what a read then finds (a file
+// that changes between the two); the reader goes by what it reads. Files in
+// /proc show that for sure: a size of 0 with content behind it.
+void TestListFiles::readingGoesByWhatTheOpenFileHolds()
+{
+    const QString status = u"/proc/self/status"_s;
+    QCOMPARE(QFileInfo(status).size(), 0);
+    QVERIFY(readWholeFile(status).startsWith(u"Name:"_s));
+    QCOMPARE(readListFile(m_dir.filePath(u"gone.txt"_s)), std::nullopt);
+}
+
+void TestListFiles::fileTooLargeToHoldIsOutOfMemory()
+{
+    if (underAddressSanitizer)
+        QSKIP("the sanitizers need more address space than a limit leaves");
+    QFile huge(m_dir.filePath(u"huge.txt"_s));
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(2) << 30));
+    huge.close();
+    MemoryLimit limit(qint64(512) << 20);
+    QVERIFY(limit.isActive());
+    QVERIFY_THROWS_EXCEPTION(std::bad_alloc, readListFile(huge.fileName()));
 }
 
 void TestListFiles::fileExistsNeverFails()
@@ -170,28 +217,78 @@ void TestListFiles::writingKeepsPermissions()
     QCOMPARE(QFile::permissions(path) & 0x7777, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 }
 
+void TestListFiles::failedWriteLeavesTheOldFile_data()
+{
+    QTest::addColumn<qsizetype>("length");
+    QTest::newRow("a few characters") << qsizetype(3);
+    QTest::newRow("one write buffer") << qsizetype(16384);
+    QTest::newRow("a large list") << qsizetype(100'000);
+}
+
 void TestListFiles::failedWriteLeavesTheOldFile()
 {
+    QFETCH(qsizetype, length);
     const QByteArray old = "keep\r\nme\r\n";
     const QString path = write(u"precious.txt"_s, old);
     const QStringList before = QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 
     QString description;
     {
-        FileSizeLimit limit(1024);
+        FileSizeLimit limit(length > 10 ? 1024 : 0);
         QVERIFY(limit.isActive());
         try {
-            writeTextFile(path, QString(100'000, u'x'));
+            writeTextFile(path, QString(length, u'x'));
         } catch (const Failure &failure) {
             description = failure.description();
         }
     }
 
     QCOMPARE(description, u"File too large"_s);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), old);
+    QCOMPARE(readFile(path), old);
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+}
+
+void TestListFiles::overwritingANameAtTheLengthLimit()
+{
+    const QString path = write(QString(255, u'n'), "old");
+    writeTextFile(path, u"new"_s);
+    QCOMPARE(readFile(path), "new"_ba);
+}
+
+// A folder the user may not write to, holding a file the user may write:
+// the file is written in place and keeps who owns it.
+void TestListFiles::savingWhereNoTemporaryFileCanBeMade()
+{
+    const QString folder = m_dir.filePath(u"locked"_s);
+    const QString path = write(u"locked/list.txt"_s, "a much longer old list");
+    QVERIFY(::chown(QFile::encodeName(path).constData(), ActingAsNobody::uid, ActingAsNobody::gid) == 0
+            || geteuid() != 0);
+    QVERIFY(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther));
+    QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+    {
+        ActingAsNobody nobody;
+        writeTextFile(path, u"new"_s);
+        QVERIFY_THROWS_EXCEPTION(Failure, writeTextFile(m_dir.filePath(u"locked/new.txt"_s), u"x"_s));
+    }
+    QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QCOMPARE(readFile(path), "new"_ba);
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList(u"list.txt"_s));
+}
+
+void TestListFiles::savingKeepsAnotherUsersOwnership()
+{
+    const QString path = write(u"shared.txt"_s, "old");
+    QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(0x6666)));
+    QVERIFY(QFile::setPermissions(m_dir.path(), QFileDevice::Permissions(0x7777)));
+    {
+        ActingAsNobody nobody;
+        if (!nobody.isActive())
+            QSKIP("acting as another user needs root");
+        writeTextFile(path, u"new"_s);
+    }
+    QCOMPARE(readFile(path), "new"_ba);
+    QCOMPARE(QFileInfo(path).ownerId(), 0u);
+    QCOMPARE(QFile::permissions(path), QFileDevice::Permissions(0x6666));
 }
 
 void TestListFiles::writingWhereNoFolderIsFails()

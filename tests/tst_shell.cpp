@@ -11,6 +11,8 @@
 #include <QGroupBox>
 #include <QMenu>
 #include <QTest>
+
+#include <sys/stat.h>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -57,7 +59,8 @@ private slots:
 
     void handOverButtonsArrowElsewhere();
     void hourglassStaysWhilePointerCrossesTheWindow();
-    void missingCursorFileShowsTheArrow();
+    void cursorFileThatIsNoOrdinaryFileShowsTheArrow_data();
+    void cursorFileThatIsNoOrdinaryFileShowsTheArrow();
     void brokenCursorFileIsReported();
     void cursorHotSpotComesFromTheHeader();
 
@@ -287,10 +290,27 @@ void TestShell::hourglassStaysWhilePointerCrossesTheWindow()
     QCOMPARE(d.output()->text(), u"a,b"_s);
 }
 
-void TestShell::missingCursorFileShowsTheArrow()
+void TestShell::cursorFileThatIsNoOrdinaryFileShowsTheArrow_data()
 {
-    FormDriver &d = start();
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("missing") << u"missing"_s;
+    QTest::newRow("pipe") << u"pipe"_s;
+    QTest::newRow("folder") << u"folder"_s;
+}
+
+// None of these is opened: a pipe would keep the start waiting for ever.
+void TestShell::cursorFileThatIsNoOrdinaryFileShowsTheArrow()
+{
+    QFETCH(QString, kind);
+    FormDriver &d = start([&](FormDriver &d) {
+        const QByteArray path = QFile::encodeName(d.programFolder.filePath(u"HAND-M.CUR"_s));
+        if (kind == u"pipe")
+            QVERIFY(mkfifo(path.constData(), 0600) == 0);
+        else if (kind == u"folder")
+            QVERIFY(QDir().mkdir(QFile::decodeName(path)));
+    });
     auto *button = d.control<PushButton>("PushButton3");
+    QTest::mouseMove(d.form.get(), QPoint(2, 2)); // each row's window opens under the same pointer
     QTest::mouseMove(button, QPoint(30, 10));
     QCOMPARE(d.form->mousePointer(), 99);
     QCOMPARE(button->cursor().shape(), Qt::ArrowCursor);

@@ -179,7 +179,8 @@ void Form1::Form_Load()
     p.run(104, [&] { m_messageBoxes.setApplicationTitle(applicationTitleFrom(ProductInfo::productTitle)); });
     p.run(106, [&] {
         cursorPath = m_applicationFolder + QDir::separator() + QStringLiteral("HAND-M.CUR");
-        cursorFileExists = fileExists(cursorPath);
+        // Only an ordinary file: opening a pipe there would wait for ever.
+        cursorFileExists = isOrdinaryFile(cursorPath);
     });
     p.run(108, [&] {
         if (cursorFileExists)

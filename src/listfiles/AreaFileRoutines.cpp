@@ -7,11 +7,12 @@
 
 void readLinesInto(TextArea &target, const QString &path, MessageBox &boxes)
 {
-    if (!fileExists(path)) {
+    std::optional<QString> content = readListFile(path);
+    if (!content) {
         boxes.inform(QStringLiteral("File not found"));
         return;
     }
-    target.appendText(linesWithBreaks(readWholeFile(path)));
+    target.appendText(linesWithBreaks(*std::move(content)));
 }
 
 void writeAreaToFile(const TextArea &source, const QString &path, MessageBox &boxes)

@@ -14,3 +14,8 @@ bool fileExists(const QString &path)
         return false;
     }
 }
+
+bool isOrdinaryFile(const QString &path)
+{
+    return fileExists(path) && QFileInfo(path).isFile();
+}

@@ -44,7 +44,9 @@ QString decodeListFile(const QByteArray &bytes)
         return decodeUtf16(QByteArrayView(bytes).sliced(2), false);
     if (bytes.startsWith("\xFE\xFF"))
         return decodeUtf16(QByteArrayView(bytes).sliced(2), true);
-    return decodeStrictUtf8(bytes).value_or(decodeWindows1252(bytes));
+    if (std::optional<QString> text = decodeStrictUtf8(bytes))
+        return *std::move(text);
+    return decodeWindows1252(bytes);
 }
 
 std::optional<QString> decodeStrictUtf8(const QByteArray &bytes)

@@ -1,53 +1,33 @@
 #include "listfiles/TextFiles.h"
 
-#include "app/Failure.h"
-#include "listfiles/FileExists.h"
 #include "listfiles/ListFileDecoding.h"
+#include "platform/FileAccess.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+std::optional<QString> readListFile(const QString &path)
+{
+    std::optional<QByteArray> bytes = readOrdinaryFile(path);
+    if (!bytes)
+        return std::nullopt;
+    if (bytes->isEmpty())
+        return emptyFileMarker;
+    QString text = decodeListFile(*bytes);
+    bytes.reset();
+    return text;
+}
 
 QString readWholeFile(const QString &path)
 {
-    if (!fileExists(path))
-        return {};
-    if (QFileInfo(path).size() == 0)
-        return emptyFileMarker;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(file.errorString());
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Failure(file.errorString());
-    return decodeListFile(bytes);
+    return readListFile(path).value_or(QString());
 }
 
-QString linesWithBreaks(const QString &content)
+QString linesWithBreaks(QString content)
 {
     if (content.isEmpty())
         return {};
-    return content + QStringLiteral("\r\n");
+    return content.append(QStringLiteral("\r\n"));
 }
 
 void writeTextFile(const QString &path, const QString &text)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Failure(file.errorString());
-    // A large write may come back short (a full disk, a size limit) without
-    // an error; writing on until all is written or a write fails brings the
-    // platform's description out.
-    const QByteArray bytes = text.toUtf8();
-    for (qint64 written = 0; written < bytes.size();) {
-        const qint64 count = file.write(bytes.constData() + written, bytes.size() - written);
-        if (count <= 0) {
-            const QString description = file.errorString();
-            file.cancelWriting();
-            throw Failure(description);
-        }
-        written += count;
-    }
-    if (!file.commit())
-        throw Failure(file.errorString());
+    replaceFile(path, text.toUtf8());
 }

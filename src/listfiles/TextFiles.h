@@ -2,18 +2,25 @@
 
 #include <QString>
 
+#include <optional>
+
 // What a zero-length file reads as.
 inline const QString emptyFileMarker = QStringLiteral("empty file");
 
-// The whole content of a file as text: empty text for a missing file, the
-// empty-file marker for a zero-length one. Any other trouble raises a Failure
-// with the platform's description.
+// The whole content of a list file as text, read through one open: nothing
+// when no file is at the path, the empty-file marker when the file holds no
+// bytes. A path that is not an ordinary file, or any other trouble, raises a
+// Failure with the platform's description; a file too large to hold raises
+// std::bad_alloc.
+std::optional<QString> readListFile(const QString &path);
+
+// The same, with empty text for a missing file.
 QString readWholeFile(const QString &path);
 
 // The lines of a file's content, each followed by CR LF: the text the line
 // reader appends. Only CR LF separates lines; empty content gives nothing.
-QString linesWithBreaks(const QString &content);
+QString linesWithBreaks(QString content);
 
-// Replaces the file at path with the text as UTF-8, atomically: a write that
-// fails raises a Failure and leaves any existing file as it was.
+// Replaces the file at path with the text as UTF-8: completely, or, on a
+// failure, not at all (see replaceFile), raising a Failure.
 void writeTextFile(const QString &path, const QString &text);

@@ -8,14 +8,32 @@
 
 namespace {
 
-// One path for one file; the folder and each name behind a NUL for several.
+// The deepest folder that holds every one of the paths.
+QString commonFolder(const QStringList &paths)
+{
+    QString common = QFileInfo(paths.first()).absolutePath();
+    for (const QString &path : paths) {
+        const QString folder = QFileInfo(path).absolutePath();
+        while (folder != common && !folder.startsWith(common + u'/') && !common.endsWith(u'/'))
+            common = QFileInfo(common).path();
+    }
+    return common;
+}
+
+// One path for one file. For several, their common folder and each file's
+// path from there behind a NUL, so that folder, separator and name lead to
+// the chosen file wherever it lies; files of one folder give bare names.
 QString answerFor(const QStringList &chosen)
 {
     if (chosen.size() == 1)
         return QDir::toNativeSeparators(chosen.first());
-    QString answer = QDir::toNativeSeparators(QFileInfo(chosen.first()).absolutePath());
+    QStringList cleaned;
     for (const QString &path : chosen)
-        answer += QChar(0) + QFileInfo(path).fileName();
+        cleaned << QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const QString folder = commonFolder(cleaned);
+    QString answer = QDir::toNativeSeparators(folder);
+    for (const QString &path : std::as_const(cleaned))
+        answer += QChar(0) + QDir::toNativeSeparators(QDir(folder).relativeFilePath(path));
     return answer;
 }
 

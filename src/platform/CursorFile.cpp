@@ -1,8 +1,9 @@
 #include "platform/CursorFile.h"
 
 #include "app/Failure.h"
+#include "platform/FileAccess.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QImageReader>
 #include <QPixmap>
 #include <QtEndian>
@@ -23,12 +24,12 @@ std::optional<QPoint> cursorHotSpot(const QByteArray &header)
 
 QCursor loadCursorFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(file.errorString());
-    const std::optional<QPoint> hotSpot = cursorHotSpot(file.read(6 + 16));
-    file.close();
-    QImageReader reader(path);
+    std::optional<QByteArray> bytes = readOrdinaryFile(path);
+    if (!bytes)
+        throw Failure(QStringLiteral("File not found"));
+    const std::optional<QPoint> hotSpot = cursorHotSpot(bytes->left(6 + 16));
+    QBuffer buffer(&*bytes);
+    QImageReader reader(&buffer);
     const QImage image = reader.read();
     if (!hotSpot || image.isNull())
         throw Failure(QStringLiteral("%1 is not a loadable cursor: %2")

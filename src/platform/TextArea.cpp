@@ -19,9 +19,19 @@ TextArea::TextArea(QWidget *parent) : QPlainTextEdit(parent)
 QString TextArea::text() const
 {
     // The raw text keeps non-breaking spaces, which toPlainText() would turn
-    // into plain spaces; blocks are separated by U+2029.
-    QString raw = document()->toRawText();
-    return raw.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    // into plain spaces; blocks are separated by U+2029. One pass, so that the
+    // time grows with the text, not with the lines times the text.
+    const QString raw = document()->toRawText();
+    const qsizetype breaks = raw.count(QChar::ParagraphSeparator);
+    if (breaks == 0)
+        return raw;
+    QString text;
+    text.reserve(raw.size() + breaks);
+    qsizetype from = 0;
+    for (qsizetype at; (at = raw.indexOf(QChar::ParagraphSeparator, from)) >= 0; from = at + 1)
+        text.append(QStringView(raw).sliced(from, at - from)).append(u"\r\n");
+    text.append(QStringView(raw).sliced(from));
+    return text;
 }
 
 void TextArea::setText(const QString &text)

@@ -1,0 +1,20 @@
+// Joining keeps every piece: the joined line is the text with each CR LF
+// turned into one comma, whether built in one call or piece by piece as the
+// window's procedure builds it.
+#include "FuzzInput.h"
+#include "join/LineJoiner.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QString text = codeUnits(data, size);
+    const QString expected = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(","));
+    FUZZ_CHECK(LineJoiner::join(text) == expected);
+
+    QString stepwise;
+    for (const QString &piece : LineJoiner::cutAtLineBreaks(text))
+        LineJoiner::appendPiece(stepwise, piece);
+    if (!stepwise.isEmpty())
+        LineJoiner::dropTrailingComma(stepwise);
+    FUZZ_CHECK(stepwise == expected);
+    return 0;
+}

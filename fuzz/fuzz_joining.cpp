@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(LineJoiner::join(text) == expected);
 
     QString stepwise;
-    for (const QString &piece : LineJoiner::cutAtLineBreaks(text))
+    for (QStringView piece : LineJoiner::cutAtLineBreaks(text))
         LineJoiner::appendPiece(stepwise, piece);
     if (!stepwise.isEmpty())
         LineJoiner::dropTrailingComma(stepwise);

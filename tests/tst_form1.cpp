@@ -359,8 +359,7 @@ void TestForm1::longLineDoesNotWrap()
 {
     input()->setText(QStringList(200, u"someone@example.com"_s).join(u"\r\n"_s));
     click("PushButton17");
-    QCOMPARE(output()->blockCount(), 1);
-    QCOMPARE(output()->lineWrapMode(), QPlainTextEdit::NoWrap);
+    QCOMPARE(output()->lineCount(), 1);
     QVERIFY(output()->horizontalScrollBar()->isVisible());
     QVERIFY(output()->horizontalScrollBar()->maximum() > 0);
     QVERIFY(output()->verticalScrollBar()->isVisible());

@@ -37,7 +37,7 @@ QPushButton:focus {
     border: 2px solid #268b96;
 }
 
-QPlainTextEdit {
+TextArea {
     border: 1px solid #7a9aa5;
     border-radius: 3px;
     selection-background-color: #268b96;

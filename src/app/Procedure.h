@@ -19,23 +19,54 @@ public:
 
     Procedure(ErrorReport &report, const QString &qualifier) : m_report(report), m_qualifier(qualifier) {}
 
-    // Runs one statement; answers whether it completed.
-    bool run(int line, const std::function<void()> &statement);
+    // Runs one statement; answers whether it completed. Templates, so that a
+    // statement run a million times in a loop costs no more than its work.
+    template<typename Statement>
+    bool run(int line, Statement &&statement)
+    {
+        if (m_ended)
+            return false;
+        try {
+            beforeStatement(line);
+            statement();
+            return true;
+        } catch (...) {
+            fail(line, std::current_exception());
+            return false;
+        }
+    }
 
     // A condition statement. A test that fails goes on into what it guards,
     // so a failure answers true.
-    bool test(int line, const std::function<bool()> &condition);
+    template<typename Condition>
+    bool test(int line, Condition &&condition)
+    {
+        bool result = true;
+        run(line, [&] { result = condition(); });
+        return result && !m_ended;
+    }
 
     // A counted loop over 0 .. count - 1: the head at headLine works out the
     // count, the advance at nextLine follows every pass. A failing head goes
     // on into the body once; a failing advance leaves the loop.
-    void loop(int headLine, const std::function<qsizetype()> &count, int nextLine,
-              const std::function<void(qsizetype)> &body);
+    template<typename Count, typename Body>
+    void loop(int headLine, Count &&count, int nextLine, Body &&body)
+    {
+        qsizetype passes = 0;
+        if (!run(headLine, [&] { passes = count(); }))
+            passes = 1;
+        for (qsizetype i = 0; i < passes && !m_ended; ++i) {
+            body(i);
+            if (!run(nextLine, [] {}))
+                break;
+        }
+    }
 
     void setInterceptor(Interceptor interceptor) { m_interceptor = std::move(interceptor); }
     bool ended() const { return m_ended; }
 
 private:
+    void beforeStatement(int line) const;
     void fail(int line, const std::exception_ptr &failure);
 
     ErrorReport &m_report;

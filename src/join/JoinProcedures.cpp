@@ -5,20 +5,29 @@
 #include "join/LineJoiner.h"
 #include "platform/TextArea.h"
 
+#include <utility>
+
 void Form1::PushButton17_Click()
 {
     Procedure p(m_errorReport, Qualifier::PushButton17_Click);
-    QStringList pieces;
+    QString input; // the pieces are views into it
+    QList<QStringView> pieces;
     QString result;
     p.run(100, [&] { setMousePointer(WindowPointer::Busy); });
-    p.run(102, [&] { pieces = LineJoiner::cutAtLineBreaks(Text1->text()); });
-    p.run(104, [&] { result.clear(); });
+    p.run(102, [&] {
+        input = Text1->text();
+        pieces = LineJoiner::cutAtLineBreaks(input);
+    });
+    p.run(104, [&] {
+        result.clear();
+        result.reserve(input.size());
+    });
     p.loop(106, [&] { return pieces.size(); }, 110, [&](qsizetype i) {
         p.run(108, [&] { LineJoiner::appendPiece(result, pieces.value(i)); });
     });
     if (p.test(112, [&] { return !result.isEmpty(); }))
         p.run(114, [&] { LineJoiner::dropTrailingComma(result); });
-    p.run(116, [&] { Text2->setText(result); });
+    p.run(116, [&] { Text2->setText(std::exchange(result, QString())); });
     p.run(118, [&] { setMousePointer(WindowPointer::Default); });
 }
 

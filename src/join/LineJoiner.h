@@ -7,11 +7,12 @@
 // line passes through unchanged, and only CR LF separates lines.
 namespace LineJoiner {
 
-// The pieces of a text cut at every CR LF; empty text gives no pieces.
-QStringList cutAtLineBreaks(const QString &text);
+// The pieces of a text cut at every CR LF, as views into the text, which must
+// outlive them; empty text gives no pieces.
+QList<QStringView> cutAtLineBreaks(QStringView text);
 
 // Appends one piece and the comma that follows it.
-void appendPiece(QString &result, const QString &piece);
+void appendPiece(QString &result, QStringView piece);
 
 // Removes the comma appended after the last piece, if there is one.
 void dropTrailingComma(QString &result);

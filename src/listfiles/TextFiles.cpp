@@ -29,5 +29,16 @@ QString linesWithBreaks(QString content)
 
 void writeTextFile(const QString &path, const QString &text)
 {
-    replaceFile(path, text.toUtf8());
+    // Encoded a megabyte at a time, so that a large list is not held twice;
+    // a piece never ends between the halves of a surrogate pair.
+    constexpr qsizetype pieceLength = 1 << 20;
+    qsizetype from = 0;
+    replaceFile(path, [&] {
+        qsizetype length = qMin(pieceLength, text.size() - from);
+        if (from + length < text.size() && text[from + length - 1].isHighSurrogate())
+            --length;
+        const QByteArray piece = QStringView(text).sliced(from, length).toUtf8();
+        from += length;
+        return piece;
+    });
 }

@@ -58,6 +58,8 @@ void requireOrdinaryFile(const struct stat &status, const QString &path)
         throw Failure(QStringLiteral("%1 is not an ordinary file").arg(path));
 }
 
+using Pieces = std::function<QByteArray()>;
+
 void writeAll(int fd, QByteArrayView bytes)
 {
     for (qsizetype written = 0; written < bytes.size();) {
@@ -88,22 +90,33 @@ mode_t modeForNewFiles()
     return 0666 & ~mask;
 }
 
-void writeInPlace(const QByteArray &target, QByteArrayView bytes)
+// Writes every piece; answers how many bytes were written.
+qint64 writePieces(int fd, const Pieces &nextPiece)
+{
+    qint64 written = 0;
+    for (QByteArray piece = nextPiece(); !piece.isEmpty(); piece = nextPiece()) {
+        writeAll(fd, piece);
+        written += piece.size();
+    }
+    return written;
+}
+
+void writeInPlace(const QByteArray &target, const Pieces &nextPiece)
 {
     Descriptor file(::open(target.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
     if (file.get() < 0)
         failWith(errno);
     // Overwrite first, cut the rest after: a text no longer than the old one
     // needs no new space on a full disk.
-    writeAll(file.get(), bytes);
-    if (::ftruncate(file.get(), bytes.size()) != 0 || ::fsync(file.get()) != 0)
+    const qint64 size = writePieces(file.get(), nextPiece);
+    if (::ftruncate(file.get(), size) != 0 || ::fsync(file.get()) != 0)
         failWith(errno);
     file.closeChecked();
 }
 
 // Writes the bytes to a new temporary file; answers its name, or nothing when
 // no file can be made in the folder (for want of write permission there).
-std::optional<QByteArray> writeTemporary(const QByteArray &target, QByteArrayView bytes,
+std::optional<QByteArray> writeTemporary(const QByteArray &target, const Pieces &nextPiece,
                                          const std::optional<struct stat> &existing)
 {
     // A short name of our own, so that a target name at the file system's
@@ -124,7 +137,7 @@ std::optional<QByteArray> writeTemporary(const QByteArray &target, QByteArrayVie
         const mode_t mode = existing ? existing->st_mode & 07777 : modeForNewFiles();
         if (::fchmod(file.get(), mode) != 0)
             failWith(errno);
-        writeAll(file.get(), bytes);
+        writePieces(file.get(), nextPiece);
         if (::fsync(file.get()) != 0)
             failWith(errno);
         file.closeChecked();
@@ -176,7 +189,7 @@ std::optional<QByteArray> readOrdinaryFile(const QString &path)
     return bytes;
 }
 
-void replaceFile(const QString &path, QByteArrayView bytes)
+void replaceFile(const QString &path, const std::function<QByteArray()> &nextPiece)
 {
     const QByteArray target = replacedTarget(path);
     if (target.isEmpty() || target.contains('\0'))
@@ -187,9 +200,9 @@ void replaceFile(const QString &path, QByteArrayView bytes)
         requireOrdinaryFile(status, path);
         existing = status;
     }
-    const std::optional<QByteArray> temporary = writeTemporary(target, bytes, existing);
+    const std::optional<QByteArray> temporary = writeTemporary(target, nextPiece, existing);
     if (!temporary) {
-        writeInPlace(target, bytes);
+        writeInPlace(target, nextPiece);
         return;
     }
     if (::rename(temporary->constData(), target.constData()) != 0) {

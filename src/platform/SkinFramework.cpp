@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QWidget>
@@ -23,7 +24,10 @@ void SkinFramework::loadSkin(const QString &path, const QString &iniFileName)
     const std::optional<QString> sheet = decodeStrictUtf8(bytes);
     if (!sheet)
         throw Failure(QStringLiteral("The skin file %1 is not UTF-8 text").arg(path));
-    m_styleSheet = *sheet;
+    // Skins written before the text areas had a class of their own name
+    // them QPlainTextEdit; that name styles them still.
+    static const QRegularExpression oldTextBox(QStringLiteral("\\bQPlainTextEdit\\b"));
+    m_styleSheet = QString(*sheet).replace(oldTextBox, QStringLiteral("TextArea"));
 }
 
 void SkinFramework::applyTo(QWidget *window)

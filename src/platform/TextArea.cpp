@@ -1,75 +1,347 @@
+// The text area as a view: its text, what shows of it, and scrolling.
 #include "platform/TextArea.h"
 
-#include <QMimeData>
-#include <QMouseEvent>
-#include <QRegularExpression>
-#include <QScrollBar>
-#include <QTextCursor>
+#include "platform/TextAreaAccessible.h"
 
-TextArea::TextArea(QWidget *parent) : QPlainTextEdit(parent)
+#include <QAccessible>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QScrollBar>
+#include <QStyleHints>
+#include <QTextLayout>
+
+#include <cmath>
+
+namespace {
+
+// The space between the frame and the text, as classic edit boxes leave it.
+constexpr int margin = 4;
+// Coordinates handed to Qt stay far inside what its 26.6 fixed point holds.
+constexpr double coordinateLimit = 1 << 24;
+
+} // namespace
+
+TextArea::TextArea(QWidget *parent) : QAbstractScrollArea(parent)
 {
-    setLineWrapMode(QPlainTextEdit::NoWrap);
+    installTextAreaAccessibility();
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setTabChangesFocus(true);
-    setUndoRedoEnabled(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setAttribute(Qt::WA_KeyCompression);
+    viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setMouseTracking(true);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    m_geometry.setFont(font());
+    updateScrollBars();
 }
+
+TextArea::~TextArea() = default;
 
 QString TextArea::text() const
 {
-    // The raw text keeps non-breaking spaces, which toPlainText() would turn
-    // into plain spaces; blocks are separated by U+2029. One pass, so that the
-    // time grows with the text, not with the lines times the text.
-    const QString raw = document()->toRawText();
-    const qsizetype breaks = raw.count(QChar::ParagraphSeparator);
-    if (breaks == 0)
-        return raw;
-    QString text;
-    text.reserve(raw.size() + breaks);
-    qsizetype from = 0;
-    for (qsizetype at; (at = raw.indexOf(QChar::ParagraphSeparator, from)) >= 0; from = at + 1)
-        text.append(QStringView(raw).sliced(from, at - from)).append(u"\r\n");
-    text.append(QStringView(raw).sliced(from));
-    return text;
+    return m_buffer.text();
 }
 
 void TextArea::setText(const QString &text)
 {
-    setPlainText(withEditorLineBreaks(text));
+    const QString oldStart = m_buffer.mid(0, qMin<qsizetype>(m_buffer.size(), 1000));
+    m_buffer.setText(text);
+    m_history.clear();
+    m_geometry.reset();
+    m_caret = m_anchor = 0;
+    m_goalX = -1;
+    m_scrollX = 0;
+    verticalScrollBar()->setValue(0);
+    updateScrollBars();
+    viewport()->update();
+    announceEdit(0, oldStart, m_buffer.mid(0, qMin<qsizetype>(m_buffer.size(), 1000)));
 }
 
+// Appending is the program's own filling of the area, like setText: it
+// cannot be undone, and the history goes.
 void TextArea::appendText(const QString &text)
 {
-    QTextCursor end(document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(withEditorLineBreaks(text));
+    if (m_buffer.isEmpty()) {
+        setText(text);
+        return;
+    }
+    const qsizetype end = m_buffer.size();
+    const QString normal = TextBuffer::withCrLf(text);
+    m_buffer.insert(end, normal);
+    m_geometry.textChanged(end, normal.size(), 0, normal.contains(u'\n'));
+    m_history.clear();
+    updateScrollBars();
+    viewport()->update();
+    announceEdit(end, QString(), normal);
 }
 
-QString TextArea::withEditorLineBreaks(QString text)
+QString TextArea::selectedText() const
 {
-    if (!text.contains(u'\r'))
-        return text;
-    static const QRegularExpression lineBreak(QStringLiteral("\r\n?"));
-    return text.replace(lineBreak, QStringLiteral("\n"));
+    const qsizetype from = qMin(m_caret, m_anchor);
+    return m_buffer.mid(from, qAbs(m_caret - m_anchor));
 }
 
-void TextArea::insertFromMimeData(const QMimeData *source)
+void TextArea::setSelection(qsizetype anchor, qsizetype caret)
 {
-    if (source && source->hasText())
-        insertPlainText(withEditorLineBreaks(source->text()));
+    m_anchor = qBound<qsizetype>(0, anchor, m_buffer.size());
+    moveCaret(caret, true);
+}
+
+void TextArea::selectAll()
+{
+    m_anchor = 0;
+    moveCaret(m_buffer.size(), true);
+    publishSelection();
+}
+
+QString TextArea::textRange(qsizetype start, qsizetype end) const
+{
+    start = qBound<qsizetype>(0, start, m_buffer.size());
+    end = qBound(start, end, m_buffer.size());
+    return m_buffer.mid(start, end - start);
+}
+
+QString TextArea::textAround(qsizetype position, qsizetype *start) const
+{
+    constexpr qsizetype reach = 512;
+    const qsizetype line = m_buffer.lineOf(position);
+    *start = qMax(m_buffer.lineStart(line), position - reach);
+    return textRange(*start, qMin(m_buffer.lineEnd(line), position + reach));
+}
+
+// Geometry ------------------------------------------------------------------
+
+int TextArea::visibleLines() const
+{
+    return qMax(1, (viewport()->height() - margin) / m_geometry.lineHeight());
+}
+
+qsizetype TextArea::firstVisibleLine() const
+{
+    return verticalScrollBar()->value();
+}
+
+QPointF TextArea::contentOrigin() const
+{
+    return QPointF(margin - m_scrollX, margin);
+}
+
+double TextArea::xOf(qsizetype position) const
+{
+    const qsizetype line = m_buffer.lineOf(position);
+    const LineGeometry::Chunk chunk = m_geometry.chunkAt(line, position);
+    const auto layout = m_geometry.layOut(chunk);
+    m_geometry.measured(line, chunk, *layout);
+    const LineGeometry::Chunk placed = m_geometry.chunkAt(line, position);
+    return placed.x + layout->lineAt(0).cursorToX(int(position - chunk.start));
+}
+
+qsizetype TextArea::positionInLine(qsizetype line, double x) const
+{
+    const LineGeometry::Chunk chunk = m_geometry.chunkAtX(line, x);
+    const auto layout = m_geometry.layOut(chunk);
+    m_geometry.measured(line, chunk, *layout);
+    const int offset = layout->lineAt(0).xToCursor(x - chunk.x, QTextLine::CursorBetweenCharacters);
+    return chunk.start + offset;
+}
+
+qsizetype TextArea::positionAt(const QPoint &point) const
+{
+    const qsizetype line = firstVisibleLine() + qFloor(double(point.y() - margin) / m_geometry.lineHeight());
+    return positionInLine(qBound<qsizetype>(0, line, lineCount() - 1), point.x() - margin + m_scrollX);
+}
+
+QRect TextArea::caretRect() const
+{
+    const qsizetype line = m_buffer.lineOf(m_caret);
+    const double x = qBound(-coordinateLimit, margin + xOf(m_caret) - m_scrollX, coordinateLimit);
+    const double y = qBound(-coordinateLimit, double(margin + (line - firstVisibleLine()) * m_geometry.lineHeight()),
+                            coordinateLimit);
+    return QRect(int(std::floor(x)), int(y), 1, m_geometry.lineHeight());
+}
+
+// Scrolling -----------------------------------------------------------------
+
+// The horizontal bar counts in units of m_xScale pixels, so that a line
+// wider than an int can count still scrolls to its end.
+void TextArea::updateScrollBars()
+{
+    const int height = viewport()->height();
+    const qsizetype fullLines = qMax(1, (height - margin) / m_geometry.lineHeight());
+    QScrollBar *vertical = verticalScrollBar();
+    vertical->setRange(0, int(qMin<qsizetype>(INT_MAX, qMax<qsizetype>(0, lineCount() - fullLines))));
+    vertical->setPageStep(int(fullLines));
+    vertical->setSingleStep(1);
+
+    const double content = m_geometry.widestLine() + 2 * margin + 1;
+    const double hidden = qMax(0.0, content - viewport()->width());
+    m_xScale = qMax(1.0, std::ceil(hidden / (INT_MAX / 2)));
+    QScrollBar *horizontal = horizontalScrollBar();
+    const QSignalBlocker blocker(horizontal);
+    horizontal->setRange(0, int(std::ceil(hidden / m_xScale)));
+    horizontal->setPageStep(qMax(1, int(viewport()->width() / m_xScale)));
+    horizontal->setSingleStep(qMax(1, int(20 / m_xScale)));
+    setScrollX(m_scrollX);
+}
+
+void TextArea::setScrollX(double x)
+{
+    const double hidden = horizontalScrollBar()->maximum() * m_xScale;
+    m_scrollX = qBound(0.0, x, hidden);
+    const QSignalBlocker blocker(horizontalScrollBar());
+    horizontalScrollBar()->setValue(int(std::round(m_scrollX / m_xScale)));
+    viewport()->update();
+}
+
+void TextArea::scrollContentsBy(int dx, int dy)
+{
+    Q_UNUSED(dy);
+    if (dx != 0)
+        m_scrollX = horizontalScrollBar()->value() * m_xScale;
+    viewport()->update();
+}
+
+void TextArea::ensureCaretVisible()
+{
+    const qsizetype line = m_buffer.lineOf(m_caret);
+    QScrollBar *vertical = verticalScrollBar();
+    const int fullLines = qMax(1, (viewport()->height() - margin) / m_geometry.lineHeight());
+    if (line < vertical->value())
+        vertical->setValue(int(line));
+    else if (line >= vertical->value() + fullLines)
+        vertical->setValue(int(line - fullLines + 1));
+
+    const double x = xOf(m_caret);
+    const double width = viewport()->width() - 2 * margin - 1;
+    if (m_geometry.widestLine() < x)
+        updateScrollBars();
+    if (x < m_scrollX)
+        setScrollX(x - width / 4);
+    else if (x > m_scrollX + width)
+        setScrollX(x - width * 3 / 4);
+}
+
+void TextArea::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+}
+
+void TextArea::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange) {
+        m_geometry.setFont(font());
+        updateScrollBars();
+        viewport()->update();
+    }
+    QAbstractScrollArea::changeEvent(event);
+}
+
+// Painting ------------------------------------------------------------------
+
+void TextArea::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(viewport());
+    const QRect area = event->rect();
+    const int lineHeight = m_geometry.lineHeight();
+    const qsizetype first = firstVisibleLine();
+    for (qsizetype line = first; line < lineCount(); ++line) {
+        const double y = margin + double(line - first) * lineHeight;
+        if (y >= area.bottom() + 1)
+            break;
+        if (y + lineHeight > area.top())
+            paintLine(painter, line, y, area);
+    }
+
+    const QRect caret = caretRect();
+    if (!m_preedit.isEmpty()) {
+        QFont underlined = m_geometry.font();
+        underlined.setUnderline(true);
+        painter.setFont(underlined);
+        const QRect box = painter.fontMetrics().boundingRect(m_preedit).translated(caret.x(), caret.y() + m_geometry.ascent());
+        painter.fillRect(box, palette().color(QPalette::Base));
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawText(QPoint(caret.x(), caret.y() + m_geometry.ascent()), m_preedit);
+    } else if (hasFocus() && m_caretShown && caret.intersects(area)) {
+        painter.fillRect(caret, palette().color(QPalette::Text));
+    }
+}
+
+void TextArea::paintLine(QPainter &painter, qsizetype line, double y, const QRect &area)
+{
+    const double left = m_scrollX + area.left() - margin;
+    const double right = m_scrollX + area.right() + 1 - margin;
+    const qsizetype selectionStart = qMin(m_caret, m_anchor);
+    const qsizetype selectionEnd = qMax(m_caret, m_anchor);
+    painter.setPen(palette().color(QPalette::Text));
+    for (const LineGeometry::Chunk &chunk : m_geometry.chunksBetween(line, left, right)) {
+        const auto layout = m_geometry.layOut(chunk);
+        if (const double change = m_geometry.measured(line, chunk, *layout); change != 0) {
+            // A width that came out different from its estimate moves what
+            // lies right of it: the view keeps its place, and draws again.
+            if (chunk.x < m_scrollX)
+                setScrollX(m_scrollX + change);
+            viewport()->update();
+        }
+        QList<QTextLayout::FormatRange> selections;
+        if (selectionStart < chunk.end && selectionEnd > chunk.start) {
+            QTextLayout::FormatRange range;
+            range.start = int(qMax(selectionStart, chunk.start) - chunk.start);
+            range.length = int(qMin(selectionEnd, chunk.end) - chunk.start) - range.start;
+            range.format.setBackground(palette().brush(QPalette::Highlight));
+            range.format.setForeground(palette().brush(QPalette::HighlightedText));
+            selections.append(range);
+        }
+        layout->draw(&painter, QPointF(margin + chunk.x - m_scrollX, y), selections);
+    }
+}
+
+// Caret and accessibility -----------------------------------------------------
+
+void TextArea::restartBlinking()
+{
+    m_caretShown = true;
+    const int flash = QGuiApplication::styleHints()->cursorFlashTime();
+    if (hasFocus() && flash > 0)
+        m_blink.start(flash / 2, this);
     else
-        QPlainTextEdit::insertFromMimeData(source);
+        m_blink.stop();
+    viewport()->update();
 }
 
-void TextArea::mouseMoveEvent(QMouseEvent *event)
+void TextArea::timerEvent(QTimerEvent *event)
 {
-    emit mouseMoved();
-    QPlainTextEdit::mouseMoveEvent(event);
+    if (event->timerId() == m_blink.timerId()) {
+        m_caretShown = !m_caretShown;
+        viewport()->update(caretRect());
+    } else if (event->timerId() == m_autoScroll.timerId()) {
+        autoScroll();
+    } else {
+        QAbstractScrollArea::timerEvent(event);
+    }
 }
 
-void TextArea::mousePressEvent(QMouseEvent *event)
+void TextArea::focusInEvent(QFocusEvent *event)
 {
-    emit mousePressed(event->button());
-    QPlainTextEdit::mousePressEvent(event);
+    restartBlinking();
+    QAbstractScrollArea::focusInEvent(event);
+}
+
+void TextArea::focusOutEvent(QFocusEvent *event)
+{
+    m_blink.stop();
+    viewport()->update();
+    QAbstractScrollArea::focusOutEvent(event);
+}
+
+void TextArea::announceEdit(qsizetype position, const QString &removed, const QString &inserted)
+{
+    if (!QAccessible::isActive())
+        return;
+    constexpr qsizetype most = 1000;
+    QAccessibleTextUpdateEvent update(this, int(position), removed.left(most), inserted.left(most));
+    QAccessible::updateAccessibility(&update);
 }

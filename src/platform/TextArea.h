@@ -1,31 +1,135 @@
 #pragma once
 
-#include <QPlainTextEdit>
+#include "platform/EditHistory.h"
+#include "platform/LineGeometry.h"
+#include "platform/TextBuffer.h"
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QClipboard>
+
+class QMenu;
 
 // A multi-line text box: both scroll bars always shown, no wrapping, no
 // length limit, Tab moves the focus on. Its text speaks CR LF: a line break
 // typed, pasted or set as LF, CR or CR LF is shown as one line break, and
-// every line break is given back as CR LF.
-class TextArea : public QPlainTextEdit
+// every line break is given back as CR LF; every other character stays as
+// it is. It holds its text in one buffer and lays out only what shows, so a
+// million lines, or one line of millions of characters, stay quick to show
+// and to edit.
+class TextArea : public QAbstractScrollArea
 {
     Q_OBJECT
 
 public:
     explicit TextArea(QWidget *parent);
+    ~TextArea() override;
 
     QString text() const;
     void setText(const QString &text);
     void appendText(const QString &text);
 
-    // Every CR LF, lone CR and lone LF of a text turned into one LF.
-    static QString withEditorLineBreaks(QString text);
+    qsizetype lineCount() const { return m_buffer.lineCount(); }
+    qsizetype caretPosition() const { return m_caret; }
+    qsizetype anchorPosition() const { return m_anchor; }
+    bool hasSelection() const { return m_caret != m_anchor; }
+    QString selectedText() const;
+    void setSelection(qsizetype anchor, qsizetype caret);
+    void selectAll();
+    // The caret's rectangle in viewport coordinates.
+    QRect caretRect() const;
+    // The position under a point of the viewport.
+    qsizetype positionAt(const QPoint &point) const;
+    bool canUndo() const { return m_history.canUndo(); }
+    bool canRedo() const { return m_history.canRedo(); }
+
+    // A bounded piece of the text around a position, for those who read it
+    // out or compose into it: never more than about a thousand characters.
+    QString textAround(qsizetype position, qsizetype *start) const;
+    QString textRange(qsizetype start, qsizetype end) const;
+    qsizetype size() const { return m_buffer.size(); }
+
+public slots:
+    void undo();
+    void redo();
+    void cut();
+    void copy() const;
+    void paste();
+    void deleteSelection();
 
 signals:
     void mouseMoved();
     void mousePressed(Qt::MouseButton button);
+    void caretMoved();
+    void textEdited(qsizetype position, const QString &removed, const QString &inserted);
 
 protected:
-    void insertFromMimeData(const QMimeData *source) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void changeEvent(QEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+private:
+    // Editing
+    void replace(qsizetype position, qsizetype length, const QString &text, EditHistory::Kind kind);
+    void insertTyped(const QString &text, EditHistory::Kind kind = EditHistory::Kind::Typing);
+    void deleteBackwards();
+    void applyHistoryStep(const EditHistory::Edit &step, bool undoing);
+    bool handleEditingKey(QKeyEvent *event);
+    bool handleMovementKey(QKeyEvent *event);
+    void pasteFrom(QClipboard::Mode mode);
+    void publishSelection() const;
+
+    // Moving
+    void moveCaret(qsizetype position, bool select);
+    qsizetype nextPosition(qsizetype position) const;
+    qsizetype previousPosition(qsizetype position) const;
+    qsizetype nextWordEnd(qsizetype position) const;
+    qsizetype previousWordStart(qsizetype position) const;
+    std::pair<qsizetype, qsizetype> wordAround(qsizetype position) const;
+    qsizetype positionInLine(qsizetype line, double x) const;
+    double xOf(qsizetype position) const;
+
+    // Showing
+    void updateScrollBars();
+    void ensureCaretVisible();
+    void restartBlinking();
+    double scrollX() const { return m_scrollX; }
+    void setScrollX(double x);
+    int visibleLines() const;
+    qsizetype firstVisibleLine() const;
+    QPointF contentOrigin() const;
+    void paintLine(QPainter &painter, qsizetype line, double y, const QRect &area);
+    void autoScroll();
+    void announceEdit(qsizetype position, const QString &removed, const QString &inserted);
+
+    QMenu *createContextMenu();
+
+    TextBuffer m_buffer;
+    mutable LineGeometry m_geometry{m_buffer};
+    EditHistory m_history;
+    qsizetype m_caret = 0;
+    qsizetype m_anchor = 0;
+    double m_goalX = -1; // where up and down aim, kept across short lines
+    double m_scrollX = 0;
+    double m_xScale = 1; // pixels per unit of the horizontal scroll bar
+    bool m_caretShown = true;
+    QBasicTimer m_blink;
+    QBasicTimer m_autoScroll;
+    QPoint m_dragPoint;
+    bool m_dragging = false;
+    QString m_preedit;
 };

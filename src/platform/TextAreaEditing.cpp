@@ -1,0 +1,518 @@
+// The text area as an editor: keys, mouse, input methods, clipboard, undo.
+#include "platform/TextArea.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QTextLayout>
+
+#include <algorithm>
+
+namespace {
+
+bool isWordCharacter(QChar c)
+{
+    return c.isLetterOrNumber() || c.isMark() || c == u'_';
+}
+
+bool isLineBreak(QChar c)
+{
+    return c == u'\r' || c == u'\n';
+}
+
+} // namespace
+
+// Editing ---------------------------------------------------------------------
+
+void TextArea::replace(qsizetype position, qsizetype length, const QString &text, EditHistory::Kind kind)
+{
+    const QString removed = m_buffer.mid(position, length);
+    const QString inserted = TextBuffer::withCrLf(text);
+    if (removed.isEmpty() && inserted.isEmpty())
+        return;
+    m_history.record({position, removed, inserted, m_caret, m_anchor}, kind);
+    m_buffer.remove(position, length);
+    m_buffer.insert(position, inserted);
+    m_geometry.textChanged(position, inserted.size(), length, removed.contains(u'\n') || inserted.contains(u'\n'));
+    m_caret = m_anchor = position + inserted.size();
+    m_goalX = -1;
+    updateScrollBars();
+    ensureCaretVisible();
+    restartBlinking();
+    announceEdit(position, removed, inserted);
+    emit textEdited(position, removed, inserted);
+    emit caretMoved();
+}
+
+void TextArea::insertTyped(const QString &text, EditHistory::Kind kind)
+{
+    const qsizetype from = qMin(m_caret, m_anchor);
+    if (hasSelection())
+        kind = EditHistory::Kind::Other;
+    replace(from, qAbs(m_caret - m_anchor), text, kind);
+}
+
+// Backspace takes one character: a whole line break or surrogate pair.
+void TextArea::deleteBackwards()
+{
+    if (m_caret == 0)
+        return;
+    qsizetype from = m_caret - 1;
+    const QChar last = m_buffer.at(from);
+    if (from > 0 && (isLineBreak(last) || (last.isLowSurrogate() && m_buffer.at(from - 1).isHighSurrogate())))
+        --from;
+    replace(from, m_caret - from, QString(), EditHistory::Kind::Backspace);
+}
+
+void TextArea::deleteSelection()
+{
+    if (hasSelection())
+        insertTyped(QString(), EditHistory::Kind::Other);
+}
+
+void TextArea::applyHistoryStep(const EditHistory::Edit &step, bool undoing)
+{
+    const QString &gone = undoing ? step.inserted : step.removed;
+    const QString &back = undoing ? step.removed : step.inserted;
+    m_buffer.remove(step.position, gone.size());
+    m_buffer.insert(step.position, back);
+    m_geometry.textChanged(step.position, back.size(), gone.size(), gone.contains(u'\n') || back.contains(u'\n'));
+    if (undoing) {
+        m_caret = step.caretBefore;
+        m_anchor = step.anchorBefore;
+    } else {
+        m_caret = m_anchor = step.position + back.size();
+    }
+    updateScrollBars();
+    ensureCaretVisible();
+    restartBlinking();
+    announceEdit(step.position, gone, back);
+    emit textEdited(step.position, gone, back);
+    emit caretMoved();
+}
+
+void TextArea::undo()
+{
+    if (m_history.canUndo())
+        applyHistoryStep(m_history.undo(), true);
+}
+
+void TextArea::redo()
+{
+    if (m_history.canRedo())
+        applyHistoryStep(m_history.redo(), false);
+}
+
+// Clipboard -------------------------------------------------------------------
+
+// What leaves the area for the clipboard has the line breaks of this desktop.
+static QString forClipboard(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+void TextArea::copy() const
+{
+    if (hasSelection())
+        QGuiApplication::clipboard()->setText(forClipboard(selectedText()));
+}
+
+void TextArea::cut()
+{
+    if (!hasSelection())
+        return;
+    copy();
+    deleteSelection();
+}
+
+void TextArea::paste()
+{
+    pasteFrom(QClipboard::Clipboard);
+}
+
+void TextArea::pasteFrom(QClipboard::Mode mode)
+{
+    const QString text = QGuiApplication::clipboard()->text(mode);
+    if (!text.isEmpty())
+        insertTyped(text, EditHistory::Kind::Other);
+}
+
+void TextArea::publishSelection() const
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (hasSelection() && clipboard->supportsSelection())
+        clipboard->setText(forClipboard(selectedText()), QClipboard::Selection);
+}
+
+// Moving ----------------------------------------------------------------------
+
+void TextArea::moveCaret(qsizetype position, bool select)
+{
+    position = qBound<qsizetype>(0, position, m_buffer.size());
+    // Never between the CR and the LF of a line break.
+    if (position > 0 && position < m_buffer.size() && m_buffer.at(position) == u'\n')
+        --position;
+    const bool selectionChanged = select || hasSelection();
+    m_caret = position;
+    if (!select)
+        m_anchor = position;
+    m_history.endRun();
+    ensureCaretVisible();
+    restartBlinking();
+    if (QAccessible::isActive()) {
+        QAccessibleTextCursorEvent moved(this, int(m_caret));
+        QAccessible::updateAccessibility(&moved);
+        if (selectionChanged) {
+            QAccessibleTextSelectionEvent selected(this, int(qMin(m_caret, m_anchor)), int(qMax(m_caret, m_anchor)));
+            QAccessible::updateAccessibility(&selected);
+        }
+    }
+    emit caretMoved();
+}
+
+qsizetype TextArea::nextPosition(qsizetype position) const
+{
+    if (position >= m_buffer.size())
+        return m_buffer.size();
+    if (isLineBreak(m_buffer.at(position)))
+        return position + 2;
+    const qsizetype line = m_buffer.lineOf(position);
+    const LineGeometry::Chunk chunk = m_geometry.chunkAt(line, position + 1);
+    return chunk.start + m_geometry.layOut(chunk)->nextCursorPosition(int(position - chunk.start));
+}
+
+qsizetype TextArea::previousPosition(qsizetype position) const
+{
+    if (position <= 0)
+        return 0;
+    if (isLineBreak(m_buffer.at(position - 1)))
+        return position - 2;
+    const qsizetype line = m_buffer.lineOf(position);
+    const LineGeometry::Chunk chunk = m_geometry.chunkAt(line, position);
+    return chunk.start + m_geometry.layOut(chunk)->previousCursorPosition(int(position - chunk.start));
+}
+
+// Words are runs of letters, digits, marks and underscores; a step by word
+// goes to the start of the next word, or back to the start of this or the
+// previous one, and stops at the end and the start of a line.
+qsizetype TextArea::nextWordEnd(qsizetype position) const
+{
+    const qsizetype size = m_buffer.size();
+    if (position < size && isLineBreak(m_buffer.at(position)))
+        return position + 2;
+    while (position < size && isWordCharacter(m_buffer.at(position)))
+        ++position;
+    while (position < size && !isWordCharacter(m_buffer.at(position)) && !isLineBreak(m_buffer.at(position)))
+        ++position;
+    return position;
+}
+
+qsizetype TextArea::previousWordStart(qsizetype position) const
+{
+    if (position > 0 && isLineBreak(m_buffer.at(position - 1)))
+        return position - 2;
+    while (position > 0 && !isWordCharacter(m_buffer.at(position - 1)) && !isLineBreak(m_buffer.at(position - 1)))
+        --position;
+    while (position > 0 && isWordCharacter(m_buffer.at(position - 1)))
+        --position;
+    return position;
+}
+
+std::pair<qsizetype, qsizetype> TextArea::wordAround(qsizetype position) const
+{
+    qsizetype start = position;
+    qsizetype end = position;
+    while (start > 0 && isWordCharacter(m_buffer.at(start - 1)))
+        --start;
+    while (end < m_buffer.size() && isWordCharacter(m_buffer.at(end)))
+        ++end;
+    if (start == end && end < m_buffer.size() && !isLineBreak(m_buffer.at(end)))
+        end = nextPosition(end);
+    return {start, end};
+}
+
+// Keys ------------------------------------------------------------------------
+
+bool TextArea::handleMovementKey(QKeyEvent *event)
+{
+    using Key = QKeySequence::StandardKey;
+    const qsizetype line = m_buffer.lineOf(m_caret);
+    const auto vertical = [&](qsizetype lines) {
+        if (m_goalX < 0)
+            m_goalX = xOf(m_caret);
+        const qsizetype target = qBound<qsizetype>(0, line + lines, lineCount() - 1);
+        const double goal = m_goalX;
+        if (lines == visibleLines() || lines == -visibleLines())
+            verticalScrollBar()->setValue(int(verticalScrollBar()->value() + lines));
+        return std::pair{target == line && lines != 0 ? (lines < 0 ? 0 : m_buffer.size()) : positionInLine(target, goal), goal};
+    };
+    struct Move
+    {
+        Key move;
+        Key select;
+        std::function<qsizetype()> target;
+    };
+    const Move moves[] = {
+        {Key::MoveToNextChar, Key::SelectNextChar, [&] { return nextPosition(m_caret); }},
+        {Key::MoveToPreviousChar, Key::SelectPreviousChar, [&] { return previousPosition(m_caret); }},
+        {Key::MoveToNextWord, Key::SelectNextWord, [&] { return nextWordEnd(m_caret); }},
+        {Key::MoveToPreviousWord, Key::SelectPreviousWord, [&] { return previousWordStart(m_caret); }},
+        {Key::MoveToStartOfLine, Key::SelectStartOfLine, [&] { return m_buffer.lineStart(line); }},
+        {Key::MoveToEndOfLine, Key::SelectEndOfLine, [&] { return m_buffer.lineEnd(line); }},
+        {Key::MoveToStartOfDocument, Key::SelectStartOfDocument, [] { return qsizetype(0); }},
+        {Key::MoveToEndOfDocument, Key::SelectEndOfDocument, [&] { return m_buffer.size(); }},
+    };
+    for (const Move &move : moves) {
+        const bool select = event->matches(move.select);
+        if (select || event->matches(move.move)) {
+            moveCaret(move.target(), select);
+            m_goalX = -1;
+            if (select)
+                publishSelection();
+            return true;
+        }
+    }
+    const struct
+    {
+        Key move;
+        Key select;
+        qsizetype lines;
+    } verticalMoves[] = {
+        {Key::MoveToNextLine, Key::SelectNextLine, 1},
+        {Key::MoveToPreviousLine, Key::SelectPreviousLine, -1},
+        {Key::MoveToNextPage, Key::SelectNextPage, visibleLines()},
+        {Key::MoveToPreviousPage, Key::SelectPreviousPage, -visibleLines()},
+    };
+    for (const auto &move : verticalMoves) {
+        const bool select = event->matches(move.select);
+        if (select || event->matches(move.move)) {
+            const auto [target, goal] = vertical(move.lines);
+            moveCaret(target, select);
+            m_goalX = goal;
+            if (select)
+                publishSelection();
+            return true;
+        }
+    }
+    if (event->matches(Key::SelectAll)) {
+        selectAll();
+        return true;
+    }
+    return false;
+}
+
+bool TextArea::handleEditingKey(QKeyEvent *event)
+{
+    using Key = QKeySequence::StandardKey;
+    const bool control = event->modifiers() & Qt::ControlModifier;
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    if (event->matches(Key::Undo))
+        undo();
+    else if (event->matches(Key::Redo) || (control && event->key() == Qt::Key_Y)
+             || (control && shift && event->key() == Qt::Key_Z))
+        redo();
+    else if (event->matches(Key::Cut) || (shift && event->key() == Qt::Key_Delete))
+        cut();
+    else if (event->matches(Key::Copy) || (control && event->key() == Qt::Key_Insert))
+        copy();
+    else if (event->matches(Key::Paste) || (shift && event->key() == Qt::Key_Insert))
+        paste();
+    else if (event->matches(Key::DeleteStartOfWord) && !hasSelection())
+        replace(previousWordStart(m_caret), m_caret - previousWordStart(m_caret), QString(), EditHistory::Kind::Other);
+    else if (event->matches(Key::DeleteEndOfWord) && !hasSelection())
+        replace(m_caret, nextWordEnd(m_caret) - m_caret, QString(), EditHistory::Kind::Other);
+    else if (event->key() == Qt::Key_Backspace && !control)
+        hasSelection() ? deleteSelection() : deleteBackwards();
+    else if (event->key() == Qt::Key_Delete && !control)
+        hasSelection() ? deleteSelection()
+                       : replace(m_caret, nextPosition(m_caret) - m_caret, QString(), EditHistory::Kind::Delete);
+    else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        insertTyped(QStringLiteral("\r\n"), EditHistory::Kind::Other);
+    else if (!event->text().isEmpty() && event->text().at(0).isPrint() && !control)
+        insertTyped(event->text());
+    else
+        return false;
+    return true;
+}
+
+void TextArea::keyPressEvent(QKeyEvent *event)
+{
+    if (handleMovementKey(event) || handleEditingKey(event))
+        event->accept();
+    else
+        QAbstractScrollArea::keyPressEvent(event);
+}
+
+bool TextArea::event(QEvent *event)
+{
+    // Keys the area uses are its own, not shortcuts of the window.
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Cut)
+            || key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) || key->matches(QKeySequence::SelectAll)
+            || (!key->text().isEmpty() && key->text().at(0).isPrint() && !(key->modifiers() & Qt::ControlModifier))) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+// Mouse -----------------------------------------------------------------------
+
+void TextArea::mousePressEvent(QMouseEvent *event)
+{
+    emit mousePressed(event->button());
+    const qsizetype position = positionAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton) {
+        moveCaret(position, event->modifiers() & Qt::ShiftModifier);
+        m_dragging = true;
+    } else if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection()) {
+        moveCaret(position, false);
+        pasteFrom(QClipboard::Selection);
+    }
+}
+
+void TextArea::mouseMoveEvent(QMouseEvent *event)
+{
+    emit mouseMoved();
+    if (!m_dragging || !(event->buttons() & Qt::LeftButton))
+        return;
+    m_dragPoint = event->position().toPoint();
+    moveCaret(positionAt(m_dragPoint), true);
+    if (viewport()->rect().contains(m_dragPoint))
+        m_autoScroll.stop();
+    else if (!m_autoScroll.isActive())
+        m_autoScroll.start(50, this);
+}
+
+void TextArea::autoScroll()
+{
+    const QRect view = viewport()->rect();
+    if (m_dragPoint.y() < view.top())
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (m_dragPoint.y() > view.bottom())
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    if (m_dragPoint.x() < view.left())
+        setScrollX(m_scrollX - 20);
+    else if (m_dragPoint.x() > view.right())
+        setScrollX(m_scrollX + 20);
+    moveCaret(positionAt(m_dragPoint), true);
+}
+
+void TextArea::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_dragging = false;
+        m_autoScroll.stop();
+        publishSelection();
+    }
+}
+
+void TextArea::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const auto [start, end] = wordAround(positionAt(event->position().toPoint()));
+    m_anchor = start;
+    moveCaret(end, true);
+    publishSelection();
+}
+
+void TextArea::wheelEvent(QWheelEvent *event)
+{
+    const QPoint delta = event->angleDelta();
+    const bool sideways = (event->modifiers() & Qt::ShiftModifier) || qAbs(delta.x()) > qAbs(delta.y());
+    const double steps = double(sideways && delta.x() != 0 ? delta.x() : delta.y()) / 120 * QApplication::wheelScrollLines();
+    if (sideways)
+        setScrollX(m_scrollX - steps * 20);
+    else
+        verticalScrollBar()->setValue(verticalScrollBar()->value() - int(steps));
+    event->accept();
+}
+
+// Menu and input methods ----------------------------------------------------------
+
+QMenu *TextArea::createContextMenu()
+{
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const bool editable = true;
+    const bool hasText = !QGuiApplication::clipboard()->text().isEmpty();
+    const auto add = [&](const QString &label, QKeySequence::StandardKey key, bool enabled, auto slot) {
+        QAction *action = menu->addAction(label, this, slot);
+        action->setShortcut(QKeySequence(key));
+        action->setEnabled(enabled);
+        return action;
+    };
+    add(tr("&Undo"), QKeySequence::Undo, canUndo(), &TextArea::undo);
+    add(tr("&Redo"), QKeySequence::Redo, canRedo(), &TextArea::redo);
+    menu->addSeparator();
+    add(tr("Cu&t"), QKeySequence::Cut, editable && hasSelection(), &TextArea::cut);
+    add(tr("&Copy"), QKeySequence::Copy, hasSelection(), &TextArea::copy);
+    add(tr("&Paste"), QKeySequence::Paste, editable && hasText, &TextArea::paste);
+    add(tr("Delete"), QKeySequence::Delete, editable && hasSelection(), &TextArea::deleteSelection);
+    menu->addSeparator();
+    add(tr("Select All"), QKeySequence::SelectAll, !m_buffer.isEmpty(), &TextArea::selectAll);
+    return menu;
+}
+
+void TextArea::contextMenuEvent(QContextMenuEvent *event)
+{
+    createContextMenu()->popup(event->globalPos());
+}
+
+void TextArea::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
+        if (!hasSelection() && event->replacementLength() > 0) {
+            m_anchor = qBound<qsizetype>(0, m_caret + event->replacementStart(), m_buffer.size());
+            m_caret = qBound<qsizetype>(0, m_anchor + event->replacementLength(), m_buffer.size());
+        }
+        insertTyped(event->commitString(), EditHistory::Kind::Other);
+    }
+    m_preedit = event->preeditString();
+    viewport()->update();
+    event->accept();
+}
+
+QVariant TextArea::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    qsizetype start = 0;
+    switch (query) {
+    case Qt::ImEnabled:
+        return true;
+    case Qt::ImCursorRectangle:
+        return caretRect().translated(viewport()->pos());
+    case Qt::ImFont:
+        return m_geometry.font();
+    case Qt::ImCursorPosition:
+        textAround(m_caret, &start);
+        return int(m_caret - start);
+    case Qt::ImAnchorPosition:
+        textAround(m_caret, &start);
+        return int(std::clamp<qsizetype>(m_anchor - start, 0, 1024));
+    case Qt::ImSurroundingText:
+        return textAround(m_caret, &start);
+    case Qt::ImTextBeforeCursor: {
+        const QString around = textAround(m_caret, &start);
+        return around.left(m_caret - start);
+    }
+    case Qt::ImTextAfterCursor: {
+        const QString around = textAround(m_caret, &start);
+        return around.mid(m_caret - start);
+    }
+    case Qt::ImCurrentSelection:
+        return textRange(qMin(m_caret, m_anchor), qMin(qMax(m_caret, m_anchor), qMin(m_caret, m_anchor) + 1024));
+    case Qt::ImAbsolutePosition:
+        return qlonglong(m_caret);
+    case Qt::ImHints:
+        return int(Qt::ImhMultiLine);
+    default:
+        return QAbstractScrollArea::inputMethodQuery(query);
+    }
+}

@@ -1,0 +1,202 @@
+#include "platform/TextBuffer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr qsizetype minimumGap = 4096;
+
+// Whether every CR is followed by LF and every LF follows a CR.
+bool hasOnlyCrLf(QStringView text)
+{
+    for (qsizetype at = text.indexOf(u'\n'); at >= 0; at = text.indexOf(u'\n', at + 1))
+        if (at == 0 || text[at - 1] != u'\r')
+            return false;
+    for (qsizetype at = text.indexOf(u'\r'); at >= 0; at = text.indexOf(u'\r', at + 1))
+        if (at + 1 == text.size() || text[at + 1] != u'\n')
+            return false;
+    return true;
+}
+
+} // namespace
+
+TextBuffer::TextBuffer() : m_lineStarts{0} {}
+
+QString TextBuffer::withCrLf(QString text)
+{
+    if (hasOnlyCrLf(text))
+        return text;
+    QString result;
+    result.reserve(text.size() + text.count(u'\n') + text.count(u'\r'));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\r' || c == u'\n') {
+            result.append(u"\r\n");
+            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+        } else {
+            result.append(c);
+        }
+    }
+    return result;
+}
+
+void TextBuffer::setText(QString text)
+{
+    // Free the old text first: the new one may be as large.
+    m_chars = QString();
+    m_chars = withCrLf(std::move(text));
+    m_gapStart = m_gapEnd = m_chars.size();
+    indexLines();
+}
+
+QString TextBuffer::text() const
+{
+    moveGap(size());
+    m_chars.truncate(m_gapStart);
+    m_gapEnd = m_gapStart;
+    return m_chars;
+}
+
+QChar TextBuffer::at(qsizetype position) const
+{
+    return m_chars.at(physical(position));
+}
+
+QString TextBuffer::mid(qsizetype position, qsizetype length) const
+{
+    QString text;
+    text.reserve(length);
+    visit(position, length, [&](QStringView piece) { text.append(piece); });
+    return text;
+}
+
+QStringView TextBuffer::view(qsizetype position, qsizetype length) const
+{
+    if (position < m_gapStart && position + length > m_gapStart)
+        moveGap(position + length);
+    return QStringView(m_chars).sliced(physical(position), length);
+}
+
+void TextBuffer::moveGap(qsizetype position) const
+{
+    if (position == m_gapStart)
+        return;
+    QChar *chars = m_chars.data();
+    if (position < m_gapStart) {
+        const qsizetype moved = m_gapStart - position;
+        std::memmove(chars + m_gapEnd - moved, chars + position, moved * sizeof(QChar));
+        m_gapStart -= moved;
+        m_gapEnd -= moved;
+    } else {
+        const qsizetype moved = position - m_gapStart;
+        std::memmove(chars + m_gapStart, chars + m_gapEnd, moved * sizeof(QChar));
+        m_gapStart += moved;
+        m_gapEnd += moved;
+    }
+}
+
+void TextBuffer::reserveGap(qsizetype length)
+{
+    if (gapLength() >= length)
+        return;
+    const qsizetype oldSize = m_chars.size();
+    const qsizetype tail = oldSize - m_gapEnd;
+    const qsizetype grow = length + qMax(minimumGap, size() / 8);
+    m_chars.resize(oldSize + grow);
+    QChar *chars = m_chars.data();
+    std::memmove(chars + m_gapEnd + grow, chars + m_gapEnd, tail * sizeof(QChar));
+    m_gapEnd += grow;
+}
+
+void TextBuffer::insert(qsizetype position, const QString &text)
+{
+    const QString normal = withCrLf(text);
+    if (normal.isEmpty())
+        return;
+    const qsizetype line = lineOf(position);
+    reserveGap(normal.size());
+    moveGap(position);
+    std::memcpy(m_chars.data() + m_gapStart, normal.constData(), normal.size() * sizeof(QChar));
+    m_gapStart += normal.size();
+
+    std::vector<qsizetype> newStarts;
+    for (qsizetype at = normal.indexOf(u'\n'); at >= 0; at = normal.indexOf(u'\n', at + 1))
+        newStarts.push_back(position + at + 1);
+    shiftLines(line + 1, normal.size());
+    if (!newStarts.empty()) {
+        applyPendingShift();
+        m_lineStarts.insert(m_lineStarts.begin() + line + 1, newStarts.begin(), newStarts.end());
+        m_shiftFrom = lineCount();
+    }
+}
+
+void TextBuffer::remove(qsizetype position, qsizetype length)
+{
+    if (length <= 0)
+        return;
+    const qsizetype firstLine = lineOf(position);
+    const qsizetype lastLine = lineOf(position + length);
+    moveGap(position);
+    m_gapEnd += length;
+    if (lastLine > firstLine) {
+        applyPendingShift();
+        m_lineStarts.erase(m_lineStarts.begin() + firstLine + 1, m_lineStarts.begin() + lastLine + 1);
+        m_shiftFrom = lineCount();
+    }
+    shiftLines(firstLine + 1, -length);
+}
+
+qsizetype TextBuffer::lineStart(qsizetype line) const
+{
+    return m_lineStarts[size_t(line)] + (line >= m_shiftFrom ? m_shift : 0);
+}
+
+qsizetype TextBuffer::lineEnd(qsizetype line) const
+{
+    return line + 1 < lineCount() ? lineStart(line + 1) - 2 : size();
+}
+
+qsizetype TextBuffer::lineOf(qsizetype position) const
+{
+    qsizetype low = 0;
+    qsizetype high = lineCount() - 1;
+    while (low < high) {
+        const qsizetype middle = (low + high + 1) / 2;
+        if (lineStart(middle) <= position)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    return low;
+}
+
+void TextBuffer::indexLines()
+{
+    m_lineStarts.assign(1, 0);
+    const QStringView chars(m_chars);
+    for (qsizetype at = chars.indexOf(u'\n'); at >= 0; at = chars.indexOf(u'\n', at + 1))
+        m_lineStarts.push_back(at + 1);
+    m_shiftFrom = lineCount();
+    m_shift = 0;
+}
+
+void TextBuffer::shiftLines(qsizetype fromLine, qsizetype delta)
+{
+    if (fromLine >= lineCount())
+        return;
+    if (m_shiftFrom < lineCount() && m_shiftFrom != fromLine)
+        applyPendingShift();
+    m_shiftFrom = fromLine;
+    m_shift += delta;
+}
+
+void TextBuffer::applyPendingShift() const
+{
+    if (m_shift != 0)
+        for (size_t line = size_t(m_shiftFrom); line < m_lineStarts.size(); ++line)
+            m_lineStarts[line] += m_shift;
+    m_shiftFrom = lineCount();
+    m_shift = 0;
+}

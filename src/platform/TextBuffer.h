@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <vector>
+
+// The text of a text area: one UTF-16 buffer with a gap at the place of the
+// last edit, and the start of every line. Every line break is stored as
+// CR LF; LF, CR and CR LF put in all become CR LF, and nothing else is
+// changed. Positions count UTF-16 code units; a position never falls between
+// the CR and the LF of a line break.
+//
+// Edits at one place cost no more than the text they move; the line index
+// shifts the lines after an edit lazily, so typing within one region does not
+// touch every line. text() hands out the buffer itself when nobody changes it
+// meanwhile.
+class TextBuffer
+{
+public:
+    TextBuffer();
+
+    // The text with every LF, CR and CR LF as CR LF; the same string, not a
+    // copy, when it already is so.
+    static QString withCrLf(QString text);
+
+    void setText(QString text);
+    QString text() const;
+    qsizetype size() const { return m_chars.size() - gapLength(); }
+    bool isEmpty() const { return size() == 0; }
+
+    QChar at(qsizetype position) const;
+    QString mid(qsizetype position, qsizetype length) const;
+    // The text from position on in one piece, valid until the next change;
+    // moves the gap out of the way when it lies inside.
+    QStringView view(qsizetype position, qsizetype length) const;
+    // Calls f with the text from position on, in at most two pieces.
+    template<typename F>
+    void visit(qsizetype position, qsizetype length, F f) const;
+
+    // Both take and give text with CR LF line breaks (insert makes it so).
+    void insert(qsizetype position, const QString &text);
+    void remove(qsizetype position, qsizetype length);
+
+    qsizetype lineCount() const { return qsizetype(m_lineStarts.size()); }
+    qsizetype lineStart(qsizetype line) const;
+    // Where the line's text ends: at its CR LF, or at the end of the text.
+    qsizetype lineEnd(qsizetype line) const;
+    qsizetype lineLength(qsizetype line) const { return lineEnd(line) - lineStart(line); }
+    qsizetype lineOf(qsizetype position) const;
+
+private:
+    qsizetype gapLength() const { return m_gapEnd - m_gapStart; }
+    qsizetype physical(qsizetype position) const { return position < m_gapStart ? position : position + gapLength(); }
+    void moveGap(qsizetype position) const;
+    void reserveGap(qsizetype length);
+    void indexLines();
+    void shiftLines(qsizetype fromLine, qsizetype delta);
+    void applyPendingShift() const;
+
+    // Mutable so that text() can close the gap and share the buffer.
+    mutable QString m_chars;
+    mutable qsizetype m_gapStart = 0;
+    mutable qsizetype m_gapEnd = 0;
+    // Lines from m_shiftFrom on start m_shift later than their entry says.
+    mutable std::vector<qsizetype> m_lineStarts;
+    mutable qsizetype m_shiftFrom = 0;
+    mutable qsizetype m_shift = 0;
+};
+
+template<typename F>
+void TextBuffer::visit(qsizetype position, qsizetype length, F f) const
+{
+    const QStringView chars(m_chars);
+    const qsizetype end = position + length;
+    if (position < m_gapStart)
+        f(chars.sliced(position, qMin(end, m_gapStart) - position));
+    if (end > m_gapStart) {
+        const qsizetype from = qMax(position, m_gapStart);
+        f(chars.sliced(from + gapLength(), end - from));
+    }
+}

@@ -43,6 +43,7 @@ private slots:
     void failingLoopAdvanceLeavesTheLoop();
     void failingConditionGoesIntoWhatItGuards();
     void outOfMemoryIsReported();
+    void joiningOutOfMemoryIsReportedOnce();
     void realModalReportBox();
 
     void textAreaKeepsEveryCharacter();
@@ -317,6 +318,20 @@ void TestForm1::outOfMemoryIsReported()
     QCOMPARE(m_driver->boxes.size(), 1);
     QVERIFY(m_driver->boxes[0].text.startsWith(u"Out of memory\r\nin Kestrava2021/08/31.Form1.PushButton1_Click at line 100\r\r"_s));
     QCOMPARE(input()->text(), u"kept"_s);
+}
+
+// Every further piece would fail alike: one report, and no cut-off line.
+void TestForm1::joiningOutOfMemoryIsReportedOnce()
+{
+    m_driver->failAt({{108, std::make_exception_ptr(std::bad_alloc())}}, Qualifier::PushButton17_Click);
+    input()->setText(u"a\r\nb\r\nc"_s);
+    output()->setText(u"kept"_s);
+    click("PushButton17");
+    QCOMPARE(m_driver->boxes.size(), 1);
+    QVERIFY(m_driver->boxes[0].text.startsWith(u"Out of memory\r\nin Kestrava2021/08/31.Form1.PushButton17_Click at line 108\r\r"_s));
+    QCOMPARE(output()->text(), u"kept"_s);
+    QCOMPARE(m_driver->statementsRun, QList<int>({100, 102, 104, 106, 108, 110, 110, 110, 118}));
+    QCOMPARE(m_form->mousePointer(), 0);
 }
 
 // The report box itself, shown modally and closed with its OK button.

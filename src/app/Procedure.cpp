@@ -2,6 +2,8 @@
 
 #include "app/ErrorReport.h"
 
+#include <new>
+
 void Procedure::beforeStatement(int line) const
 {
     m_report.beforeStatement(m_qualifier, line);
@@ -9,6 +11,12 @@ void Procedure::beforeStatement(int line) const
 
 void Procedure::fail(int line, const std::exception_ptr &failure)
 {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::bad_alloc &) {
+        m_outOfMemory = true;
+    } catch (...) {
+    }
     if (m_interceptor && m_interceptor(failure)) {
         m_ended = true;
         return;

@@ -64,6 +64,8 @@ public:
 
     void setInterceptor(Interceptor interceptor) { m_interceptor = std::move(interceptor); }
     bool ended() const { return m_ended; }
+    // Whether a statement has failed for want of memory.
+    bool ranOutOfMemory() const { return m_outOfMemory; }
 
 private:
     void beforeStatement(int line) const;
@@ -73,4 +75,5 @@ private:
     QString m_qualifier;
     Interceptor m_interceptor;
     bool m_ended = false;
+    bool m_outOfMemory = false;
 };

@@ -22,12 +22,18 @@ void Form1::PushButton17_Click()
         result.clear();
         result.reserve(input.size());
     });
+    // Once memory has run out, every further piece would fail alike, a
+    // report each, and the output would get a cut-off line: the pieces are
+    // passed over and the output keeps its text.
     p.loop(106, [&] { return pieces.size(); }, 110, [&](qsizetype i) {
-        p.run(108, [&] { LineJoiner::appendPiece(result, pieces.value(i)); });
+        if (!p.ranOutOfMemory())
+            p.run(108, [&] { LineJoiner::appendPiece(result, pieces.value(i)); });
     });
-    if (p.test(112, [&] { return !result.isEmpty(); }))
-        p.run(114, [&] { LineJoiner::dropTrailingComma(result); });
-    p.run(116, [&] { Text2->setText(std::exchange(result, QString())); });
+    if (!p.ranOutOfMemory()) {
+        if (p.test(112, [&] { return !result.isEmpty(); }))
+            p.run(114, [&] { LineJoiner::dropTrailingComma(result); });
+        p.run(116, [&] { Text2->setText(std::exchange(result, QString())); });
+    }
     p.run(118, [&] { setMousePointer(WindowPointer::Default); });
 }
 

@@ -48,10 +48,10 @@ QString TextArea::text() const
 void TextArea::setText(const QString &text)
 {
     const QString oldStart = m_buffer.mid(0, qMin<qsizetype>(m_buffer.size(), 1000));
-    m_buffer.setText(text);
     m_history.clear();
     m_geometry.reset();
     m_caret = m_anchor = 0;
+    m_buffer.setText(text); // may run out of memory, and leaves the area empty then
     m_goalX = -1;
     m_scrollX = 0;
     verticalScrollBar()->setValue(0);

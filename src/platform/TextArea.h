@@ -48,6 +48,7 @@ public:
     QString textAround(qsizetype position, qsizetype *start) const;
     QString textRange(qsizetype start, qsizetype end) const;
     qsizetype size() const { return m_buffer.size(); }
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 public slots:
     void undo();
@@ -80,7 +81,6 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
-    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 private:
     // Editing

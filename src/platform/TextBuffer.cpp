@@ -42,13 +42,22 @@ QString TextBuffer::withCrLf(QString text)
     return result;
 }
 
+// Every step that may run out of memory comes before the buffer changes, or
+// leaves it empty, so that a failure never leaves text and index apart.
 void TextBuffer::setText(QString text)
 {
     // Free the old text first: the new one may be as large.
     m_chars = QString();
-    m_chars = withCrLf(std::move(text));
+    m_gapStart = m_gapEnd = 0;
+    m_lineStarts.assign(1, 0);
+    m_shiftFrom = 1;
+    m_shift = 0;
+    QString normal = withCrLf(std::move(text));
+    std::vector<qsizetype> starts = lineStartsOf(normal);
+    m_chars = std::move(normal);
     m_gapStart = m_gapEnd = m_chars.size();
-    indexLines();
+    m_lineStarts = std::move(starts);
+    m_shiftFrom = lineCount();
 }
 
 QString TextBuffer::text() const
@@ -116,14 +125,17 @@ void TextBuffer::insert(qsizetype position, const QString &text)
     if (normal.isEmpty())
         return;
     const qsizetype line = lineOf(position);
+    std::vector<qsizetype> newStarts = lineStartsOf(normal);
+    newStarts.erase(newStarts.begin());
+    for (qsizetype &start : newStarts)
+        start += position;
+    if (const size_t needed = m_lineStarts.size() + newStarts.size(); needed > m_lineStarts.capacity())
+        m_lineStarts.reserve(qMax(needed, 2 * m_lineStarts.capacity()));
     reserveGap(normal.size());
+
     moveGap(position);
     std::memcpy(m_chars.data() + m_gapStart, normal.constData(), normal.size() * sizeof(QChar));
     m_gapStart += normal.size();
-
-    std::vector<qsizetype> newStarts;
-    for (qsizetype at = normal.indexOf(u'\n'); at >= 0; at = normal.indexOf(u'\n', at + 1))
-        newStarts.push_back(position + at + 1);
     shiftLines(line + 1, normal.size());
     if (!newStarts.empty()) {
         applyPendingShift();
@@ -172,14 +184,12 @@ qsizetype TextBuffer::lineOf(qsizetype position) const
     return low;
 }
 
-void TextBuffer::indexLines()
+std::vector<qsizetype> TextBuffer::lineStartsOf(QStringView text)
 {
-    m_lineStarts.assign(1, 0);
-    const QStringView chars(m_chars);
-    for (qsizetype at = chars.indexOf(u'\n'); at >= 0; at = chars.indexOf(u'\n', at + 1))
-        m_lineStarts.push_back(at + 1);
-    m_shiftFrom = lineCount();
-    m_shift = 0;
+    std::vector<qsizetype> starts{0};
+    for (qsizetype at = text.indexOf(u'\n'); at >= 0; at = text.indexOf(u'\n', at + 1))
+        starts.push_back(at + 1);
+    return starts;
 }
 
 void TextBuffer::shiftLines(qsizetype fromLine, qsizetype delta)

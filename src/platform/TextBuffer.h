@@ -54,7 +54,7 @@ private:
     qsizetype physical(qsizetype position) const { return position < m_gapStart ? position : position + gapLength(); }
     void moveGap(qsizetype position) const;
     void reserveGap(qsizetype length);
-    void indexLines();
+    static std::vector<qsizetype> lineStartsOf(QStringView text);
     void shiftLines(qsizetype fromLine, qsizetype delta);
     void applyPendingShift() const;
 

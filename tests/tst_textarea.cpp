@@ -1,0 +1,337 @@
+#include "FormDriver.h"
+#include "platform/TextBuffer.h"
+
+#include <QAccessible>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QMenu>
+#include <QRandomGenerator>
+#include <QScrollBar>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A text area's state written out: "|" is the caret, "^" the anchor of a
+// selection, "\n" a line break (CR LF in the text).
+QString marked(const TextArea *area)
+{
+    QString text = area->text();
+    const qsizetype caret = area->caretPosition();
+    const qsizetype anchor = area->anchorPosition();
+    if (anchor != caret && anchor > caret)
+        text.insert(anchor, u'^');
+    text.insert(caret, u'|');
+    if (anchor != caret && anchor < caret)
+        text.insert(anchor, u'^');
+    return text.replace(u"\r\n"_s, u"\n"_s);
+}
+
+void setMarked(TextArea *area, const QString &state)
+{
+    const QString text = QString(state).replace(u"\n"_s, u"\r\n"_s);
+    QString plain = text;
+    plain.remove(u'|').remove(u'^');
+    area->setText(plain);
+    const qsizetype caret = text.indexOf(u'|');
+    const qsizetype anchor = text.indexOf(u'^');
+    const qsizetype caretAt = caret - (anchor >= 0 && anchor < caret ? 1 : 0);
+    const qsizetype anchorAt = anchor < 0 ? caretAt : anchor - (anchor > caret ? 1 : 0);
+    area->setSelection(anchorAt, caretAt);
+}
+
+} // namespace
+
+class TestTextArea : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void bufferMatchesAPlainString();
+    void keys_data();
+    void keys();
+    void pastedLineBreaksBecomeLines();
+    void everyOtherCharacterIsKept();
+    void mouseSelects();
+    void wheelAndCaretScroll();
+    void contextMenuOffersWhatApplies();
+    void inputMethodsComposeInPlace();
+    void accessibleTextIsBounded();
+    void complexScriptsEdit();
+    void millionItemLineEndsWhereTheCaretGoes();
+
+private:
+    std::unique_ptr<FormDriver> m_driver;
+    TextArea *m_area = nullptr;
+};
+
+void TestTextArea::init()
+{
+    m_driver = std::make_unique<FormDriver>();
+    m_area = m_driver->input();
+    m_area->setFocus();
+}
+
+void TestTextArea::cleanup()
+{
+    m_driver.reset();
+}
+
+// Random edits at random places keep the buffer and its line index equal to
+// a plain string that undergoes the same edits.
+void TestTextArea::bufferMatchesAPlainString()
+{
+    QRandomGenerator random(7);
+    TextBuffer buffer;
+    QString model;
+    const QString pieces[] = {u"a"_s, u"\r\n"_s, u"bc\r\nd"_s, u"\r\n\r\n"_s, u"xyz"_s, u"\n"_s, u"\r"_s};
+    for (int step = 0; step < 3000; ++step) {
+        const qsizetype position = random.bounded(model.size() + 1);
+        if (position > 0 && position < model.size() && model[position] == u'\n')
+            continue;
+        if (random.bounded(3) == 0 && position < model.size()) {
+            qsizetype end = qMin(model.size(), position + random.bounded(6) + 1);
+            if (end < model.size() && model[end] == u'\n')
+                ++end;
+            buffer.remove(position, end - position);
+            model.remove(position, end - position);
+        } else {
+            const QString &piece = pieces[random.bounded(int(std::size(pieces)))];
+            buffer.insert(position, piece);
+            model.insert(position, TextBuffer::withCrLf(piece));
+        }
+        if (step % 100 == 0)
+            QCOMPARE(buffer.text(), model);
+    }
+    QCOMPARE(buffer.text(), model);
+    const QStringList lines = model.split(u"\r\n"_s);
+    QCOMPARE(buffer.lineCount(), lines.size());
+    for (qsizetype line = 0, start = 0; line < lines.size(); start += lines[line].size() + 2, ++line) {
+        QCOMPARE(buffer.lineStart(line), start);
+        QCOMPARE(buffer.lineLength(line), lines[line].size());
+        QCOMPARE(buffer.lineOf(start + lines[line].size()), line);
+    }
+}
+
+void TestTextArea::keys_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("after");
+    // Moving and selecting
+    QTest::newRow("right, left") << u"a|bc"_s << u"Right, Right, Left"_s << u"ab|c"_s;
+    QTest::newRow("across a line break") << u"ab|\ncd"_s << u"Right"_s << u"ab\n|cd"_s;
+    QTest::newRow("back across it") << u"ab\n|cd"_s << u"Left"_s << u"ab|\ncd"_s;
+    QTest::newRow("surrogate pair is one step") << u"a|\U0001F600b"_s << u"Right"_s << u"a\U0001F600|b"_s;
+    QTest::newRow("shift selects") << u"a|bc"_s << u"Shift+Right, Shift+Right"_s << u"a^bc|"_s;
+    QTest::newRow("home, end") << u"x\nab|c\ny"_s << u"Home, Shift+End"_s << u"x\n^abc|\ny"_s;
+    QTest::newRow("document ends") << u"x\nab|c\ny"_s << u"Ctrl+End, Ctrl+Shift+Home"_s << u"|x\nabc\ny^"_s;
+    QTest::newRow("words forward") << u"|anna@example.com,bo"_s << u"Ctrl+Right, Ctrl+Right"_s << u"anna@example.|com,bo"_s;
+    QTest::newRow("words back") << u"anna@example.com|"_s << u"Ctrl+Left, Ctrl+Shift+Left"_s << u"anna@|example.^com"_s;
+    QTest::newRow("down keeps its column") << u"abcd|\nx\nabcdef"_s << u"Down, Down"_s << u"abcd\nx\nabcd|ef"_s;
+    QTest::newRow("up to the first line") << u"ab\nc|d"_s << u"Up, Up"_s << u"|ab\ncd"_s;
+    QTest::newRow("select all") << u"ab|c\nd"_s << u"Ctrl+A"_s << u"^abc\nd|"_s;
+    // Editing
+    QTest::newRow("typing") << u"ab|"_s << u"X, Y"_s << u"abxy|"_s;
+    QTest::newRow("typing over a selection") << u"a^bc|d"_s << u"X"_s << u"ax|d"_s;
+    QTest::newRow("enter") << u"ab|cd"_s << u"Return"_s << u"ab\n|cd"_s;
+    QTest::newRow("backspace") << u"ab|c"_s << u"Backspace"_s << u"a|c"_s;
+    QTest::newRow("backspace joins lines") << u"ab\n|c"_s << u"Backspace"_s << u"ab|c"_s;
+    QTest::newRow("backspace a surrogate pair") << u"a\U0001F600|"_s << u"Backspace"_s << u"a|"_s;
+    QTest::newRow("delete joins lines") << u"a|\nb"_s << u"Delete"_s << u"a|b"_s;
+    QTest::newRow("ctrl+backspace") << u"one two|"_s << u"Ctrl+Backspace"_s << u"one |"_s;
+    QTest::newRow("ctrl+delete") << u"|one two"_s << u"Ctrl+Del"_s << u"|two"_s;
+    // Undo and redo
+    QTest::newRow("a typing run is one step") << u"ab|"_s << u"X, Y, Ctrl+Z"_s << u"ab|"_s;
+    QTest::newRow("backspaces are one step") << u"abc|"_s << u"Backspace, Backspace, Ctrl+Z"_s << u"abc|"_s;
+    QTest::newRow("a move ends the run") << u"ab|"_s << u"X, Left, Y, Ctrl+Z"_s << u"ab|x"_s;
+    QTest::newRow("ctrl+y redoes") << u"ab|"_s << u"X, Ctrl+Z, Ctrl+Y"_s << u"abx|"_s;
+    QTest::newRow("ctrl+shift+z redoes") << u"ab|"_s << u"X, Ctrl+Z, Ctrl+Shift+Z"_s << u"abx|"_s;
+    QTest::newRow("undo gives the selection back") << u"a^b|"_s << u"Backspace, Ctrl+Z"_s << u"a^b|"_s;
+    // Clipboard
+    QTest::newRow("copy, paste") << u"a^bc|"_s << u"Ctrl+C, End, Ctrl+V"_s << u"abcbc|"_s;
+    QTest::newRow("cut") << u"a^bc|"_s << u"Ctrl+X, Ctrl+V, Ctrl+V"_s << u"abcbc|"_s;
+    QTest::newRow("shift+delete, shift+insert") << u"a^b|c"_s << u"Shift+Del, End, Shift+Ins"_s << u"acb|"_s;
+    QTest::newRow("ctrl+insert") << u"a^b|c"_s << u"Ctrl+Ins, Home, Shift+Ins"_s << u"b|abc"_s;
+}
+
+void TestTextArea::keys()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, keys);
+    QFETCH(QString, after);
+    setMarked(m_area, before);
+    QCOMPARE(marked(m_area), before);
+    QTest::keySequence(m_area, QKeySequence::fromString(keys));
+    QCOMPARE(marked(m_area), after);
+}
+
+void TestTextArea::pastedLineBreaksBecomeLines()
+{
+    QGuiApplication::clipboard()->setText(u"x\ny\rz\r\n"_s);
+    setMarked(m_area, u"a|"_s);
+    QTest::keyClick(m_area, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(marked(m_area), u"ax\ny\nz\n|"_s);
+    QCOMPARE(m_area->lineCount(), 4);
+}
+
+// Characters that other editors take as line breaks or drop stay as they are.
+void TestTextArea::everyOtherCharacterIsKept()
+{
+    const QString text = u"nul\0 ls\u2028 ps\u2029 nonchar\uFDD0\uFFFF lone\xD800 tab\t bom\uFEFF"_s;
+    m_area->setText(text);
+    QCOMPARE(m_area->text(), text);
+    QCOMPARE(m_area->lineCount(), 1);
+    QTest::keyClick(m_area, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(m_area, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(m_area->text(), QString());
+    QTest::keyClick(m_area, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(m_area->text(), text);
+}
+
+void TestTextArea::mouseSelects()
+{
+    m_area->setText(u"anna@example.com\r\nbruno@example.org"_s);
+    QWidget *view = m_area->viewport();
+    const QPoint second = m_area->caretRect().center() + QPoint(0, m_area->caretRect().height());
+    QTest::mouseClick(view, Qt::LeftButton, {}, second + QPoint(30, 0));
+    const qsizetype clicked = m_area->caretPosition();
+    QVERIFY(clicked > 18 && clicked < 30);
+    QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, QPoint(2, 2));
+    QCOMPARE(m_area->anchorPosition(), clicked);
+    QCOMPARE(m_area->caretPosition(), 0);
+
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(6, 8));
+    QTest::mouseMove(view, second + QPoint(200, 0));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, second + QPoint(200, 0));
+    QCOMPARE(m_area->selectedText(), m_area->text());
+
+    QTest::mouseDClick(view, Qt::LeftButton, {}, second + QPoint(10, 0));
+    QCOMPARE(m_area->selectedText(), u"bruno"_s);
+}
+
+void TestTextArea::wheelAndCaretScroll()
+{
+    QStringList lines;
+    for (int i = 0; i < 100; ++i)
+        lines << u"line %1 "_s.arg(i) + QString(i == 50 ? 400 : 1, u'w');
+    m_area->setText(lines.join(u"\r\n"_s));
+    QScrollBar *vertical = m_area->verticalScrollBar();
+    QScrollBar *horizontal = m_area->horizontalScrollBar();
+    const QPoint middle = m_area->viewport()->rect().center();
+    QWheelEvent down(middle, m_area->viewport()->mapToGlobal(middle), {}, QPoint(0, -120), Qt::NoButton, {},
+                     Qt::NoScrollPhase, false);
+    QApplication::sendEvent(m_area->viewport(), &down);
+    QCOMPARE(vertical->value(), QApplication::wheelScrollLines());
+    QWheelEvent sideways(middle, m_area->viewport()->mapToGlobal(middle), {}, QPoint(0, -120), Qt::NoButton,
+                         Qt::ShiftModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(m_area->viewport(), &sideways);
+    QVERIFY(horizontal->value() > 0);
+
+    QTest::keyClick(m_area, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(vertical->value(), vertical->maximum());
+    QVERIFY(m_area->viewport()->rect().contains(m_area->caretRect()));
+    QTest::keyClick(m_area, Qt::Key_PageUp);
+    const QString pageUp = u"line %1 w"_s.arg(99 - vertical->pageStep());
+    QCOMPARE(m_area->caretPosition(), m_area->text().indexOf(pageUp) + pageUp.size());
+}
+
+void TestTextArea::contextMenuOffersWhatApplies()
+{
+    setMarked(m_area, u"a^b|c"_s);
+    QGuiApplication::clipboard()->clear();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), m_area->viewport()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(m_area->viewport(), &event);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QStringList enabled;
+    for (QAction *action : menu->actions())
+        if (!action->isSeparator())
+            enabled << action->text().remove(u'&') + (action->isEnabled() ? u"+"_s : u"-"_s);
+    menu->close();
+    QCOMPARE(enabled, QStringList({u"Undo-"_s, u"Redo-"_s, u"Cut+"_s, u"Copy+"_s, u"Paste-"_s, u"Delete+"_s,
+                                   u"Select All+"_s}));
+}
+
+void TestTextArea::inputMethodsComposeInPlace()
+{
+    setMarked(m_area, u"caf|"_s);
+    QInputMethodEvent composing(u"e"_s, {});
+    QApplication::sendEvent(m_area, &composing);
+    QCOMPARE(m_area->text(), u"caf"_s);
+    QInputMethodEvent committed;
+    committed.setCommitString(u"\u00e9"_s);
+    QApplication::sendEvent(m_area, &committed);
+    QCOMPARE(marked(m_area), u"caf\u00e9|"_s);
+
+    m_area->setText(QString(100'000, u'x'));
+    QTest::keyClick(m_area, Qt::Key_End);
+    const QString around = m_area->inputMethodQuery(Qt::ImSurroundingText).toString();
+    QVERIFY(around.size() <= 1024);
+    QCOMPARE(m_area->inputMethodQuery(Qt::ImCursorPosition).toInt(), around.size());
+    QCOMPARE(m_area->inputMethodQuery(Qt::ImAbsolutePosition).toLongLong(), 100'000);
+}
+
+void TestTextArea::accessibleTextIsBounded()
+{
+    m_area->setText(QString(100'000, u'x') + u"\r\nlast"_s);
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(m_area);
+    QVERIFY(accessible && accessible->textInterface());
+    QAccessibleTextInterface *text = accessible->textInterface();
+    QCOMPARE(accessible->role(), QAccessible::EditableText);
+    QCOMPARE(text->characterCount(), 100'006);
+    QVERIFY(text->text(0, text->characterCount()).size() <= 4096);
+    QTest::keyClick(m_area, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(text->cursorPosition(), 100'006);
+    int start = 0;
+    int end = 0;
+    QCOMPARE(text->textAtOffset(100'003, QAccessible::LineBoundary, &start, &end), u"last"_s);
+    QCOMPARE(start, 100'002);
+    text->setSelection(0, 100'002, 100'006);
+    QCOMPARE(m_area->selectedText(), u"last"_s);
+}
+
+void TestTextArea::complexScriptsEdit()
+{
+    const QString text = u"\u0645\u0631\u062d\u0628\u0627 abc\r\n\u0928\u092e\u0938\u094d\u0924\u0947\r\ne\u0301\u0301x"_s;
+    m_area->setText(QString(text).repeated(100));
+    for (int i = 0; i < 60; ++i)
+        QTest::keyClick(m_area, Qt::Key_Right, i % 3 ? Qt::NoModifier : Qt::ShiftModifier);
+    QTest::keyClick(m_area, Qt::Key_Q);
+    QTest::keyClick(m_area, Qt::Key_Backspace);
+    QTest::keyClick(m_area, Qt::Key_Backspace);
+    QTest::keyClick(m_area, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(m_area, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(m_area->text(), QString(text).repeated(100));
+    m_area->repaint();
+}
+
+// The end of a joined line of a million addresses is where a Ctrl+End puts
+// the caret, takes what is typed, and is drawn inside the view.
+void TestTextArea::millionItemLineEndsWhereTheCaretGoes()
+{
+    QStringList items;
+    for (int i = 0; i < 1'000'000; ++i)
+        items << u"someone.%1@example.com"_s.arg(i);
+    m_driver->input()->setText(items.join(u"\r\n"_s));
+    m_driver->click("PushButton17");
+    TextArea *output = m_driver->output();
+    output->setFocus();
+    QTest::keyClick(output, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(output->caretPosition(), output->size());
+    QTest::keyClick(output, Qt::Key_Z);
+    QVERIFY(output->text().endsWith(u",someone.999999@example.comz"_s));
+
+    const QRect caret = output->caretRect();
+    QVERIFY(output->viewport()->rect().contains(caret));
+    QCOMPARE(output->positionAt(caret.center()), output->size());
+    const qsizetype addressStart = output->size() - 28;
+    const qsizetype hit = output->positionAt(caret.center() - QPoint(100, 0));
+    QVERIFY2(hit > addressStart && hit < output->size(), qPrintable(QString::number(output->size() - hit)));
+}
+
+QTEST_MAIN(TestTextArea)
+#include "tst_textarea.moc"

@@ -4,7 +4,7 @@
 // saving it, and the peak memory; beside it, `paste -sd,` joining the same
 // files, and the ratio. Each time ends when the window has painted.
 // Run: build/bench/bench_gui [lines per file] [files]
-#include "app/Form1.h"
+#include "form/Form1.h"
 #include "platform/PushButton.h"
 #include "platform/TextArea.h"
 

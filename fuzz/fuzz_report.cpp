@@ -1,7 +1,7 @@
 // The error report keeps the description whole at its start, then says
 // where, then asks for a screenshot, whatever the description holds.
 #include "FuzzInput.h"
-#include "app/ReportText.h"
+#include "core/ReportText.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // The application title is the product title cut back at a space to at most
 // 40 characters.
 #include "FuzzInput.h"
-#include "app/ApplicationTitle.h"
+#include "core/ApplicationTitle.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Form1.h"
+#include "form/Form1.h"
 #include "platform/PushButton.h"
 #include "platform/TextArea.h"
 

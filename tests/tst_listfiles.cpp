@@ -1,6 +1,6 @@
 #include "ProcessLimits.h"
 #include "TestFiles.h"
-#include "app/Failure.h"
+#include "core/Failure.h"
 #include "listfiles/FileExists.h"
 #include "listfiles/ListFileDecoding.h"
 #include "listfiles/PathNormaliser.h"

@@ -1,8 +1,8 @@
 #include "ProcessLimits.h"
 #include "FormDriver.h"
 #include "TestFiles.h"
-#include "app/Failure.h"
-#include "app/ReportText.h"
+#include "core/Failure.h"
+#include "core/ReportText.h"
 #include "platform/CommonDialog.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
-#include "app/ApplicationTitle.h"
-#include "app/Failure.h"
-#include "app/HomePageOpener.h"
-#include "app/ProductInfo.h"
-#include "app/ReportText.h"
-#include "app/SkinFile.h"
+#include "core/ApplicationTitle.h"
+#include "core/Failure.h"
+#include "core/HomePageOpener.h"
+#include "core/ProductInfo.h"
+#include "core/ReportText.h"
+#include "listfiles/SkinFile.h"
 #include "join/ClipboardWriter.h"
 #include "join/LineJoiner.h"
 #include "listfiles/SampleList.h"
@@ -255,7 +255,7 @@ void TestLogic::homePageOpensOnSeven()
 {
     QFETCH(double, random);
     QFETCH(bool, opens);
-    HomePageOpener opener;
+    HomePageOpener opener(nullptr);
     QStringList started;
     opener.setRandomSource([random] { return random; });
     opener.setProcessStarter([&](const QString &program, const QStringList &arguments) {
@@ -268,7 +268,7 @@ void TestLogic::homePageOpensOnSeven()
 
 void TestLogic::homePageOpensAboutOnceInAHundred()
 {
-    HomePageOpener opener;
+    HomePageOpener opener(nullptr);
     int opened = 0;
     opener.setProcessStarter([&](const QString &, const QStringList &) {
         ++opened;
@@ -281,7 +281,7 @@ void TestLogic::homePageOpensAboutOnceInAHundred()
 
 void TestLogic::homePageOpenerThatCannotStart()
 {
-    HomePageOpener opener;
+    HomePageOpener opener(nullptr);
     opener.setRandomSource([] { return 0.065; });
     opener.setProcessStarter([](const QString &, const QStringList &) { return false; });
     try {

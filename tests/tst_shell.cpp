@@ -1,7 +1,7 @@
 #include "FormDriver.h"
 #include "TestFiles.h"
-#include "app/ProductInfo.h"
-#include "app/ReportText.h"
+#include "core/ProductInfo.h"
+#include "core/ReportText.h"
 #include "platform/CursorFile.h"
 
 #include <QApplication>

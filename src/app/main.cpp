@@ -1,4 +1,4 @@
-#include "app/Form1.h"
+#include "form/Form1.h"
 #include "Version.h"
 
 #include <QApplication>

@@ -1,5 +1,7 @@
 #include "listfiles/ListFileDecoding.h"
 
+#include "core/StrictUtf8.h"
+
 #include <QStringDecoder>
 
 namespace {
@@ -47,15 +49,4 @@ QString decodeListFile(const QByteArray &bytes)
     if (std::optional<QString> text = decodeStrictUtf8(bytes))
         return *std::move(text);
     return decodeWindows1252(bytes);
-}
-
-std::optional<QString> decodeStrictUtf8(const QByteArray &bytes)
-{
-    // Stateless, so that a sequence cut off at the end is an error too; a
-    // leading byte-order mark is skipped.
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        return std::nullopt;
-    return text;
 }

@@ -3,11 +3,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <optional>
-
-// The text of bytes that are valid UTF-8 throughout, a leading byte-order
-// mark dropped; nothing when they are not.
-std::optional<QString> decodeStrictUtf8(const QByteArray &bytes);
 
 // The text of a list file's bytes. FF FE starts UTF-16 little-endian and
 // FE FF UTF-16 big-endian, the byte-order mark dropped and a last odd byte

@@ -1,7 +1,7 @@
 #include "listfiles/TextFiles.h"
 
 #include "listfiles/ListFileDecoding.h"
-#include "platform/FileAccess.h"
+#include "core/FileAccess.h"
 
 std::optional<QString> readListFile(const QString &path)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "join/ClipboardWriter.h"
+#include "core/ClipboardService.h"
 
 // The system clipboard through Qt. An attempt counts as placed when the
 // clipboard gives the text back.

@@ -1,6 +1,6 @@
 #include "platform/CommonDialog.h"
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 
 #include <QDir>
 #include <QFileDialog>

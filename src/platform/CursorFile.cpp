@@ -1,7 +1,7 @@
 #include "platform/CursorFile.h"
 
-#include "app/Failure.h"
-#include "platform/FileAccess.h"
+#include "core/Failure.h"
+#include "core/FileAccess.h"
 
 #include <QBuffer>
 #include <QImageReader>

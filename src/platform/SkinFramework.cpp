@@ -1,7 +1,7 @@
 #include "platform/SkinFramework.h"
 
-#include "app/Failure.h"
-#include "listfiles/ListFileDecoding.h"
+#include "core/Failure.h"
+#include "core/StrictUtf8.h"
 
 #include <QApplication>
 #include <QFile>

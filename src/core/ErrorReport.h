@@ -5,8 +5,6 @@
 #include <exception>
 #include <functional>
 
-class MessageBox;
-
 // Shows the "Application Error" box for a failure in a numbered statement of
 // a reporting procedure.
 class ErrorReport
@@ -16,7 +14,10 @@ public:
     // procedure; whatever it throws fails that statement.
     using StatementProbe = std::function<void(const QString &qualifier, int line)>;
 
-    explicit ErrorReport(MessageBox &boxes) : m_boxes(boxes) {}
+    // Shows a box with the warning icon, the given text and title.
+    using WarningBox = std::function<void(const QString &text, const QString &title)>;
+
+    explicit ErrorReport(WarningBox warn) : m_warn(std::move(warn)) {}
 
     void show(const QString &qualifier, int line, const std::exception_ptr &failure);
 
@@ -28,6 +29,6 @@ public:
     }
 
 private:
-    MessageBox &m_boxes;
+    WarningBox m_warn;
     StatementProbe m_probe;
 };

@@ -1,7 +1,7 @@
 // "Start Joining" and the two "Clear Text" buttons.
-#include "app/Form1.h"
-#include "app/Procedure.h"
-#include "app/ReportText.h"
+#include "form/Form1.h"
+#include "core/Procedure.h"
+#include "core/ReportText.h"
 #include "join/LineJoiner.h"
 #include "platform/TextArea.h"
 

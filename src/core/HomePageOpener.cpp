@@ -1,14 +1,13 @@
-#include "app/HomePageOpener.h"
+#include "core/HomePageOpener.h"
 
-#include "app/Failure.h"
-#include "app/ProductInfo.h"
-#include "platform/ProcessStarter.h"
+#include "core/Failure.h"
+#include "core/ProductInfo.h"
 
 #include <QTime>
 
 #include <random>
 
-HomePageOpener::HomePageOpener() : m_start(startDetachedProcess)
+HomePageOpener::HomePageOpener(ProcessStarter start) : m_start(std::move(start))
 {
     auto generator = std::make_shared<std::mt19937_64>(QTime::currentTime().msecsSinceStartOfDay());
     m_random = [generator] { return std::uniform_real_distribution<double>(0.0, 1.0)(*generator); };

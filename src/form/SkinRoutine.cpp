@@ -1,6 +1,6 @@
 // The optional skin: x/o.cjs in the program's folder.
-#include "app/Form1.h"
-#include "app/SkinFile.h"
+#include "form/Form1.h"
+#include "listfiles/SkinFile.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 // "Load File", "Save File" and "Save Output As File".
-#include "app/Failure.h"
-#include "app/Form1.h"
-#include "app/Procedure.h"
-#include "app/ReportText.h"
-#include "listfiles/AreaFileRoutines.h"
+#include "core/Failure.h"
+#include "form/Form1.h"
+#include "core/Procedure.h"
+#include "core/ReportText.h"
+#include "form/AreaFileRoutines.h"
 #include "listfiles/PathNormaliser.h"
 #include "platform/TextArea.h"
 

@@ -1,4 +1,4 @@
-#include "app/ApplicationTitle.h"
+#include "core/ApplicationTitle.h"
 
 QString applicationTitleFrom(const QString &productTitle)
 {

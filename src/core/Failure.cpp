@@ -1,4 +1,4 @@
-#include "app/Failure.h"
+#include "core/Failure.h"
 
 #include <new>
 

@@ -1,7 +1,7 @@
 // "Load Sample/Example File".
-#include "app/Form1.h"
-#include "app/Procedure.h"
-#include "app/ReportText.h"
+#include "form/Form1.h"
+#include "core/Procedure.h"
+#include "core/ReportText.h"
 #include "listfiles/SampleList.h"
 #include "platform/TextArea.h"
 

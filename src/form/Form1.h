@@ -1,10 +1,11 @@
 #pragma once
 
-#include "app/ErrorReport.h"
-#include "app/HomePageOpener.h"
+#include "core/ErrorReport.h"
+#include "core/HomePageOpener.h"
 #include "join/ClipboardWriter.h"
 #include "platform/CommonDialog.h"
 #include "platform/MessageBox.h"
+#include "platform/ProcessStarter.h"
 #include "platform/SkinFramework.h"
 #include "platform/WindowPointer.h"
 
@@ -89,11 +90,11 @@ private:
     PushButton *PushButton20 = nullptr;
 
     MessageBox m_messageBoxes{this};
-    ErrorReport m_errorReport{m_messageBoxes};
+    ErrorReport m_errorReport{[this](const QString &text, const QString &title) { m_messageBoxes.warn(text, title); }};
     CommonDialog CommonDialog1{this};
     SkinFramework SkinFramework1;
     WindowPointer m_pointer{*this};
-    HomePageOpener m_homePage;
+    HomePageOpener m_homePage{startDetachedProcess};
     std::unique_ptr<ClipboardService> m_clipboard;
     QString m_applicationFolder;
 };

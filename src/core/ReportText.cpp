@@ -1,6 +1,6 @@
-#include "app/ReportText.h"
+#include "core/ReportText.h"
 
-#include "app/ProductInfo.h"
+#include "core/ProductInfo.h"
 
 QString composeReport(const QString &description, const QString &qualifier, int line)
 {

@@ -1,4 +1,4 @@
-#include "app/SkinFile.h"
+#include "listfiles/SkinFile.h"
 
 #include <QDir>
 #include <QFileInfo>

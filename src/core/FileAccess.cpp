@@ -1,6 +1,6 @@
-#include "platform/FileAccess.h"
+#include "core/FileAccess.h"
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // "Copy Results To Clipboard" and the right button on the output area.
-#include "app/Form1.h"
-#include "app/Procedure.h"
-#include "app/ReportText.h"
+#include "form/Form1.h"
+#include "core/Procedure.h"
+#include "core/ReportText.h"
 #include "join/ClipboardWriter.h"
 #include "platform/TextArea.h"
 

@@ -14,8 +14,9 @@ public:
     using RandomSource = std::function<double()>;
     using ProcessStarter = std::function<bool(const QString &program, const QStringList &arguments)>;
 
-    // Draws from a generator seeded with the time of day; starts real processes.
-    HomePageOpener();
+    // Draws from a generator seeded with the time of day; starts processes
+    // through the starter.
+    explicit HomePageOpener(ProcessStarter start);
 
     void setRandomSource(RandomSource source) { m_random = std::move(source); }
     void setProcessStarter(ProcessStarter starter) { m_start = std::move(starter); }

@@ -1,4 +1,4 @@
-#include "listfiles/AreaFileRoutines.h"
+#include "form/AreaFileRoutines.h"
 
 #include "listfiles/FileExists.h"
 #include "listfiles/TextFiles.h"

@@ -1,6 +1,6 @@
-#include "app/Procedure.h"
+#include "core/Procedure.h"
 
-#include "app/ErrorReport.h"
+#include "core/ErrorReport.h"
 
 #include <new>
 

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Checks that every folder of src/ includes only from the folders below it,
+# and that the logic holds no widgets or drawing.
+#   core ← join, listfiles ← form ← app;  core ← platform ← form
+set -euo pipefail
+src=$(dirname "$0")/../src
+declare -A allowed=(
+  [core]="core"
+  [join]="core join"
+  [listfiles]="core listfiles"
+  [platform]="core platform"
+  [form]="core join listfiles platform form"
+  [app]="core join listfiles platform form app"
+)
+status=0
+for folder in "${!allowed[@]}"; do
+  while IFS= read -r line; do
+    used=$(sed -E 's/.*#include "([a-z]+)\/.*/\1/' <<<"${line#*:}")
+    if ! grep -qw "$used" <<<"${allowed[$folder]}"; then
+      echo "$line: $folder may not include from $used/"
+      status=1
+    fi
+  done < <(grep -HnE '#include "[a-z]+/' "$src/$folder"/* || true)
+done
+for folder in core join listfiles; do
+  if grep -HnE '#include <(QtWidgets/|QtGui/|QWidget|Q[A-Za-z]*Application|QPainter|QFont|QColor|QPixmap|QImage|QCursor|QClipboard)' "$src/$folder"/*; then
+    echo "$folder/ is logic: no widgets or drawing"
+    status=1
+  fi
+done
+[ $status -eq 0 ] && echo "layers ok"
+exit $status

@@ -2,7 +2,8 @@
 // offscreen platform: loading ten files of 100,000 addresses, joining the
 // million lines, a keystroke and a scroll at the far end of the joined line,
 // saving it, and the peak memory; beside it, `paste -sd,` joining the same
-// files, and the ratio. Each time ends when the window has painted.
+// files, and the ratio, and the command line's --join on them. Each time in
+// the window ends when it has painted.
 // Run: build/bench/bench_gui [lines per file] [files]
 #include "form/Form1.h"
 #include "platform/PushButton.h"
@@ -51,14 +52,15 @@ double timed(const std::function<void()> &step)
     return ms;
 }
 
-double pasteMilliseconds(const QStringList &paths)
+// Milliseconds a command takes, its output thrown away.
+double commandMilliseconds(const QString &program, const QStringList &arguments)
 {
-    QProcess paste;
-    paste.setStandardOutputFile(QProcess::nullDevice());
+    QProcess command;
+    command.setStandardOutputFile(QProcess::nullDevice());
     QElapsedTimer timer;
     timer.start();
-    paste.start(QStringLiteral("paste"), QStringList{QStringLiteral("-sd,")} + paths);
-    paste.waitForFinished(-1);
+    command.start(program, arguments);
+    command.waitForFinished(-1);
     return timer.nsecsElapsed() / 1e6;
 }
 
@@ -104,8 +106,11 @@ int main(int argc, char *argv[])
     getrusage(RUSAGE_SELF, &usage);
     std::printf("peak memory:                   %8.1f MB (%.1f x the files)\n", usage.ru_maxrss / 1e3,
                 usage.ru_maxrss * 1e3 / size);
-    const double paste = pasteMilliseconds(paths);
+    const double paste = commandMilliseconds(QStringLiteral("paste"), QStringList{QStringLiteral("-sd,")} + paths);
     std::printf("paste -sd, on the same files:  %8.1f ms (joining takes %.1f x as long)\n", paste, join / paste);
+    const double joinCommand =
+        commandMilliseconds(QStringLiteral(KESTRAVA_PROGRAM), QStringList{QStringLiteral("--join")} + paths);
+    std::printf("kestrava --join on them:       %8.1f ms (%.1f x paste)\n", joinCommand, joinCommand / paste);
 
     // One item per line, and one empty line after each file's final CR LF.
     return QFile(saved).size() == size - files * linesPerFile - 1 ? 0 : 1;

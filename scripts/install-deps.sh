@@ -7,7 +7,7 @@ packages=(
   build-essential cmake
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   fonts-liberation
-  desktop-file-utils appstream
+  desktop-file-utils appstream xdg-utils
   clang libclang-rt-14-dev bc
 )
 

@@ -9,6 +9,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QProcess>
+#include <QUrl>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -48,11 +51,18 @@ private slots:
     void cancellingASaveWritesNothing();
     void failedSaveLeavesTheOldFileAndIsReported();
     void savedTextLoadsBackUnchanged();
+    void openingFilesLoadsThemAsLoadFileDoes();
+    void droppedFilesLoadAndDroppedTextInserts();
+    void commandLineJoinGivesTheWindowsLine();
+    void commandLineNeedsNoDisplay();
     void realOpenDialog();
     void realSaveDialog();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
+    // Runs the program itself without a display; answers its standard output.
+    static QByteArray runProgram(const QStringList &arguments, int *status, QByteArray *errors = nullptr,
+                                 const QByteArray &input = {});
     // The chooser hands out these answers in turn, one per dialog shown.
     void choose(const QList<QStringList> &answers);
 
@@ -398,6 +408,98 @@ void TestLoadSave::savedTextLoadsBackUnchanged()
     m_driver->input()->setText(QString());
     m_driver->click("PushButton3");
     QCOMPARE(m_driver->input()->text(), text + u"\r\n"_s);
+}
+
+// Files named on the command line go this way.
+void TestLoadSave::openingFilesLoadsThemAsLoadFileDoes()
+{
+    const QString a = write(u"a.txt"_s, "a");
+    const QString b = write(u"sub/b.txt"_s, "b1\nb2");
+    m_driver->input()->setText(u"before"_s);
+    m_driver->form->openFiles({a, m_dir->filePath(u"gone.txt"_s), b});
+    QCOMPARE(m_driver->input()->text(), u"a\r\nb1\r\nb2\r\n"_s);
+    QCOMPARE(m_driver->boxes.size(), 1);
+    QCOMPARE(m_driver->boxes[0].text, u"File not found"_s);
+    QCOMPARE(m_driver->form->commonDialog().FileName(), m_dir->path() + u"\0a.txt\0gone.txt\0sub/b.txt"_s);
+}
+
+void TestLoadSave::droppedFilesLoadAndDroppedTextInserts()
+{
+    const QString a = write(u"a.txt"_s, "a");
+    const QString b = write(u"b.txt"_s, "b");
+    TextArea *input = m_driver->input();
+    input->setText(u"before"_s);
+    // As a drag from a file manager arrives: it enters, then drops.
+    const auto drop = [&](QMimeData *data) {
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, {});
+        QApplication::sendEvent(input->viewport(), &enter);
+        QDropEvent event(QPointF(5, 5), Qt::CopyAction, data, Qt::LeftButton, {});
+        QApplication::sendEvent(input->viewport(), &event);
+        return enter.isAccepted() && event.isAccepted();
+    };
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(b), QUrl::fromLocalFile(a)});
+    QVERIFY(drop(&files));
+    QCOMPARE(input->text(), u"b\r\na\r\n"_s);
+
+    QMimeData text;
+    text.setText(u"x\ny"_s);
+    QVERIFY(drop(&text));
+    QCOMPARE(input->text(), u"x\r\nyb\r\na\r\n"_s);
+    // Anything but local files is text: a web address is inserted as such.
+    QMimeData remote;
+    remote.setUrls({QUrl(u"https://example.com/list.txt"_s)});
+    QVERIFY(drop(&remote));
+    QCOMPARE(input->text(), u"https://example.com/list.txtx\r\nyb\r\na\r\n"_s);
+}
+
+QByteArray TestLoadSave::runProgram(const QStringList &arguments, int *status, QByteArray *errors,
+                                    const QByteArray &input)
+{
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(u"DISPLAY"_s);
+    environment.remove(u"WAYLAND_DISPLAY"_s);
+    environment.remove(u"QT_QPA_PLATFORM"_s);
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(KESTRAVA_PROGRAM), arguments);
+    program.write(input);
+    program.closeWriteChannel();
+    program.waitForFinished(60'000);
+    *status = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+    if (errors)
+        *errors = program.readAllStandardError();
+    return program.readAllStandardOutput();
+}
+
+void TestLoadSave::commandLineJoinGivesTheWindowsLine()
+{
+    const QStringList files = {
+        write(u"utf16.txt"_s, "\xFF\xFE" "a\0\r\0\n\0\xe9\0"_ba),
+        write(u"cp1252.txt"_s, "caf\xE9\nlone\rcr\r\n"_ba),
+        write(u"zero.txt"_s, ""),
+        write(u"utf8.txt"_s, "z\xC3\xA9@x.org"_ba),
+    };
+    m_driver->form->openFiles(files);
+    m_driver->click("PushButton17");
+    int status = -1;
+    QCOMPARE(QString::fromUtf8(runProgram(QStringList{u"--join"_s} + files, &status)), m_driver->output()->text() + u'\n');
+    QCOMPARE(status, 0);
+    QCOMPARE(runProgram({u"--join"_s, u"-"_s}, &status, nullptr, "x\r\ny"), "x,y,\n"_ba);
+}
+
+void TestLoadSave::commandLineNeedsNoDisplay()
+{
+    int status = -1;
+    QCOMPARE(runProgram({u"--version"_s}, &status), "kestrava 7.00\n"_ba);
+    QCOMPARE(status, 0);
+    QVERIFY(runProgram({u"--help"_s}, &status).contains("--join"));
+    QCOMPARE(status, 0);
+    QByteArray errors;
+    const QString a = write(u"a.txt"_s, "a");
+    QCOMPARE(runProgram({u"--join"_s, a, m_dir->filePath(u"gone.txt"_s)}, &status, &errors), "a,\n"_ba);
+    QCOMPARE(status, 1);
+    QCOMPARE(errors, "kestrava: " + m_dir->filePath(u"gone.txt"_s).toUtf8() + ": File not found\n");
 }
 
 // The Qt file dialog itself, answered by the test as a user would.

@@ -2,6 +2,7 @@
 #include "TestFiles.h"
 #include "core/ProductInfo.h"
 #include "core/ReportText.h"
+#include "platform/Colours.h"
 #include "platform/CursorFile.h"
 
 #include <QApplication>
@@ -10,6 +11,8 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QMenu>
+#include <QScopeGuard>
+#include <QScrollBar>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -53,6 +56,9 @@ private slots:
     void startUpWithoutOptionalFiles();
     void skinPresent();
     void shippedSkinLoads();
+    void coloursReadInADarkTheme_data();
+    void coloursReadInADarkTheme();
+    void enterPressesAFocusedButton();
     void skinHiddenOrAFolderIsAbsent_data();
     void skinHiddenOrAFolderIsAbsent();
     void unreadableSkinIsReported();
@@ -188,6 +194,59 @@ void TestShell::shippedSkinLoads()
     QVERIFY(d.boxes.isEmpty());
     QCOMPARE(d.form->styleSheet(), QString::fromUtf8(readFile(shippedSkin)));
     qApp->setStyleSheet(QString());
+}
+
+void TestShell::coloursReadInADarkTheme_data()
+{
+    QTest::addColumn<bool>("skinned");
+    QTest::newRow("plain") << false;
+    QTest::newRow("skinned") << true;
+}
+
+// The window's own backgrounds come with text that reads on them; the text
+// areas and their scroll bars keep the desktop's colours.
+void TestShell::coloursReadInADarkTheme()
+{
+    QFETCH(bool, skinned);
+    const QPalette light = QApplication::palette();
+    QPalette dark(QColor(0x35, 0x35, 0x35), QColor(0x2b, 0x2b, 0x2b));
+    dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+    QApplication::setPalette(dark);
+    const auto restore = qScopeGuard([&] {
+        QApplication::setPalette(light);
+        qApp->setStyleSheet(QString());
+    });
+    FormDriver &d = start([&](FormDriver &d) {
+        if (skinned)
+            putFile(d.programFolder.path(), u"x/o.cjs"_s, readFile(shippedSkin));
+    });
+    const auto reads = [](QWidget *control, QPalette::ColorRole text, QPalette::ColorRole background) {
+        const QPalette colours = control->palette();
+        return contrastRatio(colours.color(text), colours.color(background)) >= 4.5;
+    };
+    for (const char *name : {"Form1", "Frame1", "Frame2"})
+        QVERIFY2(reads(d.control(name), QPalette::WindowText, QPalette::Window), name);
+    // A skin draws the buttons in colours of its own.
+    for (PushButton *button : d.form->findChildren<PushButton *>())
+        QVERIFY2(skinned || reads(button, QPalette::ButtonText, QPalette::Button), qPrintable(button->objectName()));
+    QCOMPARE(d.control("Frame1")->palette().color(QPalette::Window), skinned ? dark.color(QPalette::Button) : QColor(Qt::white));
+    QCOMPARE(d.input()->palette().color(QPalette::Base), dark.color(QPalette::Base));
+    QCOMPARE(d.input()->horizontalScrollBar()->palette().color(QPalette::Window), dark.color(QPalette::Window));
+}
+
+void TestShell::enterPressesAFocusedButton()
+{
+    FormDriver &d = start();
+    auto *sample = d.control<PushButton>("PushButton5");
+    sample->setFocus();
+    QTest::keyClick(sample, Qt::Key_Return);
+    QVERIFY(d.input()->text().startsWith(u"anna@example.com"_s));
+    d.click("PushButton1");
+    QTest::keyClick(sample, Qt::Key_Enter);
+    QVERIFY(!d.input()->text().isEmpty());
 }
 
 void TestShell::skinHiddenOrAFolderIsAbsent_data()

@@ -8,7 +8,6 @@ QGroupBox {
     border-radius: 6px;
     margin-top: 8px;
     font-weight: bold;
-    color: #17414c;
 }
 
 QGroupBox::title {

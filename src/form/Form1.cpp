@@ -6,14 +6,15 @@
 #include "core/ReportText.h"
 #include "listfiles/FileExists.h"
 #include "platform/Clipboard.h"
+#include "platform/Colours.h"
 #include "platform/CursorFile.h"
+#include "platform/Frame.h"
 #include "platform/PushButton.h"
 #include "platform/TextArea.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QGroupBox>
 #include <QIcon>
 #include <QScreen>
 #include <QStyle>
@@ -61,7 +62,7 @@ Form1::Form1(QWidget *parent)
     setObjectName(QStringLiteral("Form1"));
     setFixedSize(pixels(8040), pixels(7980));
     setFont(arialBold(9));
-    setBackColor(this, Qt::white);
+    setBackColor(this, Qt::white, QApplication::palette().color(QPalette::WindowText));
     setMouseTracking(true);
     createControls();
     arrangeTabOrder();
@@ -73,10 +74,13 @@ Form1::Form1(QWidget *parent)
     Text2->setFocus();
 }
 
-void Form1::setBackColor(QWidget *control, const QColor &colour)
+// A background comes with text that reads on it: the desktop's own text
+// colour where it does, black or white where a theme's would not.
+void Form1::setBackColor(QWidget *control, const QColor &colour, const QColor &preferredText)
 {
     QPalette colours = control->palette();
     colours.setColor(QPalette::Window, colour);
+    colours.setColor(QPalette::WindowText, readableText(preferredText, colour));
     control->setPalette(colours);
     control->setAutoFillBackground(true);
 }
@@ -95,13 +99,13 @@ void Form1::setClipboard(std::unique_ptr<ClipboardService> clipboard)
 void Form1::createControls()
 {
     auto addFrame = [this](const char *name, const QString &caption, QRect geometry) {
-        auto *frame = new QGroupBox(caption, this);
+        auto *frame = new Frame(caption, this);
         frame->setObjectName(QLatin1String(name));
         frame->setAccessibleName(caption);
         frame->setGeometry(geometry);
         frame->setMouseTracking(true);
         frame->installEventFilter(this);
-        setBackColor(frame, Qt::white);
+        setBackColor(frame, Qt::white, QApplication::palette().color(QPalette::WindowText));
         return frame;
     };
     auto addTextArea = [](const char *name, const QString &accessibleName, QWidget *frame) {
@@ -123,6 +127,8 @@ void Form1::createControls()
     Text2 = addTextArea("Text2", QStringLiteral("Output text"), Frame2);
     PushButton4 = addButton("PushButton4", QStringLiteral("Save Output As File"), Frame2, 225, 2460, 3600, 405);
     PushButton2 = addButton("PushButton2", QStringLiteral("Clear Text"), Frame2, 3945, 2460, 3600, 405);
+    PushButton1->setAccessibleDescription(QStringLiteral("Empties the input text area"));
+    PushButton2->setAccessibleDescription(QStringLiteral("Empties the output text area"));
     PushButton18 = addButton("PushButton18", QStringLiteral("Copy Results To Clipboard"), Frame2, 240, 2970, 3600, 405);
     PushButton6 = addButton("PushButton6", QStringLiteral("Help"), Frame2, 3960, 2970, 3600, 405);
 }
@@ -161,6 +167,8 @@ void Form1::connectProcedures()
     connect(PushButton18, &QPushButton::clicked, this, &Form1::PushButton18_Click);
     connect(PushButton20, &QPushButton::clicked, this, &Form1::PushButton20_Click);
     connect(Text2, &TextArea::mousePressed, this, &Form1::Text2_MouseDown);
+    Text1->setAcceptsFiles(true);
+    connect(Text1, &TextArea::filesDropped, this, &Form1::openFiles);
 
     for (PushButton *button : buttons())
         connect(button, &PushButton::mouseMoved, this, &Form1::handHover);

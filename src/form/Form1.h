@@ -13,7 +13,7 @@
 
 #include <memory>
 
-class QGroupBox;
+class Frame;
 class PushButton;
 class TextArea;
 
@@ -28,6 +28,9 @@ public:
 
     void Form_Load();
     void showCentred();
+    // Loads list files into the input exactly as "Load File" does when the
+    // user picks them.
+    void openFiles(const QStringList &paths);
 
     // The folder whose skin and hand cursor files Form_Load looks for; the
     // program's own folder unless a test points it elsewhere.
@@ -56,7 +59,7 @@ private:
     PushButton *addButton(const char *name, const QString &caption, QWidget *container, int left, int top,
                           int width, int height);
     QList<PushButton *> buttons() const;
-    static void setBackColor(QWidget *control, const QColor &colour);
+    static void setBackColor(QWidget *control, const QColor &colour, const QColor &preferredText);
 
     void applySkin();
     void handHover();
@@ -75,8 +78,8 @@ private:
     void PushButton20_Click();
     void saveThroughDialog(TextArea &source, const QString &qualifier, const QString &filter, int firstLine);
 
-    QGroupBox *Frame1 = nullptr;
-    QGroupBox *Frame2 = nullptr;
+    Frame *Frame1 = nullptr;
+    Frame *Frame2 = nullptr;
     TextArea *Text1 = nullptr;
     TextArea *Text2 = nullptr;
     PushButton *PushButton1 = nullptr;

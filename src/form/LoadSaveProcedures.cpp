@@ -53,6 +53,12 @@ void Form1::PushButton3_Click()
     p.run(140, [&] { setMousePointer(WindowPointer::Default); });
 }
 
+void Form1::openFiles(const QStringList &paths)
+{
+    CommonDialog1.answerNextWith(paths);
+    PushButton3_Click();
+}
+
 void Form1::PushButton20_Click()
 {
     saveThroughDialog(*Text1, Qualifier::PushButton20_Click, textFilter, 100);

@@ -26,10 +26,11 @@ void Form1::applySkin()
     if (!isListedOrdinaryFile(skinPath))
         return;
     const QColor buttonFace = QApplication::palette().color(QPalette::Button);
-    setBackColor(this, buttonFace);
+    const QColor buttonText = QApplication::palette().color(QPalette::ButtonText);
+    setBackColor(this, buttonFace, buttonText);
     for (QWidget *control : findChildren<QWidget *>())
         if (takesWindowColour(control))
-            setBackColor(control, buttonFace);
+            setBackColor(control, buttonFace, buttonText);
     SkinFramework1.loadSkin(skinPath, QString());
     SkinFramework1.setOptions(SkinFramework1.options() | SkinFramework::ApplyToWindow);
     SkinFramework1.setUseBaseStyle(true);

@@ -1,5 +1,7 @@
 #include "join/LineJoiner.h"
 
+#include <algorithm>
+
 namespace LineJoiner {
 
 QList<QStringView> cutAtLineBreaks(QStringView text)
@@ -7,12 +9,13 @@ QList<QStringView> cutAtLineBreaks(QStringView text)
     if (text.isEmpty())
         return {};
     QList<QStringView> pieces;
-    pieces.reserve(text.count(u'\n') + 1);
+    pieces.reserve(std::count(text.begin(), text.end(), u'\n') + 1);
+    const char16_t *chars = text.utf16();
     qsizetype from = 0;
-    for (qsizetype at = text.indexOf(u'\r'); at >= 0; at = text.indexOf(u'\r', at + 1)) {
-        if (at + 1 < text.size() && text[at + 1] == u'\n') {
-            pieces.append(text.sliced(from, at - from));
-            from = at + 2;
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (chars[i] == u'\r' && chars[i + 1] == u'\n') {
+            pieces.append(text.sliced(from, i - from));
+            from = ++i + 1;
         }
     }
     pieces.append(text.sliced(from));
@@ -31,7 +34,7 @@ void dropTrailingComma(QString &result)
         result.chop(1);
 }
 
-QString join(const QString &text)
+QString join(QStringView text)
 {
     QString result;
     result.reserve(text.size() + 1);

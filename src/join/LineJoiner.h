@@ -17,6 +17,6 @@ void appendPiece(QString &result, QStringView piece);
 // Removes the comma appended after the last piece, if there is one.
 void dropTrailingComma(QString &result);
 
-QString join(const QString &text);
+QString join(QStringView text);
 
 } // namespace LineJoiner

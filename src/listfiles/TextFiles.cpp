@@ -5,14 +5,15 @@
 
 std::optional<QString> readListFile(const QString &path)
 {
-    std::optional<QByteArray> bytes = readOrdinaryFile(path);
+    const std::optional<QByteArray> bytes = readOrdinaryFile(path);
     if (!bytes)
         return std::nullopt;
-    if (bytes->isEmpty())
-        return emptyFileMarker;
-    QString text = decodeListFile(*bytes);
-    bytes.reset();
-    return text;
+    return listFileText(*bytes);
+}
+
+QString listFileText(const QByteArray &bytes)
+{
+    return bytes.isEmpty() ? emptyFileMarker : decodeListFile(bytes);
 }
 
 QString readWholeFile(const QString &path)

@@ -14,6 +14,9 @@ inline const QString emptyFileMarker = QStringLiteral("empty file");
 // std::bad_alloc.
 std::optional<QString> readListFile(const QString &path);
 
+// The text of a list file's bytes, as readListFile gives it.
+QString listFileText(const QByteArray &bytes);
+
 // The same, with empty text for a missing file.
 QString readWholeFile(const QString &path);
 

@@ -6,6 +6,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include <utility>
+
 namespace {
 
 // The deepest folder that holds every one of the paths.
@@ -89,8 +91,10 @@ QStringList CommonDialog::qtNameFilters(const QString &filter)
     return filters;
 }
 
-QStringList CommonDialog::choose(const Request &r) const
+QStringList CommonDialog::choose(const Request &r)
 {
+    if (!m_nextAnswer.isEmpty())
+        return std::exchange(m_nextAnswer, {});
     if (m_chooser)
         return m_chooser(r);
     QFileDialog dialog(m_parent, r.title);

@@ -46,13 +46,16 @@ public:
     bool ShowSave();
 
     void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
+    // The next dialog answers with these files at once, as if the user had
+    // chosen them (files given on the command line or dropped on the window).
+    void answerNextWith(const QStringList &files) { m_nextAnswer = files; }
 
     // "Name|pattern|Name|pattern|" as Qt name filters, in the same order;
     // "*.*" matches every file, names without a dot included.
     static QStringList qtNameFilters(const QString &filter);
 
 private:
-    QStringList choose(const Request &request) const;
+    QStringList choose(const Request &request);
     Request request(bool save) const;
 
     QWidget *m_parent;
@@ -61,4 +64,5 @@ private:
     QString m_title;
     QString m_filter;
     Chooser m_chooser;
+    QStringList m_nextAnswer;
 };

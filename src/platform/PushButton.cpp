@@ -1,6 +1,11 @@
 #include "platform/PushButton.h"
 
+#include "platform/Colours.h"
+
+#include <QApplication>
+
 #include <QFont>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 PushButton::PushButton(const QString &caption, QWidget *parent) : QPushButton(caption, parent)
@@ -12,6 +17,7 @@ PushButton::PushButton(const QString &caption, QWidget *parent) : QPushButton(ca
 
     QPalette colours = palette();
     colours.setColor(QPalette::Button, Qt::white);
+    colours.setColor(QPalette::ButtonText, readableText(QApplication::palette().color(QPalette::ButtonText), Qt::white));
     setPalette(colours);
     setAutoDefault(false);
     setMouseTracking(true);
@@ -23,4 +29,13 @@ void PushButton::mouseMoveEvent(QMouseEvent *event)
     QPushButton::mouseMoveEvent(event);
     // A move over the button is the button's own, not its frame's.
     event->accept();
+}
+
+void PushButton::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
 }

@@ -4,7 +4,7 @@
 
 // The window's push button: caption in Arial 11.25 pt bold, button-text
 // colour on white, the same look for every button. Reports clicks and every
-// mouse move over it.
+// mouse move over it. Space and Enter both press it when it has the focus.
 class PushButton : public QPushButton
 {
     Q_OBJECT
@@ -17,4 +17,5 @@ signals:
 
 protected:
     void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 };

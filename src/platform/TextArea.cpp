@@ -1,6 +1,8 @@
 // The text area as a view: its text, what shows of it, and scrolling.
 #include "platform/TextArea.h"
 
+#include "core/LineBreaks.h"
+
 #include "platform/TextAreaAccessible.h"
 
 #include <QAccessible>
@@ -30,10 +32,16 @@ TextArea::TextArea(QWidget *parent) : QAbstractScrollArea(parent)
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     setAttribute(Qt::WA_KeyCompression);
+    viewport()->setAcceptDrops(true);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setMouseTracking(true);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    useDesktopColours();
+    // The corner between the scroll bars in the desktop's colour too.
+    auto *corner = new QWidget(this);
+    corner->setAutoFillBackground(true);
+    setCornerWidget(corner);
     m_geometry.setFont(font());
     updateScrollBars();
 }
@@ -69,7 +77,7 @@ void TextArea::appendText(const QString &text)
         return;
     }
     const qsizetype end = m_buffer.size();
-    const QString normal = TextBuffer::withCrLf(text);
+    const QString normal = withCrLfLineBreaks(text);
     m_buffer.insert(end, normal);
     m_geometry.textChanged(end, normal.size(), 0, normal.contains(u'\n'));
     m_history.clear();
@@ -230,8 +238,25 @@ void TextArea::resizeEvent(QResizeEvent *event)
     updateScrollBars();
 }
 
+// The desktop's colours, not those of the window around: the text and the
+// scroll bars look as the desktop's own do.
+void TextArea::useDesktopColours()
+{
+    // Every role set on its own, so that none comes from the window around.
+    const QPalette desktop = QGuiApplication::palette();
+    QPalette colours;
+    for (int group = 0; group < QPalette::NColorGroups; ++group)
+        for (int role = 0; role < QPalette::NColorRoles; ++role)
+            if (role != QPalette::NoRole)
+                colours.setBrush(QPalette::ColorGroup(group), QPalette::ColorRole(role),
+                                 desktop.brush(QPalette::ColorGroup(group), QPalette::ColorRole(role)));
+    setPalette(colours);
+}
+
 void TextArea::changeEvent(QEvent *event)
 {
+    if (event->type() == QEvent::ApplicationPaletteChange)
+        useDesktopColours();
     if (event->type() == QEvent::FontChange) {
         m_geometry.setFont(font());
         updateScrollBars();

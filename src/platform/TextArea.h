@@ -48,6 +48,9 @@ public:
     QString textAround(qsizetype position, qsizetype *start) const;
     QString textRange(qsizetype start, qsizetype end) const;
     qsizetype size() const { return m_buffer.size(); }
+    // Whether local files dropped on the area are handed on (filesDropped)
+    // rather than refused; dropped text is always inserted.
+    void setAcceptsFiles(bool accepts) { m_acceptsFiles = accepts; }
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 public slots:
@@ -63,6 +66,7 @@ signals:
     void mousePressed(Qt::MouseButton button);
     void caretMoved();
     void textEdited(qsizetype position, const QString &removed, const QString &inserted);
+    void filesDropped(const QStringList &paths);
 
 protected:
     bool event(QEvent *event) override;
@@ -80,6 +84,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
 
 private:
@@ -104,6 +111,7 @@ private:
     double xOf(qsizetype position) const;
 
     // Showing
+    void useDesktopColours();
     void updateScrollBars();
     void ensureCaretVisible();
     void restartBlinking();
@@ -117,6 +125,7 @@ private:
     void announceEdit(qsizetype position, const QString &removed, const QString &inserted);
 
     QMenu *createContextMenu();
+    QStringList droppedFiles(const QMimeData *data) const;
 
     TextBuffer m_buffer;
     mutable LineGeometry m_geometry{m_buffer};
@@ -132,4 +141,5 @@ private:
     QPoint m_dragPoint;
     bool m_dragging = false;
     QString m_preedit;
+    bool m_acceptsFiles = false;
 };

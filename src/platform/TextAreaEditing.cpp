@@ -1,14 +1,18 @@
 // The text area as an editor: keys, mouse, input methods, clipboard, undo.
 #include "platform/TextArea.h"
 
+#include "core/LineBreaks.h"
+
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextLayout>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -31,7 +35,7 @@ bool isLineBreak(QChar c)
 void TextArea::replace(qsizetype position, qsizetype length, const QString &text, EditHistory::Kind kind)
 {
     const QString removed = m_buffer.mid(position, length);
-    const QString inserted = TextBuffer::withCrLf(text);
+    const QString inserted = withCrLfLineBreaks(text);
     if (removed.isEmpty() && inserted.isEmpty())
         return;
     m_history.record({position, removed, inserted, m_caret, m_anchor}, kind);
@@ -110,9 +114,9 @@ void TextArea::redo()
 // Clipboard -------------------------------------------------------------------
 
 // What leaves the area for the clipboard has the line breaks of this desktop.
-static QString forClipboard(QString text)
+static QString forClipboard(const QString &text)
 {
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return withLfLineBreaks(text);
 }
 
 void TextArea::copy() const
@@ -433,6 +437,51 @@ void TextArea::wheelEvent(QWheelEvent *event)
     else
         verticalScrollBar()->setValue(verticalScrollBar()->value() - int(steps));
     event->accept();
+}
+
+// Dropping ------------------------------------------------------------------------
+
+// Local files, when the area takes files; nothing when anything else is among them.
+QStringList TextArea::droppedFiles(const QMimeData *data) const
+{
+    if (!m_acceptsFiles || !data->hasUrls())
+        return {};
+    QStringList paths;
+    for (const QUrl &url : data->urls()) {
+        if (!url.isLocalFile())
+            return {};
+        paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+void TextArea::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedFiles(event->mimeData()).isEmpty() || event->mimeData()->hasText())
+        event->acceptProposedAction();
+}
+
+void TextArea::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (droppedFiles(event->mimeData()).isEmpty() && event->mimeData()->hasText()) {
+        moveCaret(positionAt(event->position().toPoint()), false);
+        event->acceptProposedAction();
+    } else if (!droppedFiles(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TextArea::dropEvent(QDropEvent *event)
+{
+    const QStringList files = droppedFiles(event->mimeData());
+    if (!files.isEmpty()) {
+        event->acceptProposedAction();
+        emit filesDropped(files);
+    } else if (event->mimeData()->hasText()) {
+        moveCaret(positionAt(event->position().toPoint()), false);
+        insertTyped(event->mimeData()->text(), EditHistory::Kind::Other);
+        event->acceptProposedAction();
+    }
 }
 
 // Menu and input methods ----------------------------------------------------------

@@ -1,5 +1,7 @@
 #include "platform/TextBuffer.h"
 
+#include "core/LineBreaks.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -7,40 +9,9 @@ namespace {
 
 constexpr qsizetype minimumGap = 4096;
 
-// Whether every CR is followed by LF and every LF follows a CR.
-bool hasOnlyCrLf(QStringView text)
-{
-    for (qsizetype at = text.indexOf(u'\n'); at >= 0; at = text.indexOf(u'\n', at + 1))
-        if (at == 0 || text[at - 1] != u'\r')
-            return false;
-    for (qsizetype at = text.indexOf(u'\r'); at >= 0; at = text.indexOf(u'\r', at + 1))
-        if (at + 1 == text.size() || text[at + 1] != u'\n')
-            return false;
-    return true;
-}
-
 } // namespace
 
 TextBuffer::TextBuffer() : m_lineStarts{0} {}
-
-QString TextBuffer::withCrLf(QString text)
-{
-    if (hasOnlyCrLf(text))
-        return text;
-    QString result;
-    result.reserve(text.size() + text.count(u'\n') + text.count(u'\r'));
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == u'\r' || c == u'\n') {
-            result.append(u"\r\n");
-            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
-        } else {
-            result.append(c);
-        }
-    }
-    return result;
-}
 
 // Every step that may run out of memory comes before the buffer changes, or
 // leaves it empty, so that a failure never leaves text and index apart.
@@ -52,7 +23,7 @@ void TextBuffer::setText(QString text)
     m_lineStarts.assign(1, 0);
     m_shiftFrom = 1;
     m_shift = 0;
-    QString normal = withCrLf(std::move(text));
+    QString normal = withCrLfLineBreaks(std::move(text));
     std::vector<qsizetype> starts = lineStartsOf(normal);
     m_chars = std::move(normal);
     m_gapStart = m_gapEnd = m_chars.size();
@@ -121,7 +92,7 @@ void TextBuffer::reserveGap(qsizetype length)
 
 void TextBuffer::insert(qsizetype position, const QString &text)
 {
-    const QString normal = withCrLf(text);
+    const QString normal = withCrLfLineBreaks(text);
     if (normal.isEmpty())
         return;
     const qsizetype line = lineOf(position);

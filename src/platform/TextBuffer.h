@@ -20,10 +20,6 @@ class TextBuffer
 public:
     TextBuffer();
 
-    // The text with every LF, CR and CR LF as CR LF; the same string, not a
-    // copy, when it already is so.
-    static QString withCrLf(QString text);
-
     void setText(QString text);
     QString text() const;
     qsizetype size() const { return m_chars.size() - gapLength(); }

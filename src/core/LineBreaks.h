@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// The text with every LF, CR and CR LF as CR LF: the line breaks of the text
+// areas, where each of the three is one line break. The same string, not a
+// copy, when it already is so.
+QString withCrLfLineBreaks(QString text);
+
+// The text with every CR LF as one LF, as this desktop's clipboard carries
+// line breaks. Linear in the text, however many lines it has.
+QString withLfLineBreaks(QStringView text);

@@ -30,6 +30,7 @@ private slots:
     void windowIsFixedCentredAndWhite();
     void fonts();
     void focusStartsInOutputAndTabGoesRound();
+    void screenReadersTellEveryControlApart();
 
     void joiningTypedLines();
     void joiningPastedLinesWithAnyLineBreak();
@@ -104,6 +105,18 @@ void TestForm1::controlGeometry()
     QCOMPARE(widget->parentWidget()->objectName(), container);
     QCOMPARE(widget->geometry(), geometry);
     QVERIFY(widget->isVisible());
+}
+
+void TestForm1::screenReadersTellEveryControlApart()
+{
+    QStringList heard;
+    for (QWidget *widget : m_form->findChildren<QWidget *>())
+        if (qobject_cast<PushButton *>(widget) || qobject_cast<TextArea *>(widget))
+            heard << widget->accessibleName() + u' ' + widget->accessibleDescription();
+    QCOMPARE(heard.size(), 11);
+    QCOMPARE(QSet<QString>(heard.begin(), heard.end()).size(), heard.size());
+    QCOMPARE(input()->accessibleName(), u"Input text"_s);
+    QCOMPARE(output()->accessibleName(), u"Output text"_s);
 }
 
 void TestForm1::windowIsFixedCentredAndWhite()

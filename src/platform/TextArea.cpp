@@ -162,10 +162,10 @@ qsizetype TextArea::positionAt(const QPoint &point) const
     return positionInLine(qBound<qsizetype>(0, line, lineCount() - 1), point.x() - margin + m_scrollX);
 }
 
-QRect TextArea::caretRect() const
+QRect TextArea::caretRectAt(qsizetype position) const
 {
-    const qsizetype line = m_buffer.lineOf(m_caret);
-    const double x = qBound(-coordinateLimit, margin + xOf(m_caret) - m_scrollX, coordinateLimit);
+    const qsizetype line = m_buffer.lineOf(position);
+    const double x = qBound(-coordinateLimit, margin + xOf(position) - m_scrollX, coordinateLimit);
     const double y = qBound(-coordinateLimit, double(margin + (line - firstVisibleLine()) * m_geometry.lineHeight()),
                             coordinateLimit);
     return QRect(int(std::floor(x)), int(y), 1, m_geometry.lineHeight());

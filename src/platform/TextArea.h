@@ -36,8 +36,10 @@ public:
     QString selectedText() const;
     void setSelection(qsizetype anchor, qsizetype caret);
     void selectAll();
-    // The caret's rectangle in viewport coordinates.
-    QRect caretRect() const;
+    // The caret's rectangle in viewport coordinates, and where the caret
+    // would stand at a position.
+    QRect caretRect() const { return caretRectAt(m_caret); }
+    QRect caretRectAt(qsizetype position) const;
     // The position under a point of the viewport.
     qsizetype positionAt(const QPoint &point) const;
     bool canUndo() const { return m_history.canUndo(); }
@@ -64,8 +66,6 @@ public slots:
 signals:
     void mouseMoved();
     void mousePressed(Qt::MouseButton button);
-    void caretMoved();
-    void textEdited(qsizetype position, const QString &removed, const QString &inserted);
     void filesDropped(const QStringList &paths);
 
 protected:

@@ -5,6 +5,8 @@
 #include <QAccessibleWidget>
 #include <QScrollBar>
 
+#include <algorithm>
+
 namespace {
 
 // No answer carries more than this many characters.
@@ -69,11 +71,7 @@ public:
     QRect characterRect(int offset) const override
     {
         TextArea *a = area();
-        const qsizetype caret = a->caretPosition();
-        const qsizetype anchor = a->anchorPosition();
-        a->setSelection(offset, offset);
-        QRect rect = a->caretRect();
-        a->setSelection(anchor, caret);
+        QRect rect = a->caretRectAt(std::clamp<qsizetype>(offset, 0, a->size()));
         rect.setWidth(qMax(1, a->fontMetrics().averageCharWidth()));
         return QRect(a->viewport()->mapToGlobal(rect.topLeft()), rect.size());
     }

@@ -32,15 +32,23 @@ bool isLineBreak(QChar c)
 
 // Editing ---------------------------------------------------------------------
 
+// An edit that runs out of memory changes nothing; the desktop's beep says so.
 void TextArea::replace(qsizetype position, qsizetype length, const QString &text, EditHistory::Kind kind)
 {
-    const QString removed = m_buffer.mid(position, length);
-    const QString inserted = withCrLfLineBreaks(text);
-    if (removed.isEmpty() && inserted.isEmpty())
+    QString removed;
+    QString inserted;
+    try {
+        removed = m_buffer.mid(position, length);
+        inserted = withCrLfLineBreaks(text);
+        if (removed.isEmpty() && inserted.isEmpty())
+            return;
+        m_history.record({position, removed, inserted, m_caret, m_anchor}, kind);
+        m_buffer.insert(position + length, inserted);
+    } catch (const std::bad_alloc &) {
+        QApplication::beep();
         return;
-    m_history.record({position, removed, inserted, m_caret, m_anchor}, kind);
+    }
     m_buffer.remove(position, length);
-    m_buffer.insert(position, inserted);
     m_geometry.textChanged(position, inserted.size(), length, removed.contains(u'\n') || inserted.contains(u'\n'));
     m_caret = m_anchor = position + inserted.size();
     m_goalX = -1;
@@ -48,8 +56,6 @@ void TextArea::replace(qsizetype position, qsizetype length, const QString &text
     ensureCaretVisible();
     restartBlinking();
     announceEdit(position, removed, inserted);
-    emit textEdited(position, removed, inserted);
-    emit caretMoved();
 }
 
 void TextArea::insertTyped(const QString &text, EditHistory::Kind kind)
@@ -82,8 +88,14 @@ void TextArea::applyHistoryStep(const EditHistory::Edit &step, bool undoing)
 {
     const QString &gone = undoing ? step.inserted : step.removed;
     const QString &back = undoing ? step.removed : step.inserted;
+    try {
+        m_buffer.insert(step.position + gone.size(), back);
+    } catch (const std::bad_alloc &) {
+        QApplication::beep();
+        undoing ? m_history.redo() : m_history.undo(); // the step stays where it was
+        return;
+    }
     m_buffer.remove(step.position, gone.size());
-    m_buffer.insert(step.position, back);
     m_geometry.textChanged(step.position, back.size(), gone.size(), gone.contains(u'\n') || back.contains(u'\n'));
     if (undoing) {
         m_caret = step.caretBefore;
@@ -95,8 +107,6 @@ void TextArea::applyHistoryStep(const EditHistory::Edit &step, bool undoing)
     ensureCaretVisible();
     restartBlinking();
     announceEdit(step.position, gone, back);
-    emit textEdited(step.position, gone, back);
-    emit caretMoved();
 }
 
 void TextArea::undo()
@@ -175,7 +185,6 @@ void TextArea::moveCaret(qsizetype position, bool select)
             QAccessible::updateAccessibility(&selected);
         }
     }
-    emit caretMoved();
 }
 
 qsizetype TextArea::nextPosition(qsizetype position) const
@@ -490,7 +499,6 @@ QMenu *TextArea::createContextMenu()
 {
     auto *menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    const bool editable = true;
     const bool hasText = !QGuiApplication::clipboard()->text().isEmpty();
     const auto add = [&](const QString &label, QKeySequence::StandardKey key, bool enabled, auto slot) {
         QAction *action = menu->addAction(label, this, slot);
@@ -501,10 +509,10 @@ QMenu *TextArea::createContextMenu()
     add(tr("&Undo"), QKeySequence::Undo, canUndo(), &TextArea::undo);
     add(tr("&Redo"), QKeySequence::Redo, canRedo(), &TextArea::redo);
     menu->addSeparator();
-    add(tr("Cu&t"), QKeySequence::Cut, editable && hasSelection(), &TextArea::cut);
+    add(tr("Cu&t"), QKeySequence::Cut, hasSelection(), &TextArea::cut);
     add(tr("&Copy"), QKeySequence::Copy, hasSelection(), &TextArea::copy);
-    add(tr("&Paste"), QKeySequence::Paste, editable && hasText, &TextArea::paste);
-    add(tr("Delete"), QKeySequence::Delete, editable && hasSelection(), &TextArea::deleteSelection);
+    add(tr("&Paste"), QKeySequence::Paste, hasText, &TextArea::paste);
+    add(tr("Delete"), QKeySequence::Delete, hasSelection(), &TextArea::deleteSelection);
     menu->addSeparator();
     add(tr("Select All"), QKeySequence::SelectAll, !m_buffer.isEmpty(), &TextArea::selectAll);
     return menu;

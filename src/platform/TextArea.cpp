@@ -142,9 +142,9 @@ double TextArea::xOf(qsizetype position) const
     const qsizetype line = m_buffer.lineOf(position);
     const LineGeometry::Chunk chunk = m_geometry.chunkAt(line, position);
     const auto layout = m_geometry.layOut(chunk);
+    // Measuring a chunk moves what lies right of it, not the chunk itself.
     m_geometry.measured(line, chunk, *layout);
-    const LineGeometry::Chunk placed = m_geometry.chunkAt(line, position);
-    return placed.x + layout->lineAt(0).cursorToX(int(position - chunk.start));
+    return chunk.x + layout->lineAt(0).cursorToX(int(position - chunk.start));
 }
 
 qsizetype TextArea::positionInLine(qsizetype line, double x) const

@@ -108,6 +108,7 @@ private:
     qsizetype previousWordStart(qsizetype position) const;
     std::pair<qsizetype, qsizetype> wordAround(qsizetype position) const;
     qsizetype positionInLine(qsizetype line, double x) const;
+    qsizetype positionLinesAway(qsizetype lines) const;
     double xOf(qsizetype position) const;
 
     // Showing

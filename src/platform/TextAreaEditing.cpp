@@ -250,26 +250,34 @@ std::pair<qsizetype, qsizetype> TextArea::wordAround(qsizetype position) const
 
 // Keys ------------------------------------------------------------------------
 
+// Where Up, Down and the page keys lead: as far across as the caret stood
+// when the first of them was pressed; past the first or last line, the start
+// or end of the text.
+qsizetype TextArea::positionLinesAway(qsizetype lines) const
+{
+    const qsizetype line = m_buffer.lineOf(m_caret);
+    const qsizetype target = qBound<qsizetype>(0, line + lines, lineCount() - 1);
+    if (target == line)
+        return lines < 0 ? 0 : m_buffer.size();
+    return positionInLine(target, m_goalX);
+}
+
 bool TextArea::handleMovementKey(QKeyEvent *event)
 {
     using Key = QKeySequence::StandardKey;
     const qsizetype line = m_buffer.lineOf(m_caret);
-    const auto vertical = [&](qsizetype lines) {
-        if (m_goalX < 0)
-            m_goalX = xOf(m_caret);
-        const qsizetype target = qBound<qsizetype>(0, line + lines, lineCount() - 1);
-        const double goal = m_goalX;
-        if (lines == visibleLines() || lines == -visibleLines())
-            verticalScrollBar()->setValue(int(verticalScrollBar()->value() + lines));
-        return std::pair{target == line && lines != 0 ? (lines < 0 ? 0 : m_buffer.size()) : positionInLine(target, goal), goal};
+    const auto page = [&](int pages) {
+        const int lines = pages * visibleLines();
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + lines);
+        return positionLinesAway(lines);
     };
-    struct Move
+    const struct
     {
         Key move;
         Key select;
         std::function<qsizetype()> target;
-    };
-    const Move moves[] = {
+        bool vertical = false;
+    } moves[] = {
         {Key::MoveToNextChar, Key::SelectNextChar, [&] { return nextPosition(m_caret); }},
         {Key::MoveToPreviousChar, Key::SelectPreviousChar, [&] { return previousPosition(m_caret); }},
         {Key::MoveToNextWord, Key::SelectNextWord, [&] { return nextWordEnd(m_caret); }},
@@ -278,38 +286,23 @@ bool TextArea::handleMovementKey(QKeyEvent *event)
         {Key::MoveToEndOfLine, Key::SelectEndOfLine, [&] { return m_buffer.lineEnd(line); }},
         {Key::MoveToStartOfDocument, Key::SelectStartOfDocument, [] { return qsizetype(0); }},
         {Key::MoveToEndOfDocument, Key::SelectEndOfDocument, [&] { return m_buffer.size(); }},
+        {Key::MoveToNextLine, Key::SelectNextLine, [&] { return positionLinesAway(1); }, true},
+        {Key::MoveToPreviousLine, Key::SelectPreviousLine, [&] { return positionLinesAway(-1); }, true},
+        {Key::MoveToNextPage, Key::SelectNextPage, [&] { return page(1); }, true},
+        {Key::MoveToPreviousPage, Key::SelectPreviousPage, [&] { return page(-1); }, true},
     };
-    for (const Move &move : moves) {
+    for (const auto &move : moves) {
         const bool select = event->matches(move.select);
-        if (select || event->matches(move.move)) {
-            moveCaret(move.target(), select);
-            m_goalX = -1;
-            if (select)
-                publishSelection();
-            return true;
-        }
-    }
-    const struct
-    {
-        Key move;
-        Key select;
-        qsizetype lines;
-    } verticalMoves[] = {
-        {Key::MoveToNextLine, Key::SelectNextLine, 1},
-        {Key::MoveToPreviousLine, Key::SelectPreviousLine, -1},
-        {Key::MoveToNextPage, Key::SelectNextPage, visibleLines()},
-        {Key::MoveToPreviousPage, Key::SelectPreviousPage, -visibleLines()},
-    };
-    for (const auto &move : verticalMoves) {
-        const bool select = event->matches(move.select);
-        if (select || event->matches(move.move)) {
-            const auto [target, goal] = vertical(move.lines);
-            moveCaret(target, select);
-            m_goalX = goal;
-            if (select)
-                publishSelection();
-            return true;
-        }
+        if (!select && !event->matches(move.move))
+            continue;
+        if (move.vertical && m_goalX < 0)
+            m_goalX = xOf(m_caret);
+        const double goal = m_goalX;
+        moveCaret(move.target(), select);
+        m_goalX = move.vertical ? goal : -1;
+        if (select)
+            publishSelection();
+        return true;
     }
     if (event->matches(Key::SelectAll)) {
         selectAll();

@@ -212,6 +212,13 @@ void TestTextArea::mouseSelects()
 
     QTest::mouseDClick(view, Qt::LeftButton, {}, second + QPoint(10, 0));
     QCOMPARE(m_area->selectedText(), u"bruno"_s);
+
+    // Down after a click aims from the click, not from an earlier Up or Down.
+    QTest::keyClick(m_area, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(m_area, Qt::Key_Up);
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(2, 8));
+    QTest::keyClick(m_area, Qt::Key_Down);
+    QCOMPARE(m_area->caretPosition(), 18);
 }
 
 void TestTextArea::wheelAndCaretScroll()

@@ -172,6 +172,7 @@ void TextArea::moveCaret(qsizetype position, bool select)
         --position;
     const bool selectionChanged = select || hasSelection();
     m_caret = position;
+    m_goalX = -1; // Up and Down aim anew from wherever the caret went
     if (!select)
         m_anchor = position;
     m_history.endRun();
@@ -299,7 +300,8 @@ bool TextArea::handleMovementKey(QKeyEvent *event)
             m_goalX = xOf(m_caret);
         const double goal = m_goalX;
         moveCaret(move.target(), select);
-        m_goalX = move.vertical ? goal : -1;
+        if (move.vertical)
+            m_goalX = goal;
         if (select)
             publishSelection();
         return true;

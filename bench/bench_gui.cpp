@@ -7,7 +7,7 @@
 // Run: build/bench/bench_gui [lines per file] [files]
 #include "form/Form1.h"
 #include "platform/PushButton.h"
-#include "platform/TextArea.h"
+#include "textview/TextArea.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 
 #include "form/Form1.h"
 #include "platform/PushButton.h"
-#include "platform/TextArea.h"
+#include "textview/TextArea.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

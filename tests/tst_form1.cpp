@@ -4,7 +4,7 @@
 #include "core/ReportText.h"
 #include "listfiles/SampleList.h"
 #include "platform/PushButton.h"
-#include "platform/TextArea.h"
+#include "textview/TextArea.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,6 +1,6 @@
 #include "FormDriver.h"
 #include "core/LineBreaks.h"
-#include "platform/TextBuffer.h"
+#include "textview/TextBuffer.h"
 
 #include <QAccessible>
 #include <QClipboard>

@@ -3,7 +3,7 @@
 #include "listfiles/FileExists.h"
 #include "listfiles/TextFiles.h"
 #include "platform/MessageBox.h"
-#include "platform/TextArea.h"
+#include "textview/TextArea.h"
 
 void readLinesInto(TextArea &target, const QString &path, MessageBox &boxes)
 {

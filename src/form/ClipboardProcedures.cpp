@@ -3,7 +3,7 @@
 #include "core/Procedure.h"
 #include "core/ReportText.h"
 #include "join/ClipboardWriter.h"
-#include "platform/TextArea.h"
+#include "textview/TextArea.h"
 
 void Form1::PushButton18_Click()
 {

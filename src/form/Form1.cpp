@@ -10,7 +10,7 @@
 #include "platform/CursorFile.h"
 #include "platform/Frame.h"
 #include "platform/PushButton.h"
-#include "platform/TextArea.h"
+#include "textview/TextArea.h"
 
 #include <QApplication>
 #include <QCloseEvent>

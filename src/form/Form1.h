@@ -39,7 +39,7 @@ public:
     int mousePointer() const { return m_pointer.state(); }
     void setMousePointer(int state) { m_pointer.setState(state); }
 
-    // The platform stand-ins the procedures go through; tests answer them.
+    // The controls and services the procedures go through; tests answer them.
     MessageBox &messageBoxes() { return m_messageBoxes; }
     ErrorReport &errorReport() { return m_errorReport; }
     CommonDialog &commonDialog() { return CommonDialog1; }

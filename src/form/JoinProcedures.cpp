@@ -3,7 +3,7 @@
 #include "core/Procedure.h"
 #include "core/ReportText.h"
 #include "join/LineJoiner.h"
-#include "platform/TextArea.h"
+#include "textview/TextArea.h"
 
 #include <utility>
 

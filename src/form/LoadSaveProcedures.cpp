@@ -5,7 +5,7 @@
 #include "core/ReportText.h"
 #include "form/AreaFileRoutines.h"
 #include "listfiles/PathNormaliser.h"
-#include "platform/TextArea.h"
+#include "textview/TextArea.h"
 
 #include <QDir>
 

@@ -1,6 +1,6 @@
-#include "platform/LineGeometry.h"
+#include "textview/LineGeometry.h"
 
-#include "platform/TextBuffer.h"
+#include "textview/TextBuffer.h"
 
 #include <QFontMetricsF>
 #include <QTextLayout>

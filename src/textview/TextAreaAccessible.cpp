@@ -1,6 +1,6 @@
-#include "platform/TextAreaAccessible.h"
+#include "textview/TextAreaAccessible.h"
 
-#include "platform/TextArea.h"
+#include "textview/TextArea.h"
 
 #include <QAccessibleWidget>
 #include <QScrollBar>

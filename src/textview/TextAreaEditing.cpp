@@ -1,5 +1,5 @@
 // The text area as an editor: keys, mouse, input methods, clipboard, undo.
-#include "platform/TextArea.h"
+#include "textview/TextArea.h"
 
 #include "core/LineBreaks.h"
 

@@ -1,9 +1,9 @@
 // The text area as a view: its text, what shows of it, and scrolling.
-#include "platform/TextArea.h"
+#include "textview/TextArea.h"
 
 #include "core/LineBreaks.h"
 
-#include "platform/TextAreaAccessible.h"
+#include "textview/TextAreaAccessible.h"
 
 #include <QAccessible>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "platform/TextBuffer.h"
+#include "textview/TextBuffer.h"
 
 #include "core/LineBreaks.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/EditHistory.h"
-#include "platform/LineGeometry.h"
-#include "platform/TextBuffer.h"
+#include "textview/EditHistory.h"
+#include "textview/LineGeometry.h"
+#include "textview/TextBuffer.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>

@@ -1,4 +1,4 @@
-#include "platform/EditHistory.h"
+#include "textview/EditHistory.h"
 
 void EditHistory::record(Edit edit, Kind kind)
 {

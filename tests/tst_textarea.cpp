@@ -54,12 +54,18 @@ private slots:
     void bufferMatchesAPlainString();
     void keys_data();
     void keys();
-    void pastedLineBreaksBecomeLines();
+    void typedText_data();
+    void typedText();
+    void lineBreaksOnTheClipboard();
     void everyOtherCharacterIsKept();
     void mouseSelects();
+    void doubleClickAtTheRightEdge_data();
+    void doubleClickAtTheRightEdge();
     void wheelAndCaretScroll();
     void contextMenuOffersWhatApplies();
     void inputMethodsComposeInPlace();
+    void inputMethodReplacements_data();
+    void inputMethodReplacements();
     void accessibleTextIsBounded();
     void complexScriptsEdit();
     void millionItemLineEndsWhereTheCaretGoes();
@@ -135,6 +141,11 @@ void TestTextArea::keys_data()
     QTest::newRow("down keeps its column") << u"abcd|\nx\nabcdef"_s << u"Down, Down"_s << u"abcd\nx\nabcd|ef"_s;
     QTest::newRow("up to the first line") << u"ab\nc|d"_s << u"Up, Up"_s << u"|ab\ncd"_s;
     QTest::newRow("select all") << u"ab|c\nd"_s << u"Ctrl+A"_s << u"^abc\nd|"_s;
+    QTest::newRow("left ends a selection at its start") << u"a^bc|d"_s << u"Left"_s << u"a|bcd"_s;
+    QTest::newRow("right ends a selection at its end") << u"a|bc^d"_s << u"Right"_s << u"abc|d"_s;
+    QTest::newRow("down after undo aims from the caret") << u"|abcdef\nab\nabcdef"_s
+                                                         << u"Down, End, X, Up, Ctrl+Z, Down"_s
+                                                         << u"abcdef\nab\nab|cdef"_s;
     // Editing
     QTest::newRow("typing") << u"ab|"_s << u"X, Y"_s << u"abxy|"_s;
     QTest::newRow("typing over a selection") << u"a^bc|d"_s << u"X"_s << u"ax|d"_s;
@@ -145,10 +156,16 @@ void TestTextArea::keys_data()
     QTest::newRow("delete joins lines") << u"a|\nb"_s << u"Delete"_s << u"a|b"_s;
     QTest::newRow("ctrl+backspace") << u"one two|"_s << u"Ctrl+Backspace"_s << u"one |"_s;
     QTest::newRow("ctrl+delete") << u"|one two"_s << u"Ctrl+Del"_s << u"|two"_s;
+    QTest::newRow("ctrl+backspace takes a selection") << u"on^e t|wo"_s << u"Ctrl+Backspace"_s << u"on|wo"_s;
+    QTest::newRow("ctrl+delete takes a selection") << u"on|e t^wo"_s << u"Ctrl+Del"_s << u"on|wo"_s;
     // Undo and redo
     QTest::newRow("a typing run is one step") << u"ab|"_s << u"X, Y, Ctrl+Z"_s << u"ab|"_s;
     QTest::newRow("backspaces are one step") << u"abc|"_s << u"Backspace, Backspace, Ctrl+Z"_s << u"abc|"_s;
     QTest::newRow("a move ends the run") << u"ab|"_s << u"X, Left, Y, Ctrl+Z"_s << u"ab|x"_s;
+    QTest::newRow("a move there and back ends it too") << u"ab|"_s << u"X, Left, Right, Y, Ctrl+Z"_s << u"abx|"_s;
+    QTest::newRow("deletes are undone in order") << u"ab|cd"_s << u"Delete, Delete, Ctrl+Z"_s << u"ab|cd"_s;
+    QTest::newRow("a new edit drops what could be redone") << u"ab|"_s << u"X, Ctrl+Z, Y, Ctrl+Z, Ctrl+Z"_s
+                                                           << u"ab|"_s;
     QTest::newRow("ctrl+y redoes") << u"ab|"_s << u"X, Ctrl+Z, Ctrl+Y"_s << u"abx|"_s;
     QTest::newRow("ctrl+shift+z redoes") << u"ab|"_s << u"X, Ctrl+Z, Ctrl+Shift+Z"_s << u"abx|"_s;
     QTest::newRow("undo gives the selection back") << u"a^b|"_s << u"Backspace, Ctrl+Z"_s << u"a^b|"_s;
@@ -166,12 +183,52 @@ void TestTextArea::keys()
     QFETCH(QString, after);
     setMarked(m_area, before);
     QCOMPARE(marked(m_area), before);
-    QTest::keySequence(m_area, QKeySequence::fromString(keys));
+    for (const QString &key : keys.split(u", "_s))
+        QTest::keySequence(m_area, QKeySequence::fromString(key));
     QCOMPARE(marked(m_area), after);
 }
 
-void TestTextArea::pastedLineBreaksBecomeLines()
+void TestTextArea::typedText_data()
 {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<bool>("typed");
+    QTest::newRow("letter") << u"a"_s << Qt::KeyboardModifiers() << true;
+    QTest::newRow("shifted") << u"A"_s << Qt::KeyboardModifiers(Qt::ShiftModifier) << true;
+    QTest::newRow("AltGr as Ctrl+Alt") << u"@"_s << (Qt::ControlModifier | Qt::AltModifier) << true;
+    QTest::newRow("ZWNJ on a Persian layout") << u"\u200C"_s << Qt::KeyboardModifiers(Qt::ShiftModifier) << true;
+    QTest::newRow("ZWJ") << u"\u200D"_s << Qt::KeyboardModifiers() << true;
+    QTest::newRow("left-to-right mark") << u"\u200E"_s << Qt::KeyboardModifiers() << true;
+    QTest::newRow("right-to-left mark") << u"\u200F"_s << Qt::KeyboardModifiers() << true;
+    QTest::newRow("private use") << u"\uE000"_s << Qt::KeyboardModifiers() << true;
+    QTest::newRow("emoji") << u"\U0001F600"_s << Qt::KeyboardModifiers() << true;
+    QTest::newRow("CJK extension B") << u"\U00020000"_s << Qt::KeyboardModifiers() << true;
+    QTest::newRow("Ctrl+letter is a command") << u"\x01"_s << Qt::KeyboardModifiers(Qt::ControlModifier) << false;
+    QTest::newRow("escape") << u"\x1b"_s << Qt::KeyboardModifiers() << false;
+}
+
+// What a key types lands in the text, and the window's shortcuts leave it be.
+void TestTextArea::typedText()
+{
+    QFETCH(QString, text);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(bool, typed);
+    setMarked(m_area, u"a|b"_s);
+    QKeyEvent override(QEvent::ShortcutOverride, Qt::Key_unknown, modifiers, text);
+    QApplication::sendEvent(m_area, &override);
+    QCOMPARE(override.isAccepted(), typed);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, modifiers, text);
+    QApplication::sendEvent(m_area, &press);
+    QCOMPARE(marked(m_area), typed ? u"a"_s + text + u"|b"_s : u"a|b"_s);
+}
+
+// Line breaks go out to the clipboard as LF, once each, and every kind that
+// comes in is a line break.
+void TestTextArea::lineBreaksOnTheClipboard()
+{
+    setMarked(m_area, u"^a\n\nb|"_s);
+    QTest::keyClick(m_area, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"a\n\nb"_s);
     QGuiApplication::clipboard()->setText(u"x\ny\rz\r\n"_s);
     setMarked(m_area, u"a|"_s);
     QTest::keyClick(m_area, Qt::Key_V, Qt::ControlModifier);
@@ -219,6 +276,33 @@ void TestTextArea::mouseSelects()
     QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(2, 8));
     QTest::keyClick(m_area, Qt::Key_Down);
     QCOMPARE(m_area->caretPosition(), 18);
+}
+
+void TestTextArea::doubleClickAtTheRightEdge_data()
+{
+    QTest::addColumn<int>("fromEdge");
+    for (int fromEdge : {1, 3, 6, 12})
+        QTest::addRow("%d px from the edge", fromEdge) << fromEdge;
+}
+
+// A double-click selects the word under the pointer, however close to the
+// edge: the press scrolls no more than it must to show the caret.
+void TestTextArea::doubleClickAtTheRightEdge()
+{
+    QFETCH(int, fromEdge);
+    m_area->resize(300, 200);
+    QStringList words;
+    for (int i = 0; i < 60; ++i)
+        words << u"word%1"_s.arg(i);
+    m_area->setText(words.join(u' '));
+    const QPoint point(m_area->viewport()->width() - fromEdge, 10);
+    const qsizetype under = m_area->positionAt(point);
+    QTest::mouseClick(m_area->viewport(), Qt::LeftButton, {}, point);
+    QVERIFY(m_area->horizontalScrollBar()->value() < 10);
+    QTest::mouseDClick(m_area->viewport(), Qt::LeftButton, {}, point);
+    const qsizetype start = qMin(m_area->caretPosition(), m_area->anchorPosition());
+    QVERIFY2(start <= under && under <= start + m_area->selectedText().size(), qPrintable(m_area->selectedText()));
+    QVERIFY(m_area->selectedText().startsWith(u"word"_s));
 }
 
 void TestTextArea::wheelAndCaretScroll()
@@ -281,6 +365,39 @@ void TestTextArea::inputMethodsComposeInPlace()
     QVERIFY(around.size() <= 1024);
     QCOMPARE(m_area->inputMethodQuery(Qt::ImCursorPosition).toInt(), around.size());
     QCOMPARE(m_area->inputMethodQuery(Qt::ImAbsolutePosition).toLongLong(), 100'000);
+}
+
+void TestTextArea::inputMethodReplacements_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QString>("commit");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("a line break goes whole") << u"ab\n|cd"_s << -1 << 1 << QString() << u"ab|cd"_s;
+    QTest::newRow("so does a surrogate pair") << u"a\U0001F600|b"_s << -1 << 1 << QString() << u"a|b"_s;
+    QTest::newRow("a letter replaced") << u"ab|c"_s << -1 << 1 << u"X"_s << u"aX|c"_s;
+    QTest::newRow("after the caret") << u"a|bc"_s << 0 << 2 << u"Y"_s << u"aY|"_s;
+}
+
+// What an input method replaces changes the text as an edit would, and
+// undoing it gives the text back exactly.
+void TestTextArea::inputMethodReplacements()
+{
+    QFETCH(QString, before);
+    QFETCH(int, start);
+    QFETCH(int, length);
+    QFETCH(QString, commit);
+    QFETCH(QString, after);
+    setMarked(m_area, before);
+    const QString original = m_area->text();
+    QInputMethodEvent event;
+    event.setCommitString(commit, start, length);
+    QApplication::sendEvent(m_area, &event);
+    QCOMPARE(marked(m_area), after);
+    QCOMPARE(m_area->lineCount(), QString(after).split(u'\n').size());
+    QTest::keyClick(m_area, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(m_area->text(), original);
 }
 
 void TestTextArea::accessibleTextIsBounded()

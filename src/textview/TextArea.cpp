@@ -212,7 +212,11 @@ void TextArea::scrollContentsBy(int dx, int dy)
     viewport()->update();
 }
 
-void TextArea::ensureCaretVisible()
+// Scrolls only when the caret is drawn outside the viewport. Keys jump the
+// view a quarter of its width past the caret, so that typing at the edge does
+// not scroll at every character; the mouse scrolls no more than it must, so
+// that the text does not move away under the pointer.
+void TextArea::ensureCaretVisible(Reveal reveal)
 {
     const qsizetype line = m_buffer.lineOf(m_caret);
     QScrollBar *vertical = verticalScrollBar();
@@ -223,13 +227,15 @@ void TextArea::ensureCaretVisible()
         vertical->setValue(int(line - fullLines + 1));
 
     const double x = xOf(m_caret);
-    const double width = viewport()->width() - 2 * margin - 1;
     if (m_geometry.widestLine() < x)
         updateScrollBars();
-    if (x < m_scrollX)
-        setScrollX(x - width / 4);
-    else if (x > m_scrollX + width)
-        setScrollX(x - width * 3 / 4);
+    const double shownFrom = m_scrollX - margin;
+    const double shownTo = shownFrom + viewport()->width() - 1;
+    const double textWidth = viewport()->width() - 2 * margin - 1;
+    if (x < shownFrom)
+        setScrollX(reveal == Reveal::Jump ? x - textWidth / 4 : x);
+    else if (x > shownTo)
+        setScrollX(reveal == Reveal::Jump ? x - textWidth * 3 / 4 : x - textWidth);
 }
 
 void TextArea::resizeEvent(QResizeEvent *event)

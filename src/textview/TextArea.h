@@ -101,7 +101,13 @@ private:
     void publishSelection() const;
 
     // Moving
-    void moveCaret(qsizetype position, bool select);
+    // How far the view scrolls to show the caret: a jump for keys, no more
+    // than needed for the mouse.
+    enum class Reveal { Jump, Minimal };
+    void moveCaret(qsizetype position, bool select, Reveal reveal = Reveal::Jump);
+    // The position itself, or, inside a line break or surrogate pair, the
+    // pair's end (forward) or start.
+    qsizetype whole(qsizetype position, bool forward) const;
     qsizetype nextPosition(qsizetype position) const;
     qsizetype previousPosition(qsizetype position) const;
     qsizetype nextWordEnd(qsizetype position) const;
@@ -114,7 +120,7 @@ private:
     // Showing
     void useDesktopColours();
     void updateScrollBars();
-    void ensureCaretVisible();
+    void ensureCaretVisible(Reveal reveal = Reveal::Jump);
     void restartBlinking();
     double scrollX() const { return m_scrollX; }
     void setScrollX(double x);

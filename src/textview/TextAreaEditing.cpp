@@ -28,6 +28,27 @@ bool isLineBreak(QChar c)
     return c == u'\r' || c == u'\n';
 }
 
+// Whether a key's text is typed into the area: printable characters in any
+// plane, private-use characters and format characters such as ZWNJ, ZWJ and
+// the direction marks. Ctrl with a letter is a command, not text, though
+// AltGr (which some desktops report as Ctrl+Alt) still types.
+bool isTypedText(const QKeyEvent *event)
+{
+    const QString text = event->text();
+    if (text.isEmpty())
+        return false;
+    const char32_t first = text.size() > 1 && QChar::isSurrogate(text[0].unicode())
+                               ? QChar::surrogateToUcs4(text[0], text[1])
+                               : text[0].unicode();
+    const QChar::Category category = QChar::category(first);
+    if (category == QChar::Other_Format)
+        return true;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (modifiers == Qt::ControlModifier || modifiers == (Qt::ControlModifier | Qt::ShiftModifier))
+        return false;
+    return QChar::isPrint(first) || category == QChar::Other_PrivateUse;
+}
+
 } // namespace
 
 // Editing ---------------------------------------------------------------------
@@ -103,6 +124,7 @@ void TextArea::applyHistoryStep(const EditHistory::Edit &step, bool undoing)
     } else {
         m_caret = m_anchor = step.position + back.size();
     }
+    m_goalX = -1;
     updateScrollBars();
     ensureCaretVisible();
     restartBlinking();
@@ -164,7 +186,7 @@ void TextArea::publishSelection() const
 
 // Moving ----------------------------------------------------------------------
 
-void TextArea::moveCaret(qsizetype position, bool select)
+void TextArea::moveCaret(qsizetype position, bool select, Reveal reveal)
 {
     position = qBound<qsizetype>(0, position, m_buffer.size());
     // Never between the CR and the LF of a line break.
@@ -176,7 +198,7 @@ void TextArea::moveCaret(qsizetype position, bool select)
     if (!select)
         m_anchor = position;
     m_history.endRun();
-    ensureCaretVisible();
+    ensureCaretVisible(reveal);
     restartBlinking();
     if (QAccessible::isActive()) {
         QAccessibleTextCursorEvent moved(this, int(m_caret));
@@ -267,6 +289,10 @@ bool TextArea::handleMovementKey(QKeyEvent *event)
 {
     using Key = QKeySequence::StandardKey;
     const qsizetype line = m_buffer.lineOf(m_caret);
+    // Left and Right without Shift end a selection at its start or end.
+    const bool collapsing = hasSelection() && !(event->modifiers() & Qt::ShiftModifier);
+    const qsizetype selectionStart = qMin(m_caret, m_anchor);
+    const qsizetype selectionEnd = qMax(m_caret, m_anchor);
     const auto page = [&](int pages) {
         const int lines = pages * visibleLines();
         verticalScrollBar()->setValue(verticalScrollBar()->value() + lines);
@@ -279,8 +305,9 @@ bool TextArea::handleMovementKey(QKeyEvent *event)
         std::function<qsizetype()> target;
         bool vertical = false;
     } moves[] = {
-        {Key::MoveToNextChar, Key::SelectNextChar, [&] { return nextPosition(m_caret); }},
-        {Key::MoveToPreviousChar, Key::SelectPreviousChar, [&] { return previousPosition(m_caret); }},
+        {Key::MoveToNextChar, Key::SelectNextChar, [&] { return collapsing ? selectionEnd : nextPosition(m_caret); }},
+        {Key::MoveToPreviousChar, Key::SelectPreviousChar,
+         [&] { return collapsing ? selectionStart : previousPosition(m_caret); }},
         {Key::MoveToNextWord, Key::SelectNextWord, [&] { return nextWordEnd(m_caret); }},
         {Key::MoveToPreviousWord, Key::SelectPreviousWord, [&] { return previousWordStart(m_caret); }},
         {Key::MoveToStartOfLine, Key::SelectStartOfLine, [&] { return m_buffer.lineStart(line); }},
@@ -329,9 +356,11 @@ bool TextArea::handleEditingKey(QKeyEvent *event)
         copy();
     else if (event->matches(Key::Paste) || (shift && event->key() == Qt::Key_Insert))
         paste();
-    else if (event->matches(Key::DeleteStartOfWord) && !hasSelection())
+    else if ((event->matches(Key::DeleteStartOfWord) || event->matches(Key::DeleteEndOfWord)) && hasSelection())
+        deleteSelection();
+    else if (event->matches(Key::DeleteStartOfWord))
         replace(previousWordStart(m_caret), m_caret - previousWordStart(m_caret), QString(), EditHistory::Kind::Other);
-    else if (event->matches(Key::DeleteEndOfWord) && !hasSelection())
+    else if (event->matches(Key::DeleteEndOfWord))
         replace(m_caret, nextWordEnd(m_caret) - m_caret, QString(), EditHistory::Kind::Other);
     else if (event->key() == Qt::Key_Backspace && !control)
         hasSelection() ? deleteSelection() : deleteBackwards();
@@ -340,7 +369,7 @@ bool TextArea::handleEditingKey(QKeyEvent *event)
                        : replace(m_caret, nextPosition(m_caret) - m_caret, QString(), EditHistory::Kind::Delete);
     else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
         insertTyped(QStringLiteral("\r\n"), EditHistory::Kind::Other);
-    else if (!event->text().isEmpty() && event->text().at(0).isPrint() && !control)
+    else if (isTypedText(event))
         insertTyped(event->text());
     else
         return false;
@@ -362,7 +391,7 @@ bool TextArea::event(QEvent *event)
         auto *key = static_cast<QKeyEvent *>(event);
         if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Cut)
             || key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) || key->matches(QKeySequence::SelectAll)
-            || (!key->text().isEmpty() && key->text().at(0).isPrint() && !(key->modifiers() & Qt::ControlModifier))) {
+            || isTypedText(key)) {
             event->accept();
             return true;
         }
@@ -377,7 +406,7 @@ void TextArea::mousePressEvent(QMouseEvent *event)
     emit mousePressed(event->button());
     const qsizetype position = positionAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton) {
-        moveCaret(position, event->modifiers() & Qt::ShiftModifier);
+        moveCaret(position, event->modifiers() & Qt::ShiftModifier, Reveal::Minimal);
         m_dragging = true;
     } else if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection()) {
         moveCaret(position, false);
@@ -391,7 +420,7 @@ void TextArea::mouseMoveEvent(QMouseEvent *event)
     if (!m_dragging || !(event->buttons() & Qt::LeftButton))
         return;
     m_dragPoint = event->position().toPoint();
-    moveCaret(positionAt(m_dragPoint), true);
+    moveCaret(positionAt(m_dragPoint), true, Reveal::Minimal);
     if (viewport()->rect().contains(m_dragPoint))
         m_autoScroll.stop();
     else if (!m_autoScroll.isActive())
@@ -427,7 +456,7 @@ void TextArea::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     const auto [start, end] = wordAround(positionAt(event->position().toPoint()));
     m_anchor = start;
-    moveCaret(end, true);
+    moveCaret(end, true, Reveal::Minimal);
     publishSelection();
 }
 
@@ -522,14 +551,28 @@ void TextArea::inputMethodEvent(QInputMethodEvent *event)
 {
     if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
         if (!hasSelection() && event->replacementLength() > 0) {
-            m_anchor = qBound<qsizetype>(0, m_caret + event->replacementStart(), m_buffer.size());
-            m_caret = qBound<qsizetype>(0, m_anchor + event->replacementLength(), m_buffer.size());
+            // The replaced range never ends inside a line break or a
+            // surrogate pair: those go whole or not at all.
+            const qsizetype from = qBound<qsizetype>(0, m_caret + event->replacementStart(), m_buffer.size());
+            const qsizetype to = qBound<qsizetype>(from, from + event->replacementLength(), m_buffer.size());
+            m_anchor = whole(from, false);
+            m_caret = whole(to, true);
         }
         insertTyped(event->commitString(), EditHistory::Kind::Other);
     }
     m_preedit = event->preeditString();
     viewport()->update();
     event->accept();
+}
+
+qsizetype TextArea::whole(qsizetype position, bool forward) const
+{
+    if (position <= 0 || position >= m_buffer.size())
+        return position;
+    const QChar before = m_buffer.at(position - 1);
+    const QChar after = m_buffer.at(position);
+    const bool inside = (before == u'\r' && after == u'\n') || (before.isHighSurrogate() && after.isLowSurrogate());
+    return inside ? position + (forward ? 1 : -1) : position;
 }
 
 QVariant TextArea::inputMethodQuery(Qt::InputMethodQuery query) const

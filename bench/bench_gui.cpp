@@ -1,9 +1,11 @@
 // Times the window's work on a large list, through the real window on Qt's
 // offscreen platform: loading ten files of 100,000 addresses, joining the
 // million lines, a keystroke and a scroll at the far end of the joined line,
-// saving it, and the peak memory; beside it, `paste -sd,` joining the same
-// files, and the ratio, and the command line's --join on them. Each time in
-// the window ends when it has painted.
+// saving it, and the peak memory; then the text area alone with a million
+// lines, a line of thirty million characters and text that needs shaping;
+// beside it, `paste -sd,` joining the same files, and the ratio, and the
+// command line's --join on them. Each time in the window ends when it has
+// painted.
 // Run: build/bench/bench_gui [lines per file] [files]
 #include "form/Form1.h"
 #include "platform/PushButton.h"
@@ -50,6 +52,19 @@ double timed(const std::function<void()> &step)
     if (qEnvironmentVariableIsSet("KESTRAVA_BENCH_MEMORY"))
         std::printf("  (peak so far %.1f MB)\n", usage.ru_maxrss / 1e3);
     return ms;
+}
+
+// Milliseconds one repaint of a text area takes, the best of ten.
+double painted(TextArea *area)
+{
+    double best = 1e9;
+    for (int i = 0; i < 10; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        area->viewport()->repaint();
+        best = qMin(best, timer.nsecsElapsed() / 1e6);
+    }
+    return best;
 }
 
 // Milliseconds a command takes, its output thrown away.
@@ -106,6 +121,36 @@ int main(int argc, char *argv[])
     getrusage(RUSAGE_SELF, &usage);
     std::printf("peak memory:                   %8.1f MB (%.1f x the files)\n", usage.ru_maxrss / 1e3,
                 usage.ru_maxrss * 1e3 / size);
+
+    // The text areas on their own: a million lines, one line of thirty
+    // million characters, and a screenful of text that needs shaping.
+    auto *input = form.findChild<TextArea *>(QStringLiteral("Text1"));
+    QStringList lines;
+    for (int i = 0; i < 1'000'000; ++i)
+        lines << QStringLiteral("someone.%1@example.com").arg(i);
+    const QString million = lines.join(QStringLiteral("\r\n"));
+    std::printf("1M lines set and painted:      %8.1f ms\n", timed([&] {
+                    input->setText(million);
+                    input->viewport()->repaint();
+                }));
+    const QString longLine = QString(QStringLiteral("someone@example.com,")).repeated(1'500'000);
+    std::printf("30M-character line set, shown: %8.1f ms\n", timed([&] {
+                    input->setText(longLine);
+                    input->viewport()->repaint();
+                }));
+    const QString shaped = QStringLiteral("\u0645\u062D\u0645\u062F@\u0645\u062B\u0627\u0644.\u0645\u0635\u0631 "
+                                          "\u05D3\u05D5\u05D3 \U0001F44D\U0001F3FD \u0928\u092E\u0938\u094D\u0924\u0947 ");
+    input->setText(QStringList(200, shaped.repeated(4)).join(QStringLiteral("\r\n")));
+    input->viewport()->repaint();
+    std::printf("a screenful of shaped lines:   %8.1f ms\n", painted(input));
+    std::printf("a shaped 660,000-character line set, shown: %.1f ms\n", timed([&] {
+                    input->setText(shaped.repeated(20'000));
+                    input->viewport()->repaint();
+                }));
+    std::printf("  a screenful of it painted:   %8.1f ms\n", painted(input));
+    QTest::keyClick(input, Qt::Key_End);
+    std::printf("  its far end painted:         %8.1f ms\n", painted(input));
+
     const double paste = commandMilliseconds(QStringLiteral("paste"), QStringList{QStringLiteral("-sd,")} + paths);
     std::printf("paste -sd, on the same files:  %8.1f ms (joining takes %.1f x as long)\n", paste, join / paste);
     const double joinCommand =

@@ -5,8 +5,8 @@ set -euo pipefail
 
 packages=(
   build-essential cmake
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-  fonts-liberation
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libicu-dev
+  fonts-liberation fonts-dejavu-core fonts-noto-color-emoji fonts-lohit-deva
   desktop-file-utils appstream xdg-utils
   clang libclang-rt-14-dev bc
 )

@@ -7,7 +7,9 @@
 #include <QInputMethodEvent>
 #include <QMenu>
 #include <QRandomGenerator>
+#include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTextBoundaryFinder>
 
 using namespace Qt::StringLiterals;
 
@@ -62,12 +64,17 @@ private slots:
     void doubleClickAtTheRightEdge_data();
     void doubleClickAtTheRightEdge();
     void wheelAndCaretScroll();
+    void horizontalRangeFollowsTheWidestLine();
+    void caretStepsOverWholeCharactersAtChunkBorders_data();
+    void caretStepsOverWholeCharactersAtChunkBorders();
     void contextMenuOffersWhatApplies();
     void inputMethodsComposeInPlace();
     void inputMethodReplacements_data();
     void inputMethodReplacements();
     void accessibleTextIsBounded();
     void complexScriptsEdit();
+    void caretStandsWhereTheStockBoxPutsIt_data();
+    void caretStandsWhereTheStockBoxPutsIt();
     void millionItemLineEndsWhereTheCaretGoes();
 
 private:
@@ -331,6 +338,50 @@ void TestTextArea::wheelAndCaretScroll()
     QCOMPARE(m_area->caretPosition(), m_area->text().indexOf(pageUp) + pageUp.size());
 }
 
+// The horizontal range grows with a pasted long line and shrinks when the
+// widest line goes.
+void TestTextArea::horizontalRangeFollowsTheWidestLine()
+{
+    QScrollBar *horizontal = m_area->horizontalScrollBar();
+    setMarked(m_area, u"short\n|"_s);
+    QCOMPARE(horizontal->maximum(), 0);
+    QGuiApplication::clipboard()->setText(u"someone@example.com,"_s.repeated(5000));
+    QTest::keyClick(m_area, Qt::Key_V, Qt::ControlModifier);
+    QVERIFY(horizontal->maximum() > 100'000);
+    QVERIFY(m_area->viewport()->rect().contains(m_area->caretRect()));
+    QTest::keyClick(m_area, Qt::Key_Backspace, Qt::ControlModifier);
+    QTest::keyClick(m_area, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(m_area, Qt::Key_Delete);
+    QCOMPARE(horizontal->maximum(), 0);
+    QCOMPARE(horizontal->value(), 0);
+}
+
+void TestTextArea::caretStepsOverWholeCharactersAtChunkBorders_data()
+{
+    QTest::addColumn<QString>("character");
+    QTest::newRow("surrogate pair") << u"\U0001F600"_s;
+    QTest::newRow("letter and marks") << u"e\u0301\u0302"_s;
+    QTest::newRow("emoji sequence") << u"\U0001F468\u200D\U0001F469\u200D\U0001F467"_s;
+    QTest::newRow("skin tone") << u"\U0001F44D\U0001F3FD"_s;
+}
+
+// In a long line, a character made of several code units or code points
+// that straddles the usual chunk length is stepped over whole.
+void TestTextArea::caretStepsOverWholeCharactersAtChunkBorders()
+{
+    QFETCH(QString, character);
+    for (qsizetype before = 250; before < 256; ++before) {
+        m_area->setText(QString(before, u'x') + character + QString(300, u'y'));
+        m_area->setSelection(before, before);
+        QTest::keyClick(m_area, Qt::Key_Right);
+        QCOMPARE(m_area->caretPosition(), before + character.size());
+        QTest::keyClick(m_area, Qt::Key_Left);
+        QCOMPARE(m_area->caretPosition(), before);
+        QTest::keyClick(m_area, Qt::Key_Delete);
+        QCOMPARE(m_area->text(), QString(before, u'x') + QString(300, u'y'));
+    }
+}
+
 void TestTextArea::contextMenuOffersWhatApplies()
 {
     setMarked(m_area, u"a^b|c"_s);
@@ -456,6 +507,58 @@ void TestTextArea::millionItemLineEndsWhereTheCaretGoes()
     const qsizetype addressStart = output->size() - 28;
     const qsizetype hit = output->positionAt(caret.center() - QPoint(100, 0));
     QVERIFY2(hit > addressStart && hit < output->size(), qPrintable(QString::number(output->size() - hit)));
+}
+
+void TestTextArea::caretStandsWhereTheStockBoxPutsIt_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::newRow("Hebrew across a chunk border") << QString(252, u'x') + u" \u05D0\u05D0 "_s + QString(10, u'\u05D1') + u" end"_s;
+    QTest::newRow("a long Hebrew run") << u"abc "_s + u"\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD "_s.repeated(300) + u"def"_s;
+    QTest::newRow("joined Arabic addresses")
+        << u"\u0645\u062D\u0645\u062F@\u0645\u062B\u0627\u0644.\u0645\u0635\u0631,"_s.repeated(200);
+    QTest::newRow("Arabic with numbers") << u"\u0628\u0628 12, \u062C\u062C "_s.repeated(300);
+    QTest::newRow("emoji sequences") << u"\U0001F44D\U0001F3FD\U0001F468\u200D\U0001F469\u200D\U0001F467 a@b.c "_s.repeated(40);
+    QTest::newRow("combining marks") << (u"e"_s + QString(300, u'\u0301') + u" x"_s).repeated(3);
+    QTest::newRow("an emoji with hundreds of marks")
+        << (QString(200, u'x') + u"\U0001F600"_s + QString(300, u'\u0301') + u" y"_s).repeated(2);
+    QTest::newRow("an explicit embedding") << u"abc \u202B"_s + u"\u05E9\u05DC\u05D5\u05DD abc "_s.repeated(100) + u"\u202C def"_s;
+    QTest::newRow("tabs") << QString(290, u'a') + u"\tb"_s + QString(100, u'c') + u"\t\td"_s;
+    QTest::newRow("soft hyphens") << u"name\u00ADpart@example.com,"_s.repeated(60);
+    QTest::newRow("Devanagari") << u"\u0928\u092E\u0938\u094D\u0924\u0947 \u0926\u0941\u0928\u093F\u092F\u093E "_s.repeated(40);
+}
+
+// Shaped, right-to-left and long lines: at every place a caret may stand,
+// it stands where Qt's stock editor, laying the line out whole, puts it.
+void TestTextArea::caretStandsWhereTheStockBoxPutsIt()
+{
+    QFETCH(QString, line);
+    m_area->setText(line);
+    QPlainTextEdit stock;
+    stock.setLineWrapMode(QPlainTextEdit::NoWrap);
+    QFont font = m_area->font();
+    font.setKerning(false);
+    stock.setFont(font);
+    // Lines run left to right here, as in the classic edit box, whatever
+    // their first letter; the stock box would pick each line's direction.
+    QTextOption leftToRight = stock.document()->defaultTextOption();
+    leftToRight.setTextDirection(Qt::LeftToRight);
+    stock.document()->setDefaultTextOption(leftToRight);
+    stock.setPlainText(line);
+    stock.resize(m_area->QWidget::size());
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, line);
+    QStringList wrong;
+    for (qsizetype p = 0; p <= line.size(); ++p) {
+        graphemes.setPosition(p);
+        if (!graphemes.isAtBoundary())
+            continue;
+        QTextCursor cursor(stock.document());
+        cursor.setPosition(int(p));
+        const int expected = stock.cursorRect(cursor).x() + stock.horizontalScrollBar()->value();
+        const int actual = m_area->caretRectAt(p).x() + m_area->horizontalScrollBar()->value();
+        if (qAbs(expected - actual) > 1)
+            wrong << u"%1: %2 not %3"_s.arg(p).arg(actual).arg(expected);
+    }
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.mid(0, 10).join(u"; "_s) + u" (%1 in all)"_s.arg(wrong.size())));
 }
 
 QTEST_MAIN(TestTextArea)

@@ -1,32 +1,44 @@
 #include "textview/LineGeometry.h"
 
+#include "textview/Bidi.h"
+#include "textview/LineCuts.h"
 #include "textview/TextBuffer.h"
 
 #include <QFontMetricsF>
-#include <QTextLayout>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace {
 
 // Lines longer than this are cut into chunks of about this many characters.
 constexpr qsizetype chunkLength = 256;
+// Where tabs stop, as in every Qt text box.
+constexpr double tabDistance = 80;
+// Chunks that need shaping laid out when their line is first met; the rest
+// of a line of millions of them is measured a little at a time.
+constexpr size_t measuredAtOnce = 64;
+
+bool mayStartChunk(QChar c)
+{
+    return !c.isMark() && !c.isLowSurrogate() && c != u'\u200D' && c != u'\uFE0F';
+}
 
 } // namespace
 
 void LineGeometry::setFont(const QFont &font)
 {
-    m_font = font;
-    m_font.setKerning(false);
-    m_font.setStyleStrategy(QFont::PreferNoShaping);
-    const QFontMetricsF metrics(m_font);
+    m_plainFont = font;
+    m_plainFont.setKerning(false);
+    m_plainFont.setStyleStrategy(QFont::PreferNoShaping);
+    m_shapingFont = font;
+    m_shapingFont.setKerning(false);
+    const QFontMetricsF metrics(m_plainFont);
     m_lineHeight = qMax(1, int(std::ceil(metrics.ascent() + metrics.descent())));
     m_ascent = int(std::ceil(metrics.ascent()));
     m_advances.assign(0x10000, -1.0f);
-    m_plain.resize(0x10000);
-    for (int u = 0; u < 0x10000; ++u)
-        m_plain[size_t(u)] = isPlain(QChar(char16_t(u)));
+    m_spaceWidth = advance(u' ');
     reset();
 }
 
@@ -36,36 +48,21 @@ void LineGeometry::reset()
     m_widestKnown = false;
 }
 
-QString LineGeometry::displayText(QString text)
+double LineGeometry::advance(char16_t c)
 {
-    for (QChar &c : text)
-        if (c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
-            c = u' ';
-    return text;
-}
-
-bool LineGeometry::isPlain(QChar c) const
-{
-    // Scripts before Hebrew need no shaping; combining marks, controls
-    // (tabs among them) and surrogates are measured as laid out.
-    const char16_t u = c.unicode();
-    return u >= 0x20 && u < 0x0590 && !(u >= 0x7F && u < 0xA0) && !(u >= 0x0300 && u < 0x0370);
-}
-
-double LineGeometry::advance(QChar c)
-{
-    float &known = m_advances[c.unicode()];
+    float &known = m_advances[c];
     if (known < 0)
-        known = float(QFontMetricsF(m_font).horizontalAdvance(c));
+        known = float(QFontMetricsF(m_plainFont).horizontalAdvance(QChar(c)));
     return known;
 }
 
-double LineGeometry::sumOfAdvances(QStringView text, bool *plain)
+LineGeometry::Sum LineGeometry::sumOfAdvances(QStringView text, bool widthOnly)
 {
     const float *advances = m_advances.data();
+    const char16_t *chars = text.utf16();
     const auto width = [&](qsizetype i) {
-        const float known = advances[text[i].unicode()];
-        return known >= 0 ? double(known) : advance(text[i]);
+        const float known = advances[chars[i]];
+        return known >= 0 ? double(known) : advance(chars[i]);
     };
     // Four running sums, so that one addition need not wait for the last.
     double sums[4] = {};
@@ -75,75 +72,173 @@ double LineGeometry::sumOfAdvances(QStringView text, bool *plain)
             sums[k] += width(i + k);
     for (; i < text.size(); ++i)
         sums[0] += width(i);
-    const double sum = (sums[0] + sums[1]) + (sums[2] + sums[3]);
-    if (plain)
-        *plain = std::all_of(text.begin(), text.end(), [this](QChar c) { return bool(m_plain[c.unicode()]); });
+    Sum sum;
+    sum.width = (sums[0] + sums[1]) + (sums[2] + sums[3]);
+    if (widthOnly)
+        return sum;
+    sum.plain = LineCuts::allPlain(text);
+    sum.tab = !sum.plain && text.contains(u'\t');
     return sum;
 }
 
 LineGeometry::LongLine &LineGeometry::longLine(qsizetype line)
 {
     auto found = m_longLines.find(line);
-    if (found == m_longLines.end())
+    if (found == m_longLines.end()) {
         found = m_longLines.emplace(line, build(line)).first;
+        measure(line, found->second, measuredAtOnce);
+    }
     return found->second;
 }
 
+// Cuts a long line into chunks. A line is taken to run left to right until
+// a chunk shows otherwise; only then is it cut again heeding the
+// bidirectional algorithm, so that the usual line is read but once.
 LineGeometry::LongLine LineGeometry::build(qsizetype line)
 {
-    LongLine record;
-    const qsizetype start = m_buffer.lineStart(line);
-    const qsizetype length = m_buffer.lineLength(line);
-    const QStringView text = m_buffer.view(start, length);
-    qsizetype from = 0;
-    while (from < length) {
-        const QStringView piece = text.sliced(from, qMin(chunkLength + 1, length - from));
-        qsizetype cut = piece.size();
-        if (from + cut < length) {
-            cut = chunkLength;
-            // Prefer to end after a comma or a space; never inside a
-            // surrogate pair or before a combining mark.
-            for (qsizetype i = cut; i > chunkLength * 3 / 4; --i)
-                if (piece[i - 1] == u',' || piece[i - 1] == u' ') {
-                    cut = i;
-                    break;
-                }
-            while (cut > 1 && (piece[cut].isLowSurrogate() || piece[cut].isMark()))
-                --cut;
+    const QStringView text = m_buffer.view(m_buffer.lineStart(line), m_buffer.lineLength(line));
+    LongLine record = cut(text, false);
+    if (record.ends.empty())
+        record = cut(text, true);
+    // A long right-to-left run shows its chunks from right to left.
+    if (std::any_of(record.flags.begin(), record.flags.end(), [](std::uint8_t f) { return f & LongLine::RightToLeft; })) {
+        record.visual.resize(record.ends.size());
+        for (size_t i = 0; i < record.visual.size(); ++i)
+            record.visual[i] = std::uint32_t(i);
+        for (size_t i = 0; i < record.visual.size();) {
+            size_t j = i;
+            while (j < record.visual.size() && (record.flags[j] & LongLine::RightToLeft))
+                ++j;
+            std::reverse(record.visual.begin() + qsizetype(i), record.visual.begin() + qsizetype(j));
+            i = qMax(j, i + 1);
         }
-        bool plain = true;
-        record.widths.push_back(sumOfAdvances(piece.first(cut), &plain));
-        record.exact.push_back(plain);
-        from += cut;
-        record.ends.push_back(from);
     }
-    placeFrom(record, 0);
+    place(record, 0);
     return record;
 }
 
-void LineGeometry::placeFrom(LongLine &record, size_t chunk) const
+// The chunks of a line; none when a line taken to run left to right turns
+// out to hold right-to-left text.
+LineGeometry::LongLine LineGeometry::cut(QStringView text, bool bidi)
 {
-    record.xEnds.resize(record.widths.size());
-    double x = chunk == 0 ? 0 : record.xEnds[chunk - 1];
-    for (size_t i = chunk; i < record.widths.size(); ++i)
-        record.xEnds[i] = x += record.widths[i];
+    LongLine record;
+    LineCuts cuts(text, chunkLength, bidi);
+    record.bidi = cuts.hasRightToLeft();
+    for (LineCuts::Piece piece = cuts.next(); piece.to > piece.from; piece = cuts.next()) {
+        const QStringView chunk = text.sliced(piece.from, piece.to - piece.from);
+        const Sum sum = sumOfAdvances(chunk);
+        if (!bidi && !sum.plain && Bidi::hasRightToLeft(chunk))
+            return {};
+        record.ends.push_back(piece.to);
+        record.widths.push_back(sum.width);
+        record.flags.push_back(std::uint8_t((sum.plain ? LongLine::Plain | LongLine::Exact : 0)
+                                            | (piece.rightToLeft ? LongLine::RightToLeft : 0)
+                                            | (sum.tab ? LongLine::Tab : 0) | (piece.raised ? LongLine::RaisedStart : 0)));
+    }
+    return record;
+}
+
+// Places the chunks from the one at visual index from on; a chunk with tabs
+// that moves is measured again, since its tabs stop elsewhere.
+void LineGeometry::place(LongLine &record, size_t from) const
+{
+    const size_t count = record.ends.size();
+    record.xs.resize(count, -1);
+    if (from >= count)
+        return;
+    double x = from == 0 ? 0 : record.xs[record.atVisual(from - 1)] + record.widths[record.atVisual(from - 1)];
+    for (size_t k = from; k < count; ++k) {
+        const size_t i = record.atVisual(k);
+        if (record.xs[i] != x && (record.flags[i] & LongLine::Tab)) {
+            record.flags[i] &= ~LongLine::Exact;
+            record.pending = qMin(record.pending, k);
+        }
+        record.xs[i] = x;
+        x += record.widths[i];
+    }
+    record.width = x;
+}
+
+// Lays out, from left to right, up to budget chunks whose width is still an
+// estimate; answers how many.
+size_t LineGeometry::measure(qsizetype line, LongLine &record, size_t budget)
+{
+    const size_t count = record.ends.size();
+    size_t done = 0;
+    size_t k = record.pending;
+    double x = k == 0 ? 0 : record.xs[record.atVisual(k - 1)] + record.widths[record.atVisual(k - 1)];
+    for (; k < count && done < budget; ++k) {
+        const size_t i = record.atVisual(k);
+        record.xs[i] = x;
+        if (!(record.flags[i] & LongLine::Exact)) {
+            record.widths[i] = layOut(chunk(line, record, i))->width();
+            record.flags[i] |= LongLine::Exact;
+            ++done;
+        }
+        x += record.widths[i];
+    }
+    record.pending = k;
+    place(record, k);
+    if (done > 0 && m_widestKnown && record.width > m_widest) {
+        m_widest = record.width;
+        m_widestLine = line;
+    }
+    return done;
+}
+
+bool LineGeometry::hasEstimates() const
+{
+    return std::any_of(m_longLines.begin(), m_longLines.end(),
+                       [](const auto &entry) { return entry.second.pending < entry.second.ends.size(); });
+}
+
+bool LineGeometry::measureEstimates(size_t budget)
+{
+    for (auto &[line, record] : m_longLines) {
+        if (record.pending < record.ends.size())
+            budget -= qMin(budget, measure(line, record, budget));
+        if (budget == 0)
+            break;
+    }
+    return hasEstimates();
 }
 
 LineGeometry::Chunk LineGeometry::chunk(qsizetype line, const LongLine &record, size_t index) const
 {
     const qsizetype start = m_buffer.lineStart(line);
     const qsizetype from = index == 0 ? 0 : record.ends[index - 1];
-    const double x = index == 0 ? 0 : record.xEnds[index - 1];
-    return {start + from, start + record.ends[index], x, record.widths[index]};
+    return {start + from,
+            start + record.ends[index],
+            record.xs[index],
+            record.widths[index],
+            bool(record.flags[index] & LongLine::RightToLeft),
+            bool(record.flags[index] & LongLine::Plain)};
 }
 
-LineGeometry::Chunk LineGeometry::wholeLine(qsizetype line)
+LineGeometry::Chunk LineGeometry::wholeLine(qsizetype line, bool widthOnly)
 {
     const qsizetype start = m_buffer.lineStart(line);
     const qsizetype end = m_buffer.lineEnd(line);
-    double width = 0;
-    m_buffer.visit(start, end - start, [&](QStringView piece) { width += sumOfAdvances(piece, nullptr); });
-    return {start, end, 0, width};
+    Sum sum{0, true, false};
+    m_buffer.visit(start, end - start, [&](QStringView piece) {
+        const Sum part = sumOfAdvances(piece, widthOnly);
+        sum.width += part.width;
+        sum.plain = sum.plain && part.plain;
+    });
+    return {start, end, 0, sum.width, false, sum.plain};
+}
+
+size_t LineGeometry::indexAt(const LongLine &record, qsizetype offset, bool before) const
+{
+    const size_t last = record.ends.size() - 1;
+    if (before)
+        return qMin(size_t(std::lower_bound(record.ends.begin(), record.ends.end(), offset) - record.ends.begin()), last);
+    size_t index = qMin(size_t(std::upper_bound(record.ends.begin(), record.ends.end(), offset) - record.ends.begin()), last);
+    // Where right-to-left text starts a chunk, the caret at the border stands
+    // on the side of the text before, as in a line laid out whole.
+    if (index > 0 && record.ends[index - 1] == offset && (record.flags[index] & LongLine::RaisedStart))
+        --index;
+    return index;
 }
 
 std::vector<LineGeometry::Chunk> LineGeometry::chunksBetween(qsizetype line, double fromX, double toX)
@@ -151,15 +246,19 @@ std::vector<LineGeometry::Chunk> LineGeometry::chunksBetween(qsizetype line, dou
     if (m_buffer.lineLength(line) <= chunkLength)
         return {wholeLine(line)};
     const LongLine &record = longLine(line);
+    const size_t count = record.ends.size();
+    // The first chunk that starts right of fromX; the one before reaches it.
+    size_t k = 0;
+    for (size_t step = std::bit_floor(count); step > 0; step /= 2)
+        if (k + step <= count && record.xs[record.atVisual(k + step - 1)] <= fromX)
+            k += step;
     std::vector<Chunk> chunks;
-    auto first = std::upper_bound(record.xEnds.begin(), record.xEnds.end(), fromX);
-    for (size_t i = size_t(first - record.xEnds.begin()); i < record.ends.size(); ++i) {
-        chunks.push_back(chunk(line, record, i));
-        if (record.xEnds[i] >= toX)
+    for (k = k > 0 ? k - 1 : 0; k < count; ++k) {
+        const size_t i = record.atVisual(k);
+        if (record.xs[i] >= toX && !chunks.empty())
             break;
+        chunks.push_back(chunk(line, record, i));
     }
-    if (chunks.empty())
-        chunks.push_back(chunk(line, record, record.ends.size() - 1));
     return chunks;
 }
 
@@ -168,32 +267,35 @@ LineGeometry::Chunk LineGeometry::chunkAt(qsizetype line, qsizetype position)
     if (m_buffer.lineLength(line) <= chunkLength)
         return wholeLine(line);
     const LongLine &record = longLine(line);
-    const qsizetype offset = position - m_buffer.lineStart(line);
-    const auto found = std::lower_bound(record.ends.begin(), record.ends.end(), offset);
-    return chunk(line, record, size_t(qMin<qsizetype>(found - record.ends.begin(), record.ends.size() - 1)));
+    return chunk(line, record, indexAt(record, position - m_buffer.lineStart(line), false));
 }
 
-LineGeometry::Chunk LineGeometry::chunkAtX(qsizetype line, double x)
+LineGeometry::Chunk LineGeometry::chunkBefore(qsizetype line, qsizetype position)
 {
     if (m_buffer.lineLength(line) <= chunkLength)
         return wholeLine(line);
     const LongLine &record = longLine(line);
-    const auto found = std::upper_bound(record.xEnds.begin(), record.xEnds.end(), x);
-    return chunk(line, record, size_t(qMin<qsizetype>(found - record.xEnds.begin(), record.ends.size() - 1)));
+    return chunk(line, record, indexAt(record, position - m_buffer.lineStart(line), true));
+}
+
+LineGeometry::Chunk LineGeometry::chunkAtX(qsizetype line, double x)
+{
+    const std::vector<Chunk> chunks = chunksBetween(line, x, x);
+    return chunks.front();
 }
 
 double LineGeometry::lineWidth(qsizetype line)
 {
     if (m_buffer.lineLength(line) <= chunkLength)
-        return wholeLine(line).width;
-    const LongLine &record = longLine(line);
-    return record.xEnds.empty() ? 0 : record.xEnds.back();
+        return wholeLine(line, true).width;
+    return longLine(line).width;
 }
 
 double LineGeometry::widestLine()
 {
     if (!m_widestKnown) {
         m_widest = 0;
+        m_widestLine = 0;
         widenFor(0, m_buffer.lineCount() - 1);
         m_widestKnown = true;
     }
@@ -202,68 +304,82 @@ double LineGeometry::widestLine()
 
 void LineGeometry::widenFor(qsizetype firstLine, qsizetype lastLine)
 {
-    for (qsizetype line = firstLine; line <= lastLine; ++line)
-        m_widest = qMax(m_widest, lineWidth(line));
+    for (qsizetype line = firstLine; line <= lastLine; ++line) {
+        if (const double width = lineWidth(line); width > m_widest) {
+            m_widest = width;
+            m_widestLine = line;
+        }
+    }
 }
 
-std::unique_ptr<QTextLayout> LineGeometry::layOut(const Chunk &chunk) const
+std::unique_ptr<ChunkLayout> LineGeometry::layOut(const Chunk &chunk, const ChunkLayout::Composition *composition) const
 {
-    auto layout = std::make_unique<QTextLayout>(displayText(m_buffer.mid(chunk.start, chunk.end - chunk.start)), m_font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    option.setTextDirection(Qt::LeftToRight);
-    layout->setTextOption(option);
-    layout->setCacheEnabled(true);
-    layout->beginLayout();
-    layout->createLine();
-    layout->endLayout();
-    return layout;
+    return std::make_unique<ChunkLayout>(chunk, m_buffer.mid(chunk.start, chunk.end - chunk.start),
+                                         chunk.plain ? m_plainFont : m_shapingFont, tabDistance, composition);
 }
 
-double LineGeometry::measured(qsizetype line, const Chunk &chunk, const QTextLayout &layout)
+bool LineGeometry::measured(qsizetype line, const Chunk &chunk, const ChunkLayout &layout)
 {
-    if (m_buffer.lineLength(line) <= chunkLength)
-        return 0;
+    const double width = layout.width();
+    if (m_buffer.lineLength(line) <= chunkLength) {
+        if (!m_widestKnown || width <= m_widest)
+            return false;
+        m_widest = width;
+        m_widestLine = line;
+        return true;
+    }
     LongLine &record = longLine(line);
-    const qsizetype offset = chunk.end - m_buffer.lineStart(line);
-    const auto found = std::lower_bound(record.ends.begin(), record.ends.end(), offset);
-    const size_t index = size_t(found - record.ends.begin());
-    if (index >= record.ends.size() || record.exact[index])
-        return 0;
-    const double width = layout.lineAt(0).naturalTextWidth();
-    const double change = width - record.widths[index];
+    const size_t index = indexAt(record, chunk.end - m_buffer.lineStart(line), true);
+    if (record.flags[index] & LongLine::Exact)
+        return false;
+    record.flags[index] |= LongLine::Exact;
+    if (width == record.widths[index])
+        return false;
     record.widths[index] = width;
-    record.exact[index] = true;
-    placeFrom(record, index);
-    m_widest = qMax(m_widest, record.xEnds.back());
-    return change;
+    place(record, record.visual.empty() ? index : 0);
+    if (m_widestKnown && record.width > m_widest) {
+        m_widest = record.width;
+        m_widestLine = line;
+    }
+    return true;
 }
 
-void LineGeometry::textChanged(qsizetype position, qsizetype inserted, qsizetype removed, bool linesChanged)
+void LineGeometry::textChanged(qsizetype position, qsizetype inserted, qsizetype removed, qsizetype insertedBreaks,
+                               qsizetype removedBreaks)
 {
     const qsizetype line = m_buffer.lineOf(position);
-    if (linesChanged) {
+    if (insertedBreaks > 0 || removedBreaks > 0)
         std::erase_if(m_longLines, [line](const auto &entry) { return entry.first >= line; });
-    } else if (!updateInPlace(line, position, inserted, removed)) {
+    else if (!updateInPlace(line, position, inserted, removed))
         m_longLines.erase(line);
-    }
     if (!m_widestKnown)
         return;
-    if (!linesChanged && m_longLines.count(line)) {
-        m_widest = qMax(m_widest, lineWidth(line));
+    const qsizetype lastLine = line + insertedBreaks;
+    if (m_widestLine >= line && m_widestLine <= line + removedBreaks) {
+        // The widest line was edited: it may have narrowed, and then some
+        // other line may be the widest now.
+        const double widest = m_widest;
+        m_widest = 0;
+        widenFor(line, lastLine);
+        if (m_widest < widest)
+            m_widestKnown = false;
         return;
     }
-    widenFor(line, m_buffer.lineOf(position + inserted));
+    if (m_widestLine > line)
+        m_widestLine += insertedBreaks - removedBreaks;
+    widenFor(line, lastLine);
 }
 
-// An edit inside one chunk of a long line changes that chunk alone.
+// An edit inside one chunk of a long line of left-to-right text changes that
+// chunk alone.
 bool LineGeometry::updateInPlace(qsizetype line, qsizetype position, qsizetype inserted, qsizetype removed)
 {
     const auto found = m_longLines.find(line);
-    if (found == m_longLines.end())
+    if (found == m_longLines.end() || found->second.bidi || Bidi::hasRightToLeft(m_buffer.view(position, inserted)))
         return false;
     LongLine &record = found->second;
-    const qsizetype offset = position - m_buffer.lineStart(line);
+    const qsizetype lineStart = m_buffer.lineStart(line);
+    const qsizetype offset = position - lineStart;
     // An insertion at a boundary joins the chunk that ends there; a removal
     // belongs to the chunk of its first character.
     const qsizetype key = removed > 0 ? offset + 1 : qMax<qsizetype>(offset, 1);
@@ -276,11 +392,18 @@ bool LineGeometry::updateInPlace(qsizetype line, qsizetype position, qsizetype i
     const qsizetype newLength = record.ends[index] + delta - from;
     if (newLength <= 0 || newLength > 4 * chunkLength)
         return false;
+    const qsizetype newEnd = record.ends[index] + delta;
+    // Neither this chunk nor the next may now start inside a character.
+    if ((index > 0 && !mayStartChunk(m_buffer.at(lineStart + from)))
+        || (index + 1 < record.ends.size() && !mayStartChunk(m_buffer.at(lineStart + newEnd))))
+        return false;
     for (size_t i = index; i < record.ends.size(); ++i)
         record.ends[i] += delta;
-    bool plain = true;
-    record.widths[index] = sumOfAdvances(m_buffer.mid(m_buffer.lineStart(line) + from, newLength), &plain);
-    record.exact[index] = plain;
-    placeFrom(record, index);
+    const Sum sum = sumOfAdvances(m_buffer.mid(lineStart + from, newLength));
+    record.widths[index] = sum.width;
+    record.flags[index] = std::uint8_t((sum.plain ? LongLine::Plain | LongLine::Exact : 0) | (sum.tab ? LongLine::Tab : 0));
+    if (!sum.plain)
+        record.pending = qMin(record.pending, index);
+    place(record, index);
     return true;
 }

@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QStyleHints>
 #include <QTextLayout>
+#include <QTimer>
 
 #include <cmath>
 
@@ -77,9 +78,10 @@ void TextArea::appendText(const QString &text)
         return;
     }
     const qsizetype end = m_buffer.size();
+    const qsizetype lines = m_buffer.lineCount();
     const QString normal = withCrLfLineBreaks(text);
     m_buffer.insert(end, normal);
-    m_geometry.textChanged(end, normal.size(), 0, normal.contains(u'\n'));
+    m_geometry.textChanged(end, normal.size(), 0, m_buffer.lineCount() - lines, 0);
     m_history.clear();
     updateScrollBars();
     viewport()->update();
@@ -144,7 +146,16 @@ double TextArea::xOf(qsizetype position) const
     const auto layout = m_geometry.layOut(chunk);
     // Measuring a chunk moves what lies right of it, not the chunk itself.
     m_geometry.measured(line, chunk, *layout);
-    return chunk.x + layout->lineAt(0).cursorToX(int(position - chunk.start));
+    return layout->xOf(position);
+}
+
+// Where the caret shows: inside what an input method composes, while it does.
+double TextArea::caretX() const
+{
+    if (m_composition.position < 0)
+        return xOf(m_caret);
+    const qsizetype line = m_buffer.lineOf(m_caret);
+    return m_geometry.layOut(m_geometry.chunkAt(line, m_caret), &m_composition)->compositionCursorX();
 }
 
 qsizetype TextArea::positionInLine(qsizetype line, double x) const
@@ -152,8 +163,7 @@ qsizetype TextArea::positionInLine(qsizetype line, double x) const
     const LineGeometry::Chunk chunk = m_geometry.chunkAtX(line, x);
     const auto layout = m_geometry.layOut(chunk);
     m_geometry.measured(line, chunk, *layout);
-    const int offset = layout->lineAt(0).xToCursor(x - chunk.x, QTextLine::CursorBetweenCharacters);
-    return chunk.start + offset;
+    return layout->positionAt(x);
 }
 
 qsizetype TextArea::positionAt(const QPoint &point) const
@@ -162,10 +172,20 @@ qsizetype TextArea::positionAt(const QPoint &point) const
     return positionInLine(qBound<qsizetype>(0, line, lineCount() - 1), point.x() - margin + m_scrollX);
 }
 
+QRect TextArea::caretRect() const
+{
+    return rectAtX(m_caret, caretX());
+}
+
 QRect TextArea::caretRectAt(qsizetype position) const
 {
+    return rectAtX(position, xOf(position));
+}
+
+QRect TextArea::rectAtX(qsizetype position, double x) const
+{
     const qsizetype line = m_buffer.lineOf(position);
-    const double x = qBound(-coordinateLimit, margin + xOf(position) - m_scrollX, coordinateLimit);
+    x = qBound(-coordinateLimit, margin + x - m_scrollX, coordinateLimit);
     const double y = qBound(-coordinateLimit, double(margin + (line - firstVisibleLine()) * m_geometry.lineHeight()),
                             coordinateLimit);
     return QRect(int(std::floor(x)), int(y), 1, m_geometry.lineHeight());
@@ -193,6 +213,24 @@ void TextArea::updateScrollBars()
     horizontal->setPageStep(qMax(1, int(viewport()->width() / m_xScale)));
     horizontal->setSingleStep(qMax(1, int(20 / m_xScale)));
     setScrollX(m_scrollX);
+    if (m_geometry.hasEstimates() && !m_measuring.isActive())
+        m_measuring.start(0, this);
+}
+
+// Lays out, a little at a time while nothing else happens, the chunks of
+// long lines whose widths are still estimates; the text in view stays where
+// it is meanwhile.
+void TextArea::measureEstimates()
+{
+    const qsizetype caretLine = m_buffer.lineOf(m_caret);
+    const qsizetype first = firstVisibleLine();
+    const qsizetype line = caretLine >= first && caretLine < first + visibleLines() ? caretLine : first;
+    const qsizetype anchor = positionInLine(line, m_scrollX);
+    const double offset = xOf(anchor) - m_scrollX;
+    if (!m_geometry.measureEstimates(16))
+        m_measuring.stop();
+    updateScrollBars();
+    setScrollX(xOf(anchor) - offset);
 }
 
 void TextArea::setScrollX(double x)
@@ -226,7 +264,7 @@ void TextArea::ensureCaretVisible(Reveal reveal)
     else if (line >= vertical->value() + fullLines)
         vertical->setValue(int(line - fullLines + 1));
 
-    const double x = xOf(m_caret);
+    const double x = caretX();
     if (m_geometry.widestLine() < x)
         updateScrollBars();
     const double shownFrom = m_scrollX - margin;
@@ -288,17 +326,8 @@ void TextArea::paintEvent(QPaintEvent *event)
     }
 
     const QRect caret = caretRect();
-    if (!m_preedit.isEmpty()) {
-        QFont underlined = m_geometry.font();
-        underlined.setUnderline(true);
-        painter.setFont(underlined);
-        const QRect box = painter.fontMetrics().boundingRect(m_preedit).translated(caret.x(), caret.y() + m_geometry.ascent());
-        painter.fillRect(box, palette().color(QPalette::Base));
-        painter.setPen(palette().color(QPalette::Text));
-        painter.drawText(QPoint(caret.x(), caret.y() + m_geometry.ascent()), m_preedit);
-    } else if (hasFocus() && m_caretShown && caret.intersects(area)) {
+    if (hasFocus() && m_caretShown && caret.intersects(area))
         painter.fillRect(caret, palette().color(QPalette::Text));
-    }
 }
 
 void TextArea::paintLine(QPainter &painter, qsizetype line, double y, const QRect &area)
@@ -307,26 +336,35 @@ void TextArea::paintLine(QPainter &painter, qsizetype line, double y, const QRec
     const double right = m_scrollX + area.right() + 1 - margin;
     const qsizetype selectionStart = qMin(m_caret, m_anchor);
     const qsizetype selectionEnd = qMax(m_caret, m_anchor);
+    QTextCharFormat selected;
+    selected.setBackground(palette().brush(QPalette::Highlight));
+    selected.setForeground(palette().brush(QPalette::HighlightedText));
     painter.setPen(palette().color(QPalette::Text));
+    // What an input method composes shows inside the caret's chunk and
+    // pushes what lies right of it further right.
+    const bool composing = m_composition.position >= 0 && m_buffer.lineOf(m_caret) == line;
+    const LineGeometry::Chunk caretChunk = composing ? m_geometry.chunkAt(line, m_caret) : LineGeometry::Chunk();
+    double pushed = 0;
     for (const LineGeometry::Chunk &chunk : m_geometry.chunksBetween(line, left, right)) {
-        const auto layout = m_geometry.layOut(chunk);
-        if (const double change = m_geometry.measured(line, chunk, *layout); change != 0) {
+        const bool holdsComposition = composing && chunk.start == caretChunk.start;
+        const auto layout = m_geometry.layOut(chunk, holdsComposition ? &m_composition : nullptr);
+        if (holdsComposition) {
+            pushed = layout->width() - chunk.width;
+        } else if (const double change = layout->width() - chunk.width; m_geometry.measured(line, chunk, *layout)) {
             // A width that came out different from its estimate moves what
             // lies right of it: the view keeps its place, and draws again.
             if (chunk.x < m_scrollX)
                 setScrollX(m_scrollX + change);
+            QTimer::singleShot(0, this, &TextArea::updateScrollBars);
             viewport()->update();
         }
-        QList<QTextLayout::FormatRange> selections;
-        if (selectionStart < chunk.end && selectionEnd > chunk.start) {
-            QTextLayout::FormatRange range;
-            range.start = int(qMax(selectionStart, chunk.start) - chunk.start);
-            range.length = int(qMin(selectionEnd, chunk.end) - chunk.start) - range.start;
-            range.format.setBackground(palette().brush(QPalette::Highlight));
-            range.format.setForeground(palette().brush(QPalette::HighlightedText));
-            selections.append(range);
-        }
-        layout->draw(&painter, QPointF(margin + chunk.x - m_scrollX, y), selections);
+        const double shift = composing && chunk.x > caretChunk.x ? pushed : 0;
+        layout->draw(painter, QPointF(margin - m_scrollX + shift, y), selectionStart, selectionEnd, selected);
+    }
+    // A selected line break shows as a space's width after the line.
+    if (selectionStart <= m_buffer.lineEnd(line) && selectionEnd > m_buffer.lineEnd(line)) {
+        const double x = margin - m_scrollX + m_geometry.lineWidth(line);
+        painter.fillRect(QRectF(x, y, m_geometry.spaceWidth(), m_geometry.lineHeight()), selected.background());
     }
 }
 
@@ -350,6 +388,8 @@ void TextArea::timerEvent(QTimerEvent *event)
         viewport()->update(caretRect());
     } else if (event->timerId() == m_autoScroll.timerId()) {
         autoScroll();
+    } else if (event->timerId() == m_measuring.timerId()) {
+        measureEstimates();
     } else {
         QAbstractScrollArea::timerEvent(event);
     }

@@ -38,7 +38,7 @@ public:
     void selectAll();
     // The caret's rectangle in viewport coordinates, and where the caret
     // would stand at a position.
-    QRect caretRect() const { return caretRectAt(m_caret); }
+    QRect caretRect() const;
     QRect caretRectAt(qsizetype position) const;
     // The position under a point of the viewport.
     qsizetype positionAt(const QPoint &point) const;
@@ -108,6 +108,7 @@ private:
     // The position itself, or, inside a line break or surrogate pair, the
     // pair's end (forward) or start.
     qsizetype whole(qsizetype position, bool forward) const;
+    void setComposition(const QInputMethodEvent *event);
     qsizetype nextPosition(qsizetype position) const;
     qsizetype previousPosition(qsizetype position) const;
     qsizetype nextWordEnd(qsizetype position) const;
@@ -116,10 +117,13 @@ private:
     qsizetype positionInLine(qsizetype line, double x) const;
     qsizetype positionLinesAway(qsizetype lines) const;
     double xOf(qsizetype position) const;
+    double caretX() const;
+    QRect rectAtX(qsizetype position, double x) const;
 
     // Showing
     void useDesktopColours();
     void updateScrollBars();
+    void measureEstimates();
     void ensureCaretVisible(Reveal reveal = Reveal::Jump);
     void restartBlinking();
     double scrollX() const { return m_scrollX; }
@@ -145,8 +149,9 @@ private:
     bool m_caretShown = true;
     QBasicTimer m_blink;
     QBasicTimer m_autoScroll;
+    QBasicTimer m_measuring;
     QPoint m_dragPoint;
     bool m_dragging = false;
-    QString m_preedit;
+    ChunkLayout::Composition m_composition; // position -1 when nothing is composed
     bool m_acceptsFiles = false;
 };

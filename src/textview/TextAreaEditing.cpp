@@ -70,7 +70,7 @@ void TextArea::replace(qsizetype position, qsizetype length, const QString &text
         return;
     }
     m_buffer.remove(position, length);
-    m_geometry.textChanged(position, inserted.size(), length, removed.contains(u'\n') || inserted.contains(u'\n'));
+    m_geometry.textChanged(position, inserted.size(), length, inserted.count(u'\n'), removed.count(u'\n'));
     m_caret = m_anchor = position + inserted.size();
     m_goalX = -1;
     updateScrollBars();
@@ -117,7 +117,7 @@ void TextArea::applyHistoryStep(const EditHistory::Edit &step, bool undoing)
         return;
     }
     m_buffer.remove(step.position, gone.size());
-    m_geometry.textChanged(step.position, back.size(), gone.size(), gone.contains(u'\n') || back.contains(u'\n'));
+    m_geometry.textChanged(step.position, back.size(), gone.size(), back.count(u'\n'), gone.count(u'\n'));
     if (undoing) {
         m_caret = step.caretBefore;
         m_anchor = step.anchorBefore;
@@ -217,8 +217,7 @@ qsizetype TextArea::nextPosition(qsizetype position) const
     if (isLineBreak(m_buffer.at(position)))
         return position + 2;
     const qsizetype line = m_buffer.lineOf(position);
-    const LineGeometry::Chunk chunk = m_geometry.chunkAt(line, position + 1);
-    return chunk.start + m_geometry.layOut(chunk)->nextCursorPosition(int(position - chunk.start));
+    return m_geometry.layOut(m_geometry.chunkBefore(line, position + 1))->nextPosition(position);
 }
 
 qsizetype TextArea::previousPosition(qsizetype position) const
@@ -228,8 +227,7 @@ qsizetype TextArea::previousPosition(qsizetype position) const
     if (isLineBreak(m_buffer.at(position - 1)))
         return position - 2;
     const qsizetype line = m_buffer.lineOf(position);
-    const LineGeometry::Chunk chunk = m_geometry.chunkAt(line, position);
-    return chunk.start + m_geometry.layOut(chunk)->previousCursorPosition(int(position - chunk.start));
+    return m_geometry.layOut(m_geometry.chunkBefore(line, position))->previousPosition(position);
 }
 
 // Words are runs of letters, digits, marks and underscores; a step by word
@@ -560,9 +558,35 @@ void TextArea::inputMethodEvent(QInputMethodEvent *event)
         }
         insertTyped(event->commitString(), EditHistory::Kind::Other);
     }
-    m_preedit = event->preeditString();
+    setComposition(event);
     viewport()->update();
     event->accept();
+}
+
+// What the input method composes, shown at the caret with the input
+// method's own formats (underlined when it gives none).
+void TextArea::setComposition(const QInputMethodEvent *event)
+{
+    m_composition = {};
+    if (event->preeditString().isEmpty())
+        return;
+    m_composition.position = m_caret;
+    m_composition.text = event->preeditString();
+    m_composition.cursor = int(m_composition.text.size());
+    for (const QInputMethodEvent::Attribute &attribute : event->attributes()) {
+        if (attribute.type == QInputMethodEvent::Cursor) {
+            m_composition.cursor = attribute.start;
+        } else if (attribute.type == QInputMethodEvent::TextFormat) {
+            const QTextCharFormat format = attribute.value.value<QTextFormat>().toCharFormat();
+            if (format.isValid())
+                m_composition.formats.append({attribute.start, attribute.length, format});
+        }
+    }
+    if (m_composition.formats.isEmpty()) {
+        QTextCharFormat underlined;
+        underlined.setFontUnderline(true);
+        m_composition.formats.append({0, int(m_composition.text.size()), underlined});
+    }
 }
 
 qsizetype TextArea::whole(qsizetype position, bool forward) const

@@ -105,10 +105,9 @@ double ChunkLayout::compositionCursorX() const
     return m_chunk.x + m_layout.lineAt(0).cursorToX(m_compositionAt + m_compositionCursor);
 }
 
-qsizetype ChunkLayout::positionAt(double x) const
+qsizetype ChunkLayout::positionAt(double x, QTextLine::CursorPosition mode) const
 {
-    const int offset = m_layout.lineAt(0).xToCursor(x - m_chunk.x, QTextLine::CursorBetweenCharacters);
-    return positionOf(offset);
+    return positionOf(m_layout.lineAt(0).xToCursor(x - m_chunk.x, mode));
 }
 
 qsizetype ChunkLayout::nextPosition(qsizetype position) const

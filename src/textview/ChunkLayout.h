@@ -44,8 +44,8 @@ public:
     double xOf(qsizetype position) const;
     // Where the composition's own cursor stands.
     double compositionCursorX() const;
-    // The position nearest to x.
-    qsizetype positionAt(double x) const;
+    // The position nearest to x, or that of the character under it.
+    qsizetype positionAt(double x, QTextLine::CursorPosition mode = QTextLine::CursorBetweenCharacters) const;
     // The next and previous places a caret may stand: never inside a
     // character made of several code units or code points.
     qsizetype nextPosition(qsizetype position) const;

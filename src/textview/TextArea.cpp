@@ -18,6 +18,30 @@
 
 namespace {
 
+// Draws the area's frame once more above its scroll bars: at fractional
+// scales (144 dpi, say) Qt rounds the bars' places so that they cover the
+// frame's right and bottom lines.
+class FrameOnTop : public QWidget
+{
+public:
+    explicit FrameOnTop(TextArea *area) : QWidget(area), m_area(area)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        m_area->drawFrameOn(painter);
+    }
+
+private:
+    TextArea *m_area;
+};
+
 // The space between the frame and the text, as classic edit boxes leave it.
 constexpr int margin = 4;
 // Coordinates handed to Qt stay far inside what its 26.6 fixed point holds.
@@ -43,6 +67,8 @@ TextArea::TextArea(QWidget *parent) : QAbstractScrollArea(parent)
     auto *corner = new QWidget(this);
     corner->setAutoFillBackground(true);
     setCornerWidget(corner);
+    m_frameOnTop = new FrameOnTop(this);
+    m_frameOnTop->raise();
     m_geometry.setFont(font());
     updateScrollBars();
 }
@@ -158,18 +184,18 @@ double TextArea::caretX() const
     return m_geometry.layOut(m_geometry.chunkAt(line, m_caret), &m_composition)->compositionCursorX();
 }
 
-qsizetype TextArea::positionInLine(qsizetype line, double x) const
+qsizetype TextArea::positionInLine(qsizetype line, double x, QTextLine::CursorPosition mode) const
 {
     const LineGeometry::Chunk chunk = m_geometry.chunkAtX(line, x);
     const auto layout = m_geometry.layOut(chunk);
     m_geometry.measured(line, chunk, *layout);
-    return layout->positionAt(x);
+    return layout->positionAt(x, mode);
 }
 
-qsizetype TextArea::positionAt(const QPoint &point) const
+qsizetype TextArea::positionAt(const QPoint &point, QTextLine::CursorPosition mode) const
 {
     const qsizetype line = firstVisibleLine() + qFloor(double(point.y() - margin) / m_geometry.lineHeight());
-    return positionInLine(qBound<qsizetype>(0, line, lineCount() - 1), point.x() - margin + m_scrollX);
+    return positionInLine(qBound<qsizetype>(0, line, lineCount() - 1), point.x() - margin + m_scrollX, mode);
 }
 
 QRect TextArea::caretRect() const
@@ -276,9 +302,16 @@ void TextArea::ensureCaretVisible(Reveal reveal)
         setScrollX(reveal == Reveal::Jump ? x - textWidth * 3 / 4 : x - textWidth);
 }
 
+void TextArea::drawFrameOn(QPainter &painter)
+{
+    drawFrame(&painter);
+}
+
 void TextArea::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
+    m_frameOnTop->setGeometry(rect());
+    m_frameOnTop->raise();
     updateScrollBars();
 }
 

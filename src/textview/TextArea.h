@@ -40,8 +40,10 @@ public:
     // would stand at a position.
     QRect caretRect() const;
     QRect caretRectAt(qsizetype position) const;
-    // The position under a point of the viewport.
-    qsizetype positionAt(const QPoint &point) const;
+    // The position nearest to a point of the viewport, or that of the
+    // character under it.
+    qsizetype positionAt(const QPoint &point,
+                         QTextLine::CursorPosition mode = QTextLine::CursorBetweenCharacters) const;
     bool canUndo() const { return m_history.canUndo(); }
     bool canRedo() const { return m_history.canRedo(); }
 
@@ -54,6 +56,8 @@ public:
     // rather than refused; dropped text is always inserted.
     void setAcceptsFiles(bool accepts) { m_acceptsFiles = accepts; }
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    // Draws the frame with the area's style (and skin) on another painter.
+    void drawFrameOn(QPainter &painter);
 
 public slots:
     void undo();
@@ -111,10 +115,12 @@ private:
     void setComposition(const QInputMethodEvent *event);
     qsizetype nextPosition(qsizetype position) const;
     qsizetype previousPosition(qsizetype position) const;
-    qsizetype nextWordEnd(qsizetype position) const;
+    std::pair<QString, qsizetype> lineAround(qsizetype position) const;
+    qsizetype nextWordStart(qsizetype position) const;
     qsizetype previousWordStart(qsizetype position) const;
     std::pair<qsizetype, qsizetype> wordAround(qsizetype position) const;
-    qsizetype positionInLine(qsizetype line, double x) const;
+    qsizetype positionInLine(qsizetype line, double x,
+                             QTextLine::CursorPosition mode = QTextLine::CursorBetweenCharacters) const;
     qsizetype positionLinesAway(qsizetype lines) const;
     double xOf(qsizetype position) const;
     double caretX() const;
@@ -154,4 +160,5 @@ private:
     bool m_dragging = false;
     ChunkLayout::Composition m_composition; // position -1 when nothing is composed
     bool m_acceptsFiles = false;
+    QWidget *m_frameOnTop = nullptr;
 };

@@ -2,6 +2,7 @@
 #include "textview/TextArea.h"
 
 #include "core/LineBreaks.h"
+#include "textview/Words.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -17,11 +18,6 @@
 #include <algorithm>
 
 namespace {
-
-bool isWordCharacter(QChar c)
-{
-    return c.isLetterOrNumber() || c.isMark() || c == u'_';
-}
 
 bool isLineBreak(QChar c)
 {
@@ -230,43 +226,40 @@ qsizetype TextArea::previousPosition(qsizetype position) const
     return m_geometry.layOut(m_geometry.chunkBefore(line, position))->previousPosition(position);
 }
 
-// Words are runs of letters, digits, marks and underscores; a step by word
-// goes to the start of the next word, or back to the start of this or the
-// previous one, and stops at the end and the start of a line.
-qsizetype TextArea::nextWordEnd(qsizetype position) const
+// A step by word goes to the start of the next word, or back to the start
+// of this or the previous one, and stops at the end and the start of a line.
+// Words are looked for in a stretch of the line around the position, so that
+// a step in a line of millions of characters stays quick.
+std::pair<QString, qsizetype> TextArea::lineAround(qsizetype position) const
 {
-    const qsizetype size = m_buffer.size();
-    if (position < size && isLineBreak(m_buffer.at(position)))
+    constexpr qsizetype reach = 1024;
+    const qsizetype line = m_buffer.lineOf(position);
+    const qsizetype start = qMax(m_buffer.lineStart(line), position - reach);
+    const qsizetype end = qMin(m_buffer.lineEnd(line), position + reach);
+    return {m_buffer.mid(start, end - start), start};
+}
+
+qsizetype TextArea::nextWordStart(qsizetype position) const
+{
+    if (position < m_buffer.size() && isLineBreak(m_buffer.at(position)))
         return position + 2;
-    while (position < size && isWordCharacter(m_buffer.at(position)))
-        ++position;
-    while (position < size && !isWordCharacter(m_buffer.at(position)) && !isLineBreak(m_buffer.at(position)))
-        ++position;
-    return position;
+    const auto [text, start] = lineAround(position);
+    return start + Words::nextStart(text, position - start);
 }
 
 qsizetype TextArea::previousWordStart(qsizetype position) const
 {
     if (position > 0 && isLineBreak(m_buffer.at(position - 1)))
         return position - 2;
-    while (position > 0 && !isWordCharacter(m_buffer.at(position - 1)) && !isLineBreak(m_buffer.at(position - 1)))
-        --position;
-    while (position > 0 && isWordCharacter(m_buffer.at(position - 1)))
-        --position;
-    return position;
+    const auto [text, start] = lineAround(position);
+    return start + Words::previousStart(text, position - start);
 }
 
 std::pair<qsizetype, qsizetype> TextArea::wordAround(qsizetype position) const
 {
-    qsizetype start = position;
-    qsizetype end = position;
-    while (start > 0 && isWordCharacter(m_buffer.at(start - 1)))
-        --start;
-    while (end < m_buffer.size() && isWordCharacter(m_buffer.at(end)))
-        ++end;
-    if (start == end && end < m_buffer.size() && !isLineBreak(m_buffer.at(end)))
-        end = nextPosition(end);
-    return {start, end};
+    const auto [text, start] = lineAround(position);
+    const auto [from, to] = Words::around(text, position - start);
+    return {start + from, start + to};
 }
 
 // Keys ------------------------------------------------------------------------
@@ -306,7 +299,7 @@ bool TextArea::handleMovementKey(QKeyEvent *event)
         {Key::MoveToNextChar, Key::SelectNextChar, [&] { return collapsing ? selectionEnd : nextPosition(m_caret); }},
         {Key::MoveToPreviousChar, Key::SelectPreviousChar,
          [&] { return collapsing ? selectionStart : previousPosition(m_caret); }},
-        {Key::MoveToNextWord, Key::SelectNextWord, [&] { return nextWordEnd(m_caret); }},
+        {Key::MoveToNextWord, Key::SelectNextWord, [&] { return nextWordStart(m_caret); }},
         {Key::MoveToPreviousWord, Key::SelectPreviousWord, [&] { return previousWordStart(m_caret); }},
         {Key::MoveToStartOfLine, Key::SelectStartOfLine, [&] { return m_buffer.lineStart(line); }},
         {Key::MoveToEndOfLine, Key::SelectEndOfLine, [&] { return m_buffer.lineEnd(line); }},
@@ -359,7 +352,7 @@ bool TextArea::handleEditingKey(QKeyEvent *event)
     else if (event->matches(Key::DeleteStartOfWord))
         replace(previousWordStart(m_caret), m_caret - previousWordStart(m_caret), QString(), EditHistory::Kind::Other);
     else if (event->matches(Key::DeleteEndOfWord))
-        replace(m_caret, nextWordEnd(m_caret) - m_caret, QString(), EditHistory::Kind::Other);
+        replace(m_caret, nextWordStart(m_caret) - m_caret, QString(), EditHistory::Kind::Other);
     else if (event->key() == Qt::Key_Backspace && !control)
         hasSelection() ? deleteSelection() : deleteBackwards();
     else if (event->key() == Qt::Key_Delete && !control)
@@ -452,7 +445,7 @@ void TextArea::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    const auto [start, end] = wordAround(positionAt(event->position().toPoint()));
+    const auto [start, end] = wordAround(positionAt(event->position().toPoint(), QTextLine::CursorOnCharacter));
     m_anchor = start;
     moveCaret(end, true, Reveal::Minimal);
     publishSelection();

@@ -63,6 +63,10 @@ private slots:
     void lineBreaksOnTheClipboard();
     void everyOtherCharacterIsKept();
     void mouseSelects();
+    void multipleClicksSelectWordsAndLines();
+    void draggingTheSelection_data();
+    void draggingTheSelection();
+    void selectedLineBreaksShow();
     void doubleClickAtTheRightEdge_data();
     void doubleClickAtTheRightEdge();
     void wheelAndCaretScroll();
@@ -277,6 +281,10 @@ void TestTextArea::mouseSelects()
     QCOMPARE(m_area->anchorPosition(), clicked);
     QCOMPARE(m_area->caretPosition(), 0);
 
+    // A click on the selection puts the caret there; a press and drag then
+    // selects anew.
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(6, 8));
+    QVERIFY(!m_area->hasSelection());
     QTest::mousePress(view, Qt::LeftButton, {}, QPoint(6, 8));
     QTest::mouseMove(view, second + QPoint(200, 0));
     QTest::mouseRelease(view, Qt::LeftButton, {}, second + QPoint(200, 0));
@@ -291,6 +299,106 @@ void TestTextArea::mouseSelects()
     QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(2, 8));
     QTest::keyClick(m_area, Qt::Key_Down);
     QCOMPARE(m_area->caretPosition(), 18);
+}
+
+// A double click selects a word and a triple click a line with its line
+// break; dragging on from either extends by whole words or lines.
+void TestTextArea::multipleClicksSelectWordsAndLines()
+{
+    m_area->setText(u"one two three\r\ncd\r\nef"_s);
+    QWidget *view = m_area->viewport();
+    const auto at = [this](qsizetype position) { return m_area->caretRectAt(position).center() + QPoint(1, 0); };
+    QTest::mouseDClick(view, Qt::LeftButton, {}, at(1));
+    QCOMPARE(m_area->selectedText(), u"one"_s);
+    QTest::mouseClick(view, Qt::LeftButton, {}, at(1));
+    QCOMPARE(m_area->selectedText(), u"one two three\r\n"_s);
+
+    // The second click of a double click stays pressed and drags.
+    const auto doubleClickAndHold = [view](QPoint point) {
+        QTest::mouseClick(view, Qt::LeftButton, {}, point);
+        QTest::mousePress(view, Qt::LeftButton, {}, point);
+        QMouseEvent second(QEvent::MouseButtonDblClick, point, view->mapToGlobal(point), Qt::LeftButton,
+                           Qt::LeftButton, {});
+        QApplication::sendEvent(view, &second);
+    };
+    QTest::mouseClick(view, Qt::LeftButton, {}, at(30));
+    doubleClickAndHold(at(5));
+    QTest::mouseMove(view, at(10));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, at(10));
+    QCOMPARE(m_area->selectedText(), u"two three"_s);
+    QTest::mouseClick(view, Qt::LeftButton, {}, at(30));
+    QTest::mouseDClick(view, Qt::LeftButton, {}, at(18));
+    QTest::mousePress(view, Qt::LeftButton, {}, at(18));
+    QTest::mouseMove(view, at(21));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, at(21));
+    QCOMPARE(m_area->selectedText(), u"cd\r\nef"_s);
+}
+
+void TestTextArea::draggingTheSelection_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("dropAt"); // -1: dropped on another program
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<Qt::DropAction>("elsewhere");
+    QTest::addColumn<QString>("after");
+    const Qt::KeyboardModifiers none;
+    QTest::newRow("moved") << u"^abc| def"_s << 7 << none << Qt::IgnoreAction << u" def^abc|"_s;
+    QTest::newRow("moved back") << u"abc ^def|"_s << 0 << none << Qt::IgnoreAction << u"^def|abc "_s;
+    QTest::newRow("copied with Ctrl") << u"^abc| def"_s << 7 << Qt::KeyboardModifiers(Qt::ControlModifier)
+                                      << Qt::IgnoreAction << u"abc def^abc|"_s;
+    QTest::newRow("dropped onto itself") << u"^abc| def"_s << 2 << none << Qt::IgnoreAction << u"^abc| def"_s;
+    QTest::newRow("moved to another program") << u"^a\nbc| def"_s << -1 << none << Qt::MoveAction << u"| def"_s;
+    QTest::newRow("copied to another program") << u"^a\nbc| def"_s << -1 << none << Qt::CopyAction << u"^a\nbc| def"_s;
+}
+
+// A selection dragged within the area moves (with Ctrl, is copied) in one
+// step that one undo takes back; dragged out, it leaves as plain text.
+void TestTextArea::draggingTheSelection()
+{
+    QFETCH(QString, before);
+    QFETCH(int, dropAt);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(Qt::DropAction, elsewhere);
+    QFETCH(QString, after);
+    setMarked(m_area, before);
+    const QString original = m_area->text();
+    const QString selectedBefore = withLfLineBreaks(m_area->selectedText());
+    QWidget *view = m_area->viewport();
+    QString dragged;
+    m_area->setDragRunner([&](std::unique_ptr<QMimeData> data) {
+        dragged = data->text();
+        if (dropAt < 0)
+            return elsewhere;
+        const QPoint point = m_area->caretRectAt(dropAt).center();
+        QDragEnterEvent enter(point, Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, modifiers);
+        QApplication::sendEvent(view, &enter);
+        QDropEvent drop(point, Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, modifiers);
+        QApplication::sendEvent(view, &drop);
+        return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+    });
+    const qsizetype selected = qMin(m_area->caretPosition(), m_area->anchorPosition());
+    const QPoint start = m_area->caretRectAt(selected).center() + QPoint(2, 0);
+    QTest::mousePress(view, Qt::LeftButton, {}, start);
+    QTest::mouseMove(view, start + QPoint(QApplication::startDragDistance() + 10, 0));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, start + QPoint(QApplication::startDragDistance() + 10, 0));
+    QCOMPARE(dragged, selectedBefore);
+    QCOMPARE(marked(m_area), after);
+    QTest::keyClick(m_area, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(m_area->text(), original);
+}
+
+// Selected line breaks show as a space's width of the selection colour, so
+// that a selection over empty lines can be seen.
+void TestTextArea::selectedLineBreaksShow()
+{
+    setMarked(m_area, u"^a\n\nb|"_s);
+    const QImage view = m_area->viewport()->grab().toImage();
+    const QRect blankLine = m_area->caretRectAt(3);
+    const QColor highlight = m_area->palette().color(QPalette::Highlight);
+    QCOMPARE(view.pixelColor(blankLine.center() + QPoint(2, 0)), highlight);
+    const QRect afterA = m_area->caretRectAt(1);
+    QCOMPARE(view.pixelColor(afterA.center() + QPoint(2, 0)), highlight);
+    QVERIFY(view.pixelColor(afterA.center() + QPoint(40, 0)) != highlight);
 }
 
 void TestTextArea::doubleClickAtTheRightEdge_data()

@@ -361,6 +361,9 @@ void TextArea::paintEvent(QPaintEvent *event)
     const QRect caret = caretRect();
     if (hasFocus() && m_caretShown && caret.intersects(area))
         painter.fillRect(caret, palette().color(QPalette::Text));
+    // Where dragged text would land.
+    if (m_dropPosition >= 0)
+        painter.fillRect(caretRectAt(m_dropPosition), palette().color(QPalette::Text));
 }
 
 void TextArea::paintLine(QPainter &painter, qsizetype line, double y, const QRect &area)
@@ -423,6 +426,8 @@ void TextArea::timerEvent(QTimerEvent *event)
         autoScroll();
     } else if (event->timerId() == m_measuring.timerId()) {
         measureEstimates();
+    } else if (event->timerId() == m_tripleClick.timerId()) {
+        m_tripleClick.stop();
     } else {
         QAbstractScrollArea::timerEvent(event);
     }

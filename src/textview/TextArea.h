@@ -7,6 +7,10 @@
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QClipboard>
+#include <QMimeData>
+
+#include <functional>
+#include <memory>
 
 class QMenu;
 
@@ -52,6 +56,10 @@ public:
     QString textAround(qsizetype position, qsizetype *start) const;
     QString textRange(qsizetype start, qsizetype end) const;
     qsizetype size() const { return m_buffer.size(); }
+    // Runs the drag of a selection to wherever it is dropped and answers
+    // what became of it; the desktop's own unless a test sets another.
+    using DragRunner = std::function<Qt::DropAction(std::unique_ptr<QMimeData>)>;
+    void setDragRunner(DragRunner runner) { m_dragRunner = std::move(runner); }
     // Whether local files dropped on the area are handed on (filesDropped)
     // rather than refused; dropped text is always inserted.
     void setAcceptsFiles(bool accepts) { m_acceptsFiles = accepts; }
@@ -90,6 +98,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
 
@@ -115,7 +124,7 @@ private:
     void setComposition(const QInputMethodEvent *event);
     qsizetype nextPosition(qsizetype position) const;
     qsizetype previousPosition(qsizetype position) const;
-    std::pair<QString, qsizetype> lineAround(qsizetype position) const;
+    std::pair<QString, qsizetype> textForWordsAround(qsizetype position) const;
     qsizetype nextWordStart(qsizetype position) const;
     qsizetype previousWordStart(qsizetype position) const;
     std::pair<qsizetype, qsizetype> wordAround(qsizetype position) const;
@@ -144,6 +153,18 @@ private:
     QMenu *createContextMenu();
     QStringList droppedFiles(const QMimeData *data) const;
 
+    // Mouse gestures
+    enum class Granularity { Characters, Words, Lines };
+    void selectFrom(Granularity granularity, std::pair<qsizetype, qsizetype> range);
+    void extendSelectionTo(qsizetype position);
+    std::pair<qsizetype, qsizetype> lineWithBreak(qsizetype position) const;
+    bool isOnSelection(const QPoint &point) const;
+    void dragSelection();
+    Qt::DropAction runDrag(std::unique_ptr<QMimeData> data);
+    Qt::DropAction dropActionFor(const QDropEvent *event) const;
+    void moveText(qsizetype start, qsizetype end, qsizetype to);
+    static QString forClipboard(const QString &text);
+
     TextBuffer m_buffer;
     mutable LineGeometry m_geometry{m_buffer};
     EditHistory m_history;
@@ -158,6 +179,16 @@ private:
     QBasicTimer m_measuring;
     QPoint m_dragPoint;
     bool m_dragging = false;
+    Granularity m_granularity = Granularity::Characters;
+    std::pair<qsizetype, qsizetype> m_origin; // the word or line a drag extends from
+    QBasicTimer m_tripleClick;
+    QPoint m_tripleClickPoint;
+    QPoint m_pressPoint;
+    bool m_pressedOnSelection = false;
+    std::pair<qsizetype, qsizetype> m_dragSource{-1, -1}; // the selection while it is dragged
+    bool m_droppedHere = false;
+    qsizetype m_dropPosition = -1; // where dragged text would land
+    DragRunner m_dragRunner;
     ChunkLayout::Composition m_composition; // position -1 when nothing is composed
     bool m_acceptsFiles = false;
     QWidget *m_frameOnTop = nullptr;

@@ -1,4 +1,4 @@
-// The text area as an editor: keys, mouse, input methods, clipboard, undo.
+// The text area as an editor: keys, the clipboard, undo and redo.
 #include "textview/TextArea.h"
 
 #include "core/LineBreaks.h"
@@ -142,7 +142,7 @@ void TextArea::redo()
 // Clipboard -------------------------------------------------------------------
 
 // What leaves the area for the clipboard has the line breaks of this desktop.
-static QString forClipboard(const QString &text)
+QString TextArea::forClipboard(const QString &text)
 {
     return withLfLineBreaks(text);
 }
@@ -230,7 +230,7 @@ qsizetype TextArea::previousPosition(qsizetype position) const
 // of this or the previous one, and stops at the end and the start of a line.
 // Words are looked for in a stretch of the line around the position, so that
 // a step in a line of millions of characters stays quick.
-std::pair<QString, qsizetype> TextArea::lineAround(qsizetype position) const
+std::pair<QString, qsizetype> TextArea::textForWordsAround(qsizetype position) const
 {
     constexpr qsizetype reach = 1024;
     const qsizetype line = m_buffer.lineOf(position);
@@ -243,7 +243,7 @@ qsizetype TextArea::nextWordStart(qsizetype position) const
 {
     if (position < m_buffer.size() && isLineBreak(m_buffer.at(position)))
         return position + 2;
-    const auto [text, start] = lineAround(position);
+    const auto [text, start] = textForWordsAround(position);
     return start + Words::nextStart(text, position - start);
 }
 
@@ -251,13 +251,13 @@ qsizetype TextArea::previousWordStart(qsizetype position) const
 {
     if (position > 0 && isLineBreak(m_buffer.at(position - 1)))
         return position - 2;
-    const auto [text, start] = lineAround(position);
+    const auto [text, start] = textForWordsAround(position);
     return start + Words::previousStart(text, position - start);
 }
 
 std::pair<qsizetype, qsizetype> TextArea::wordAround(qsizetype position) const
 {
-    const auto [text, start] = lineAround(position);
+    const auto [text, start] = textForWordsAround(position);
     const auto [from, to] = Words::around(text, position - start);
     return {start + from, start + to};
 }
@@ -388,243 +388,4 @@ bool TextArea::event(QEvent *event)
         }
     }
     return QAbstractScrollArea::event(event);
-}
-
-// Mouse -----------------------------------------------------------------------
-
-void TextArea::mousePressEvent(QMouseEvent *event)
-{
-    emit mousePressed(event->button());
-    const qsizetype position = positionAt(event->position().toPoint());
-    if (event->button() == Qt::LeftButton) {
-        moveCaret(position, event->modifiers() & Qt::ShiftModifier, Reveal::Minimal);
-        m_dragging = true;
-    } else if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection()) {
-        moveCaret(position, false);
-        pasteFrom(QClipboard::Selection);
-    }
-}
-
-void TextArea::mouseMoveEvent(QMouseEvent *event)
-{
-    emit mouseMoved();
-    if (!m_dragging || !(event->buttons() & Qt::LeftButton))
-        return;
-    m_dragPoint = event->position().toPoint();
-    moveCaret(positionAt(m_dragPoint), true, Reveal::Minimal);
-    if (viewport()->rect().contains(m_dragPoint))
-        m_autoScroll.stop();
-    else if (!m_autoScroll.isActive())
-        m_autoScroll.start(50, this);
-}
-
-void TextArea::autoScroll()
-{
-    const QRect view = viewport()->rect();
-    if (m_dragPoint.y() < view.top())
-        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    else if (m_dragPoint.y() > view.bottom())
-        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    if (m_dragPoint.x() < view.left())
-        setScrollX(m_scrollX - 20);
-    else if (m_dragPoint.x() > view.right())
-        setScrollX(m_scrollX + 20);
-    moveCaret(positionAt(m_dragPoint), true);
-}
-
-void TextArea::mouseReleaseEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton) {
-        m_dragging = false;
-        m_autoScroll.stop();
-        publishSelection();
-    }
-}
-
-void TextArea::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    if (event->button() != Qt::LeftButton)
-        return;
-    const auto [start, end] = wordAround(positionAt(event->position().toPoint(), QTextLine::CursorOnCharacter));
-    m_anchor = start;
-    moveCaret(end, true, Reveal::Minimal);
-    publishSelection();
-}
-
-void TextArea::wheelEvent(QWheelEvent *event)
-{
-    const QPoint delta = event->angleDelta();
-    const bool sideways = (event->modifiers() & Qt::ShiftModifier) || qAbs(delta.x()) > qAbs(delta.y());
-    const double steps = double(sideways && delta.x() != 0 ? delta.x() : delta.y()) / 120 * QApplication::wheelScrollLines();
-    if (sideways)
-        setScrollX(m_scrollX - steps * 20);
-    else
-        verticalScrollBar()->setValue(verticalScrollBar()->value() - int(steps));
-    event->accept();
-}
-
-// Dropping ------------------------------------------------------------------------
-
-// Local files, when the area takes files; nothing when anything else is among them.
-QStringList TextArea::droppedFiles(const QMimeData *data) const
-{
-    if (!m_acceptsFiles || !data->hasUrls())
-        return {};
-    QStringList paths;
-    for (const QUrl &url : data->urls()) {
-        if (!url.isLocalFile())
-            return {};
-        paths << url.toLocalFile();
-    }
-    return paths;
-}
-
-void TextArea::dragEnterEvent(QDragEnterEvent *event)
-{
-    if (!droppedFiles(event->mimeData()).isEmpty() || event->mimeData()->hasText())
-        event->acceptProposedAction();
-}
-
-void TextArea::dragMoveEvent(QDragMoveEvent *event)
-{
-    if (droppedFiles(event->mimeData()).isEmpty() && event->mimeData()->hasText()) {
-        moveCaret(positionAt(event->position().toPoint()), false);
-        event->acceptProposedAction();
-    } else if (!droppedFiles(event->mimeData()).isEmpty()) {
-        event->acceptProposedAction();
-    }
-}
-
-void TextArea::dropEvent(QDropEvent *event)
-{
-    const QStringList files = droppedFiles(event->mimeData());
-    if (!files.isEmpty()) {
-        event->acceptProposedAction();
-        emit filesDropped(files);
-    } else if (event->mimeData()->hasText()) {
-        moveCaret(positionAt(event->position().toPoint()), false);
-        insertTyped(event->mimeData()->text(), EditHistory::Kind::Other);
-        event->acceptProposedAction();
-    }
-}
-
-// Menu and input methods ----------------------------------------------------------
-
-QMenu *TextArea::createContextMenu()
-{
-    auto *menu = new QMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    const bool hasText = !QGuiApplication::clipboard()->text().isEmpty();
-    const auto add = [&](const QString &label, QKeySequence::StandardKey key, bool enabled, auto slot) {
-        QAction *action = menu->addAction(label, this, slot);
-        action->setShortcut(QKeySequence(key));
-        action->setEnabled(enabled);
-        return action;
-    };
-    add(tr("&Undo"), QKeySequence::Undo, canUndo(), &TextArea::undo);
-    add(tr("&Redo"), QKeySequence::Redo, canRedo(), &TextArea::redo);
-    menu->addSeparator();
-    add(tr("Cu&t"), QKeySequence::Cut, hasSelection(), &TextArea::cut);
-    add(tr("&Copy"), QKeySequence::Copy, hasSelection(), &TextArea::copy);
-    add(tr("&Paste"), QKeySequence::Paste, hasText, &TextArea::paste);
-    add(tr("Delete"), QKeySequence::Delete, hasSelection(), &TextArea::deleteSelection);
-    menu->addSeparator();
-    add(tr("Select All"), QKeySequence::SelectAll, !m_buffer.isEmpty(), &TextArea::selectAll);
-    return menu;
-}
-
-void TextArea::contextMenuEvent(QContextMenuEvent *event)
-{
-    createContextMenu()->popup(event->globalPos());
-}
-
-void TextArea::inputMethodEvent(QInputMethodEvent *event)
-{
-    if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
-        if (!hasSelection() && event->replacementLength() > 0) {
-            // The replaced range never ends inside a line break or a
-            // surrogate pair: those go whole or not at all.
-            const qsizetype from = qBound<qsizetype>(0, m_caret + event->replacementStart(), m_buffer.size());
-            const qsizetype to = qBound<qsizetype>(from, from + event->replacementLength(), m_buffer.size());
-            m_anchor = whole(from, false);
-            m_caret = whole(to, true);
-        }
-        insertTyped(event->commitString(), EditHistory::Kind::Other);
-    }
-    setComposition(event);
-    viewport()->update();
-    event->accept();
-}
-
-// What the input method composes, shown at the caret with the input
-// method's own formats (underlined when it gives none).
-void TextArea::setComposition(const QInputMethodEvent *event)
-{
-    m_composition = {};
-    if (event->preeditString().isEmpty())
-        return;
-    m_composition.position = m_caret;
-    m_composition.text = event->preeditString();
-    m_composition.cursor = int(m_composition.text.size());
-    for (const QInputMethodEvent::Attribute &attribute : event->attributes()) {
-        if (attribute.type == QInputMethodEvent::Cursor) {
-            m_composition.cursor = attribute.start;
-        } else if (attribute.type == QInputMethodEvent::TextFormat) {
-            const QTextCharFormat format = attribute.value.value<QTextFormat>().toCharFormat();
-            if (format.isValid())
-                m_composition.formats.append({attribute.start, attribute.length, format});
-        }
-    }
-    if (m_composition.formats.isEmpty()) {
-        QTextCharFormat underlined;
-        underlined.setFontUnderline(true);
-        m_composition.formats.append({0, int(m_composition.text.size()), underlined});
-    }
-}
-
-qsizetype TextArea::whole(qsizetype position, bool forward) const
-{
-    if (position <= 0 || position >= m_buffer.size())
-        return position;
-    const QChar before = m_buffer.at(position - 1);
-    const QChar after = m_buffer.at(position);
-    const bool inside = (before == u'\r' && after == u'\n') || (before.isHighSurrogate() && after.isLowSurrogate());
-    return inside ? position + (forward ? 1 : -1) : position;
-}
-
-QVariant TextArea::inputMethodQuery(Qt::InputMethodQuery query) const
-{
-    qsizetype start = 0;
-    switch (query) {
-    case Qt::ImEnabled:
-        return true;
-    case Qt::ImCursorRectangle:
-        return caretRect().translated(viewport()->pos());
-    case Qt::ImFont:
-        return m_geometry.font();
-    case Qt::ImCursorPosition:
-        textAround(m_caret, &start);
-        return int(m_caret - start);
-    case Qt::ImAnchorPosition:
-        textAround(m_caret, &start);
-        return int(std::clamp<qsizetype>(m_anchor - start, 0, 1024));
-    case Qt::ImSurroundingText:
-        return textAround(m_caret, &start);
-    case Qt::ImTextBeforeCursor: {
-        const QString around = textAround(m_caret, &start);
-        return around.left(m_caret - start);
-    }
-    case Qt::ImTextAfterCursor: {
-        const QString around = textAround(m_caret, &start);
-        return around.mid(m_caret - start);
-    }
-    case Qt::ImCurrentSelection:
-        return textRange(qMin(m_caret, m_anchor), qMin(qMax(m_caret, m_anchor), qMin(m_caret, m_anchor) + 1024));
-    case Qt::ImAbsolutePosition:
-        return qlonglong(m_caret);
-    case Qt::ImHints:
-        return int(Qt::ImhMultiLine);
-    default:
-        return QAbstractScrollArea::inputMethodQuery(query);
-    }
 }

@@ -1,0 +1,328 @@
+// The text area and the mouse: clicks, double and triple clicks, dragging
+// to select, dragging a selection to move or copy it, the wheel, drops and
+// the context menu.
+#include "textview/TextArea.h"
+
+#include "core/LineBreaks.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDrag>
+#include <QDropEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QUrl>
+
+namespace {
+
+bool isLineBreak(QChar c)
+{
+    return c == u'\r' || c == u'\n';
+}
+
+} // namespace
+
+// Clicks ----------------------------------------------------------------------
+
+void TextArea::mousePressEvent(QMouseEvent *event)
+{
+    emit mousePressed(event->button());
+    const QPoint point = event->position().toPoint();
+    const qsizetype position = positionAt(point);
+    if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection()) {
+        moveCaret(position, false);
+        pasteFrom(QClipboard::Selection);
+        return;
+    }
+    if (event->button() != Qt::LeftButton)
+        return;
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    if (m_tripleClick.isActive() && (point - m_tripleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
+        m_tripleClick.stop();
+        selectFrom(Granularity::Lines, lineWithBreak(position));
+    } else if (!shift && isOnSelection(point)) {
+        // Perhaps the start of dragging the selection away.
+        m_pressPoint = point;
+        m_pressedOnSelection = true;
+        return;
+    } else {
+        m_granularity = Granularity::Characters;
+        moveCaret(position, shift, Reveal::Minimal);
+    }
+    m_dragging = true;
+}
+
+void TextArea::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    m_pressedOnSelection = false;
+    const QPoint point = event->position().toPoint();
+    selectFrom(Granularity::Words, wordAround(positionAt(point, QTextLine::CursorOnCharacter)));
+    m_dragging = true;
+    m_tripleClick.start(QApplication::doubleClickInterval(), this);
+    m_tripleClickPoint = point;
+}
+
+void TextArea::mouseMoveEvent(QMouseEvent *event)
+{
+    emit mouseMoved();
+    if (!(event->buttons() & Qt::LeftButton))
+        return;
+    const QPoint point = event->position().toPoint();
+    if (m_pressedOnSelection) {
+        if ((point - m_pressPoint).manhattanLength() >= QApplication::startDragDistance()) {
+            m_pressedOnSelection = false;
+            dragSelection();
+        }
+        return;
+    }
+    if (!m_dragging)
+        return;
+    m_dragPoint = point;
+    extendSelectionTo(positionAt(point));
+    if (viewport()->rect().contains(m_dragPoint))
+        m_autoScroll.stop();
+    else if (!m_autoScroll.isActive())
+        m_autoScroll.start(50, this);
+}
+
+void TextArea::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    // A click on the selection that dragged nothing puts the caret there.
+    if (m_pressedOnSelection) {
+        m_pressedOnSelection = false;
+        m_granularity = Granularity::Characters;
+        moveCaret(positionAt(event->position().toPoint()), false, Reveal::Minimal);
+    }
+    m_dragging = false;
+    m_autoScroll.stop();
+    publishSelection();
+}
+
+void TextArea::autoScroll()
+{
+    const QRect view = viewport()->rect();
+    if (m_dragPoint.y() < view.top())
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (m_dragPoint.y() > view.bottom())
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    if (m_dragPoint.x() < view.left())
+        setScrollX(m_scrollX - 20);
+    else if (m_dragPoint.x() > view.right())
+        setScrollX(m_scrollX + 20);
+    extendSelectionTo(positionAt(m_dragPoint));
+}
+
+// Selecting by words and lines --------------------------------------------------
+
+// A double click selects a word and a triple click a line with its line
+// break; dragging on extends the selection a whole word or line at a time.
+void TextArea::selectFrom(Granularity granularity, std::pair<qsizetype, qsizetype> range)
+{
+    m_granularity = granularity;
+    m_origin = range;
+    m_anchor = range.first;
+    moveCaret(range.second, true, Reveal::Minimal);
+    publishSelection();
+}
+
+void TextArea::extendSelectionTo(qsizetype position)
+{
+    if (m_granularity == Granularity::Characters) {
+        moveCaret(position, true, Reveal::Minimal);
+        return;
+    }
+    const auto unitAround = [&](qsizetype at) {
+        return m_granularity == Granularity::Words ? wordAround(at) : lineWithBreak(at);
+    };
+    if (position < m_origin.first) {
+        m_anchor = m_origin.second;
+        moveCaret(unitAround(position).first, true, Reveal::Minimal);
+    } else if (position > m_origin.second) {
+        m_anchor = m_origin.first;
+        moveCaret(unitAround(position - 1).second, true, Reveal::Minimal);
+    } else {
+        m_anchor = m_origin.first;
+        moveCaret(m_origin.second, true, Reveal::Minimal);
+    }
+}
+
+// The line that holds a position, with the line break after it.
+std::pair<qsizetype, qsizetype> TextArea::lineWithBreak(qsizetype position) const
+{
+    const qsizetype line = m_buffer.lineOf(position);
+    return {m_buffer.lineStart(line), line + 1 < lineCount() ? m_buffer.lineStart(line + 1) : m_buffer.size()};
+}
+
+// Whether a point lies on selected text (not on the empty room after a line).
+bool TextArea::isOnSelection(const QPoint &point) const
+{
+    if (!hasSelection())
+        return false;
+    const qsizetype character = positionAt(point, QTextLine::CursorOnCharacter);
+    const qsizetype line = m_buffer.lineOf(character);
+    const double x = point.x() - contentOrigin().x();
+    return character >= qMin(m_caret, m_anchor) && character < qMax(m_caret, m_anchor)
+           && x < m_geometry.lineWidth(line) && !isLineBreak(m_buffer.at(character));
+}
+
+void TextArea::wheelEvent(QWheelEvent *event)
+{
+    const QPoint delta = event->angleDelta();
+    const bool sideways = (event->modifiers() & Qt::ShiftModifier) || qAbs(delta.x()) > qAbs(delta.y());
+    const double steps = double(sideways && delta.x() != 0 ? delta.x() : delta.y()) / 120 * QApplication::wheelScrollLines();
+    if (sideways)
+        setScrollX(m_scrollX - steps * 20);
+    else
+        verticalScrollBar()->setValue(verticalScrollBar()->value() - int(steps));
+    event->accept();
+}
+
+// Dragging and dropping ---------------------------------------------------------
+
+// The selection leaves as plain text, to this area or another program; moved
+// elsewhere, it goes from here.
+void TextArea::dragSelection()
+{
+    auto data = std::make_unique<QMimeData>();
+    data->setText(forClipboard(selectedText()));
+    m_dragSource = {qMin(m_caret, m_anchor), qMax(m_caret, m_anchor)};
+    m_droppedHere = false;
+    const Qt::DropAction action = m_dragRunner ? m_dragRunner(std::move(data)) : runDrag(std::move(data));
+    const auto [start, end] = std::exchange(m_dragSource, {-1, -1});
+    if (action == Qt::MoveAction && !m_droppedHere)
+        replace(start, end - start, QString(), EditHistory::Kind::Other);
+}
+
+Qt::DropAction TextArea::runDrag(std::unique_ptr<QMimeData> data)
+{
+    auto *drag = new QDrag(this);
+    drag->setMimeData(data.release());
+    return drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+}
+
+// Local files, when the area takes files; nothing when anything else is among them.
+QStringList TextArea::droppedFiles(const QMimeData *data) const
+{
+    if (!m_acceptsFiles || !data->hasUrls())
+        return {};
+    QStringList paths;
+    for (const QUrl &url : data->urls()) {
+        if (!url.isLocalFile())
+            return {};
+        paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+// Text dragged from this area moves, or with Ctrl is copied; text from
+// elsewhere is copied in.
+Qt::DropAction TextArea::dropActionFor(const QDropEvent *event) const
+{
+    if (m_dragSource.first < 0)
+        return event->proposedAction() == Qt::IgnoreAction ? Qt::CopyAction : event->proposedAction();
+    return event->modifiers() & Qt::ControlModifier ? Qt::CopyAction : Qt::MoveAction;
+}
+
+void TextArea::dragEnterEvent(QDragEnterEvent *event)
+{
+    dragMoveEvent(event);
+}
+
+void TextArea::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!droppedFiles(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    } else if (event->mimeData()->hasText()) {
+        m_dropPosition = positionAt(event->position().toPoint());
+        event->setDropAction(dropActionFor(event));
+        event->accept();
+        viewport()->update();
+    }
+}
+
+void TextArea::dragLeaveEvent(QDragLeaveEvent *)
+{
+    m_dropPosition = -1;
+    viewport()->update();
+}
+
+void TextArea::dropEvent(QDropEvent *event)
+{
+    m_dropPosition = -1;
+    const QStringList files = droppedFiles(event->mimeData());
+    if (!files.isEmpty()) {
+        event->acceptProposedAction();
+        emit filesDropped(files);
+        return;
+    }
+    if (!event->mimeData()->hasText())
+        return;
+    const qsizetype position = positionAt(event->position().toPoint());
+    const Qt::DropAction action = dropActionFor(event);
+    const auto [start, end] = m_dragSource;
+    m_droppedHere = start >= 0;
+    if (start >= 0 && position >= start && position <= end) {
+        // Dropped onto itself: nothing moves.
+        event->setDropAction(Qt::IgnoreAction);
+    } else if (start >= 0 && action == Qt::MoveAction) {
+        moveText(start, end, position);
+        event->setDropAction(Qt::MoveAction);
+    } else {
+        const QString text = withCrLfLineBreaks(event->mimeData()->text());
+        replace(position, 0, text, EditHistory::Kind::Other);
+        setSelection(position, position + text.size());
+        event->setDropAction(Qt::CopyAction);
+    }
+    event->accept();
+    viewport()->update();
+}
+
+// Moves the text between start and end to a place outside it, in one step
+// that one undo takes back, and selects it there.
+void TextArea::moveText(qsizetype start, qsizetype end, qsizetype to)
+{
+    const QString moved = m_buffer.mid(start, end - start);
+    if (to < start) {
+        replace(to, end - to, moved + m_buffer.mid(to, start - to), EditHistory::Kind::Other);
+        setSelection(to, to + moved.size());
+    } else {
+        replace(start, to - start, m_buffer.mid(end, to - end) + moved, EditHistory::Kind::Other);
+        setSelection(to - moved.size(), to);
+    }
+}
+
+// The context menu ----------------------------------------------------------------
+
+QMenu *TextArea::createContextMenu()
+{
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const bool hasText = !QGuiApplication::clipboard()->text().isEmpty();
+    const auto add = [&](const QString &label, QKeySequence::StandardKey key, bool enabled, auto slot) {
+        QAction *action = menu->addAction(label, this, slot);
+        action->setShortcut(QKeySequence(key));
+        action->setEnabled(enabled);
+        return action;
+    };
+    add(tr("&Undo"), QKeySequence::Undo, canUndo(), &TextArea::undo);
+    add(tr("&Redo"), QKeySequence::Redo, canRedo(), &TextArea::redo);
+    menu->addSeparator();
+    add(tr("Cu&t"), QKeySequence::Cut, hasSelection(), &TextArea::cut);
+    add(tr("&Copy"), QKeySequence::Copy, hasSelection(), &TextArea::copy);
+    add(tr("&Paste"), QKeySequence::Paste, hasText, &TextArea::paste);
+    add(tr("Delete"), QKeySequence::Delete, hasSelection(), &TextArea::deleteSelection);
+    menu->addSeparator();
+    add(tr("Select All"), QKeySequence::SelectAll, !m_buffer.isEmpty(), &TextArea::selectAll);
+    return menu;
+}
+
+void TextArea::contextMenuEvent(QContextMenuEvent *event)
+{
+    createContextMenu()->popup(event->globalPos());
+}
+

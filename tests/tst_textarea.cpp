@@ -1,5 +1,6 @@
 #include "FormDriver.h"
 #include "core/LineBreaks.h"
+#include "textview/TextAreaAccessible.h"
 #include "textview/TextBuffer.h"
 
 #include <QAccessible>
@@ -8,6 +9,7 @@
 #include <QMenu>
 #include <QRandomGenerator>
 #include <QPlainTextEdit>
+#include <QTextCharFormat>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -78,7 +80,7 @@ private slots:
     void inputMethodsComposeInPlace();
     void inputMethodReplacements_data();
     void inputMethodReplacements();
-    void accessibleTextIsBounded();
+    void screenReadersReadFollowAndEdit();
     void complexScriptsEdit();
     void caretStandsWhereTheStockBoxPutsIt_data();
     void caretStandsWhereTheStockBoxPutsIt();
@@ -561,6 +563,27 @@ void TestTextArea::inputMethodsComposeInPlace()
     QApplication::sendEvent(m_area, &committed);
     QCOMPARE(marked(m_area), u"caf\u00e9|"_s);
 
+    // What is composed shows in the line, pushing the rest right, with the
+    // caret inside it: as the text would show were it typed.
+    const QList<QInputMethodEvent::Attribute> plain = {{QInputMethodEvent::TextFormat, 0, 2, QTextCharFormat()},
+                                                       {QInputMethodEvent::Cursor, 1, 1}};
+    // In a long line, next to a chunk's end, at the same scroll.
+    const QString longLine = u"a,"_s.repeated(127) + u"|"_s + u"a,"_s.repeated(200);
+    for (const QString &line : {u"Nguy|en@example.com"_s, longLine}) {
+        setMarked(m_area, line);
+        const int scroll = line == longLine ? 1000 : 0;
+        QInputMethodEvent inTheMiddle(u"\u1EC5x"_s, plain);
+        QApplication::sendEvent(m_area, &inTheMiddle);
+        m_area->horizontalScrollBar()->setValue(scroll);
+        const QImage composed = m_area->viewport()->grab().toImage();
+        const QRect caret = m_area->caretRect();
+        setMarked(m_area, QString(line).replace(u"|"_s, u"\u1EC5|x"_s));
+        m_area->horizontalScrollBar()->setValue(scroll);
+        QCOMPARE(m_area->caretRect(), caret);
+        QCOMPARE(composed, m_area->viewport()->grab().toImage());
+        QApplication::sendEvent(m_area, &committed);
+    }
+
     m_area->setText(QString(100'000, u'x'));
     QTest::keyClick(m_area, Qt::Key_End);
     const QString around = m_area->inputMethodQuery(Qt::ImSurroundingText).toString();
@@ -602,23 +625,59 @@ void TestTextArea::inputMethodReplacements()
     QCOMPARE(m_area->text(), original);
 }
 
-void TestTextArea::accessibleTextIsBounded()
+// Screen readers read the whole text of a list (bounded only beyond a
+// megabyte), count a line break as one character, hear of every edit and
+// caret move, and may edit the text themselves.
+void TestTextArea::screenReadersReadFollowAndEdit()
 {
     m_area->setText(QString(100'000, u'x') + u"\r\nlast"_s);
     QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(m_area);
-    QVERIFY(accessible && accessible->textInterface());
+    QVERIFY(accessible && accessible->textInterface() && accessible->editableTextInterface());
     QAccessibleTextInterface *text = accessible->textInterface();
     QCOMPARE(accessible->role(), QAccessible::EditableText);
-    QCOMPARE(text->characterCount(), 100'006);
-    QVERIFY(text->text(0, text->characterCount()).size() <= 4096);
+    QCOMPARE(text->characterCount(), 100'005);
+    QCOMPARE(text->text(0, text->characterCount()), QString(100'000, u'x') + u"\nlast"_s);
+    QCOMPARE(accessible->text(QAccessible::Value).size(), 100'005);
     QTest::keyClick(m_area, Qt::Key_End, Qt::ControlModifier);
-    QCOMPARE(text->cursorPosition(), 100'006);
+    QCOMPARE(text->cursorPosition(), 100'005);
     int start = 0;
     int end = 0;
     QCOMPARE(text->textAtOffset(100'003, QAccessible::LineBoundary, &start, &end), u"last"_s);
-    QCOMPARE(start, 100'002);
-    text->setSelection(0, 100'002, 100'006);
+    QCOMPARE(start, 100'001);
+    QCOMPARE(text->textAtOffset(100'003, QAccessible::WordBoundary, &start, &end), u"last"_s);
+    text->setSelection(0, 100'001, 100'005);
     QCOMPARE(m_area->selectedText(), u"last"_s);
+
+    QList<std::pair<QAccessible::Event, int>> heard;
+    TextAreaAccessibility::setListener([&](const QAccessibleEvent &event) {
+        const int where = event.type() == QAccessible::TextCaretMoved
+                              ? static_cast<const QAccessibleTextCursorEvent &>(event).cursorPosition()
+                          : event.type() == QAccessible::TextUpdated
+                              ? static_cast<const QAccessibleTextUpdateEvent &>(event).changePosition()
+                              : -1;
+        heard.append({event.type(), where});
+    });
+    setMarked(m_area, u"ab\ncd|"_s);
+    heard.clear();
+    QTest::keyClick(m_area, Qt::Key_Z);
+    QTest::keyClick(m_area, Qt::Key_Return);
+    QTest::keyClick(m_area, Qt::Key_Backspace);
+    const QList<std::pair<QAccessible::Event, int>> expected = {
+        {QAccessible::TextUpdated, 5}, {QAccessible::TextCaretMoved, 6}, {QAccessible::TextUpdated, 6},
+        {QAccessible::TextCaretMoved, 7}, {QAccessible::TextUpdated, 6}, {QAccessible::TextCaretMoved, 6}};
+    TextAreaAccessibility::setListener({});
+    QCOMPARE(heard, expected);
+
+    accessible->editableTextInterface()->replaceText(3, 5, u"XY"_s);
+    QCOMPARE(marked(m_area), u"ab\nXY|z"_s);
+    accessible->editableTextInterface()->deleteText(2, 3);
+    QCOMPARE(marked(m_area), u"ab|XYz"_s);
+    QTest::keyClick(m_area, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(m_area, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(m_area->text(), u"ab\r\ncdz"_s);
+
+    m_area->setText(QString(2'000'000, u'y'));
+    QCOMPARE(text->text(0, text->characterCount()).size(), 1 << 20);
 }
 
 void TestTextArea::complexScriptsEdit()

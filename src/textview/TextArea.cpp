@@ -7,6 +7,7 @@
 
 #include <QAccessible>
 #include <QGuiApplication>
+#include <QInputMethod>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QScrollBar>
@@ -83,6 +84,11 @@ QString TextArea::text() const
 void TextArea::setText(const QString &text)
 {
     const QString oldStart = m_buffer.mid(0, qMin<qsizetype>(m_buffer.size(), 1000));
+    // Whatever an input method was composing goes with the old text.
+    if (m_composition.position >= 0) {
+        m_composition = {};
+        QGuiApplication::inputMethod()->reset();
+    }
     m_history.clear();
     m_geometry.reset();
     m_caret = m_anchor = 0;
@@ -92,7 +98,7 @@ void TextArea::setText(const QString &text)
     verticalScrollBar()->setValue(0);
     updateScrollBars();
     viewport()->update();
-    announceEdit(0, oldStart, m_buffer.mid(0, qMin<qsizetype>(m_buffer.size(), 1000)));
+    TextAreaAccessibility::textChanged(this, 0, oldStart, m_buffer.mid(0, qMin<qsizetype>(m_buffer.size(), 1000)));
 }
 
 // Appending is the program's own filling of the area, like setText: it
@@ -111,7 +117,7 @@ void TextArea::appendText(const QString &text)
     m_history.clear();
     updateScrollBars();
     viewport()->update();
-    announceEdit(end, QString(), normal);
+    TextAreaAccessibility::textChanged(this, end, QString(), normal);
 }
 
 QString TextArea::selectedText() const
@@ -138,6 +144,19 @@ QString TextArea::textRange(qsizetype start, qsizetype end) const
     start = qBound<qsizetype>(0, start, m_buffer.size());
     end = qBound(start, end, m_buffer.size());
     return m_buffer.mid(start, end - start);
+}
+
+QString TextArea::textBetweenOffsets(qsizetype startOffset, qsizetype endOffset) const
+{
+    const qsizetype start = positionOfOffset(startOffset);
+    return withLfLineBreaks(textRange(start, qMax(start, positionOfOffset(endOffset))));
+}
+
+void TextArea::replaceRange(qsizetype start, qsizetype end, const QString &text)
+{
+    start = qBound<qsizetype>(0, start, m_buffer.size());
+    end = qBound(start, end, m_buffer.size());
+    replace(whole(start, false), whole(end, true) - whole(start, false), text, EditHistory::Kind::Other);
 }
 
 QString TextArea::textAround(qsizetype position, qsizetype *start) const
@@ -268,10 +287,14 @@ void TextArea::setScrollX(double x)
     viewport()->update();
 }
 
+// The scroll bar's value is the truth whenever it no longer matches: the
+// dx given here counts from where the bar last moved by its own signal, not
+// from where the caret last put the view.
 void TextArea::scrollContentsBy(int dx, int dy)
 {
+    Q_UNUSED(dx);
     Q_UNUSED(dy);
-    if (dx != 0)
+    if (std::round(m_scrollX / m_xScale) != horizontalScrollBar()->value())
         m_scrollX = horizontalScrollBar()->value() * m_xScale;
     viewport()->update();
 }
@@ -446,11 +469,3 @@ void TextArea::focusOutEvent(QFocusEvent *event)
     QAbstractScrollArea::focusOutEvent(event);
 }
 
-void TextArea::announceEdit(qsizetype position, const QString &removed, const QString &inserted)
-{
-    if (!QAccessible::isActive())
-        return;
-    constexpr qsizetype most = 1000;
-    QAccessibleTextUpdateEvent update(this, int(position), removed.left(most), inserted.left(most));
-    QAccessible::updateAccessibility(&update);
-}

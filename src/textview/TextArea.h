@@ -51,8 +51,19 @@ public:
     bool canUndo() const { return m_history.canUndo(); }
     bool canRedo() const { return m_history.canRedo(); }
 
-    // A bounded piece of the text around a position, for those who read it
-    // out or compose into it: never more than about a thousand characters.
+    // What screen readers read: offsets that count a line break once, and
+    // text with LF line breaks.
+    qsizetype offsetOf(qsizetype position) const { return m_buffer.offsetOf(position); }
+    qsizetype positionOfOffset(qsizetype offset) const { return m_buffer.positionOfOffset(offset); }
+    qsizetype offsetCount() const { return m_buffer.offsetCount(); }
+    QString textBetweenOffsets(qsizetype startOffset, qsizetype endOffset) const;
+    qsizetype lineStartOf(qsizetype position) const { return m_buffer.lineStart(m_buffer.lineOf(position)); }
+    qsizetype lineEndOf(qsizetype position) const { return m_buffer.lineEnd(m_buffer.lineOf(position)); }
+    // Replaces the text between two positions as one edit that undo takes back.
+    void replaceRange(qsizetype start, qsizetype end, const QString &text);
+
+    // A bounded piece of the text around a position, for those who compose
+    // into it: never more than about a thousand characters.
     QString textAround(qsizetype position, qsizetype *start) const;
     QString textRange(qsizetype start, qsizetype end) const;
     qsizetype size() const { return m_buffer.size(); }
@@ -148,7 +159,6 @@ private:
     QPointF contentOrigin() const;
     void paintLine(QPainter &painter, qsizetype line, double y, const QRect &area);
     void autoScroll();
-    void announceEdit(qsizetype position, const QString &removed, const QString &inserted);
 
     QMenu *createContextMenu();
     QStringList droppedFiles(const QMimeData *data) const;

@@ -1,18 +1,43 @@
 #include "textview/TextAreaAccessible.h"
 
+#include "core/LineBreaks.h"
 #include "textview/TextArea.h"
+#include "textview/Words.h"
 
 #include <QAccessibleWidget>
-#include <QScrollBar>
 
 #include <algorithm>
 
 namespace {
 
-// No answer carries more than this many characters.
-constexpr int mostCharacters = 4096;
+// No answer carries more than this many characters: a list of a few
+// thousand addresses is read whole, a joined million is read in pieces.
+constexpr qsizetype mostCharacters = 1 << 20;
+// Nor does an event.
+constexpr qsizetype mostInEvent = 1000;
 
-class TextAreaAccessible : public QAccessibleWidget, public QAccessibleTextInterface
+TextAreaAccessibility::Listener &listener()
+{
+    static TextAreaAccessibility::Listener heard;
+    return heard;
+}
+
+bool anyoneListens()
+{
+    return QAccessible::isActive() || listener();
+}
+
+void tell(QAccessibleEvent &event)
+{
+    if (listener())
+        listener()(event);
+    if (QAccessible::isActive())
+        QAccessible::updateAccessibility(&event);
+}
+
+class TextAreaAccessible : public QAccessibleWidget,
+                           public QAccessibleTextInterface,
+                           public QAccessibleEditableTextInterface
 {
 public:
     explicit TextAreaAccessible(TextArea *area) : QAccessibleWidget(area, QAccessible::EditableText) {}
@@ -21,6 +46,8 @@ public:
     {
         if (type == QAccessible::TextInterface)
             return static_cast<QAccessibleTextInterface *>(this);
+        if (type == QAccessible::EditableTextInterface)
+            return static_cast<QAccessibleEditableTextInterface *>(this);
         return QAccessibleWidget::interface_cast(type);
     }
 
@@ -36,7 +63,7 @@ public:
     QString text(QAccessible::Text t) const override
     {
         if (t == QAccessible::Value)
-            return area()->textRange(0, mostCharacters);
+            return text(0, characterCount());
         return QAccessibleWidget::text(t);
     }
 
@@ -45,12 +72,12 @@ public:
     {
         *startOffset = *endOffset = 0;
         if (selectionIndex == 0 && area()->hasSelection()) {
-            *startOffset = int(qMin(area()->caretPosition(), area()->anchorPosition()));
-            *endOffset = int(qMax(area()->caretPosition(), area()->anchorPosition()));
+            *startOffset = offset(qMin(area()->caretPosition(), area()->anchorPosition()));
+            *endOffset = offset(qMax(area()->caretPosition(), area()->anchorPosition()));
         }
     }
     int selectionCount() const override { return area()->hasSelection() ? 1 : 0; }
-    void addSelection(int startOffset, int endOffset) override { area()->setSelection(startOffset, endOffset); }
+    void addSelection(int startOffset, int endOffset) override { select(startOffset, endOffset); }
     void removeSelection(int selectionIndex) override
     {
         if (selectionIndex == 0)
@@ -59,36 +86,36 @@ public:
     void setSelection(int selectionIndex, int startOffset, int endOffset) override
     {
         if (selectionIndex == 0)
-            area()->setSelection(startOffset, endOffset);
+            select(startOffset, endOffset);
     }
-    int cursorPosition() const override { return int(area()->caretPosition()); }
-    void setCursorPosition(int position) override { area()->setSelection(position, position); }
+    int cursorPosition() const override { return offset(area()->caretPosition()); }
+    void setCursorPosition(int position) override { select(position, position); }
     QString text(int startOffset, int endOffset) const override
     {
-        return area()->textRange(startOffset, qMin(endOffset, startOffset + mostCharacters));
+        return area()->textBetweenOffsets(startOffset, qMin<qsizetype>(endOffset, qsizetype(startOffset) + mostCharacters));
     }
-    int characterCount() const override { return int(qMin<qsizetype>(area()->size(), INT_MAX)); }
+    int characterCount() const override { return int(qMin<qsizetype>(area()->offsetCount(), INT_MAX)); }
     QRect characterRect(int offset) const override
     {
         TextArea *a = area();
-        QRect rect = a->caretRectAt(std::clamp<qsizetype>(offset, 0, a->size()));
+        QRect rect = a->caretRectAt(a->positionOfOffset(offset));
         rect.setWidth(qMax(1, a->fontMetrics().averageCharWidth()));
         return QRect(a->viewport()->mapToGlobal(rect.topLeft()), rect.size());
     }
     int offsetAtPoint(const QPoint &point) const override
     {
-        return int(area()->positionAt(area()->viewport()->mapFromGlobal(point)));
+        return offset(area()->positionAt(area()->viewport()->mapFromGlobal(point)));
     }
     void scrollToSubstring(int startIndex, int endIndex) override
     {
         Q_UNUSED(endIndex);
-        area()->setSelection(startIndex, startIndex);
+        select(startIndex, startIndex);
     }
     QString attributes(int offset, int *startOffset, int *endOffset) const override
     {
+        Q_UNUSED(offset);
         *startOffset = 0;
         *endOffset = characterCount();
-        Q_UNUSED(offset);
         return QString();
     }
     QString textAtOffset(int offset, QAccessible::TextBoundaryType boundary, int *startOffset,
@@ -102,7 +129,7 @@ public:
         int start = 0;
         int end = 0;
         piece(offset, boundary, &start, &end);
-        return start > 0 ? piece(start - 1, boundary, startOffset, endOffset) : empty(startOffset, endOffset);
+        return start > 0 ? piece(start - 1, boundary, startOffset, endOffset) : nothing(startOffset, endOffset);
     }
     QString textAfterOffset(int offset, QAccessible::TextBoundaryType boundary, int *startOffset,
                             int *endOffset) const override
@@ -110,13 +137,27 @@ public:
         int start = 0;
         int end = 0;
         piece(offset, boundary, &start, &end);
-        return end < characterCount() ? piece(end, boundary, startOffset, endOffset) : empty(startOffset, endOffset);
+        return end < characterCount() ? piece(end, boundary, startOffset, endOffset) : nothing(startOffset, endOffset);
+    }
+
+    // QAccessibleEditableTextInterface
+    void deleteText(int startOffset, int endOffset) override { replaceText(startOffset, endOffset, QString()); }
+    void insertText(int offset, const QString &text) override { replaceText(offset, offset, text); }
+    void replaceText(int startOffset, int endOffset, const QString &text) override
+    {
+        area()->replaceRange(area()->positionOfOffset(qMin(startOffset, endOffset)),
+                             area()->positionOfOffset(qMax(startOffset, endOffset)), text);
     }
 
 private:
     TextArea *area() const { return static_cast<TextArea *>(widget()); }
+    int offset(qsizetype position) const { return int(qMin<qsizetype>(area()->offsetOf(position), INT_MAX)); }
+    void select(int startOffset, int endOffset)
+    {
+        area()->setSelection(area()->positionOfOffset(startOffset), area()->positionOfOffset(endOffset));
+    }
 
-    static QString empty(int *startOffset, int *endOffset)
+    static QString nothing(int *startOffset, int *endOffset)
     {
         *startOffset = *endOffset = -1;
         return QString();
@@ -126,36 +167,30 @@ private:
     // bound around the offset.
     QString piece(int offset, QAccessible::TextBoundaryType boundary, int *startOffset, int *endOffset) const
     {
-        const int count = characterCount();
-        offset = qBound(0, offset, count);
-        int start = offset;
-        int end = qMin(count, offset + 1);
-        if (boundary == QAccessible::CharBoundary) {
-            // one character
-        } else if (boundary == QAccessible::WordBoundary) {
-            const QString around = area()->textRange(qMax(0, offset - 256), qMin(count, offset + 256));
-            const int at = offset - qMax(0, offset - 256);
-            int from = at;
-            int to = at;
-            while (from > 0 && around[from - 1].isLetterOrNumber())
-                --from;
-            while (to < around.size() && around[to].isLetterOrNumber())
-                ++to;
-            start = offset - (at - from);
-            end = qMax(start + 1, offset + (to - at));
-        } else {
-            qsizetype lineStart = 0;
-            const QString line = area()->textAround(offset, &lineStart);
-            start = int(lineStart);
-            end = int(lineStart + line.size());
-            if (boundary == QAccessible::NoBoundary) {
-                start = 0;
-                end = qMin(count, mostCharacters);
+        const qsizetype count = characterCount();
+        const qsizetype at = std::clamp<qsizetype>(offset, 0, count);
+        qsizetype start = at;
+        qsizetype end = qMin(count, at + 1);
+        if (boundary == QAccessible::NoBoundary) {
+            start = 0;
+            end = qMin(count, mostCharacters);
+        } else if (boundary != QAccessible::CharBoundary) {
+            // The line around the offset, as far as the bound reaches.
+            const qsizetype position = area()->positionOfOffset(at);
+            const qsizetype lineStart = area()->offsetOf(area()->lineStartOf(position));
+            const qsizetype lineEnd = area()->offsetOf(area()->lineEndOf(position));
+            start = qMax(lineStart, at - mostCharacters / 2);
+            end = qMin(lineEnd, start + mostCharacters);
+            if (boundary == QAccessible::WordBoundary) {
+                const QString line = area()->textBetweenOffsets(start, end);
+                const auto [from, to] = Words::around(line, at - start);
+                end = start + to;
+                start += from;
             }
         }
-        *startOffset = start;
-        *endOffset = qMin(end, count);
-        return area()->textRange(*startOffset, *endOffset);
+        *startOffset = int(start);
+        *endOffset = int(end);
+        return area()->textBetweenOffsets(start, end);
     }
 };
 
@@ -176,3 +211,40 @@ void installTextAreaAccessibility()
     }();
     Q_UNUSED(installed);
 }
+
+namespace TextAreaAccessibility {
+
+void setListener(Listener heard)
+{
+    listener() = std::move(heard);
+}
+
+void textChanged(TextArea *area, qsizetype position, const QString &removed, const QString &inserted)
+{
+    if (!anyoneListens())
+        return;
+    const auto forEvent = [](const QString &text) { return withLfLineBreaks(text.left(mostInEvent)); };
+    QAccessibleTextUpdateEvent update(area, int(area->offsetOf(position)), forEvent(removed), forEvent(inserted));
+    tell(update);
+    caretMoved(area);
+}
+
+void caretMoved(TextArea *area)
+{
+    if (!anyoneListens())
+        return;
+    QAccessibleTextCursorEvent moved(area, int(area->offsetOf(area->caretPosition())));
+    tell(moved);
+}
+
+void selectionChanged(TextArea *area)
+{
+    if (!anyoneListens())
+        return;
+    const qsizetype start = qMin(area->caretPosition(), area->anchorPosition());
+    const qsizetype end = qMax(area->caretPosition(), area->anchorPosition());
+    QAccessibleTextSelectionEvent selected(area, int(area->offsetOf(start)), int(area->offsetOf(end)));
+    tell(selected);
+}
+
+} // namespace TextAreaAccessibility

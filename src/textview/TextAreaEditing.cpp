@@ -2,9 +2,9 @@
 #include "textview/TextArea.h"
 
 #include "core/LineBreaks.h"
+#include "textview/TextAreaAccessible.h"
 #include "textview/Words.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QDropEvent>
@@ -72,7 +72,7 @@ void TextArea::replace(qsizetype position, qsizetype length, const QString &text
     updateScrollBars();
     ensureCaretVisible();
     restartBlinking();
-    announceEdit(position, removed, inserted);
+    TextAreaAccessibility::textChanged(this, position, removed, inserted);
 }
 
 void TextArea::insertTyped(const QString &text, EditHistory::Kind kind)
@@ -124,7 +124,7 @@ void TextArea::applyHistoryStep(const EditHistory::Edit &step, bool undoing)
     updateScrollBars();
     ensureCaretVisible();
     restartBlinking();
-    announceEdit(step.position, gone, back);
+    TextAreaAccessibility::textChanged(this, step.position, gone, back);
 }
 
 void TextArea::undo()
@@ -196,14 +196,9 @@ void TextArea::moveCaret(qsizetype position, bool select, Reveal reveal)
     m_history.endRun();
     ensureCaretVisible(reveal);
     restartBlinking();
-    if (QAccessible::isActive()) {
-        QAccessibleTextCursorEvent moved(this, int(m_caret));
-        QAccessible::updateAccessibility(&moved);
-        if (selectionChanged) {
-            QAccessibleTextSelectionEvent selected(this, int(qMin(m_caret, m_anchor)), int(qMax(m_caret, m_anchor)));
-            QAccessible::updateAccessibility(&selected);
-        }
-    }
+    TextAreaAccessibility::caretMoved(this);
+    if (selectionChanged)
+        TextAreaAccessibility::selectionChanged(this);
 }
 
 qsizetype TextArea::nextPosition(qsizetype position) const

@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QDrag>
 #include <QDropEvent>
+#include <QInputMethod>
 #include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
@@ -28,6 +29,9 @@ bool isLineBreak(QChar c)
 void TextArea::mousePressEvent(QMouseEvent *event)
 {
     emit mousePressed(event->button());
+    // A click ends a composition: what was composed is committed first.
+    if (m_composition.position >= 0)
+        QGuiApplication::inputMethod()->commit();
     const QPoint point = event->position().toPoint();
     const qsizetype position = positionAt(point);
     if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection()) {

@@ -155,6 +155,21 @@ qsizetype TextBuffer::lineOf(qsizetype position) const
     return low;
 }
 
+qsizetype TextBuffer::positionOfOffset(qsizetype offset) const
+{
+    // The last line whose start lies at or before the offset.
+    qsizetype low = 0;
+    qsizetype high = lineCount() - 1;
+    while (low < high) {
+        const qsizetype middle = (low + high + 1) / 2;
+        if (lineStart(middle) - middle <= offset)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    return qBound(lineStart(low), offset + low, lineEnd(low));
+}
+
 std::vector<qsizetype> TextBuffer::lineStartsOf(QStringView text)
 {
     std::vector<qsizetype> starts{0};

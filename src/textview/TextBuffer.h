@@ -45,6 +45,12 @@ public:
     qsizetype lineLength(qsizetype line) const { return lineEnd(line) - lineStart(line); }
     qsizetype lineOf(qsizetype position) const;
 
+    // Offsets that count a line break as one character, as screen readers
+    // and Qt's own text boxes count them.
+    qsizetype offsetOf(qsizetype position) const { return position - lineOf(position); }
+    qsizetype positionOfOffset(qsizetype offset) const;
+    qsizetype offsetCount() const { return size() - (lineCount() - 1); }
+
 private:
     qsizetype gapLength() const { return m_gapEnd - m_gapStart; }
     qsizetype physical(qsizetype position) const { return position < m_gapStart ? position : position + gapLength(); }

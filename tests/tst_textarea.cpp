@@ -160,7 +160,10 @@ void TestTextArea::keys_data()
     QTest::newRow("ctrl+backspace takes a word of any script") << u"x \u05E9\u05DC\u05D5\u05DD|"_s
                                                                << u"Ctrl+Backspace"_s << u"x |"_s;
     QTest::newRow("down keeps its column") << u"abcd|\nx\nabcdef"_s << u"Down, Down"_s << u"abcd\nx\nabcd|ef"_s;
-    QTest::newRow("up to the first line") << u"ab\nc|d"_s << u"Up, Up"_s << u"|ab\ncd"_s;
+    QTest::newRow("up on the first line stays") << u"ab\nc|d"_s << u"Up, Up"_s << u"a|b\ncd"_s;
+    QTest::newRow("shift+up there selects to the start") << u"ab\nc|d"_s << u"Up, Shift+Up"_s << u"|a^b\ncd"_s;
+    QTest::newRow("shift+down on the last line to the end") << u"a|b\ncd"_s << u"Down, Shift+Down"_s
+                                                             << u"ab\nc^d|"_s;
     QTest::newRow("select all") << u"ab|c\nd"_s << u"Ctrl+A"_s << u"^abc\nd|"_s;
     QTest::newRow("left ends a selection at its start") << u"a^bc|d"_s << u"Left"_s << u"a|bcd"_s;
     QTest::newRow("right ends a selection at its end") << u"a|bc^d"_s << u"Right"_s << u"abc|d"_s;

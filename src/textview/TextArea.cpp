@@ -233,7 +233,7 @@ QRect TextArea::rectAtX(qsizetype position, double x) const
     x = qBound(-coordinateLimit, margin + x - m_scrollX, coordinateLimit);
     const double y = qBound(-coordinateLimit, double(margin + (line - firstVisibleLine()) * m_geometry.lineHeight()),
                             coordinateLimit);
-    return QRect(int(std::floor(x)), int(y), 1, m_geometry.lineHeight());
+    return QRect(int(std::round(x)), int(y), 1, m_geometry.lineHeight());
 }
 
 // Scrolling -----------------------------------------------------------------

@@ -141,7 +141,7 @@ private:
     std::pair<qsizetype, qsizetype> wordAround(qsizetype position) const;
     qsizetype positionInLine(qsizetype line, double x,
                              QTextLine::CursorPosition mode = QTextLine::CursorBetweenCharacters) const;
-    qsizetype positionLinesAway(qsizetype lines) const;
+    qsizetype positionLinesAway(qsizetype lines, bool select) const;
     double xOf(qsizetype position) const;
     double caretX() const;
     QRect rectAtX(qsizetype position, double x) const;

@@ -260,14 +260,14 @@ std::pair<qsizetype, qsizetype> TextArea::wordAround(qsizetype position) const
 // Keys ------------------------------------------------------------------------
 
 // Where Up, Down and the page keys lead: as far across as the caret stood
-// when the first of them was pressed; past the first or last line, the start
-// or end of the text.
-qsizetype TextArea::positionLinesAway(qsizetype lines) const
+// when the first of them was pressed. On the first or last line, selecting
+// reaches the start or end of the text, and moving does nothing (-1).
+qsizetype TextArea::positionLinesAway(qsizetype lines, bool select) const
 {
     const qsizetype line = m_buffer.lineOf(m_caret);
     const qsizetype target = qBound<qsizetype>(0, line + lines, lineCount() - 1);
     if (target == line)
-        return lines < 0 ? 0 : m_buffer.size();
+        return !select ? -1 : lines < 0 ? 0 : m_buffer.size();
     return positionInLine(target, m_goalX);
 }
 
@@ -275,14 +275,15 @@ bool TextArea::handleMovementKey(QKeyEvent *event)
 {
     using Key = QKeySequence::StandardKey;
     const qsizetype line = m_buffer.lineOf(m_caret);
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
     // Left and Right without Shift end a selection at its start or end.
-    const bool collapsing = hasSelection() && !(event->modifiers() & Qt::ShiftModifier);
+    const bool collapsing = hasSelection() && !shift;
     const qsizetype selectionStart = qMin(m_caret, m_anchor);
     const qsizetype selectionEnd = qMax(m_caret, m_anchor);
     const auto page = [&](int pages) {
         const int lines = pages * visibleLines();
         verticalScrollBar()->setValue(verticalScrollBar()->value() + lines);
-        return positionLinesAway(lines);
+        return positionLinesAway(lines, shift);
     };
     const struct
     {
@@ -300,8 +301,8 @@ bool TextArea::handleMovementKey(QKeyEvent *event)
         {Key::MoveToEndOfLine, Key::SelectEndOfLine, [&] { return m_buffer.lineEnd(line); }},
         {Key::MoveToStartOfDocument, Key::SelectStartOfDocument, [] { return qsizetype(0); }},
         {Key::MoveToEndOfDocument, Key::SelectEndOfDocument, [&] { return m_buffer.size(); }},
-        {Key::MoveToNextLine, Key::SelectNextLine, [&] { return positionLinesAway(1); }, true},
-        {Key::MoveToPreviousLine, Key::SelectPreviousLine, [&] { return positionLinesAway(-1); }, true},
+        {Key::MoveToNextLine, Key::SelectNextLine, [&] { return positionLinesAway(1, shift); }, true},
+        {Key::MoveToPreviousLine, Key::SelectPreviousLine, [&] { return positionLinesAway(-1, shift); }, true},
         {Key::MoveToNextPage, Key::SelectNextPage, [&] { return page(1); }, true},
         {Key::MoveToPreviousPage, Key::SelectPreviousPage, [&] { return page(-1); }, true},
     };
@@ -312,8 +313,13 @@ bool TextArea::handleMovementKey(QKeyEvent *event)
         if (move.vertical && m_goalX < 0)
             m_goalX = xOf(m_caret);
         const double goal = m_goalX;
-        moveCaret(move.target(), select);
-        if (move.vertical)
+        const qsizetype target = move.target();
+        if (target < 0)
+            return true;
+        moveCaret(target, select);
+        // Up and Down keep aiming where they started, unless they went to
+        // the start or end of the text instead.
+        if (move.vertical && m_buffer.lineOf(target) != line)
             m_goalX = goal;
         if (select)
             publishSelection();
@@ -364,6 +370,8 @@ bool TextArea::handleEditingKey(QKeyEvent *event)
 
 void TextArea::keyPressEvent(QKeyEvent *event)
 {
+    // After a key, Shift+click extends by characters again.
+    m_granularity = Granularity::Characters;
     if (handleMovementKey(event) || handleEditingKey(event))
         event->accept();
     else

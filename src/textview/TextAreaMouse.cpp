@@ -45,14 +45,18 @@ void TextArea::mousePressEvent(QMouseEvent *event)
     if (m_tripleClick.isActive() && (point - m_tripleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
         m_tripleClick.stop();
         selectFrom(Granularity::Lines, lineWithBreak(position));
-    } else if (!shift && isOnSelection(point)) {
+    } else if (shift) {
+        // Extends the selection as the last double or triple click made it:
+        // by words or lines.
+        extendSelectionTo(position);
+    } else if (isOnSelection(point)) {
         // Perhaps the start of dragging the selection away.
         m_pressPoint = point;
         m_pressedOnSelection = true;
         return;
     } else {
         m_granularity = Granularity::Characters;
-        moveCaret(position, shift, Reveal::Minimal);
+        moveCaret(position, false, Reveal::Minimal);
     }
     m_dragging = true;
 }
@@ -96,10 +100,10 @@ void TextArea::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    // A click on the selection that dragged nothing puts the caret there.
+    // A click on the selection that dragged nothing puts the caret there;
+    // Shift+click still extends as the selection was made.
     if (m_pressedOnSelection) {
         m_pressedOnSelection = false;
-        m_granularity = Granularity::Characters;
         moveCaret(positionAt(event->position().toPoint()), false, Reveal::Minimal);
     }
     m_dragging = false;

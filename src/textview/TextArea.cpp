@@ -404,6 +404,9 @@ void TextArea::paintLine(QPainter &painter, qsizetype line, double y, const QRec
     const bool composing = m_composition.position >= 0 && m_buffer.lineOf(m_caret) == line;
     const LineGeometry::Chunk caretChunk = composing ? m_geometry.chunkAt(line, m_caret) : LineGeometry::Chunk();
     double pushed = 0;
+    // Where the line ends as drawn: its width as measured, when its last
+    // chunk shows.
+    double lineEnd = m_geometry.lineWidth(line);
     for (const LineGeometry::Chunk &chunk : m_geometry.chunksBetween(line, left, right)) {
         const bool holdsComposition = composing && chunk.start == caretChunk.start;
         const auto layout = m_geometry.layOut(chunk, holdsComposition ? &m_composition : nullptr);
@@ -419,10 +422,12 @@ void TextArea::paintLine(QPainter &painter, qsizetype line, double y, const QRec
         }
         const double shift = composing && chunk.x > caretChunk.x ? pushed : 0;
         layout->draw(painter, QPointF(margin - m_scrollX + shift, y), selectionStart, selectionEnd, selected);
+        if (chunk.x + chunk.width >= lineEnd - 0.5)
+            lineEnd = chunk.x + shift + layout->width();
     }
     // A selected line break shows as a space's width after the line.
     if (selectionStart <= m_buffer.lineEnd(line) && selectionEnd > m_buffer.lineEnd(line)) {
-        const double x = margin - m_scrollX + m_geometry.lineWidth(line);
+        const double x = margin - m_scrollX + lineEnd;
         painter.fillRect(QRectF(x, y, m_geometry.spaceWidth(), m_geometry.lineHeight()), selected.background());
     }
 }

@@ -1,6 +1,7 @@
 #include "ProcessLimits.h"
 #include "TestFiles.h"
 #include "core/Failure.h"
+#include "core/FileAccess.h"
 #include "listfiles/FileExists.h"
 #include "listfiles/ListFileDecoding.h"
 #include "listfiles/PathNormaliser.h"
@@ -46,9 +47,16 @@ private slots:
     void savingKeepsAnotherUsersOwnership();
     void writingWhereNoFolderIsFails();
     void roundTripOfNonAsciiText();
+    void savingFailuresLeaveTheOldFile_data();
+    void savingFailuresLeaveTheOldFile();
+    void savingOverAReadOnlyFileIsRefused();
+    void savingSyncsTheFileAndItsFolder();
+    void savingThroughLinksKeepsThem_data();
+    void savingThroughLinksKeepsThem();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
+    QString lockedFolderWith(const QByteArray &bytes);
     QTemporaryDir m_dir;
 };
 
@@ -56,6 +64,74 @@ QString TestListFiles::write(const QString &name, const QByteArray &bytes)
 {
     return putFile(m_dir.path(), name, bytes);
 }
+
+// A file the acting user may write, in a folder that user may not write to;
+// as root the acting user is "nobody".
+QString TestListFiles::lockedFolderWith(const QByteArray &bytes)
+{
+    const QString folder = m_dir.filePath(u"locked"_s);
+    const QString path = write(u"locked/list.txt"_s, bytes);
+    if (geteuid() == 0 && ::chown(QFile::encodeName(path).constData(), ActingAsNobody::uid, ActingAsNobody::gid) != 0)
+        qFatal("cannot hand the file to nobody");
+    QFile::setPermissions(m_dir.path(), QFileDevice::Permissions(0x7711));
+    QFile::setPermissions(folder, QFileDevice::Permissions(0x5555));
+    return path;
+}
+
+namespace {
+
+// Makes the nth call of one kind fail with an error (a write with error 0
+// writes nothing), and lets writes write at most 4096 bytes at a time, so
+// that a long text takes many.
+class FailingCall
+{
+public:
+    FailingCall(const QString &call, int nth, int error)
+    {
+        FileCalls &calls = fileCalls();
+        const auto fails = [this, call, nth](const char *kind) { return call == QLatin1String(kind) && ++m_count == nth; };
+        const auto write = calls.write;
+        calls.write = [=](int fd, const void *bytes, size_t count) -> ssize_t {
+            if (fails("write")) {
+                errno = error;
+                return error == 0 ? 0 : -1;
+            }
+            return write(fd, bytes, qMin<size_t>(count, 4096));
+        };
+        const auto failing = [=](const char *kind, auto real) {
+            return [=](auto... arguments) {
+                if (!fails(kind))
+                    return real(arguments...);
+                errno = error;
+                return -1;
+            };
+        };
+        calls.fsync = failing("fsync", calls.fsync);
+        calls.ftruncate = failing("ftruncate", calls.ftruncate);
+        calls.rename = failing("rename", calls.rename);
+        calls.unlink = failing("unlink", calls.unlink);
+        const auto allocate = calls.allocate;
+        calls.allocate = [=](int fd, off_t offset, off_t length) {
+            return fails("allocate") ? error : allocate(fd, offset, length);
+        };
+    }
+
+private:
+    FileCallsOverride m_restore;
+    int m_count = 0;
+};
+
+QString failureOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const Failure &failure) {
+        return failure.description();
+    }
+    return u"no failure"_s;
+}
+
+} // namespace
 
 void TestListFiles::decoding_data()
 {
@@ -93,6 +169,7 @@ void TestListFiles::readingFiles()
     QCOMPARE(readWholeFile(write(u"zero.txt"_s, QByteArray())), u"empty file"_s);
     QCOMPARE(linesWithBreaks(readWholeFile(m_dir.filePath(u"zero.txt"_s))), u"empty file\r\n"_s);
     QCOMPARE(readWholeFile(m_dir.filePath(u"missing.txt"_s)), QString());
+    QCOMPARE(readListFile(write(u"list.txt"_s, "x") + u"/below.txt"_s), std::nullopt);
     QCOMPARE(linesWithBreaks(u"a\r\nb"_s), u"a\r\nb\r\n"_s);
     QCOMPARE(linesWithBreaks(u"a\r\nb\r\n"_s), u"a\r\nb\r\n\r\n"_s);
     QCOMPARE(linesWithBreaks(u"a\nb"_s), u"a\nb\r\n"_s);
@@ -307,6 +384,137 @@ void TestListFiles::roundTripOfNonAsciiText()
     const QString path = m_dir.filePath(u"round.txt"_s);
     writeTextFile(path, text);
     QCOMPARE(readWholeFile(path), text);
+    // Written a megabyte at a time, never between the halves of a pair.
+    const QString long_ = QString((1 << 20) - 1, u'x') + u"\U0001F600y"_s;
+    writeTextFile(path, long_);
+    QCOMPARE(readWholeFile(path), long_);
+}
+
+void TestListFiles::savingFailuresLeaveTheOldFile_data()
+{
+    QTest::addColumn<bool>("inPlace");
+    QTest::addColumn<bool>("unnamed");
+    QTest::addColumn<QString>("call");
+    QTest::addColumn<int>("nth");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<qsizetype>("lines");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<bool>("unlinkFails");
+    const QString full = u"No space left on device"_s;
+    const QString io = u"Input/output error"_s;
+    QTest::newRow("a later write, full disk") << false << true << u"write"_s << 3 << ENOSPC << qsizetype(7500) << full << false;
+    QTest::newRow("a write writing nothing") << false << true << u"write"_s << 2 << 0 << qsizetype(7500) << full << false;
+    QTest::newRow("syncing") << false << true << u"fsync"_s << 1 << EIO << qsizetype(7500) << io << false;
+    QTest::newRow("renaming") << false << true << u"rename"_s << 1 << EXDEV << qsizetype(10)
+                              << u"Invalid cross-device link"_s << false;
+    QTest::newRow("nothing to remove after") << false << true << u"fsync"_s << 1 << EIO << qsizetype(10) << io << true;
+    QTest::newRow("a named temporary file") << false << false << u"write"_s << 3 << ENOSPC << qsizetype(7500) << full << false;
+    QTest::newRow("in place: no room") << true << true << u"allocate"_s << 1 << ENOSPC << qsizetype(7500) << full << false;
+    QTest::newRow("in place: a later write") << true << true << u"write"_s << 3 << ENOSPC << qsizetype(7500) << full << false;
+    QTest::newRow("in place: a device error") << true << true << u"write"_s << 3 << EIO << qsizetype(2500) << io << false;
+    QTest::newRow("in place: cutting") << true << true << u"ftruncate"_s << 1 << EIO << qsizetype(2500) << io << false;
+    QTest::newRow("in place: syncing") << true << true << u"fsync"_s << 1 << EIO << qsizetype(7500) << io << false;
+}
+
+// Whatever call fails, on either way of saving, the failure is told and the
+// old file stays byte for byte, with nothing left beside it.
+void TestListFiles::savingFailuresLeaveTheOldFile()
+{
+    QFETCH(bool, inPlace);
+    QFETCH(bool, unnamed);
+    QFETCH(QString, call);
+    QFETCH(int, nth);
+    QFETCH(int, error);
+    QFETCH(qsizetype, lines);
+    QFETCH(QString, description);
+    QFETCH(bool, unlinkFails);
+    const QByteArray old = QByteArray("someone@example.com\r\n").repeated(5000);
+    const QString path = inPlace ? lockedFolderWith(old) : write(u"list.txt"_s, old);
+    const QDir folder = QFileInfo(path).dir();
+    const QStringList before = folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    const QString text = u"other@example.org\r\n"_s.repeated(lines);
+    {
+        std::optional<ActingAsNobody> nobody;
+        if (inPlace)
+            nobody.emplace();
+        FailingCall failing(call, nth, error);
+        fileCalls().unnamedTemporaryFiles = unnamed;
+        if (unlinkFails)
+            fileCalls().unlink = [](const char *) { return errno = EBUSY, -1; };
+        QCOMPARE(failureOf([&] { writeTextFile(path, text); }), description);
+        QCOMPARE(readFile(path), old);
+        QCOMPARE(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+        writeTextFile(path, text);
+    }
+    QCOMPARE(readFile(path), text.toUtf8());
+}
+
+// A read-only file is not replaced, though the folder would allow it.
+void TestListFiles::savingOverAReadOnlyFileIsRefused()
+{
+    const QString path = write(u"readonly.txt"_s, "old");
+    QVERIFY(::chown(QFile::encodeName(path).constData(), ActingAsNobody::uid, ActingAsNobody::gid) == 0
+            || geteuid() != 0);
+    QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(0x4444)));
+    QVERIFY(QFile::setPermissions(m_dir.path(), QFileDevice::Permissions(0x7777)));
+    {
+        ActingAsNobody nobody;
+        QCOMPARE(failureOf([&] { writeTextFile(path, u"new"_s); }), u"Permission denied"_s);
+    }
+    QCOMPARE(readFile(path), "old"_ba);
+}
+
+// The new file is on disk before its name replaces the old one, and the
+// folder after.
+void TestListFiles::savingSyncsTheFileAndItsFolder()
+{
+    const QString path = write(u"synced.txt"_s, "old");
+    QStringList synced;
+    {
+        FileCallsOverride restore;
+        const auto fsync = fileCalls().fsync;
+        const auto rename = fileCalls().rename;
+        fileCalls().fsync = [&](int fd) {
+            struct stat status {};
+            ::fstat(fd, &status);
+            synced << (S_ISDIR(status.st_mode) ? u"folder"_s : u"file"_s);
+            return fsync(fd);
+        };
+        fileCalls().rename = [&](const char *from, const char *to) {
+            synced << u"rename"_s;
+            return rename(from, to);
+        };
+        writeTextFile(path, u"new"_s);
+    }
+    QCOMPARE(synced, QStringList({u"file"_s, u"rename"_s, u"folder"_s}));
+}
+
+void TestListFiles::savingThroughLinksKeepsThem_data()
+{
+    QTest::addColumn<QStringList>("links"); // each leads to the next; the last is the file
+    QTest::addColumn<bool>("fileExists");
+    QTest::newRow("a link") << QStringList{u"link"_s, u"list.txt"_s} << true;
+    QTest::newRow("a chain") << QStringList{u"first"_s, u"sub/second"_s, u"list.txt"_s} << true;
+    QTest::newRow("a chain to no file yet") << QStringList{u"first"_s, u"sub/second"_s, u"new.txt"_s} << false;
+}
+
+// Saving through links changes the file at their end; every link stays.
+void TestListFiles::savingThroughLinksKeepsThem()
+{
+    QFETCH(QStringList, links);
+    QFETCH(bool, fileExists);
+    QDir(m_dir.path()).mkpath(u"sub"_s);
+    const QString file = m_dir.filePath(links.last());
+    if (fileExists)
+        write(links.last(), "old");
+    for (qsizetype i = 0; i + 1 < links.size(); ++i)
+        QVERIFY(QFile::link(m_dir.filePath(links[i + 1]), m_dir.filePath(links[i])));
+    writeTextFile(m_dir.filePath(links.first()), u"new"_s);
+    for (qsizetype i = 0; i + 1 < links.size(); ++i)
+        QVERIFY(QFileInfo(m_dir.filePath(links[i])).isSymLink());
+    QCOMPARE(readFile(file), "new"_ba);
+    for (const QString &link : links)
+        QFile::remove(m_dir.filePath(link));
 }
 
 QTEST_GUILESS_MAIN(TestListFiles)

@@ -49,6 +49,7 @@ private slots:
     void overwriteYesReplacesTheFile();
     void saveOutputWritesOnlyTheOutput();
     void cancellingASaveWritesNothing();
+    void failedSaveLeavesTheOldFileAndIsReported_data();
     void failedSaveLeavesTheOldFileAndIsReported();
     void savedTextLoadsBackUnchanged();
     void openingFilesLoadsThemAsLoadFileDoes();
@@ -375,23 +376,34 @@ void TestLoadSave::cancellingASaveWritesNothing()
     QVERIFY(m_driver->boxes.isEmpty());
 }
 
+void TestLoadSave::failedSaveLeavesTheOldFileAndIsReported_data()
+{
+    QTest::addColumn<QByteArray>("button");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("Save File") << "PushButton20"_ba << u"PushButton20_Click at line 114\r\r"_s;
+    QTest::newRow("Save Output As File") << "PushButton4"_ba << u"PushButton4_Click at line 120\r\r"_s;
+}
+
 void TestLoadSave::failedSaveLeavesTheOldFileAndIsReported()
 {
+    QFETCH(QByteArray, button);
+    QFETCH(QString, line);
     const QByteArray old = "old\r\nlist\r\n";
     const QString path = write(u"list.txt"_s, old);
     m_driver->input()->setText(u"new"_s);
+    m_driver->output()->setText(u"n,e,w"_s);
     choose({{path}});
     m_driver->nextAnswers = {QMessageBox::Yes};
 
     {
         FileSizeLimit limit(0);
         QVERIFY(limit.isActive());
-        m_driver->click("PushButton20");
+        m_driver->click(button.constData());
     }
 
     QCOMPARE(m_driver->boxes.size(), 2);
     QCOMPARE(m_driver->boxes[1].text.section(u"\r\n"_s, 0, 0), u"File too large"_s);
-    QVERIFY(m_driver->boxes[1].text.contains(u"PushButton20_Click at line 114\r\r"_s));
+    QVERIFY2(m_driver->boxes[1].text.contains(line), qPrintable(m_driver->boxes[1].text));
     QCOMPARE(readFile(path), old);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList({u"list.txt"_s}));

@@ -3,9 +3,10 @@
 #include "core/Failure.h"
 
 #include <QFile>
-#include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -60,27 +61,51 @@ void requireOrdinaryFile(const struct stat &status, const QString &path)
 
 using Pieces = std::function<QByteArray()>;
 
+// Writes every byte or raises; a write that writes nothing counts as a full
+// disk, as it does for the GNU tools.
 void writeAll(int fd, QByteArrayView bytes)
 {
     for (qsizetype written = 0; written < bytes.size();) {
-        const ssize_t count = ::write(fd, bytes.data() + written, size_t(bytes.size() - written));
+        const ssize_t count = fileCalls().write(fd, bytes.data() + written, size_t(bytes.size() - written));
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0)
             failWith(errno);
+        if (count == 0)
+            failWith(ENOSPC);
         written += count;
     }
 }
 
-// The file a save should replace: the end of a chain of links, so that the
-// link itself stays a link.
+void syncOrFail(int fd)
+{
+    if (fileCalls().fsync(fd) != 0)
+        failWith(errno);
+}
+
+QByteArray folderOf(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+// The file a save should replace: the end of a chain of links, so that every
+// link stays a link, even when the chain ends where no file is yet.
 QByteArray replacedTarget(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.isSymLink())
-        return QFile::encodeName(path);
-    const QString canonical = info.canonicalFilePath();
-    return QFile::encodeName(canonical.isEmpty() ? info.symLinkTarget() : canonical);
+    QByteArray target = QFile::encodeName(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat status {};
+        if (::lstat(target.constData(), &status) != 0 || !S_ISLNK(status.st_mode))
+            return target;
+        QByteArray link(PATH_MAX, Qt::Uninitialized);
+        const ssize_t length = ::readlink(target.constData(), link.data(), size_t(link.size()));
+        if (length < 0)
+            failWith(errno);
+        link.truncate(length);
+        target = link.startsWith('/') ? link : folderOf(target) + '/' + link;
+    }
+    failWith(ELOOP);
 }
 
 mode_t modeForNewFiles()
@@ -90,65 +115,199 @@ mode_t modeForNewFiles()
     return 0666 & ~mask;
 }
 
-// Writes every piece; answers how many bytes were written.
-qint64 writePieces(int fd, const Pieces &nextPiece)
+void writePieces(int fd, const Pieces &nextPiece)
 {
-    qint64 written = 0;
-    for (QByteArray piece = nextPiece(); !piece.isEmpty(); piece = nextPiece()) {
+    for (QByteArray piece = nextPiece(); !piece.isEmpty(); piece = nextPiece())
         writeAll(fd, piece);
-        written += piece.size();
-    }
-    return written;
 }
 
-void writeInPlace(const QByteArray &target, const Pieces &nextPiece)
+// Writes bytes from the start of a file and cuts it to them.
+void overwrite(int fd, QByteArrayView bytes)
 {
-    Descriptor file(::open(target.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        failWith(errno);
+    writeAll(fd, bytes);
+    if (fileCalls().ftruncate(fd, off_t(bytes.size())) != 0)
+        failWith(errno);
+    syncOrFail(fd);
+}
+
+QByteArray readAllOf(int fd, off_t size)
+{
+    QByteArray bytes(qsizetype(size), Qt::Uninitialized);
+    for (qsizetype filled = 0; filled < bytes.size();) {
+        const ssize_t count = ::pread(fd, bytes.data() + filled, size_t(bytes.size() - filled), off_t(filled));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            failWith(errno);
+        if (count == 0)
+            break;
+        filled += count;
+    }
+    return bytes;
+}
+
+// In place, as editors write a file in a folder they may not write to. The
+// old bytes are kept, and the new ones held whole, so that room for them can
+// be reserved before anything is overwritten and the old bytes put back
+// should a write still fail.
+void writeInPlace(const QByteArray &target, const Pieces &nextPiece, const struct stat &existing)
+{
+    Descriptor file(::open(target.constData(), O_RDWR | O_CLOEXEC | O_NOCTTY));
     if (file.get() < 0)
         failWith(errno);
-    // Overwrite first, cut the rest after: a text no longer than the old one
-    // needs no new space on a full disk.
-    const qint64 size = writePieces(file.get(), nextPiece);
-    if (::ftruncate(file.get(), size) != 0 || ::fsync(file.get()) != 0)
-        failWith(errno);
+    const QByteArray old = readAllOf(file.get(), existing.st_size);
+    QByteArray bytes;
+    for (QByteArray piece = nextPiece(); !piece.isEmpty(); piece = nextPiece())
+        bytes += piece;
+    if (const int reserved = fileCalls().allocate(file.get(), 0, off_t(bytes.size())); reserved != 0) {
+        fileCalls().ftruncate(file.get(), off_t(old.size()));
+        failWith(reserved);
+    }
+    try {
+        overwrite(file.get(), bytes);
+    } catch (const Failure &failure) {
+        try {
+            overwrite(file.get(), old);
+        } catch (const Failure &) {
+            throw Failure(failure.description() + QStringLiteral(" (and the old text could not be put back)"));
+        }
+        throw;
+    }
     file.closeChecked();
 }
 
+// A name of our own beside the target, short, so that a target name at the
+// file system's length limit still leaves room for it.
+QByteArray temporaryName(const QByteArray &target)
+{
+    return folderOf(target) + "/.kestrava-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+}
+
+// Gives a finished unnamed file a name of its own.
+QByteArray nameUnnamedFile(int fd, const QByteArray &target)
+{
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    for (;;) {
+        QByteArray name = temporaryName(target);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+            return name;
+        if (errno != EEXIST)
+            failWith(errno);
+    }
+}
+
+struct Temporary
+{
+    int fd = -1;
+    QByteArray name; // empty while the file has none
+};
+
+// A new file beside the target: without a name where the file system allows,
+// so that nothing is left behind should writing fail. Nothing when no file
+// can be made in the folder (for want of write permission there) but the
+// target exists to be written in place.
+std::optional<Temporary> createTemporary(const QByteArray &target, bool exists)
+{
+    // An unnamed file is named through /proc when it is done.
+    if (fileCalls().unnamedTemporaryFiles && ::access("/proc/self/fd", X_OK) == 0) {
+        const int fd = ::open(folderOf(target).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            return Temporary{fd, {}};
+        if (exists && (errno == EACCES || errno == EPERM || errno == EROFS))
+            return std::nullopt;
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            failWith(errno);
+    }
+    QByteArray name = folderOf(target) + "/.kestrava-XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0)
+        return Temporary{fd, name};
+    if (exists && (errno == EACCES || errno == EPERM || errno == EROFS))
+        return std::nullopt;
+    failWith(errno);
+}
+
+// Removes a named temporary file after a failure, and says so when it
+// cannot be removed.
+[[noreturn]] void discard(const QByteArray &name, const Failure &failure)
+{
+    if (!name.isEmpty() && fileCalls().unlink(name.constData()) != 0)
+        throw Failure(failure.description()
+                      + QStringLiteral(" (and the temporary file %1 could not be removed: %2)")
+                            .arg(QFile::decodeName(name), describeErrno(errno)));
+    throw failure;
+}
+
 // Writes the bytes to a new temporary file; answers its name, or nothing when
-// no file can be made in the folder (for want of write permission there).
+// it is to be written in place.
 std::optional<QByteArray> writeTemporary(const QByteArray &target, const Pieces &nextPiece,
                                          const std::optional<struct stat> &existing)
 {
-    // A short name of our own, so that a target name at the file system's
-    // length limit still leaves room for it.
-    const qsizetype slash = target.lastIndexOf('/');
-    QByteArray name = (slash < 0 ? QByteArray(".") : target.left(slash + 1)) + ".kestrava-XXXXXX";
-    Descriptor file(::mkostemp(name.data(), O_CLOEXEC));
-    if (file.get() < 0) {
-        if (existing && (errno == EACCES || errno == EPERM || errno == EROFS))
-            return std::nullopt;
-        failWith(errno);
-    }
+    const std::optional<Temporary> temporary = createTemporary(target, existing.has_value());
+    if (!temporary)
+        return std::nullopt;
+    Descriptor file(temporary->fd);
+    QByteArray name = temporary->name;
     try {
         if (existing && ::fchown(file.get(), existing->st_uid, existing->st_gid) != 0) {
-            ::unlink(name.constData());
+            if (!name.isEmpty())
+                fileCalls().unlink(name.constData());
             return std::nullopt;
         }
         const mode_t mode = existing ? existing->st_mode & 07777 : modeForNewFiles();
         if (::fchmod(file.get(), mode) != 0)
             failWith(errno);
         writePieces(file.get(), nextPiece);
-        if (::fsync(file.get()) != 0)
-            failWith(errno);
+        syncOrFail(file.get());
+        if (name.isEmpty())
+            name = nameUnnamedFile(file.get(), target);
         file.closeChecked();
+    } catch (const Failure &failure) {
+        discard(name, failure);
     } catch (...) {
-        ::unlink(name.constData());
+        if (!name.isEmpty())
+            fileCalls().unlink(name.constData());
         throw;
     }
     return name;
 }
 
+// A file the user may not write is not replaced, even where the folder
+// would let a new one take its name.
+void requireWritable(const QByteArray &target)
+{
+    Descriptor file(::open(target.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (file.get() < 0)
+        failWith(errno);
+}
+
+// The new name is on disk only once its folder is.
+void syncFolder(const QByteArray &target)
+{
+    Descriptor folder(::open(folderOf(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0)
+        failWith(errno);
+    if (fileCalls().fsync(folder.get()) != 0 && errno != EINVAL)
+        failWith(errno);
+}
+
 } // namespace
+
+FileCalls &fileCalls()
+{
+    static FileCalls calls{
+        [](int fd, const void *bytes, size_t count) { return ::write(fd, bytes, count); },
+        [](int fd) { return ::fsync(fd); },
+        [](int fd, off_t length) { return ::ftruncate(fd, length); },
+        [](int fd, off_t offset, off_t length) { return ::posix_fallocate(fd, offset, length); },
+        [](const char *from, const char *to) { return ::rename(from, to); },
+        [](const char *path) { return ::unlink(path); },
+        true,
+    };
+    return calls;
+}
 
 std::optional<QByteArray> readOrdinaryFile(const QString &path)
 {
@@ -198,16 +357,15 @@ void replaceFile(const QString &path, const std::function<QByteArray()> &nextPie
     struct stat status {};
     if (::stat(target.constData(), &status) == 0) {
         requireOrdinaryFile(status, path);
+        requireWritable(target);
         existing = status;
     }
     const std::optional<QByteArray> temporary = writeTemporary(target, nextPiece, existing);
     if (!temporary) {
-        writeInPlace(target, nextPiece);
+        writeInPlace(target, nextPiece, *existing);
         return;
     }
-    if (::rename(temporary->constData(), target.constData()) != 0) {
-        const int code = errno;
-        ::unlink(temporary->constData());
-        failWith(code);
-    }
+    if (fileCalls().rename(temporary->constData(), target.constData()) != 0)
+        discard(*temporary, Failure(describeErrno(errno)));
+    syncFolder(target);
 }

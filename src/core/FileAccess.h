@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <sys/types.h>
 
 // Reads the whole of an ordinary file through one open, so that its type and
 // size belong to the very file that is read. Nothing when no file is at the
@@ -13,12 +14,44 @@
 // A file too large to hold raises std::bad_alloc.
 std::optional<QByteArray> readOrdinaryFile(const QString &path);
 
-// Replaces the file at path (or, for a link, the file it leads to) with the
-// bytes that nextPiece gives, piece by piece until an empty one, so that no
-// more than a piece is held at once. Normally through a temporary file beside it that is renamed over it
-// once everything is written and on disk: a failure raises a Failure with the
-// platform's description and leaves any old file byte for byte. An existing
-// file keeps its owner, group and mode; where no temporary file can be made
-// beside it, or its owner could not be kept, it is written in place, as
-// editors do, and a failure is still raised.
+// Replaces the file at path (or, for a link or chain of links, the file it
+// leads to) with the bytes that nextPiece gives, piece by piece until an
+// empty one. Completely or not at all: a failure raises a Failure with the
+// platform's description and leaves any old file byte for byte.
+//
+// Normally through a temporary file beside it, written, synced and renamed
+// over it, the folder synced after. An existing file keeps its owner, group
+// and mode; one the user may not write is refused ("Permission denied"),
+// whatever the folder allows. Where no temporary file can be made beside
+// it, or its owner could not be kept, it is written in place: room for the
+// new bytes is reserved first, and should a write still fail, the old bytes
+// are put back.
 void replaceFile(const QString &path, const std::function<QByteArray()> &nextPiece);
+
+// The system calls that saving makes. Tests replace them to make any one of
+// them fail, or to count them; FileCallsOverride puts them back.
+struct FileCalls
+{
+    std::function<ssize_t(int fd, const void *bytes, size_t count)> write;
+    std::function<int(int fd)> fsync;
+    std::function<int(int fd, off_t length)> ftruncate;
+    // As posix_fallocate: answers an error number, or 0.
+    std::function<int(int fd, off_t offset, off_t length)> allocate;
+    std::function<int(const char *from, const char *to)> rename;
+    std::function<int(const char *path)> unlink;
+    // Whether a temporary file may be made without a name (O_TMPFILE).
+    bool unnamedTemporaryFiles = true;
+};
+FileCalls &fileCalls();
+
+class FileCallsOverride
+{
+public:
+    FileCallsOverride() : m_saved(fileCalls()) {}
+    ~FileCallsOverride() { fileCalls() = m_saved; }
+    FileCallsOverride(const FileCallsOverride &) = delete;
+    FileCallsOverride &operator=(const FileCallsOverride &) = delete;
+
+private:
+    FileCalls m_saved;
+};

@@ -132,11 +132,17 @@ void overwrite(int fd, QByteArrayView bytes)
     syncOrFail(fd);
 }
 
-QByteArray readAllOf(int fd, off_t size)
+// Reads to the end of a file. The size is only a hint: a file that grows or
+// shrinks meanwhile is read to its end, as it is then. One byte more than
+// the size sees the end without growing the buffer.
+QByteArray readToEnd(int fd, off_t sizeHint)
 {
-    QByteArray bytes(qsizetype(size), Qt::Uninitialized);
-    for (qsizetype filled = 0; filled < bytes.size();) {
-        const ssize_t count = ::pread(fd, bytes.data() + filled, size_t(bytes.size() - filled), off_t(filled));
+    QByteArray bytes(qsizetype(sizeHint) + 1, Qt::Uninitialized);
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        const ssize_t count = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0)
@@ -145,6 +151,7 @@ QByteArray readAllOf(int fd, off_t size)
             break;
         filled += count;
     }
+    bytes.truncate(filled);
     return bytes;
 }
 
@@ -157,7 +164,7 @@ void writeInPlace(const QByteArray &target, const Pieces &nextPiece, const struc
     Descriptor file(::open(target.constData(), O_RDWR | O_CLOEXEC | O_NOCTTY));
     if (file.get() < 0)
         failWith(errno);
-    const QByteArray old = readAllOf(file.get(), existing.st_size);
+    const QByteArray old = readToEnd(file.get(), existing.st_size);
     QByteArray bytes;
     for (QByteArray piece = nextPiece(); !piece.isEmpty(); piece = nextPiece())
         bytes += piece;
@@ -327,25 +334,7 @@ std::optional<QByteArray> readOrdinaryFile(const QString &path)
         failWith(errno);
     requireOrdinaryFile(status, path);
 
-    // The size is only a hint: a file that grows or shrinks meanwhile is read
-    // to its end, as it is then. One byte more than the size sees the end
-    // without growing the buffer.
-    QByteArray bytes(qsizetype(status.st_size) + 1, Qt::Uninitialized);
-    qsizetype filled = 0;
-    for (;;) {
-        if (filled == bytes.size())
-            bytes.resize(bytes.size() * 2);
-        const ssize_t count = ::read(file.get(), bytes.data() + filled, size_t(bytes.size() - filled));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            failWith(errno);
-        if (count == 0)
-            break;
-        filled += count;
-    }
-    bytes.truncate(filled);
-    return bytes;
+    return readToEnd(file.get(), status.st_size);
 }
 
 void replaceFile(const QString &path, const std::function<QByteArray()> &nextPiece)

@@ -1,41 +1,48 @@
 #include "textview/EditHistory.h"
 
+// Everything that may run out of memory comes first: should it, the history
+// is as it was.
 void EditHistory::record(Edit edit, Kind kind)
 {
-    m_edits.resize(m_done);
-    if (kind == Kind::Other || kind != m_lastKind || !merge(edit, kind)) {
-        m_edits.push_back(std::move(edit));
-        m_done = m_edits.size();
+    if (kind != Kind::Other && kind == m_lastKind && m_done == m_edits.size() && !m_edits.empty()) {
+        if (std::optional<Edit> merged = mergedWith(m_edits.back(), edit, kind)) {
+            m_edits.back() = *std::move(merged);
+            return;
+        }
     }
+    if (m_edits.capacity() <= m_done)
+        m_edits.reserve(qMax<size_t>(16, 2 * m_done));
+    m_edits.resize(m_done);
+    m_edits.push_back(std::move(edit));
+    m_done = m_edits.size();
     m_lastKind = kind;
 }
 
-bool EditHistory::merge(const Edit &edit, Kind kind)
+// The last step and a new one of the same run as one step, when they touch.
+std::optional<EditHistory::Edit> EditHistory::mergedWith(const Edit &last, const Edit &edit, Kind kind)
 {
-    if (m_edits.empty())
-        return false;
-    Edit &last = m_edits.back();
+    Edit merged = last;
     switch (kind) {
     case Kind::Typing:
         if (!edit.removed.isEmpty() || edit.position != last.position + last.inserted.size())
-            return false;
-        last.inserted += edit.inserted;
-        return true;
+            return std::nullopt;
+        merged.inserted += edit.inserted;
+        return merged;
     case Kind::Backspace:
         if (edit.position + edit.removed.size() != last.position || !last.inserted.isEmpty())
-            return false;
-        last.removed.prepend(edit.removed);
-        last.position = edit.position;
-        return true;
+            return std::nullopt;
+        merged.removed.prepend(edit.removed);
+        merged.position = edit.position;
+        return merged;
     case Kind::Delete:
         if (edit.position != last.position || !last.inserted.isEmpty())
-            return false;
-        last.removed += edit.removed;
-        return true;
+            return std::nullopt;
+        merged.removed += edit.removed;
+        return merged;
     case Kind::Other:
         break;
     }
-    return false;
+    return std::nullopt;
 }
 
 void EditHistory::clear()
@@ -45,14 +52,14 @@ void EditHistory::clear()
     m_lastKind = Kind::Other;
 }
 
-const EditHistory::Edit &EditHistory::undo()
+void EditHistory::undone()
 {
+    --m_done;
     m_lastKind = Kind::Other;
-    return m_edits[--m_done];
 }
 
-const EditHistory::Edit &EditHistory::redo()
+void EditHistory::redone()
 {
+    ++m_done;
     m_lastKind = Kind::Other;
-    return m_edits[m_done++];
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 // Undo and redo for a text area. Each step replaces, at one position, the
@@ -20,6 +21,8 @@ public:
     };
     enum class Kind { Other, Typing, Backspace, Delete };
 
+    // Records a step, or adds it to the last one; all or nothing should
+    // memory run out.
     void record(Edit edit, Kind kind);
     // The next edit starts a step of its own.
     void endRun() { m_lastKind = Kind::Other; }
@@ -27,12 +30,15 @@ public:
 
     bool canUndo() const { return m_done > 0; }
     bool canRedo() const { return m_done < m_edits.size(); }
-    // The step to undo or redo; the caller applies it.
-    const Edit &undo();
-    const Edit &redo();
+    // The step to undo or redo; once the caller has applied it, undone() or
+    // redone() moves past it.
+    const Edit &toUndo() const { return m_edits[m_done - 1]; }
+    const Edit &toRedo() const { return m_edits[m_done]; }
+    void undone();
+    void redone();
 
 private:
-    bool merge(const Edit &edit, Kind kind);
+    static std::optional<Edit> mergedWith(const Edit &last, const Edit &edit, Kind kind);
 
     std::vector<Edit> m_edits;
     size_t m_done = 0;

@@ -89,10 +89,9 @@ void TextArea::setText(const QString &text)
         m_composition = {};
         QGuiApplication::inputMethod()->reset();
     }
-    m_history.clear();
     m_geometry.reset();
     m_caret = m_anchor = 0;
-    m_buffer.setText(text); // may run out of memory, and leaves the area empty then
+    m_document.setText(text); // may run out of memory, and leaves the area empty then
     m_goalX = -1;
     m_scrollX = 0;
     verticalScrollBar()->setValue(0);
@@ -112,9 +111,8 @@ void TextArea::appendText(const QString &text)
     const qsizetype end = m_buffer.size();
     const qsizetype lines = m_buffer.lineCount();
     const QString normal = withCrLfLineBreaks(text);
-    m_buffer.insert(end, normal);
+    m_document.append(normal);
     m_geometry.textChanged(end, normal.size(), 0, m_buffer.lineCount() - lines, 0);
-    m_history.clear();
     updateScrollBars();
     viewport()->update();
     TextAreaAccessibility::textChanged(this, end, QString(), normal);

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "textview/EditHistory.h"
 #include "textview/LineGeometry.h"
-#include "textview/TextBuffer.h"
+#include "textview/TextDocument.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -48,8 +47,8 @@ public:
     // character under it.
     qsizetype positionAt(const QPoint &point,
                          QTextLine::CursorPosition mode = QTextLine::CursorBetweenCharacters) const;
-    bool canUndo() const { return m_history.canUndo(); }
-    bool canRedo() const { return m_history.canRedo(); }
+    bool canUndo() const { return m_document.canUndo(); }
+    bool canRedo() const { return m_document.canRedo(); }
 
     // What screen readers read: offsets that count a line break once, and
     // text with LF line breaks.
@@ -93,6 +92,7 @@ signals:
 
 protected:
     bool event(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -118,7 +118,7 @@ private:
     void replace(qsizetype position, qsizetype length, const QString &text, EditHistory::Kind kind);
     void insertTyped(const QString &text, EditHistory::Kind kind = EditHistory::Kind::Typing);
     void deleteBackwards();
-    void applyHistoryStep(const EditHistory::Edit &step, bool undoing);
+    void show(const TextDocument::Change &change);
     bool handleEditingKey(QKeyEvent *event);
     bool handleMovementKey(QKeyEvent *event);
     void pasteFrom(QClipboard::Mode mode);
@@ -175,9 +175,9 @@ private:
     void moveText(qsizetype start, qsizetype end, qsizetype to);
     static QString forClipboard(const QString &text);
 
-    TextBuffer m_buffer;
+    TextDocument m_document;
+    const TextBuffer &m_buffer = m_document.buffer();
     mutable LineGeometry m_geometry{m_buffer};
-    EditHistory m_history;
     qsizetype m_caret = 0;
     qsizetype m_anchor = 0;
     double m_goalX = -1; // where up and down aim, kept across short lines

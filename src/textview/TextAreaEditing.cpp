@@ -49,30 +49,39 @@ bool isTypedText(const QKeyEvent *event)
 
 // Editing ---------------------------------------------------------------------
 
-// An edit that runs out of memory changes nothing; the desktop's beep says so.
+// An edit that runs out of memory changes neither the text nor its history;
+// the desktop's beep says so.
 void TextArea::replace(qsizetype position, qsizetype length, const QString &text, EditHistory::Kind kind)
 {
-    QString removed;
-    QString inserted;
+    TextDocument::Change change;
     try {
-        removed = m_buffer.mid(position, length);
-        inserted = withCrLfLineBreaks(text);
-        if (removed.isEmpty() && inserted.isEmpty())
-            return;
-        m_history.record({position, removed, inserted, m_caret, m_anchor}, kind);
-        m_buffer.insert(position + length, inserted);
+        change = m_document.replace(position, length, text, kind, m_caret, m_anchor);
     } catch (const std::bad_alloc &) {
         QApplication::beep();
         return;
     }
-    m_buffer.remove(position, length);
-    m_geometry.textChanged(position, inserted.size(), length, inserted.count(u'\n'), removed.count(u'\n'));
-    m_caret = m_anchor = position + inserted.size();
+    if (!change.isEmpty())
+        show(change);
+}
+
+// The text has changed: the caret goes where the change puts it, and what
+// shows follows. Should memory run out here, the text stands, and the
+// geometry is worked out afresh when next needed.
+void TextArea::show(const TextDocument::Change &change)
+{
+    m_caret = change.caret;
+    m_anchor = change.anchor;
     m_goalX = -1;
+    try {
+        m_geometry.textChanged(change.position, change.inserted.size(), change.removed.size(),
+                               change.inserted.count(u'\n'), change.removed.count(u'\n'));
+    } catch (const std::bad_alloc &) {
+        m_geometry.reset();
+    }
     updateScrollBars();
     ensureCaretVisible();
     restartBlinking();
-    TextAreaAccessibility::textChanged(this, position, removed, inserted);
+    TextAreaAccessibility::textChanged(this, change.position, change.removed, change.inserted);
 }
 
 void TextArea::insertTyped(const QString &text, EditHistory::Kind kind)
@@ -101,42 +110,32 @@ void TextArea::deleteSelection()
         insertTyped(QString(), EditHistory::Kind::Other);
 }
 
-void TextArea::applyHistoryStep(const EditHistory::Edit &step, bool undoing)
-{
-    const QString &gone = undoing ? step.inserted : step.removed;
-    const QString &back = undoing ? step.removed : step.inserted;
-    try {
-        m_buffer.insert(step.position + gone.size(), back);
-    } catch (const std::bad_alloc &) {
-        QApplication::beep();
-        undoing ? m_history.redo() : m_history.undo(); // the step stays where it was
-        return;
-    }
-    m_buffer.remove(step.position, gone.size());
-    m_geometry.textChanged(step.position, back.size(), gone.size(), back.count(u'\n'), gone.count(u'\n'));
-    if (undoing) {
-        m_caret = step.caretBefore;
-        m_anchor = step.anchorBefore;
-    } else {
-        m_caret = m_anchor = step.position + back.size();
-    }
-    m_goalX = -1;
-    updateScrollBars();
-    ensureCaretVisible();
-    restartBlinking();
-    TextAreaAccessibility::textChanged(this, step.position, gone, back);
-}
-
 void TextArea::undo()
 {
-    if (m_history.canUndo())
-        applyHistoryStep(m_history.undo(), true);
+    if (!m_document.canUndo())
+        return;
+    TextDocument::Change change;
+    try {
+        change = m_document.undo();
+    } catch (const std::bad_alloc &) {
+        QApplication::beep();
+        return;
+    }
+    show(change);
 }
 
 void TextArea::redo()
 {
-    if (m_history.canRedo())
-        applyHistoryStep(m_history.redo(), false);
+    if (!m_document.canRedo())
+        return;
+    TextDocument::Change change;
+    try {
+        change = m_document.redo();
+    } catch (const std::bad_alloc &) {
+        QApplication::beep();
+        return;
+    }
+    show(change);
 }
 
 // Clipboard -------------------------------------------------------------------
@@ -193,7 +192,7 @@ void TextArea::moveCaret(qsizetype position, bool select, Reveal reveal)
     m_goalX = -1; // Up and Down aim anew from wherever the caret went
     if (!select)
         m_anchor = position;
-    m_history.endRun();
+    m_document.endRun();
     ensureCaretVisible(reveal);
     restartBlinking();
     TextAreaAccessibility::caretMoved(this);
@@ -378,17 +377,34 @@ void TextArea::keyPressEvent(QKeyEvent *event)
         QAbstractScrollArea::keyPressEvent(event);
 }
 
+// Keys the area uses are its own, not shortcuts of the window. Whatever runs
+// out of memory while an event is handled ends there: the edits have
+// changed nothing or everything by then, and the program goes on.
 bool TextArea::event(QEvent *event)
 {
-    // Keys the area uses are its own, not shortcuts of the window.
-    if (event->type() == QEvent::ShortcutOverride) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Cut)
-            || key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) || key->matches(QKeySequence::SelectAll)
-            || isTypedText(key)) {
-            event->accept();
-            return true;
+    try {
+        if (event->type() == QEvent::ShortcutOverride) {
+            auto *key = static_cast<QKeyEvent *>(event);
+            if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Cut)
+                || key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)
+                || key->matches(QKeySequence::SelectAll) || isTypedText(key)) {
+                event->accept();
+                return true;
+            }
         }
+        return QAbstractScrollArea::event(event);
+    } catch (const std::bad_alloc &) {
+        QApplication::beep();
+        return true;
     }
-    return QAbstractScrollArea::event(event);
+}
+
+bool TextArea::viewportEvent(QEvent *event)
+{
+    try {
+        return QAbstractScrollArea::viewportEvent(event);
+    } catch (const std::bad_alloc &) {
+        QApplication::beep();
+        return true;
+    }
 }

@@ -1,0 +1,63 @@
+#include "textview/TextDocument.h"
+
+#include "core/LineBreaks.h"
+
+void TextDocument::setText(QString text)
+{
+    m_history.clear();
+    m_buffer.setText(std::move(text));
+}
+
+void TextDocument::append(const QString &text)
+{
+    m_buffer.insert(m_buffer.size(), text);
+    m_history.clear();
+}
+
+// The new text goes in before the old goes out, and is recorded in between:
+// each step gives strong guarantees and removing needs no memory, so a
+// failure undoes what was done and leaves all as it was.
+TextDocument::Change TextDocument::replace(qsizetype position, qsizetype length, const QString &text,
+                                           EditHistory::Kind kind, qsizetype caret, qsizetype anchor)
+{
+    Change change{position, m_buffer.mid(position, length), withCrLfLineBreaks(text), 0, 0};
+    if (change.isEmpty())
+        return change;
+    m_buffer.insert(position + length, change.inserted);
+    try {
+        m_history.record({position, change.removed, change.inserted, caret, anchor}, kind);
+    } catch (...) {
+        m_buffer.remove(position + length, change.inserted.size());
+        throw;
+    }
+    m_buffer.remove(position, length);
+    change.caret = change.anchor = position + change.inserted.size();
+    return change;
+}
+
+TextDocument::Change TextDocument::undo()
+{
+    Change change = apply(m_history.toUndo(), true);
+    m_history.undone();
+    return change;
+}
+
+TextDocument::Change TextDocument::redo()
+{
+    Change change = apply(m_history.toRedo(), false);
+    m_history.redone();
+    return change;
+}
+
+// Undoing puts back what the step removed and the caret and anchor as they
+// were; redoing does the step again and puts the caret after it.
+TextDocument::Change TextDocument::apply(const EditHistory::Edit &step, bool undoing)
+{
+    Change change{step.position, undoing ? step.inserted : step.removed, undoing ? step.removed : step.inserted, 0, 0};
+    const qsizetype after = step.position + change.inserted.size();
+    change.caret = undoing ? step.caretBefore : after;
+    change.anchor = undoing ? step.anchorBefore : after;
+    m_buffer.insert(step.position + change.removed.size(), change.inserted);
+    m_buffer.remove(step.position, change.removed.size());
+    return change;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "textview/EditHistory.h"
+#include "textview/TextBuffer.h"
+
+// A text area's text with its undo and redo history. Every edit is all or
+// nothing: should memory run out, it raises std::bad_alloc and the text and
+// history are as they were.
+class TextDocument
+{
+public:
+    // What an edit did: at position, removed went and inserted came; the
+    // caret and anchor stand where they should after it.
+    struct Change
+    {
+        qsizetype position = 0;
+        QString removed;
+        QString inserted;
+        qsizetype caret = 0;
+        qsizetype anchor = 0;
+        bool isEmpty() const { return removed.isEmpty() && inserted.isEmpty(); }
+    };
+
+    const TextBuffer &buffer() const { return m_buffer; }
+
+    // New text, with no history; on running out of memory, left empty.
+    void setText(QString text);
+    // Adds to the end, as the program's own filling of the area: the
+    // history goes.
+    void append(const QString &text);
+
+    // Replaces length characters at position with text, its line breaks made
+    // CR LF; caret and anchor are where they stood before, for undo.
+    Change replace(qsizetype position, qsizetype length, const QString &text, EditHistory::Kind kind, qsizetype caret,
+                   qsizetype anchor);
+    bool canUndo() const { return m_history.canUndo(); }
+    bool canRedo() const { return m_history.canRedo(); }
+    Change undo();
+    Change redo();
+    // The next edit starts a step of its own.
+    void endRun() { m_history.endRun(); }
+
+private:
+    Change apply(const EditHistory::Edit &step, bool undoing);
+
+    TextBuffer m_buffer;
+    EditHistory m_history;
+};

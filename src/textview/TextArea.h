@@ -119,6 +119,7 @@ private:
     void insertTyped(const QString &text, EditHistory::Kind kind = EditHistory::Kind::Typing);
     void deleteBackwards();
     void show(const TextDocument::Change &change);
+    void stepThroughHistory(bool back);
     bool handleEditingKey(QKeyEvent *event);
     bool handleMovementKey(QKeyEvent *event);
     void pasteFrom(QClipboard::Mode mode);

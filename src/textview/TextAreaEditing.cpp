@@ -112,25 +112,21 @@ void TextArea::deleteSelection()
 
 void TextArea::undo()
 {
-    if (!m_document.canUndo())
-        return;
-    TextDocument::Change change;
-    try {
-        change = m_document.undo();
-    } catch (const std::bad_alloc &) {
-        QApplication::beep();
-        return;
-    }
-    show(change);
+    stepThroughHistory(true);
 }
 
 void TextArea::redo()
 {
-    if (!m_document.canRedo())
+    stepThroughHistory(false);
+}
+
+void TextArea::stepThroughHistory(bool back)
+{
+    if (back ? !canUndo() : !canRedo())
         return;
     TextDocument::Change change;
     try {
-        change = m_document.redo();
+        change = back ? m_document.undo() : m_document.redo();
     } catch (const std::bad_alloc &) {
         QApplication::beep();
         return;

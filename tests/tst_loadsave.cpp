@@ -10,7 +10,6 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QProcess>
 #include <QUrl>
 #include <QFile>
 #include <QTemporaryDir>
@@ -54,16 +53,11 @@ private slots:
     void savedTextLoadsBackUnchanged();
     void openingFilesLoadsThemAsLoadFileDoes();
     void droppedFilesLoadAndDroppedTextInserts();
-    void commandLineJoinGivesTheWindowsLine();
-    void commandLineNeedsNoDisplay();
     void realOpenDialog();
     void realSaveDialog();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
-    // Runs the program itself without a display; answers its standard output.
-    static QByteArray runProgram(const QStringList &arguments, int *status, QByteArray *errors = nullptr,
-                                 const QByteArray &input = {});
     // The chooser hands out these answers in turn, one per dialog shown.
     void choose(const QList<QStringList> &answers);
 
@@ -463,55 +457,6 @@ void TestLoadSave::droppedFilesLoadAndDroppedTextInserts()
     remote.setUrls({QUrl(u"https://example.com/list.txt"_s)});
     QVERIFY(drop(&remote));
     QCOMPARE(input->text(), u"https://example.com/list.txtx\r\nyb\r\na\r\n"_s);
-}
-
-QByteArray TestLoadSave::runProgram(const QStringList &arguments, int *status, QByteArray *errors,
-                                    const QByteArray &input)
-{
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(u"DISPLAY"_s);
-    environment.remove(u"WAYLAND_DISPLAY"_s);
-    environment.remove(u"QT_QPA_PLATFORM"_s);
-    program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(KESTRAVA_PROGRAM), arguments);
-    program.write(input);
-    program.closeWriteChannel();
-    program.waitForFinished(60'000);
-    *status = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-    if (errors)
-        *errors = program.readAllStandardError();
-    return program.readAllStandardOutput();
-}
-
-void TestLoadSave::commandLineJoinGivesTheWindowsLine()
-{
-    const QStringList files = {
-        write(u"utf16.txt"_s, "\xFF\xFE" "a\0\r\0\n\0\xe9\0"_ba),
-        write(u"cp1252.txt"_s, "caf\xE9\nlone\rcr\r\n"_ba),
-        write(u"zero.txt"_s, ""),
-        write(u"utf8.txt"_s, "z\xC3\xA9@x.org"_ba),
-    };
-    m_driver->form->openFiles(files);
-    m_driver->click("PushButton17");
-    int status = -1;
-    QCOMPARE(QString::fromUtf8(runProgram(QStringList{u"--join"_s} + files, &status)), m_driver->output()->text() + u'\n');
-    QCOMPARE(status, 0);
-    QCOMPARE(runProgram({u"--join"_s, u"-"_s}, &status, nullptr, "x\r\ny"), "x,y,\n"_ba);
-}
-
-void TestLoadSave::commandLineNeedsNoDisplay()
-{
-    int status = -1;
-    QCOMPARE(runProgram({u"--version"_s}, &status), "kestrava 7.00\n"_ba);
-    QCOMPARE(status, 0);
-    QVERIFY(runProgram({u"--help"_s}, &status).contains("--join"));
-    QCOMPARE(status, 0);
-    QByteArray errors;
-    const QString a = write(u"a.txt"_s, "a");
-    QCOMPARE(runProgram({u"--join"_s, a, m_dir->filePath(u"gone.txt"_s)}, &status, &errors), "a,\n"_ba);
-    QCOMPARE(status, 1);
-    QCOMPARE(errors, "kestrava: " + m_dir->filePath(u"gone.txt"_s).toUtf8() + ": File not found\n");
 }
 
 // The Qt file dialog itself, answered by the test as a user would.

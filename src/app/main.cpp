@@ -1,5 +1,6 @@
 #include "Version.h"
 #include "app/CommandLine.h"
+#include "app/StandardStreams.h"
 #include "form/Form1.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 #include <QDir>
 
 #include <csignal>
+#include <cstdio>
 
 namespace {
 
@@ -23,20 +25,16 @@ int runWithoutWindow(int argc, char *argv[])
     nameTheApplication();
     QCommandLineParser parser;
     describeOptions(parser);
-    parser.process(app);
+    parser.parse(QCoreApplication::arguments());
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
     return joinToStandardOutput(parser.positionalArguments());
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+int runWindow(int argc, char *argv[])
 {
-    // A write past the file-size limit then fails with "File too large" and
-    // is reported, instead of ending the program.
-    std::signal(SIGXFSZ, SIG_IGN);
-    if (wantsNoWindow(argc, argv))
-        return runWithoutWindow(argc, argv);
-
     QApplication app(argc, argv);
     nameTheApplication();
     QGuiApplication::setDesktopFileName(QStringLiteral("com.example.Kestrava"));
@@ -54,4 +52,27 @@ int main(int argc, char *argv[])
     if (!files.isEmpty())
         form.openFiles(files);
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // First of all, so that nothing opened later takes the place of a
+    // closed standard input or output.
+    secureStandardStreams();
+    // A write past the file-size limit then fails with "File too large" and
+    // is reported, instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const Request request = readArguments(argc, argv);
+    switch (request.kind) {
+    case Request::Wrong:
+        std::fprintf(stderr, "kestrava: %s\nTry 'kestrava --help' for more information.\n", qPrintable(request.error));
+        return 2;
+    case Request::NoWindow:
+        return runWithoutWindow(argc, argv);
+    case Request::Window:
+        break;
+    }
+    return runWindow(argc, argv);
 }

@@ -1,0 +1,203 @@
+#include "join/StreamingJoin.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+// Windows-1252 differs from Latin-1 only in 0x80 to 0x9F; its five unused
+// codes there stand for the C1 controls, as in decoding.
+constexpr char16_t windows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+char *putUtf8(char *out, char16_t u)
+{
+    if (u < 0x80) {
+        *out++ = char(u);
+    } else if (u < 0x800) {
+        *out++ = char(0xC0 | (u >> 6));
+        *out++ = char(0x80 | (u & 0x3F));
+    } else {
+        *out++ = char(0xE0 | (u >> 12));
+        *out++ = char(0x80 | ((u >> 6) & 0x3F));
+        *out++ = char(0x80 | (u & 0x3F));
+    }
+    return out;
+}
+
+} // namespace
+
+void StreamingJoin::Utf8Check::feed(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = p + bytes.size();
+    while (m_valid && p < end) {
+        if (m_needed == 0) {
+            // Eight plain ASCII bytes at a time.
+            std::uint64_t eight;
+            if (end - p >= 8 && (std::memcpy(&eight, p, 8), (eight & 0x8080808080808080ull) == 0)) {
+                p += 8;
+                continue;
+            }
+            const unsigned char lead = *p++;
+            if (lead < 0x80)
+                continue;
+            m_low = 0x80;
+            m_high = 0xBF;
+            if (lead >= 0xC2 && lead <= 0xDF) {
+                m_needed = 1;
+            } else if (lead >= 0xE0 && lead <= 0xEF) {
+                m_needed = 2;
+                m_low = lead == 0xE0 ? 0xA0 : 0x80; // no overlong forms
+                m_high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
+            } else if (lead >= 0xF0 && lead <= 0xF4) {
+                m_needed = 3;
+                m_low = lead == 0xF0 ? 0x90 : 0x80;
+                m_high = lead == 0xF4 ? 0x8F : 0xBF; // nothing past U+10FFFF
+            } else {
+                m_valid = false;
+            }
+        } else {
+            const unsigned char next = *p++;
+            m_valid = next >= m_low && next <= m_high;
+            m_low = 0x80;
+            m_high = 0xBF;
+            --m_needed;
+        }
+    }
+}
+
+StreamingJoin::Encoding StreamingJoin::encodingOf(QByteArrayView start, bool validUtf8)
+{
+    if (start.startsWith("\xFF\xFE"))
+        return Encoding::Utf16LittleEndian;
+    if (start.startsWith("\xFE\xFF"))
+        return Encoding::Utf16BigEndian;
+    return validUtf8 ? Encoding::Utf8 : Encoding::Windows1252;
+}
+
+void StreamingJoin::startFile(Encoding encoding)
+{
+    m_encoding = encoding;
+    m_fed = 0;
+    m_anyText = false;
+    m_skipLf = false;
+    m_pendingByte = -1;
+    m_units.clear();
+}
+
+void StreamingJoin::feed(QByteArrayView bytes, QByteArray &out)
+{
+    if (bytes.isEmpty())
+        return;
+    const qint64 fedBefore = m_fed;
+    m_fed += bytes.size();
+    // The byte-order mark at the very start is no text.
+    if (fedBefore == 0 && m_encoding == Encoding::Utf8 && bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    if (fedBefore == 0 && m_encoding != Encoding::Utf8 && m_encoding != Encoding::Windows1252)
+        bytes = bytes.sliced(2);
+    switch (m_encoding) {
+    case Encoding::Utf8:
+    case Encoding::Windows1252:
+        feedBytes(bytes, out);
+        break;
+    case Encoding::Utf16LittleEndian:
+    case Encoding::Utf16BigEndian:
+        feedUtf16(bytes, out);
+        break;
+    }
+}
+
+// UTF-8 goes through as it is; Windows-1252 becomes UTF-8. Every line break
+// becomes a comma; a CR at a block's end takes the LF that may start the next.
+void StreamingJoin::feedBytes(QByteArrayView bytes, QByteArray &out)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = p + bytes.size();
+    if (m_skipLf && p < end && *p == '\n')
+        ++p;
+    m_skipLf = false;
+    if (p < end)
+        m_anyText = true;
+    const bool utf8 = m_encoding == Encoding::Utf8;
+    const qsizetype start = out.size();
+    out.resize(start + (utf8 ? 1 : 3) * (end - p));
+    char *w = out.data() + start;
+    for (; p < end; ++p) {
+        const unsigned char byte = *p;
+        if (byte >= 0x80 && !utf8) {
+            w = putUtf8(w, byte < 0xA0 ? windows1252High[byte - 0x80] : char16_t(byte));
+        } else if (byte != '\r' && byte != '\n') {
+            *w++ = char(byte);
+        } else {
+            *w++ = ',';
+            if (byte == '\r' && p + 1 < end && p[1] == '\n')
+                ++p;
+            else if (byte == '\r' && p + 1 == end)
+                m_skipLf = true;
+        }
+    }
+    out.truncate(w - out.data());
+}
+
+void StreamingJoin::feedUtf16(QByteArrayView bytes, QByteArray &out)
+{
+    const bool bigEndian = m_encoding == Encoding::Utf16BigEndian;
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = p + bytes.size();
+    while (p < end) {
+        if (m_pendingByte < 0) {
+            m_pendingByte = *p++;
+            continue;
+        }
+        const unsigned char second = *p++;
+        const auto unit = char16_t(bigEndian ? m_pendingByte << 8 | second : second << 8 | m_pendingByte);
+        m_pendingByte = -1;
+        addUnit(unit);
+    }
+    flushUtf16(out, false);
+}
+
+void StreamingJoin::addUnit(char16_t unit)
+{
+    m_anyText = true;
+    const bool lf = unit == u'\n';
+    if (m_skipLf && lf) {
+        m_skipLf = false;
+        return;
+    }
+    m_skipLf = unit == u'\r';
+    m_units.append(lf || unit == u'\r' ? QChar(u',') : QChar(unit));
+}
+
+// Writes what is decoded, but for a high surrogate at its end, whose low
+// half may come with the next block.
+void StreamingJoin::flushUtf16(QByteArray &out, bool atEnd)
+{
+    qsizetype length = m_units.size();
+    if (!atEnd && length > 0 && m_units.back().isHighSurrogate())
+        --length;
+    out += QStringView(m_units).first(length).toUtf8();
+    m_units.remove(0, length);
+}
+
+void StreamingJoin::finishFile(QByteArray &out)
+{
+    if (m_fed == 0) {
+        out += "empty file,";
+        return;
+    }
+    if (m_pendingByte >= 0) {
+        addUnit(QChar::ReplacementCharacter);
+        m_pendingByte = -1;
+    }
+    if (m_encoding == Encoding::Utf16LittleEndian || m_encoding == Encoding::Utf16BigEndian)
+        flushUtf16(out, true);
+    // A file of nothing but a byte-order mark adds no line at all.
+    if (m_anyText)
+        out += ',';
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// Turns list files, a block of bytes at a time, into the very line that
+// "Load File" of them and then "Start Joining" give, in UTF-8: each file is
+// decoded as loading decodes it, every line break in it (CR LF, CR or LF)
+// becomes a comma, and so does the line break that loading adds after it.
+// No more than a block is held, whatever the file's size; the encoding is
+// chosen first, from the file's start and whether it is UTF-8 throughout.
+class StreamingJoin
+{
+public:
+    enum class Encoding { Utf8, Windows1252, Utf16LittleEndian, Utf16BigEndian };
+
+    // Whether bytes are valid UTF-8 throughout, told a block at a time, as
+    // the strict reading of list files tells it.
+    class Utf8Check
+    {
+    public:
+        void feed(QByteArrayView bytes);
+        bool isValid() const { return m_valid && m_needed == 0; }
+
+    private:
+        bool m_valid = true;
+        int m_needed = 0;        // continuation bytes still to come
+        unsigned char m_low = 0x80;  // the range the next one must lie in
+        unsigned char m_high = 0xBF;
+    };
+
+    // The encoding of a file that starts with these bytes and is, or is not,
+    // UTF-8 throughout.
+    static Encoding encodingOf(QByteArrayView start, bool validUtf8);
+
+    // A new file in the given encoding; an empty file reads as the line
+    // "empty file".
+    void startFile(Encoding encoding);
+    // Converts the next bytes of the file, appending the UTF-8 to out. The
+    // first block holds at least the file's first three bytes.
+    void feed(QByteArrayView bytes, QByteArray &out);
+    // Ends the file: what is left of it, and the comma for its end.
+    void finishFile(QByteArray &out);
+
+private:
+    void feedBytes(QByteArrayView bytes, QByteArray &out);
+    void feedUtf16(QByteArrayView bytes, QByteArray &out);
+    void addUnit(char16_t unit);
+    void flushUtf16(QByteArray &out, bool atEnd);
+
+    Encoding m_encoding = Encoding::Utf8;
+    qint64 m_fed = 0;        // bytes of the file so far
+    bool m_anyText = false;  // whether the file holds more than a byte-order mark
+    bool m_skipLf = false;   // a CR just became a comma; an LF after it is part of it
+    int m_pendingByte = -1;  // the first byte of a UTF-16 unit
+    QString m_units;         // UTF-16 decoded, not yet written
+};

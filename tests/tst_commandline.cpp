@@ -1,0 +1,246 @@
+// The program on the command line, run as a separate process without a
+// display: --join gives the window's line and behaves as the GNU tools do.
+#include "FormDriver.h"
+#include "ProcessLimits.h"
+#include "TestFiles.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Run
+{
+    QByteArray output;
+    QByteArray errors;
+    int status = -1; // -1: ended by a signal
+    int signal = 0;
+};
+
+// Runs the program with no display; setUp runs in the new process before the
+// program starts (to close a descriptor, ignore a signal, limit memory).
+Run run(const QStringList &arguments, const QByteArray &input = {}, const std::function<void()> &setUp = {},
+        QProcess::ProcessChannelMode channels = QProcess::SeparateChannels)
+{
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+        environment.remove(name);
+    program.setProcessEnvironment(environment);
+    program.setProcessChannelMode(channels);
+    if (setUp)
+        program.setChildProcessModifier(setUp);
+    program.start(QStringLiteral(KESTRAVA_PROGRAM), arguments);
+    program.write(input);
+    program.closeWriteChannel();
+    program.waitForFinished(120'000);
+    Run result{program.readAllStandardOutput(), program.readAllStandardError()};
+    if (program.exitStatus() == QProcess::NormalExit)
+        result.status = program.exitCode();
+    else
+        result.signal = program.exitCode();
+    return result;
+}
+
+} // namespace
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void joinGivesTheWindowsLine_data();
+    void joinGivesTheWindowsLine();
+    void joinReadsStandardInput();
+    void needsNoDisplay();
+    void wrongOptionsAreTold_data();
+    void wrongOptionsAreTold();
+    void writeErrorsAreTold_data();
+    void writeErrorsAreTold();
+    void closedInputIsTold();
+    void brokenPipeEndsItAsOtherTools();
+    void outOfMemoryIsTold();
+
+private:
+    QString write(const QString &name, const QByteArray &bytes) { return putFile(m_dir->path(), name, bytes); }
+    QString windowsLine(const QStringList &files);
+
+    std::unique_ptr<FormDriver> m_driver;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestCommandLine::init()
+{
+    m_driver = std::make_unique<FormDriver>();
+    m_dir = std::make_unique<QTemporaryDir>();
+}
+
+void TestCommandLine::cleanup()
+{
+    m_driver.reset();
+    m_dir.reset();
+}
+
+// What "Load File" of the files and then "Start Joining" show.
+QString TestCommandLine::windowsLine(const QStringList &files)
+{
+    m_driver->form->openFiles(files);
+    m_driver->click("PushButton17");
+    return m_driver->output()->text();
+}
+
+void TestCommandLine::joinGivesTheWindowsLine_data()
+{
+    QTest::addColumn<QList<QByteArray>>("files");
+    // A block is read at a time; these cross its border, 4 MiB, with a line
+    // break, a character and a decision between encodings.
+    const int block = 4 << 20;
+    QByteArray crossed = QByteArray(block - 1, 'a') + "\r\n\xC3\xA9";
+    QByteArray late1252 = QByteArray(block + 100, 'b') + "caf\xE9\r\n";
+    QByteArray utf16(block + 3, 'x');
+    utf16[0] = '\xFF';
+    utf16[1] = '\xFE';
+    utf16.replace(block - 1, 4, "\x3D\xD8\x00\xDE"); // a pair across the border
+    QTest::newRow("encodings") << QList<QByteArray>{"\xFF\xFE" "a\0\r\0\n\0\xe9\0"_ba, "\xFE\xFF\0a\0\r\xD8\x3D"_ba,
+                                                    "caf\xE9\nlone\rcr\r\n"_ba, ""_ba, "z\xC3\xA9@x.org"_ba};
+    QTest::newRow("marks and halves") << QList<QByteArray>{"\xEF\xBB\xBF" "a\xEF\xBB\xBF"_ba, "\xEF\xBB\xBF"_ba,
+                                                           "\xFF\xFE"_ba, "\xFF\xFE" "a"_ba, "\xFE"_ba};
+    QTest::newRow("line breaks at the end") << QList<QByteArray>{"a\r"_ba, "b\n\n"_ba, "c\r\n\r"_ba, "\n"_ba};
+    QTest::newRow("blocks") << QList<QByteArray>{crossed, late1252, utf16};
+}
+
+// Byte for byte the window's line, with a line feed after it.
+void TestCommandLine::joinGivesTheWindowsLine()
+{
+    QFETCH(QList<QByteArray>, files);
+    QStringList paths;
+    for (qsizetype i = 0; i < files.size(); ++i)
+        paths << write(u"list%1.txt"_s.arg(i), files[i]);
+    const Run joined = run(QStringList{u"--join"_s} + paths);
+    QCOMPARE(joined.status, 0);
+    QCOMPARE(joined.output, (windowsLine(paths) + u'\n').toUtf8());
+}
+
+void TestCommandLine::joinReadsStandardInput()
+{
+    QCOMPARE(run({u"--join"_s, u"-"_s}, "x\r\ny").output, "x,y,\n"_ba);
+    QCOMPARE(run({u"--join"_s}, "caf\xE9").output, "caf\xC3\xA9,\n"_ba);
+    QCOMPARE(run({u"--join"_s}).output, "empty file,\n"_ba);
+}
+
+void TestCommandLine::needsNoDisplay()
+{
+    Run version = run({u"--version"_s});
+    QCOMPARE(version.output, "kestrava 7.00\n"_ba);
+    QCOMPARE(version.status, 0);
+    Run help = run({u"--help"_s});
+    QVERIFY(help.output.contains("--join"));
+    QCOMPARE(help.status, 0);
+    const QString a = write(u"a.txt"_s, "a");
+    const QString gone = m_dir->filePath(u"gone.txt"_s);
+    const QString folder = m_dir->path();
+    const Run joined = run({u"--join"_s, a, gone, folder});
+    QCOMPARE(joined.output, "a,\n"_ba);
+    QCOMPARE(joined.status, 1);
+    QCOMPARE(joined.errors, "kestrava: " + gone.toUtf8() + ": File not found\nkestrava: " + folder.toUtf8()
+                                + ": Is a directory\n");
+}
+
+void TestCommandLine::wrongOptionsAreTold_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("mistyped") << QStringList{u"--joi"_s, u"x"_s} << "kestrava: unknown option 'joi'\n"_ba;
+    QTest::newRow("unknown with --join") << QStringList{u"--join"_s, u"--tirm"_s} << "kestrava: unknown option 'tirm'\n"_ba;
+}
+
+// Told with or without a display, and never by a crash.
+void TestCommandLine::wrongOptionsAreTold()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, message);
+    const Run wrong = run(arguments);
+    QCOMPARE(wrong.status, 2);
+    QCOMPARE(wrong.errors, message + "Try 'kestrava --help' for more information.\n");
+}
+
+void TestCommandLine::writeErrorsAreTold_data()
+{
+    QTest::addColumn<QString>("output"); // "" for a closed standard output
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("a full disk") << u"/dev/full"_s << "kestrava: write error: No space left on device\n"_ba;
+    QTest::newRow("closed output") << QString() << "kestrava: write error: Bad file descriptor\n"_ba;
+}
+
+void TestCommandLine::writeErrorsAreTold()
+{
+    QFETCH(QString, output);
+    QFETCH(QByteArray, message);
+    const QString six = write(u"six.txt"_s, "abcdef");
+    const Run failed = run({u"--join"_s, six}, {}, [output] {
+        if (output.isEmpty())
+            ::close(STDOUT_FILENO);
+        else
+            ::dup2(::open(QFile::encodeName(output).constData(), O_WRONLY), STDOUT_FILENO);
+    });
+    QCOMPARE(failed.status, 1);
+    QCOMPARE(failed.errors, message);
+}
+
+void TestCommandLine::closedInputIsTold()
+{
+    const Run failed = run({u"--join"_s}, {}, [] { ::close(STDIN_FILENO); });
+    QCOMPARE(failed.status, 1);
+    QCOMPARE(failed.errors, "kestrava: -: Bad file descriptor\n"_ba);
+}
+
+// A reader that goes away ends the program by SIGPIPE; with SIGPIPE
+// ignored, the first failed write is told and ends it.
+void TestCommandLine::brokenPipeEndsItAsOtherTools()
+{
+    const QString big = write(u"big.txt"_s, QByteArray("abc\n").repeated(5'000'000));
+    int ends[2];
+    QVERIFY(::pipe(ends) == 0);
+    ::close(ends[0]);
+    const int writeEnd = ends[1];
+    const Run killed = run({u"--join"_s, big}, {}, [writeEnd] { ::dup2(writeEnd, STDOUT_FILENO); });
+    QCOMPARE(killed.signal, SIGPIPE);
+    const Run told = run({u"--join"_s, big}, {}, [writeEnd] {
+        std::signal(SIGPIPE, SIG_IGN);
+        ::dup2(writeEnd, STDOUT_FILENO);
+    });
+    ::close(writeEnd);
+    QCOMPARE(told.status, 1);
+    QCOMPARE(told.errors, "kestrava: write error: Broken pipe\n"_ba);
+}
+
+// Standard input is held whole; when it cannot be, that is told.
+void TestCommandLine::outOfMemoryIsTold()
+{
+    if (underAddressSanitizer)
+        QSKIP("the sanitizers need more address space than a limit leaves");
+    QFile huge(m_dir->filePath(u"huge.txt"_s));
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(3) << 30));
+    huge.close();
+    const QString hugePath = huge.fileName();
+    const Run failed = run({u"--join"_s, u"-"_s}, {}, [hugePath] {
+        ::dup2(::open(QFile::encodeName(hugePath).constData(), O_RDONLY), STDIN_FILENO);
+        const rlimit limit{rlim_t(1) << 30, rlim_t(1) << 30};
+        ::setrlimit(RLIMIT_AS, &limit);
+    });
+    QCOMPARE(failed.status, 1);
+    QCOMPARE(failed.errors, "kestrava: -: Out of memory\n"_ba);
+}
+
+QTEST_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

@@ -15,22 +15,28 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
-QStringList writeLists(const QTemporaryDir &dir, int files, int linesPerFile, qint64 *bytesWritten)
+QStringList writeLists(const QTemporaryDir &dir, int files, int linesPerFile, qint64 *bytesWritten,
+                       const QByteArray &lineBreak = "\r\n")
 {
     QStringList paths;
     for (int f = 0; f < files; ++f) {
         QByteArray bytes;
         for (int i = 0; i < linesPerFile; ++i)
-            bytes += "someone." + QByteArray::number(f) + '.' + QByteArray::number(i) + "@example.com\r\n";
-        paths << dir.filePath(QStringLiteral("list%1.txt").arg(f));
+            bytes += "someone." + QByteArray::number(f) + '.' + QByteArray::number(i) + "@example.com" + lineBreak;
+        paths << dir.filePath(QStringLiteral("list%1%2.txt").arg(f).arg(lineBreak.size()));
         QFile file(paths.last());
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
             qFatal("cannot write %s", qPrintable(paths.last()));
@@ -65,6 +71,65 @@ double painted(TextArea *area)
         best = qMin(best, timer.nsecsElapsed() / 1e6);
     }
     return best;
+}
+
+// Milliseconds a command takes and the most memory it held, its output
+// thrown away.
+struct Measured
+{
+    double milliseconds = 0;
+    double peakMegabytes = 0;
+};
+
+Measured measure(const QStringList &command)
+{
+    QList<QByteArray> arguments;
+    for (const QString &argument : command)
+        arguments << argument.toLocal8Bit();
+    std::vector<char *> argv;
+    for (QByteArray &argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        qFatal("cannot start %s", argv[0]);
+    // The peak is read from the command's own high-water mark while it runs:
+    // the rusage of a child counts the memory of the one that started it.
+    double peak = 0;
+    const QString status = QStringLiteral("/proc/%1/status").arg(pid);
+    int exitStatus = 0;
+    while (waitpid(pid, &exitStatus, WNOHANG) == 0) {
+        QFile file(status);
+        if (file.open(QIODevice::ReadOnly)) {
+            static const QRegularExpression highWater(QStringLiteral("VmHWM:\\s*(\\d+) kB"));
+            peak = qMax(peak, highWater.match(QString::fromLatin1(file.readAll())).captured(1).toDouble() / 1e3);
+        }
+        usleep(2000);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return {timer.nsecsElapsed() / 1e6, peak};
+}
+
+// A list of so many megabytes with LF line ends, as Linux programs write them.
+QString writeLargeList(const QTemporaryDir &dir, qint64 megabytes)
+{
+    const QString path = dir.filePath(QStringLiteral("large.txt"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    for (qint64 line = 0; file.size() < megabytes * 1'000'000; ++line) {
+        QByteArray block;
+        for (int i = 0; i < 100'000; ++i, ++line)
+            block += "someone." + QByteArray::number(line) + "@example.com\n";
+        if (file.write(block) != block.size())
+            qFatal("cannot write %s", qPrintable(path));
+    }
+    return path;
 }
 
 // Milliseconds a command takes, its output thrown away.
@@ -109,6 +174,17 @@ int main(int argc, char *argv[])
 
     std::printf("%d files of %d addresses, %.1f MB\n", files, linesPerFile, size / 1e6);
     std::printf("Load File:                     %8.1f ms\n", timed([&] { click("PushButton3"); }));
+    {
+        // The same lists with the line ends of Linux programs.
+        qint64 lfSize = 0;
+        const QStringList lfPaths = writeLists(dir, files, linesPerFile, &lfSize, "\n");
+        form.commonDialog().setChooser([&](const CommonDialog::Request &) { return lfPaths; });
+        std::printf("Load File, LF line ends:       %8.1f ms\n", timed([&] { click("PushButton3"); }));
+        form.commonDialog().setChooser([&](const CommonDialog::Request &request) {
+            return request.save ? QStringList{saved} : paths;
+        });
+        click("PushButton3");
+    }
     const double join = timed([&] { click("PushButton17"); });
     std::printf("Start Joining:                 %8.1f ms\n", join);
     output->setFocus();
@@ -156,6 +232,20 @@ int main(int argc, char *argv[])
     const double joinCommand =
         commandMilliseconds(QStringLiteral(KESTRAVA_PROGRAM), QStringList{QStringLiteral("--join")} + paths);
     std::printf("kestrava --join on them:       %8.1f ms (%.1f x paste)\n", joinCommand, joinCommand / paste);
+
+    // --join and paste on a large list with LF line ends.
+    const qint64 megabytes = qEnvironmentVariableIntValue("KESTRAVA_BENCH_LARGE_MB") > 0
+                                 ? qEnvironmentVariableIntValue("KESTRAVA_BENCH_LARGE_MB")
+                                 : 386;
+    const QString large = writeLargeList(dir, megabytes);
+    const Measured largeJoin = measure({QStringLiteral(KESTRAVA_PROGRAM), QStringLiteral("--join"), large});
+    const Measured largePaste = measure({QStringLiteral("sh"), QStringLiteral("-c"),
+                                         QStringLiteral("tr -d '\\r' < '%1' | paste -sd, -").arg(large)});
+    std::printf("a %lld MB list with LF line ends:\n", megabytes);
+    std::printf("  kestrava --join:             %8.1f ms, peak memory %.1f MB\n", largeJoin.milliseconds,
+                largeJoin.peakMegabytes);
+    std::printf("  tr -d '\\r' | paste -sd, -:   %8.1f ms (--join takes %.2f x as long)\n",
+                largePaste.milliseconds, largeJoin.milliseconds / largePaste.milliseconds);
 
     // One item per line, and one empty line after each file's final CR LF.
     return QFile(saved).size() == size - files * linesPerFile - 1 ? 0 : 1;

@@ -1,6 +1,7 @@
 #include "core/ApplicationTitle.h"
 #include "core/Failure.h"
 #include "core/HomePageOpener.h"
+#include "core/LineBreaks.h"
 #include "core/ProductInfo.h"
 #include "core/ReportText.h"
 #include "listfiles/SkinFile.h"
@@ -72,6 +73,8 @@ private slots:
     void joiningNeverLeavesALineBreakPair();
     void joiningAMillionLinesKeepsEveryItem();
     void cuttingKeepsEmptyPieces();
+    void lineBreaksOfTheTextAreas_data();
+    void lineBreaksOfTheTextAreas();
 
     void applicationTitle_data();
     void applicationTitle();
@@ -151,6 +154,30 @@ void TestLogic::cuttingKeepsEmptyPieces()
     QCOMPARE(cut(QString()), QStringList());
     QCOMPARE(cut(QStringLiteral("\r\n")), QStringList({QString(), QString()}));
     QCOMPARE(cut(QStringLiteral("A\r\na")), QStringList({u"A"_s, u"a"_s}));
+}
+
+void TestLogic::lineBreaksOfTheTextAreas_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("crLf");
+    QTest::newRow("none") << u"abc"_s << u"abc"_s;
+    QTest::newRow("LF") << u"a\nb\n"_s << u"a\r\nb\r\n"_s;
+    QTest::newRow("CR") << u"a\rb\r"_s << u"a\r\nb\r\n"_s;
+    QTest::newRow("CR LF") << u"a\r\nb"_s << u"a\r\nb"_s;
+    QTest::newRow("all three") << u"x\ny\rz\r\n"_s << u"x\r\ny\r\nz\r\n"_s;
+    QTest::newRow("CR, CR LF, LF") << u"\r\r\n\n"_s << u"\r\n\r\n\r\n"_s;
+    QTest::newRow("LF CR is two") << u"\n\r"_s << u"\r\n\r\n"_s;
+    QTest::newRow("empty") << QString() << QString();
+}
+
+// Each of LF, CR and CR LF is one line break, CR LF in the text areas and LF
+// on the clipboard.
+void TestLogic::lineBreaksOfTheTextAreas()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, crLf);
+    QCOMPARE(withCrLfLineBreaks(text), crLf);
+    QCOMPARE(withLfLineBreaks(crLf), QString(crLf).replace(u"\r\n"_s, u"\n"_s));
 }
 
 void TestLogic::applicationTitle_data()

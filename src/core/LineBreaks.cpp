@@ -22,20 +22,32 @@ bool hasOnlyCrLf(QStringView text)
 
 } // namespace
 
+// Counts the line breaks to widen first, then writes the result in one pass
+// into a string of its final size: no character is appended on its own.
 QString withCrLfLineBreaks(QString text)
 {
     if (hasOnlyCrLf(text))
         return text;
-    QString result;
-    result.reserve(text.size() + text.count(u'\n') + text.count(u'\r'));
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
+    const auto *in = reinterpret_cast<const char16_t *>(text.constData());
+    const qsizetype size = text.size();
+    qsizetype lone = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (in[i] == u'\r' && i + 1 < size && in[i + 1] == u'\n')
+            ++i;
+        else if (in[i] == u'\r' || in[i] == u'\n')
+            ++lone;
+    }
+    QString result(size + lone, Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(result.data());
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = in[i];
         if (c == u'\r' || c == u'\n') {
-            result.append(u"\r\n");
-            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            *out++ = u'\r';
+            *out++ = u'\n';
+            if (c == u'\r' && i + 1 < size && in[i + 1] == u'\n')
                 ++i;
         } else {
-            result.append(c);
+            *out++ = c;
         }
     }
     return result;

@@ -16,12 +16,20 @@ constexpr char16_t rightToLeftEmbedding = 0x202B;
 constexpr char16_t rightToLeftMark = 0x200F;
 
 // The text as drawn: line and paragraph separators would end a layout, so
-// they show as spaces; every character keeps its place.
+// they show as spaces; half a surrogate pair, which Qt cannot place a caret
+// around, shows as the replacement character. Every character keeps its place.
 QString displayText(QString text)
 {
-    for (QChar &c : text)
-        if (c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QChar &c = text[i];
+        if (c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
             c = u' ';
+        } else if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+        } else if (c.isSurrogate()) {
+            c = QChar::ReplacementCharacter;
+        }
+    }
     return text;
 }
 
@@ -105,9 +113,26 @@ double ChunkLayout::compositionCursorX() const
     return m_chunk.x + m_layout.lineAt(0).cursorToX(m_compositionAt + m_compositionCursor);
 }
 
+// Qt's answer, moved to a neighbouring place where that lies nearer to x:
+// after a zero-width joiner Qt may answer a place far from it.
 qsizetype ChunkLayout::positionAt(double x, QTextLine::CursorPosition mode) const
 {
-    return positionOf(m_layout.lineAt(0).xToCursor(x - m_chunk.x, mode));
+    const QTextLine line = m_layout.lineAt(0);
+    x -= m_chunk.x;
+    int offset = line.xToCursor(x, mode);
+    if (mode == QTextLine::CursorBetweenCharacters) {
+        const auto distance = [&](int at) { return std::abs(line.cursorToX(at) - x); };
+        for (bool moved = true; moved;) {
+            moved = false;
+            for (const int neighbour : {m_layout.previousCursorPosition(offset), m_layout.nextCursorPosition(offset)}) {
+                if (neighbour != offset && distance(neighbour) < distance(offset) - 0.5) {
+                    offset = neighbour;
+                    moved = true;
+                }
+            }
+        }
+    }
+    return positionOf(offset);
 }
 
 qsizetype ChunkLayout::nextPosition(qsizetype position) const

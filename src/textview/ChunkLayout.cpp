@@ -113,36 +113,33 @@ double ChunkLayout::compositionCursorX() const
     return m_chunk.x + m_layout.lineAt(0).cursorToX(m_compositionAt + m_compositionCursor);
 }
 
-// Qt's answer, moved to a neighbouring place where that lies nearer to x:
-// after a zero-width joiner Qt may answer a place far from it.
 qsizetype ChunkLayout::positionAt(double x, QTextLine::CursorPosition mode) const
 {
-    const QTextLine line = m_layout.lineAt(0);
-    x -= m_chunk.x;
-    int offset = line.xToCursor(x, mode);
-    if (mode == QTextLine::CursorBetweenCharacters) {
-        const auto distance = [&](int at) { return std::abs(line.cursorToX(at) - x); };
-        for (bool moved = true; moved;) {
-            moved = false;
-            for (const int neighbour : {m_layout.previousCursorPosition(offset), m_layout.nextCursorPosition(offset)}) {
-                if (neighbour != offset && distance(neighbour) < distance(offset) - 0.5) {
-                    offset = neighbour;
-                    moved = true;
-                }
-            }
-        }
-    }
-    return positionOf(offset);
+    return positionOf(m_layout.lineAt(0).xToCursor(x - m_chunk.x, mode));
 }
 
+// Qt's next and previous places, but never inside a surrogate pair, which
+// Qt may answer after an emoji at a layout's start.
 qsizetype ChunkLayout::nextPosition(qsizetype position) const
 {
-    return positionOf(m_layout.nextCursorPosition(offsetOf(position)));
+    int offset = m_layout.nextCursorPosition(offsetOf(position));
+    if (isInsidePair(offset))
+        ++offset;
+    return positionOf(offset);
 }
 
 qsizetype ChunkLayout::previousPosition(qsizetype position) const
 {
-    return positionOf(m_layout.previousCursorPosition(offsetOf(position)));
+    int offset = m_layout.previousCursorPosition(offsetOf(position));
+    if (isInsidePair(offset))
+        --offset;
+    return positionOf(offset);
+}
+
+bool ChunkLayout::isInsidePair(int offset) const
+{
+    const QString &text = m_layout.text();
+    return offset > 0 && offset < text.size() && text[offset].isLowSurrogate() && text[offset - 1].isHighSurrogate();
 }
 
 void ChunkLayout::draw(QPainter &painter, QPointF lineOrigin, qsizetype selectionStart, qsizetype selectionEnd,

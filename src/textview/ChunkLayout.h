@@ -58,6 +58,7 @@ public:
 private:
     void setTabStops(QTextOption &option, const QString &text, const QFont &font, double distance) const;
     int offsetOf(qsizetype position) const;
+    bool isInsidePair(int offset) const;
     qsizetype positionOf(int offset) const;
 
     Chunk m_chunk;

@@ -180,9 +180,8 @@ void TextArea::publishSelection() const
 void TextArea::moveCaret(qsizetype position, bool select, Reveal reveal)
 {
     position = qBound<qsizetype>(0, position, m_buffer.size());
-    // Never between the CR and the LF of a line break.
-    if (position > 0 && position < m_buffer.size() && m_buffer.at(position) == u'\n')
-        --position;
+    // Never between the CR and the LF of a line break, nor inside a pair.
+    position = whole(position, false);
     const bool selectionChanged = select || hasSelection();
     m_caret = position;
     m_goalX = -1; // Up and Down aim anew from wherever the caret went
@@ -194,6 +193,18 @@ void TextArea::moveCaret(qsizetype position, bool select, Reveal reveal)
     TextAreaAccessibility::caretMoved(this);
     if (selectionChanged)
         TextAreaAccessibility::selectionChanged(this);
+}
+
+// The position itself, or inside a line break or a surrogate pair, the
+// pair's end (forward) or start.
+qsizetype TextArea::whole(qsizetype position, bool forward) const
+{
+    if (position <= 0 || position >= m_buffer.size())
+        return position;
+    const QChar before = m_buffer.at(position - 1);
+    const QChar after = m_buffer.at(position);
+    const bool inside = (before == u'\r' && after == u'\n') || (before.isHighSurrogate() && after.isLowSurrogate());
+    return inside ? position + (forward ? 1 : -1) : position;
 }
 
 qsizetype TextArea::nextPosition(qsizetype position) const

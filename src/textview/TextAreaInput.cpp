@@ -51,16 +51,6 @@ void TextArea::setComposition(const QInputMethodEvent *event)
     }
 }
 
-qsizetype TextArea::whole(qsizetype position, bool forward) const
-{
-    if (position <= 0 || position >= m_buffer.size())
-        return position;
-    const QChar before = m_buffer.at(position - 1);
-    const QChar after = m_buffer.at(position);
-    const bool inside = (before == u'\r' && after == u'\n') || (before.isHighSurrogate() && after.isLowSurrogate());
-    return inside ? position + (forward ? 1 : -1) : position;
-}
-
 QVariant TextArea::inputMethodQuery(Qt::InputMethodQuery query) const
 {
     qsizetype start = 0;

@@ -149,6 +149,8 @@ void TestTextArea::keys_data()
     QTest::newRow("across a line break") << u"ab|\ncd"_s << u"Right"_s << u"ab\n|cd"_s;
     QTest::newRow("back across it") << u"ab\n|cd"_s << u"Left"_s << u"ab|\ncd"_s;
     QTest::newRow("surrogate pair is one step") << u"a|\U0001F600b"_s << u"Right"_s << u"a\U0001F600|b"_s;
+    QTest::newRow("so it is before Devanagari") << u"|\U0001F600\u0928\u094D\u0928"_s << u"Right"_s
+                                               << u"\U0001F600|\u0928\u094D\u0928"_s;
     QTest::newRow("shift selects") << u"a|bc"_s << u"Shift+Right, Shift+Right"_s << u"a^bc|"_s;
     QTest::newRow("home, end") << u"x\nab|c\ny"_s << u"Home, Shift+End"_s << u"x\n^abc|\ny"_s;
     QTest::newRow("document ends") << u"x\nab|c\ny"_s << u"Ctrl+End, Ctrl+Shift+Home"_s << u"|x\nabc\ny^"_s;

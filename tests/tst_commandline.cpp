@@ -4,7 +4,9 @@
 #include "ProcessLimits.h"
 #include "TestFiles.h"
 
+#include <QMenu>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -70,6 +72,13 @@ private slots:
     void closedInputIsTold();
     void brokenPipeEndsItAsOtherTools();
     void outOfMemoryIsTold();
+
+    void tidyingAsTheWindowTidies_data();
+    void tidyingAsTheWindowTidies();
+    void separatorsAndBatches_data();
+    void separatorsAndBatches();
+    void sortedAsSortAndPaste_data();
+    void sortedAsSortAndPaste();
 
 private:
     QString write(const QString &name, const QByteArray &bytes) { return putFile(m_dir->path(), name, bytes); }
@@ -162,6 +171,11 @@ void TestCommandLine::wrongOptionsAreTold_data()
     QTest::addColumn<QByteArray>("message");
     QTest::newRow("mistyped") << QStringList{u"--joi"_s, u"x"_s} << "kestrava: unknown option 'joi'\n"_ba;
     QTest::newRow("unknown with --join") << QStringList{u"--join"_s, u"--tirm"_s} << "kestrava: unknown option 'tirm'\n"_ba;
+    QTest::newRow("no batch") << QStringList{u"--join"_s, u"--batch=0"_s}
+                              << "kestrava: --batch needs a whole number of 1 or more, not '0'\n"_ba;
+    QTest::newRow("a batch of words") << QStringList{u"--join"_s, u"--batch=x"_s}
+                                      << "kestrava: --batch needs a whole number of 1 or more, not 'x'\n"_ba;
+    QTest::newRow("tidying without --join") << QStringList{u"--sort"_s} << "kestrava: --sort works only with --join\n"_ba;
 }
 
 // Told with or without a display, and never by a crash.
@@ -240,6 +254,107 @@ void TestCommandLine::outOfMemoryIsTold()
     });
     QCOMPARE(failed.status, 1);
     QCOMPARE(failed.errors, "kestrava: -: Out of memory\n"_ba);
+}
+
+void TestCommandLine::tidyingAsTheWindowTidies_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("entries"); // of the input's menu, in turn
+    QTest::newRow("trim") << QStringList{u"--trim"_s} << QStringList{u"Trim Spaces"_s};
+    QTest::newRow("skip empty") << QStringList{u"--skip-empty"_s} << QStringList{u"Remove Empty Lines"_s};
+    QTest::newRow("unique") << QStringList{u"--unique"_s} << QStringList{u"Remove Duplicate Lines"_s};
+    QTest::newRow("sort") << QStringList{u"--sort"_s} << QStringList{u"Sort Lines"_s};
+    QTest::newRow("all, in their order")
+        << QStringList{u"--sort"_s, u"--unique"_s, u"--skip-empty"_s, u"--trim"_s}
+        << QStringList{u"Trim Spaces"_s, u"Remove Empty Lines"_s, u"Remove Duplicate Lines"_s, u"Sort Lines"_s};
+}
+
+// The options tidy the lines as the input's menu does, then join them as
+// "Start Joining" does.
+void TestCommandLine::tidyingAsTheWindowTidies()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, entries);
+    const QStringList paths = {write(u"one.txt"_s, " b@x.org\r\nA@x.org\r\n\r\na@x.org\r\n \t\r\nc@x.org \r\n"),
+                               write(u"two.txt"_s, "Zo\xC3\xAB@x.org\nb@x.org\n\n")};
+    m_driver->form->openFiles(paths);
+    for (const QString &entry : entries) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5));
+        QApplication::sendEvent(m_driver->input()->viewport(), &event);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        for (QAction *action : menu->actions())
+            if (action->text() == entry)
+                action->trigger();
+        menu->close();
+    }
+    m_driver->click("PushButton17");
+    const Run tidied = run(QStringList{u"--join"_s} + options + paths);
+    QCOMPARE(tidied.status, 0);
+    QCOMPARE(QString::fromUtf8(tidied.output), m_driver->output()->text() + u'\n');
+}
+
+void TestCommandLine::separatorsAndBatches_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("output");
+    const QByteArray list = " b@x.org\r\nA@x.org\r\n\r\na@x.org\r\nc@x.org \r\n";
+    QTest::newRow("everything, as in the manual")
+        << QStringList{u"--trim"_s, u"--skip-empty"_s, u"--unique"_s, u"--sort"_s, u"--separator=; "_s, u"--batch=2"_s}
+        << list << "A@x.org; b@x.org\nc@x.org\n"_ba;
+    QTest::newRow("a separator alone keeps every item")
+        << QStringList{u"--separator=; "_s} << list << " b@x.org; A@x.org; ; a@x.org; c@x.org ; ; \n"_ba;
+    QTest::newRow("batches of three") << QStringList{u"--batch=3"_s, u"--skip-empty"_s} << "1\n2\n3\n4\n5\n6\n7"_ba
+                                      << "1,2,3\n4,5,6\n7\n"_ba;
+    QTest::newRow("nothing matched") << QStringList{u"--skip-empty"_s} << QByteArray() << "\n"_ba;
+    QTest::newRow("an empty file kept") << QStringList{u"--unique"_s} << QByteArray() << "empty file,\n"_ba;
+}
+
+void TestCommandLine::separatorsAndBatches()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, output);
+    const Run joined = run(QStringList{u"--join"_s} + options, input);
+    QCOMPARE(joined.status, 0);
+    QCOMPARE(joined.output, output);
+}
+
+void TestCommandLine::sortedAsSortAndPaste_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("sortOptions");
+    QTest::newRow("sorted") << QStringList{u"--trim"_s, u"--skip-empty"_s, u"--sort"_s} << u"-s -f"_s;
+    QTest::newRow("sorted, once each") << QStringList{u"--trim"_s, u"--skip-empty"_s, u"--unique"_s, u"--sort"_s}
+                                       << u"-s -f -u"_s;
+}
+
+// Seeded random lists through --join and through sed, grep, sort and paste,
+// which must agree. Letters, digits and the signs of addresses only: sort -f
+// folds to capitals, so that _ and [ would sort after letters there and
+// before them here.
+void TestCommandLine::sortedAsSortAndPaste()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, sortOptions);
+    QRandomGenerator random(11);
+    const QByteArray alphabet = "abcABC019.-@ ";
+    for (int list = 0; list < 20; ++list) {
+        QByteArray bytes;
+        for (int line = random.bounded(40); line > 0; --line) {
+            for (int c = random.bounded(6); c > 0; --c)
+                bytes += alphabet[random.bounded(alphabet.size())];
+            bytes += random.bounded(3) == 0 ? "\t\n" : "\n";
+        }
+        const QString path = write(u"random%1.txt"_s.arg(list), bytes);
+        QProcess tools;
+        tools.start(u"sh"_s, {u"-c"_s, u"sed -e 's/^[ \t]*//' -e 's/[ \t]*$//' '%1' | grep -v '^$' | LC_ALL=C sort %2 | paste -sd, -"_s
+                                         .arg(path, sortOptions)});
+        QVERIFY(tools.waitForFinished(30'000));
+        const Run joined = run(QStringList{u"--join"_s} + options + QStringList{path});
+        QCOMPARE(joined.output, tools.readAllStandardOutput());
+    }
 }
 
 QTEST_MAIN(TestCommandLine)

@@ -10,11 +10,59 @@
 #include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// The entries of a text area's menu, as its context menu shows them: each
+// entry's text (and those of submenus), "-" after it when disabled.
+QStringList menuEntries(TextArea *area, const std::function<void(QMenu *)> &act = {})
+{
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), area->viewport()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(area->viewport(), &event);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QStringList entries;
+    const std::function<void(QMenu *)> list = [&](QMenu *shown) {
+        for (QAction *action : shown->actions()) {
+            if (!action->isSeparator())
+                entries << action->text() + (action->isEnabled() ? QString() : u"-"_s);
+            if (action->menu())
+                list(action->menu());
+        }
+    };
+    if (menu) {
+        list(menu);
+        if (act)
+            act(menu);
+        menu->close();
+    }
+    return entries;
+}
+
+// Chooses the entry of a text area's menu whose text starts so.
+void choose(TextArea *area, const QString &entry)
+{
+    menuEntries(area, [&](QMenu *menu) {
+        const std::function<bool(QMenu *)> find = [&](QMenu *shown) {
+            for (QAction *action : shown->actions()) {
+                if ((action->menu() && find(action->menu())) || (!action->menu() && action->text().startsWith(entry))) {
+                    if (!action->menu())
+                        action->trigger();
+                    return true;
+                }
+            }
+            return false;
+        };
+        QVERIFY2(find(menu), qPrintable(entry));
+    });
+}
+
+} // namespace
 
 
 class TestForm1 : public QObject
@@ -49,6 +97,10 @@ private slots:
 
     void textAreaKeepsEveryCharacter();
     void longLineDoesNotWrap();
+
+    void tidyingTheInput_data();
+    void tidyingTheInput();
+    void copyingTheOutputInBatches();
 
 private:
     template<typename T = QWidget>
@@ -391,6 +443,85 @@ void TestForm1::longLineDoesNotWrap()
     QVERIFY(output()->horizontalScrollBar()->isVisible());
     QVERIFY(output()->horizontalScrollBar()->maximum() > 0);
     QVERIFY(output()->verticalScrollBar()->isVisible());
+}
+
+void TestForm1::tidyingTheInput_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("anchor");
+    QTest::addColumn<int>("caret");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("counts");
+    QTest::addColumn<QString>("tidied");
+    QTest::newRow("duplicates") << u"a\r\nB\r\nb \r\na"_s << 0 << 0 << u"Remove Duplicate Lines"_s
+                                << u"4 lines: 2 duplicates, 0 empty"_s << u"a\r\nB"_s;
+    QTest::newRow("empty lines, the last one too") << u"a\r\n\r\n \t\r\nb\r\n"_s << 0 << 0
+                                                  << u"Remove Empty Lines"_s << u"5 lines: 2 duplicates, 3 empty"_s
+                                                  << u"a\r\nb"_s;
+    QTest::newRow("spaces") << u" a\t\r\nb "_s << 0 << 0 << u"Trim Spaces"_s << u"2 lines: 0 duplicates, 0 empty"_s
+                            << u"a\r\nb"_s;
+    QTest::newRow("order") << u"b\r\nA\r\na"_s << 0 << 0 << u"Sort Lines"_s << u"3 lines: 1 duplicate, 0 empty"_s
+                           << u"A\r\na\r\nb"_s;
+    QTest::newRow("the selected lines") << u"z\r\nb\r\na\r\ny"_s << 3 << 7 << u"Sort Lines"_s
+                                        << u"2 lines: 0 duplicates, 0 empty"_s << u"z\r\na\r\nb\r\ny"_s;
+    QTest::newRow("not the line a selection ends before") << u"z\r\nb\r\na\r\ny"_s << 0 << 9 << u"Sort Lines"_s
+                                                           << u"3 lines: 0 duplicates, 0 empty"_s
+                                                           << u"a\r\nb\r\nz\r\ny"_s;
+    QTest::newRow("a selection in one line is the whole text") << u"b\r\na"_s << 0 << 1 << u"Sort Lines"_s
+                                                                << u"2 lines: 0 duplicates, 0 empty"_s
+                                                                << u"a\r\nb"_s;
+}
+
+// The input's menu counts its lines and tidies them, each step one edit
+// that one undo takes back; entries that would change nothing are disabled.
+void TestForm1::tidyingTheInput()
+{
+    QFETCH(QString, text);
+    QFETCH(int, anchor);
+    QFETCH(int, caret);
+    QFETCH(QString, entry);
+    QFETCH(QString, counts);
+    QFETCH(QString, tidied);
+    TextArea *input = m_driver->input();
+    input->setText(text);
+    input->setSelection(anchor, caret);
+    const QStringList entries = menuEntries(input);
+    QVERIFY2(entries.contains(counts + u"-"_s), qPrintable(entries.join(u" | "_s)));
+    QVERIFY(entries.contains(entry));
+    choose(input, entry);
+    QCOMPARE(input->text(), tidied);
+    QVERIFY(menuEntries(input).contains(entry + u"-"_s) || anchor != caret);
+    QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(input->text(), text);
+}
+
+// Each batch is the next so many items of the output, selected and copied
+// without a comma around it; the last may be short; then, and after the
+// output changes, batches start over.
+void TestForm1::copyingTheOutputInBatches()
+{
+    TextArea *output = m_driver->output();
+    QStringList items;
+    for (int i = 1; i <= 120; ++i)
+        items << u"i%1"_s.arg(i);
+    output->setText(items.join(u','));
+    const auto batchEntries = [&] { return menuEntries(output).filter(u"Copy Items"_s); };
+    QCOMPARE(batchEntries(), QStringList({u"Copy Items 1-50 of 120"_s, u"Copy Items 1-100 of 120"_s,
+                                          u"Copy Items 1-120 of 120"_s}));
+    choose(output, u"Copy Items 1-50"_s);
+    QCOMPARE(QGuiApplication::clipboard()->text(), items.mid(0, 50).join(u','));
+    QCOMPARE(output->selectedText(), items.mid(0, 50).join(u','));
+    QCOMPARE(batchEntries().first(), u"Copy Items 51-100 of 120"_s);
+    choose(output, u"Copy Items 51-120"_s);
+    QCOMPARE(QGuiApplication::clipboard()->text(), items.mid(50).join(u','));
+    QCOMPARE(batchEntries().first(), u"Copy Items 1-50 of 120"_s);
+    choose(output, u"Copy Items 1-50"_s);
+    output->setText(u"a,b,,c"_s);
+    QCOMPARE(batchEntries().first(), u"Copy Items 1-4 of 4"_s);
+    choose(output, u"Copy Items 1-4"_s);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"a,b,,c"_s);
+    output->setText(QString());
+    QVERIFY(menuEntries(output).contains(u"Copy Next Batch-"_s));
 }
 
 QTEST_MAIN(TestForm1)

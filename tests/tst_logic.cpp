@@ -7,6 +7,7 @@
 #include "listfiles/SkinFile.h"
 #include "join/ClipboardWriter.h"
 #include "join/LineJoiner.h"
+#include "join/ListTidying.h"
 #include "listfiles/SampleList.h"
 
 #include <QDir>
@@ -75,6 +76,8 @@ private slots:
     void cuttingKeepsEmptyPieces();
     void lineBreaksOfTheTextAreas_data();
     void lineBreaksOfTheTextAreas();
+    void tidyingLines_data();
+    void tidyingLines();
 
     void applicationTitle_data();
     void applicationTitle();
@@ -178,6 +181,51 @@ void TestLogic::lineBreaksOfTheTextAreas()
     QFETCH(QString, crLf);
     QCOMPARE(withCrLfLineBreaks(text), crLf);
     QCOMPARE(withLfLineBreaks(crLf), QString(crLf).replace(u"\r\n"_s, u"\n"_s));
+}
+
+void TestLogic::tidyingLines_data()
+{
+    using Operation = ListTidying::Operation;
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<Operation>("operation");
+    QTest::addColumn<QStringList>("tidied");
+    QTest::addColumn<QString>("counts"); // lines/duplicates/empty
+    const QStringList mixed = {u" b@x.org"_s, u"A@x.org"_s, QString(), u"a@x.org\t"_s, u"c@x.org "_s, u" \t"_s};
+    QTest::newRow("duplicates ignore case and ends, keep the first")
+        << mixed << Operation::RemoveDuplicates
+        << QStringList{u" b@x.org"_s, u"A@x.org"_s, QString(), u"c@x.org "_s} << u"6/2/2"_s;
+    QTest::newRow("empty and blank lines go") << mixed << Operation::RemoveEmpty
+                                              << QStringList{u" b@x.org"_s, u"A@x.org"_s, u"a@x.org\t"_s, u"c@x.org "_s}
+                                              << u"6/2/2"_s;
+    QTest::newRow("spaces and tabs at the ends only")
+        << QStringList{u" a b\t"_s, u"\u00a0c"_s} << Operation::TrimSpaces << QStringList{u"a b"_s, u"\u00a0c"_s}
+        << u"2/0/0"_s;
+    QTest::newRow("sorting ignores case and keeps equal lines in order")
+        << QStringList{u"b"_s, u"B2"_s, u"a"_s, u"A"_s, u"_x"_s} << Operation::Sort
+        << QStringList{u"_x"_s, u"a"_s, u"A"_s, u"b"_s, u"B2"_s} << u"5/1/0"_s;
+    QTest::newRow("letters of every plane fold")
+        << QStringList{u"\U00010400"_s, u"\U00010428"_s, u"\u00c9"_s, u"\u00e9"_s} << Operation::RemoveDuplicates
+        << QStringList{u"\U00010400"_s, u"\u00c9"_s} << u"4/2/0"_s;
+    QTest::newRow("code points, not code units") << QStringList{u"\U0001F600"_s, u"\uFF21"_s} << Operation::Sort
+                                                 << QStringList{u"\uFF21"_s, u"\U0001F600"_s} << u"2/0/0"_s;
+}
+
+// The window's menus and --join tidy lines by the same rules.
+void TestLogic::tidyingLines()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(ListTidying::Operation, operation);
+    QFETCH(QStringList, tidied);
+    QFETCH(QString, counts);
+    const QList<QStringView> views(lines.begin(), lines.end());
+    const ListTidying tidying(views);
+    QStringList result;
+    for (QStringView line : tidying.apply(operation))
+        result << line.toString();
+    QCOMPARE(result, tidied);
+    const ListTidying::Counts found = tidying.counts();
+    QCOMPARE(u"%1/%2/%3"_s.arg(found.lines).arg(found.duplicates).arg(found.empty), counts);
+    QCOMPARE(found.wouldChange(operation), result != lines);
 }
 
 void TestLogic::applicationTitle_data()

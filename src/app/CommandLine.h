@@ -5,7 +5,23 @@
 
 class QCommandLineParser;
 
-// The program's options: --join, --help, --version and the list files.
+// How --join tidies and joins the lines, in this order: trim, skip empty
+// lines, drop duplicates, sort; then join with the separator, so many items
+// to an output line. With none of them, the output is the window's line.
+struct JoinOptions
+{
+    bool trim = false;
+    bool skipEmpty = false;
+    bool unique = false;
+    bool sort = false;
+    QString separator = QStringLiteral(",");
+    qsizetype batch = 0; // items to an output line; 0 for one line
+
+    bool isPlain() const { return !trim && !skipEmpty && !unique && !sort && separator == u"," && batch == 0; }
+};
+
+// The program's options: --join and its tidying options, --help, --version
+// and the list files.
 void describeOptions(QCommandLineParser &parser);
 
 // What the arguments ask for, read before any application object exists, so
@@ -18,9 +34,5 @@ struct Request
 };
 Request readArguments(int argc, char *argv[]);
 
-// Prints the line that "Load File" of the files and then "Start Joining"
-// would give, with a line feed after it; no file, or "-", is standard input.
-// Files are read a block at a time. A file that cannot be read is named on
-// standard error and makes the answer 1; the other files are still joined.
-// A failed write is told on standard error and ends the program with 1.
-int joinToStandardOutput(const QStringList &files);
+// The join options the parsed arguments give (readArguments has checked them).
+JoinOptions joinOptionsOf(const QCommandLineParser &parser);

@@ -1,5 +1,6 @@
 #include "Version.h"
 #include "app/CommandLine.h"
+#include "app/JoinCommand.h"
 #include "app/StandardStreams.h"
 #include "form/Form1.h"
 
@@ -30,7 +31,7 @@ int runWithoutWindow(int argc, char *argv[])
         parser.showHelp(0);
     if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
-    return joinToStandardOutput(parser.positionalArguments());
+    return joinToStandardOutput(parser.positionalArguments(), joinOptionsOf(parser));
 }
 
 int runWindow(int argc, char *argv[])

@@ -4,6 +4,7 @@
 #include "core/ProductInfo.h"
 #include "core/Procedure.h"
 #include "core/ReportText.h"
+#include "form/ListMenus.h"
 #include "listfiles/FileExists.h"
 #include "platform/Clipboard.h"
 #include "platform/Colours.h"
@@ -169,6 +170,7 @@ void Form1::connectProcedures()
     connect(Text2, &TextArea::mousePressed, this, &Form1::Text2_MouseDown);
     Text1->setAcceptsFiles(true);
     connect(Text1, &TextArea::filesDropped, this, &Form1::openFiles);
+    m_listMenus = new ListMenus(*Text1, *Text2);
 
     for (PushButton *button : buttons())
         connect(button, &PushButton::mouseMoved, this, &Form1::handHover);

@@ -14,6 +14,7 @@
 #include <memory>
 
 class Frame;
+class ListMenus;
 class PushButton;
 class TextArea;
 
@@ -91,6 +92,7 @@ private:
     PushButton *PushButton17 = nullptr;
     PushButton *PushButton18 = nullptr;
     PushButton *PushButton20 = nullptr;
+    ListMenus *m_listMenus = nullptr;
 
     MessageBox m_messageBoxes{this};
     ErrorReport m_errorReport{[this](const QString &text, const QString &title) { m_messageBoxes.warn(text, title); }};

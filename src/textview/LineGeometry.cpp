@@ -361,7 +361,8 @@ void LineGeometry::textChanged(qsizetype position, qsizetype inserted, qsizetype
         const double widest = m_widest;
         m_widest = 0;
         widenFor(line, lastLine);
-        if (m_widest < widest)
+        const bool wholeText = line == 0 && lastLine == m_buffer.lineCount() - 1;
+        if (m_widest < widest && !wholeText)
             m_widestKnown = false;
         return;
     }

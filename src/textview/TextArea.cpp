@@ -91,6 +91,7 @@ void TextArea::setText(const QString &text)
     }
     m_geometry.reset();
     m_caret = m_anchor = 0;
+    ++m_revision;
     m_document.setText(text); // may run out of memory, and leaves the area empty then
     m_goalX = -1;
     m_scrollX = 0;
@@ -112,6 +113,7 @@ void TextArea::appendText(const QString &text)
     const qsizetype lines = m_buffer.lineCount();
     const QString normal = withCrLfLineBreaks(text);
     m_document.append(normal);
+    ++m_revision;
     m_geometry.textChanged(end, normal.size(), 0, m_buffer.lineCount() - lines, 0);
     updateScrollBars();
     viewport()->update();

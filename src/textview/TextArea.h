@@ -47,6 +47,8 @@ public:
     // character under it.
     qsizetype positionAt(const QPoint &point,
                          QTextLine::CursorPosition mode = QTextLine::CursorBetweenCharacters) const;
+    // Changes with every change of the text.
+    quint64 revision() const { return m_revision; }
     bool canUndo() const { return m_document.canUndo(); }
     bool canRedo() const { return m_document.canRedo(); }
 
@@ -89,6 +91,8 @@ signals:
     void mouseMoved();
     void mousePressed(Qt::MouseButton button);
     void filesDropped(const QStringList &paths);
+    // The standard entries are in the menu; others may follow them.
+    void contextMenuAboutToShow(QMenu *menu);
 
 protected:
     bool event(QEvent *event) override;
@@ -202,5 +206,6 @@ private:
     DragRunner m_dragRunner;
     ChunkLayout::Composition m_composition; // position -1 when nothing is composed
     bool m_acceptsFiles = false;
+    quint64 m_revision = 0;
     QWidget *m_frameOnTop = nullptr;
 };

@@ -69,12 +69,13 @@ void TextArea::replace(qsizetype position, qsizetype length, const QString &text
 // geometry is worked out afresh when next needed.
 void TextArea::show(const TextDocument::Change &change)
 {
+    ++m_revision;
     m_caret = change.caret;
     m_anchor = change.anchor;
     m_goalX = -1;
     try {
-        m_geometry.textChanged(change.position, change.inserted.size(), change.removed.size(),
-                               change.inserted.count(u'\n'), change.removed.count(u'\n'));
+        m_geometry.textChanged(change.position, change.inserted.size(), change.removed.size(), change.insertedBreaks,
+                               change.removedBreaks);
     } catch (const std::bad_alloc &) {
         m_geometry.reset();
     }

@@ -331,6 +331,8 @@ QMenu *TextArea::createContextMenu()
 
 void TextArea::contextMenuEvent(QContextMenuEvent *event)
 {
-    createContextMenu()->popup(event->globalPos());
+    QMenu *menu = createContextMenu();
+    emit contextMenuAboutToShow(menu);
+    menu->popup(event->globalPos());
 }
 

@@ -20,9 +20,10 @@ void TextDocument::append(const QString &text)
 TextDocument::Change TextDocument::replace(qsizetype position, qsizetype length, const QString &text,
                                            EditHistory::Kind kind, qsizetype caret, qsizetype anchor)
 {
-    Change change{position, m_buffer.mid(position, length), withCrLfLineBreaks(text), 0, 0};
+    Change change{position, m_buffer.mid(position, length), withCrLfLineBreaks(text)};
     if (change.isEmpty())
         return change;
+    const qsizetype lines = m_buffer.lineCount();
     m_buffer.insert(position + length, change.inserted);
     try {
         m_history.record({position, change.removed, change.inserted, caret, anchor}, kind);
@@ -30,7 +31,9 @@ TextDocument::Change TextDocument::replace(qsizetype position, qsizetype length,
         m_buffer.remove(position + length, change.inserted.size());
         throw;
     }
+    change.removedBreaks = m_buffer.lineOf(position + length) - m_buffer.lineOf(position);
     m_buffer.remove(position, length);
+    change.insertedBreaks = m_buffer.lineCount() - lines + change.removedBreaks;
     change.caret = change.anchor = position + change.inserted.size();
     return change;
 }
@@ -53,11 +56,14 @@ TextDocument::Change TextDocument::redo()
 // were; redoing does the step again and puts the caret after it.
 TextDocument::Change TextDocument::apply(const EditHistory::Edit &step, bool undoing)
 {
-    Change change{step.position, undoing ? step.inserted : step.removed, undoing ? step.removed : step.inserted, 0, 0};
+    Change change{step.position, undoing ? step.inserted : step.removed, undoing ? step.removed : step.inserted};
     const qsizetype after = step.position + change.inserted.size();
     change.caret = undoing ? step.caretBefore : after;
     change.anchor = undoing ? step.anchorBefore : after;
+    const qsizetype lines = m_buffer.lineCount();
     m_buffer.insert(step.position + change.removed.size(), change.inserted);
+    change.removedBreaks = m_buffer.lineOf(step.position + change.removed.size()) - m_buffer.lineOf(step.position);
     m_buffer.remove(step.position, change.removed.size());
+    change.insertedBreaks = m_buffer.lineCount() - lines + change.removedBreaks;
     return change;
 }

@@ -18,6 +18,8 @@ public:
         QString inserted;
         qsizetype caret = 0;
         qsizetype anchor = 0;
+        qsizetype removedBreaks = 0; // line breaks among what went and what came
+        qsizetype insertedBreaks = 0;
         bool isEmpty() const { return removed.isEmpty() && inserted.isEmpty(); }
     };
 

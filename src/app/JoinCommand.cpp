@@ -1,0 +1,320 @@
+// kestrava --join: the window's line, or the tidied lines, on standard
+// output, with errors told as the GNU tools tell them.
+#include "app/JoinCommand.h"
+
+#include "app/StandardStreams.h"
+#include "core/LineBreaks.h"
+#include "join/LineJoiner.h"
+#include "join/ListTidying.h"
+#include "join/StreamingJoin.h"
+#include "listfiles/TextFiles.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void complain(const QString &path, const QString &description)
+{
+    std::fprintf(stderr, "kestrava: %s: %s\n", qPrintable(path), qPrintable(description));
+}
+
+QString describeErrno(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+// Standard output, a megabyte at a time. A write that fails is told and ends
+// the program at once, as the GNU tools do; a closed output fails too.
+class Output
+{
+public:
+    void append(QByteArray &bytes)
+    {
+        m_pending += bytes;
+        bytes.clear();
+        if (m_pending.size() >= (1 << 20))
+            flush();
+    }
+
+    void flush()
+    {
+        if (wasClosedAtStart(STDOUT_FILENO))
+            fail(EBADF);
+        for (qsizetype written = 0; written < m_pending.size();) {
+            const ssize_t count = ::write(STDOUT_FILENO, m_pending.constData() + written,
+                                          size_t(m_pending.size() - written));
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count <= 0)
+                fail(count < 0 ? errno : ENOSPC);
+            written += count;
+        }
+        m_pending.clear();
+    }
+
+private:
+    [[noreturn]] static void fail(int code)
+    {
+        std::fprintf(stderr, "kestrava: write error: %s\n", std::strerror(code));
+        std::exit(1);
+    }
+
+    QByteArray m_pending;
+};
+
+// Reads until the buffer is full or the file ends; answers how much, or -1.
+qsizetype readFull(int fd, QByteArray &buffer)
+{
+    qsizetype filled = 0;
+    while (filled < buffer.size()) {
+        const ssize_t count = ::read(fd, buffer.data() + filled, size_t(buffer.size() - filled));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return -1;
+        if (count == 0)
+            break;
+        filled += count;
+    }
+    return filled;
+}
+
+// Reads, or reads again, a file a block at a time, handing each to a step.
+class Blocks
+{
+public:
+    static constexpr qsizetype size = 4 << 20;
+
+    explicit Blocks(int fd) : m_fd(fd), m_block(size, Qt::Uninitialized) {}
+
+    // False when a read fails (errno tells why).
+    template<typename Step>
+    bool each(Step step)
+    {
+        for (;;) {
+            const qsizetype count = readFull(m_fd, m_block);
+            if (count < 0)
+                return false;
+            if (!step(QByteArrayView(m_block).first(count)) || count < size)
+                return true;
+        }
+    }
+
+private:
+    int m_fd;
+    QByteArray m_block;
+};
+
+// A file whose end may come in one block, or a pipe: read whole.
+bool joinHeld(const QByteArray &bytes, StreamingJoin &join, Output &output)
+{
+    StreamingJoin::Utf8Check check;
+    check.feed(bytes);
+    QByteArray converted;
+    join.startFile(StreamingJoin::encodingOf(bytes, check.isValid()));
+    join.feed(bytes, converted);
+    join.finishFile(converted);
+    output.append(converted);
+    return true;
+}
+
+// An ordinary file, in two passes: one to see whether it is UTF-8, one to
+// write it; never more than a block held.
+bool joinStreamed(const QString &path, int fd, StreamingJoin &join, Output &output)
+{
+    Blocks blocks(fd);
+    QByteArray first;
+    StreamingJoin::Utf8Check check;
+    bool whole = false;
+    const bool read = blocks.each([&](QByteArrayView block) {
+        if (first.isNull()) {
+            first = block.first(qMin<qsizetype>(block.size(), 4)).toByteArray();
+            whole = block.size() < Blocks::size;
+            if (whole)
+                first = block.toByteArray();
+        }
+        check.feed(block);
+        // UTF-16 needs no check; the first byte that is no UTF-8 settles it.
+        return !first.startsWith("\xFF\xFE") && !first.startsWith("\xFE\xFF") && check.isValid();
+    });
+    if (!read) {
+        complain(path, describeErrno(errno));
+        return false;
+    }
+    if (whole || first.isEmpty())
+        return joinHeld(first, join, output);
+    join.startFile(StreamingJoin::encodingOf(first, check.isValid()));
+    QByteArray converted;
+    if (::lseek(fd, 0, SEEK_SET) != 0 || !blocks.each([&](QByteArrayView block) {
+            join.feed(block, converted);
+            output.append(converted);
+            return true;
+        })) {
+        complain(path, describeErrno(errno));
+        return false;
+    }
+    join.finishFile(converted);
+    output.append(converted);
+    return true;
+}
+
+// Standard input, a pipe or a device, or a file for tidying: read whole.
+std::optional<QByteArray> readWhole(const QString &path, int fd)
+{
+    QByteArray bytes;
+    QByteArray block(Blocks::size, Qt::Uninitialized);
+    for (qsizetype count = 0; (count = readFull(fd, block)) != 0;) {
+        if (count < 0) {
+            complain(path, describeErrno(errno));
+            return std::nullopt;
+        }
+        bytes += QByteArrayView(block).first(count);
+    }
+    return bytes;
+}
+
+// A source to read: the descriptor, and whether it is an ordinary file (which
+// can be read twice); nothing, once told, when it cannot be read.
+struct Source
+{
+    int fd = -1;
+    bool ordinary = false;
+    ~Source()
+    {
+        if (fd > STDERR_FILENO)
+            ::close(fd);
+    }
+};
+
+bool open(const QString &path, Source &source)
+{
+    if (path == u"-") {
+        if (wasClosedAtStart(STDIN_FILENO)) {
+            complain(path, describeErrno(EBADF));
+            return false;
+        }
+        source.fd = STDIN_FILENO;
+        return true;
+    }
+    source.fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (source.fd < 0) {
+        const bool missing = errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG || errno == ELOOP;
+        complain(path, missing ? QStringLiteral("File not found") : describeErrno(errno));
+        return false;
+    }
+    struct stat status {};
+    if (::fstat(source.fd, &status) != 0) {
+        complain(path, describeErrno(errno));
+        return false;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        complain(path, describeErrno(EISDIR));
+        return false;
+    }
+    source.ordinary = S_ISREG(status.st_mode);
+    return true;
+}
+
+bool joinSource(const QString &path, StreamingJoin &join, Output &output)
+{
+    Source source;
+    if (!open(path, source))
+        return false;
+    if (source.ordinary)
+        return joinStreamed(path, source.fd, join, output);
+    const std::optional<QByteArray> bytes = readWhole(path, source.fd);
+    return bytes && joinHeld(*bytes, join, output);
+}
+
+// Adds a source's lines, as "Load File" adds them, to the text; with
+// skipEmpty, an empty file adds nothing instead of "empty file".
+bool addLines(const QString &path, bool skipEmpty, QString &text)
+{
+    Source source;
+    if (!open(path, source))
+        return false;
+    const std::optional<QByteArray> bytes = readWhole(path, source.fd);
+    if (!bytes)
+        return false;
+    if (!(skipEmpty && bytes->isEmpty()))
+        text += withCrLfLineBreaks(linesWithBreaks(listFileText(*bytes)));
+    return true;
+}
+
+// The lines tidied as the options say, joined, so many items to a line.
+void writeTidied(const QString &text, const JoinOptions &options, Output &output)
+{
+    using Operation = ListTidying::Operation;
+    QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
+    const std::pair<bool, Operation> steps[] = {{options.trim, Operation::TrimSpaces},
+                                                {options.skipEmpty, Operation::RemoveEmpty},
+                                                {options.unique, Operation::RemoveDuplicates},
+                                                {options.sort, Operation::Sort}};
+    for (const auto &[wanted, operation] : steps)
+        if (wanted)
+            lines = ListTidying(lines).apply(operation);
+    const qsizetype batch = options.batch > 0 ? options.batch : qMax<qsizetype>(1, lines.size());
+    for (qsizetype from = 0; from < lines.size() || from == 0; from += batch) {
+        QString line;
+        for (qsizetype i = from; i < qMin(lines.size(), from + batch); ++i) {
+            if (i > from)
+                line += options.separator;
+            line += lines[i];
+        }
+        QByteArray bytes = line.toUtf8() + '\n';
+        output.append(bytes);
+    }
+}
+
+} // namespace
+
+int joinToStandardOutput(const QStringList &files, const JoinOptions &options)
+{
+    int status = 0;
+    Output output;
+    const QStringList paths = files.isEmpty() ? QStringList{QStringLiteral("-")} : files;
+    if (options.isPlain()) {
+        // Each file's part of the line ends with the comma for the line break
+        // that loading adds after it: the line is written as it is made.
+        StreamingJoin join;
+        for (const QString &path : paths) {
+            try {
+                if (!joinSource(path, join, output))
+                    status = 1;
+            } catch (const std::bad_alloc &) {
+                complain(path, QStringLiteral("Out of memory"));
+                status = 1;
+            }
+        }
+        QByteArray end("\n");
+        output.append(end);
+    } else {
+        QString text;
+        for (const QString &path : paths) {
+            try {
+                if (!addLines(path, options.skipEmpty, text))
+                    status = 1;
+            } catch (const std::bad_alloc &) {
+                complain(path, QStringLiteral("Out of memory"));
+                status = 1;
+            }
+        }
+        try {
+            writeTidied(text, options, output);
+        } catch (const std::bad_alloc &) {
+            std::fprintf(stderr, "kestrava: Out of memory\n");
+            return 1;
+        }
+    }
+    output.flush();
+    return status;
+}

@@ -1,0 +1,137 @@
+#include "form/ListMenus.h"
+
+#include "join/LineJoiner.h"
+#include "textview/TextArea.h"
+
+#include <QLocale>
+#include <QMenu>
+
+#include <span>
+
+namespace {
+
+using Operation = ListTidying::Operation;
+
+QString number(qsizetype n)
+{
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(n);
+}
+
+QString counted(qsizetype n, const QString &one, const QString &many)
+{
+    return number(n) + u' ' + (n == 1 ? one : many);
+}
+
+} // namespace
+
+ListMenus::ListMenus(TextArea &input, TextArea &output) : QObject(&input), m_input(input), m_output(output)
+{
+    connect(&m_input, &TextArea::contextMenuAboutToShow, this, &ListMenus::addTidyEntries);
+    connect(&m_output, &TextArea::contextMenuAboutToShow, this, &ListMenus::addBatchEntries);
+}
+
+// Tidying -----------------------------------------------------------------------
+
+// The lines the entries act on: the whole lines a selection spans, when it
+// spans more than one; otherwise the whole text. A selection that ends at a
+// line's start leaves that line out.
+std::pair<qsizetype, qsizetype> ListMenus::tidyScope() const
+{
+    const qsizetype start = qMin(m_input.caretPosition(), m_input.anchorPosition());
+    qsizetype end = qMax(m_input.caretPosition(), m_input.anchorPosition());
+    if (m_input.lineStartOf(start) == m_input.lineStartOf(end))
+        return {0, m_input.size()};
+    if (end == m_input.lineStartOf(end))
+        end -= 2;
+    return {m_input.lineStartOf(start), m_input.lineEndOf(end)};
+}
+
+void ListMenus::addTidyEntries(QMenu *menu)
+{
+    const auto [start, end] = tidyScope();
+    const QString text = m_input.text();
+    const ListTidying::Counts counts =
+        ListTidying(LineJoiner::cutAtLineBreaks(QStringView(text).sliced(start, end - start))).counts();
+    menu->addSeparator();
+    menu->addAction(tr("%1: %2, %3 empty")
+                        .arg(counted(counts.lines, tr("line"), tr("lines")),
+                             counted(counts.duplicates, tr("duplicate"), tr("duplicates")), number(counts.empty)))
+        ->setEnabled(false);
+    const std::pair<Operation, QString> entries[] = {{Operation::RemoveDuplicates, tr("Remove Duplicate Lines")},
+                                                     {Operation::RemoveEmpty, tr("Remove Empty Lines")},
+                                                     {Operation::TrimSpaces, tr("Trim Spaces")},
+                                                     {Operation::Sort, tr("Sort Lines")}};
+    for (const auto &[operation, label] : entries)
+        menu->addAction(label, this, [this, operation] { tidy(operation); })->setEnabled(counts.wouldChange(operation));
+}
+
+// One edit that one undo takes back; every line break stays CR LF. The lines
+// acted on stay selected when they were.
+void ListMenus::tidy(Operation operation)
+{
+    const bool selected = m_input.hasSelection();
+    const auto [start, end] = tidyScope();
+    const QString text = m_input.text();
+    const QList<QStringView> lines =
+        ListTidying(LineJoiner::cutAtLineBreaks(QStringView(text).sliced(start, end - start))).apply(operation);
+    QString tidied;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            tidied += QStringLiteral("\r\n");
+        tidied += lines[i];
+    }
+    m_input.replaceRange(start, end, tidied);
+    m_input.setSelection(selected ? start : start + tidied.size(), start + tidied.size());
+}
+
+// Batches -----------------------------------------------------------------------
+
+// The characters of the next batch of items, from where the last one of the
+// same output ended, or from the start after the output changed or when the
+// last batch reached its end.
+std::pair<qsizetype, qsizetype> ListMenus::nextBatch(qsizetype size) const
+{
+    const QString text = m_output.text();
+    const bool goesOn = m_batchRevision == m_output.revision() && m_batchEndPosition < text.size();
+    const qsizetype start = goesOn ? m_batchEndPosition : 0;
+    qsizetype end = start;
+    for (qsizetype items = 0; items < size; ++items) {
+        end = text.indexOf(u',', end);
+        if (end < 0) {
+            end = text.size();
+            break;
+        }
+        if (items + 1 < size)
+            ++end;
+    }
+    return {start, end};
+}
+
+void ListMenus::addBatchEntries(QMenu *menu)
+{
+    const QString text = m_output.text();
+    const qsizetype items = text.isEmpty() ? 0 : text.count(u',') + 1;
+    const bool goesOn = m_batchRevision == m_output.revision() && m_batchEndPosition < text.size();
+    const qsizetype first = goesOn ? m_batchEnd + 1 : 1;
+    QMenu *batches = menu->addMenu(tr("Copy Next Batch"));
+    batches->setEnabled(items > 0);
+    for (const qsizetype size : items > 0 ? batchSizes : std::span<const qsizetype>()) {
+        const QString label = tr("Copy Items %1-%2 of %3")
+                                  .arg(number(first), number(qMin(items, first + size - 1)), number(items));
+        batches->addAction(label, this, [this, size] { copyNextBatch(size); });
+    }
+}
+
+// Selects the batch, so that it shows where it lies, and copies it without a
+// comma before or after it.
+void ListMenus::copyNextBatch(qsizetype size)
+{
+    const auto [start, end] = nextBatch(size);
+    const QString text = m_output.text();
+    const bool goesOn = m_batchRevision == m_output.revision() && m_batchEndPosition < text.size();
+    m_batchEnd = (goesOn ? m_batchEnd : 0) + QStringView(text).sliced(start, end - start).count(u',') + 1;
+    m_batchEndPosition = end + 1;
+    m_batchRevision = m_output.revision();
+    m_output.setSelection(start, end);
+    m_output.copy();
+}

@@ -219,7 +219,7 @@ int main(int argc, char *argv[])
         input->setText(untidy.join(QStringLiteral("\r\n")));
         QMenu *menu = nullptr;
         const auto openMenu = [&] {
-            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5));
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), input->viewport()->mapToGlobal(QPoint(5, 5)));
             QApplication::sendEvent(input->viewport(), &event);
             menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
         };

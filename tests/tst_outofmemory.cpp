@@ -122,6 +122,9 @@ void TestOutOfMemory::failedEditsChangeNothing_data()
                                   << Edit([](TextDocument &d) { d.replace(5, 2, {}, Kind::Other, 7, 7); });
     QTest::newRow("lines pasted") << true << false
                                   << Edit([lines](TextDocument &d) { d.replace(1, 3, lines, Kind::Other, 1, 4); });
+    QTest::newRow("everything replaced") << false << true << Edit([lines](TextDocument &d) {
+        d.replace(0, d.buffer().size(), lines, Kind::Other, 0, 0);
+    });
     QTest::newRow("undoing a deletion") << true << false << Edit([](TextDocument &d) { d.undo(); });
     QTest::newRow("redoing") << true << false << Edit([](TextDocument &d) { d.redo(); });
     QTest::newRow("appending") << true << false << Edit([lines](TextDocument &d) { d.append(lines); });

@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QMenu>
 
+#include <numeric>
 #include <span>
 
 namespace {
@@ -75,6 +76,8 @@ void ListMenus::tidy(Operation operation)
     const QList<QStringView> lines =
         ListTidying(LineJoiner::cutAtLineBreaks(QStringView(text).sliced(start, end - start))).apply(operation);
     QString tidied;
+    tidied.reserve(std::accumulate(lines.begin(), lines.end(), 2 * lines.size(),
+                                   [](qsizetype sum, QStringView line) { return sum + line.size(); }));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (i > 0)
             tidied += QStringLiteral("\r\n");

@@ -36,12 +36,16 @@ public:
     static bool isEmpty(QStringView line) { return trimmed(line).isEmpty(); }
 
 private:
-    QList<qsizetype> firstOccurrences() const;
-    QList<qsizetype> sortedOrder() const;
-    QStringView key(qsizetype line) const;
+    // Every line trimmed and case-folded, in one buffer, for comparing.
+    struct Keys
+    {
+        QString folded;
+        QList<std::pair<qsizetype, qsizetype>> spans; // where each line's key lies in folded
+        QStringView operator[](qsizetype line) const { return QStringView(folded).sliced(spans[line].first, spans[line].second); }
+    };
+    Keys keys() const;
+    QList<qsizetype> firstOccurrences(const Keys &keys) const;
+    QList<qsizetype> sortedOrder(const Keys &keys) const;
 
     QList<QStringView> m_lines;
-    // Every line trimmed and case-folded, in one buffer, for comparing.
-    QString m_folded;
-    QList<std::pair<qsizetype, qsizetype>> m_keys; // where each line's key lies in m_folded
 };

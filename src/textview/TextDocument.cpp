@@ -20,9 +20,17 @@ void TextDocument::append(const QString &text)
 TextDocument::Change TextDocument::replace(qsizetype position, qsizetype length, const QString &text,
                                            EditHistory::Kind kind, qsizetype caret, qsizetype anchor)
 {
-    Change change{position, m_buffer.mid(position, length), withCrLfLineBreaks(text)};
+    const bool whole = position == 0 && length == m_buffer.size();
+    Change change{position, whole ? m_buffer.text() : m_buffer.mid(position, length), withCrLfLineBreaks(text)};
     if (change.isEmpty())
         return change;
+    change.caret = change.anchor = position + change.inserted.size();
+    if (whole) {
+        TextBuffer next = bufferOf(change.inserted);
+        m_history.record({position, change.removed, change.inserted, caret, anchor}, kind);
+        swapIn(std::move(next), change);
+        return change;
+    }
     const qsizetype lines = m_buffer.lineCount();
     m_buffer.insert(position + length, change.inserted);
     try {
@@ -34,7 +42,6 @@ TextDocument::Change TextDocument::replace(qsizetype position, qsizetype length,
     change.removedBreaks = m_buffer.lineOf(position + length) - m_buffer.lineOf(position);
     m_buffer.remove(position, length);
     change.insertedBreaks = m_buffer.lineCount() - lines + change.removedBreaks;
-    change.caret = change.anchor = position + change.inserted.size();
     return change;
 }
 
@@ -60,10 +67,30 @@ TextDocument::Change TextDocument::apply(const EditHistory::Edit &step, bool und
     const qsizetype after = step.position + change.inserted.size();
     change.caret = undoing ? step.caretBefore : after;
     change.anchor = undoing ? step.anchorBefore : after;
+    if (step.position == 0 && change.removed.size() == m_buffer.size()) {
+        swapIn(bufferOf(change.inserted), change);
+        return change;
+    }
     const qsizetype lines = m_buffer.lineCount();
     m_buffer.insert(step.position + change.removed.size(), change.inserted);
     change.removedBreaks = m_buffer.lineOf(step.position + change.removed.size()) - m_buffer.lineOf(step.position);
     m_buffer.remove(step.position, change.removed.size());
     change.insertedBreaks = m_buffer.lineCount() - lines + change.removedBreaks;
     return change;
+}
+
+// A whole new text is shared with the history rather than copied in through
+// the gap; the new buffer is complete before anything changes.
+TextBuffer TextDocument::bufferOf(const QString &text)
+{
+    TextBuffer buffer;
+    buffer.setText(text);
+    return buffer;
+}
+
+void TextDocument::swapIn(TextBuffer &&buffer, Change &change)
+{
+    change.removedBreaks = m_buffer.lineCount() - 1;
+    change.insertedBreaks = buffer.lineCount() - 1;
+    m_buffer = std::move(buffer);
 }

@@ -44,6 +44,8 @@ public:
 
 private:
     Change apply(const EditHistory::Edit &step, bool undoing);
+    static TextBuffer bufferOf(const QString &text);
+    void swapIn(TextBuffer &&buffer, Change &change);
 
     TextBuffer m_buffer;
     EditHistory m_history;

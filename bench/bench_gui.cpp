@@ -229,7 +229,7 @@ int main(int argc, char *argv[])
             for (QAction *action : menu->actions())
                 if (action->text() == QLatin1String(entry))
                     chosen = action;
-            std::printf("  %-28s%8.1f ms\n", entry, timed([&] { chosen->trigger(); }));
+            std::printf("  %-28s%8.1f ms\n", qPrintable(QLatin1String(entry) + u':'), timed([&] { chosen->trigger(); }));
             menu->close();
             QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
             openMenu();

@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libicu-dev
   fonts-liberation fonts-dejavu-core fonts-noto-color-emoji fonts-lohit-deva
   desktop-file-utils appstream xdg-utils
+  dpkg-dev lintian man-db
   clang libclang-rt-14-dev bc
 )
 

@@ -7,3 +7,5 @@ scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build --parallel "$(nproc)"
 ctest --test-dir build --output-on-failure --timeout 600
+# The Debian package, built, checked and run from a scratch root.
+tests/check-package.sh

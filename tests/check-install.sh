@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs into a scratch folder and checks what a Linux desktop needs: the
 # program in a folder of its own with its cursor beside it, a link on the
-# PATH that leads to it, the icons, and a valid desktop entry and AppStream
-# metadata. Usage: check-install.sh BUILD_DIR
+# PATH that leads to it, the icons, the manual page, and a valid desktop
+# entry and AppStream metadata. Usage: check-install.sh BUILD_DIR
 set -euo pipefail
 build=$1
 root=$(mktemp -d)
@@ -17,6 +17,7 @@ cmp "$(dirname "$program")/HAND-M.CUR" "$(dirname "$0")/../resources/HAND-M.CUR"
 for size in 32 48 128 256; do
   [ -s "$usr/share/icons/hicolor/${size}x${size}/apps/com.example.Kestrava.png" ] || { echo "no ${size} icon"; exit 1; }
 done
+[ -s "$usr/share/man/man1/kestrava.1" ] || { echo "no manual page"; exit 1; }
 desktop-file-validate "$usr/share/applications/com.example.Kestrava.desktop"
 appstreamcli validate --no-net "$usr/share/metainfo/com.example.Kestrava.metainfo.xml"
 echo "install layout ok"

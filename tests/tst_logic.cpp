@@ -20,8 +20,8 @@
 
 using namespace Qt::StringLiterals;
 
-// Writes CR LF as ⏎, a lone LF as ␊, a lone CR as ␍ and a space as ␠, as
-// the worked examples do.
+// The tables below write CR LF as ⏎, a lone LF as ␊, a lone CR as ␍ and a
+// space as ␠, so that every line break and space of a case shows.
 static QString fromExample(QString text)
 {
     return text.replace(u"⏎"_s, u"\r\n"_s).replace(u"␊"_s, u"\n"_s).replace(u"␍"_s, u"\r"_s).replace(u"␠"_s, u" "_s);

@@ -20,3 +20,14 @@ inline QByteArray readFile(const QString &path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
+
+// A file of size bytes that takes no room on disk (all zeros, a hole);
+// answers the path.
+inline QString putSparseFile(const QString &folder, const QString &name, qint64 size)
+{
+    const QString path = QDir(folder).filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
+        qFatal("cannot make %s", qPrintable(path));
+    return path;
+}

@@ -243,10 +243,7 @@ void TestCommandLine::outOfMemoryIsTold()
 {
     if (underAddressSanitizer)
         QSKIP("the sanitizers need more address space than a limit leaves");
-    QFile huge(m_dir->filePath(u"huge.txt"_s));
-    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(3) << 30));
-    huge.close();
-    const QString hugePath = huge.fileName();
+    const QString hugePath = putSparseFile(m_dir->path(), u"huge.txt"_s, qint64(3) << 30);
     const Run failed = run({u"--join"_s, u"-"_s}, {}, [hugePath] {
         ::dup2(::open(QFile::encodeName(hugePath).constData(), O_RDONLY), STDIN_FILENO);
         const rlimit limit{rlim_t(1) << 30, rlim_t(1) << 30};

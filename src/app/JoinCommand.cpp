@@ -3,6 +3,8 @@
 #include "app/JoinCommand.h"
 
 #include "app/StandardStreams.h"
+#include "core/Failure.h"
+#include "core/FileAccess.h"
 #include "core/LineBreaks.h"
 #include "join/LineJoiner.h"
 #include "join/ListTidying.h"
@@ -168,18 +170,14 @@ bool joinStreamed(const QString &path, int fd, StreamingJoin &join, Output &outp
 }
 
 // Standard input, a pipe or a device, or a file for tidying: read whole.
-std::optional<QByteArray> readWhole(const QString &path, int fd)
+std::optional<QByteArray> readWhole(const QString &path, int fd, off_t sizeHint)
 {
-    QByteArray bytes;
-    QByteArray block(Blocks::size, Qt::Uninitialized);
-    for (qsizetype count = 0; (count = readFull(fd, block)) != 0;) {
-        if (count < 0) {
-            complain(path, describeErrno(errno));
-            return std::nullopt;
-        }
-        bytes += QByteArrayView(block).first(count);
+    try {
+        return readToEnd(fd, sizeHint);
+    } catch (const Failure &failure) {
+        complain(path, failure.description());
+        return std::nullopt;
     }
-    return bytes;
 }
 
 // A source to read: the descriptor, and whether it is an ordinary file (which
@@ -188,6 +186,7 @@ struct Source
 {
     int fd = -1;
     bool ordinary = false;
+    off_t size = 0;
     ~Source()
     {
         if (fd > STDERR_FILENO)
@@ -221,6 +220,7 @@ bool open(const QString &path, Source &source)
         return false;
     }
     source.ordinary = S_ISREG(status.st_mode);
+    source.size = status.st_size;
     return true;
 }
 
@@ -231,7 +231,7 @@ bool joinSource(const QString &path, StreamingJoin &join, Output &output)
         return false;
     if (source.ordinary)
         return joinStreamed(path, source.fd, join, output);
-    const std::optional<QByteArray> bytes = readWhole(path, source.fd);
+    const std::optional<QByteArray> bytes = readWhole(path, source.fd, source.size);
     return bytes && joinHeld(*bytes, join, output);
 }
 
@@ -242,7 +242,7 @@ bool addLines(const QString &path, bool skipEmpty, QString &text)
     Source source;
     if (!open(path, source))
         return false;
-    const std::optional<QByteArray> bytes = readWhole(path, source.fd);
+    const std::optional<QByteArray> bytes = readWhole(path, source.fd, source.size);
     if (!bytes)
         return false;
     if (!(skipEmpty && bytes->isEmpty()))
@@ -264,13 +264,7 @@ void writeTidied(const QString &text, const JoinOptions &options, Output &output
             lines = ListTidying(lines).apply(operation);
     const qsizetype batch = options.batch > 0 ? options.batch : qMax<qsizetype>(1, lines.size());
     for (qsizetype from = 0; from < lines.size() || from == 0; from += batch) {
-        QString line;
-        for (qsizetype i = from; i < qMin(lines.size(), from + batch); ++i) {
-            if (i > from)
-                line += options.separator;
-            line += lines[i];
-        }
-        QByteArray bytes = line.toUtf8() + '\n';
+        QByteArray bytes = LineJoiner::joined(lines.mid(from, batch), options.separator).toUtf8() + '\n';
         output.append(bytes);
     }
 }

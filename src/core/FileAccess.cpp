@@ -132,28 +132,6 @@ void overwrite(int fd, QByteArrayView bytes)
     syncOrFail(fd);
 }
 
-// Reads to the end of a file. The size is only a hint: a file that grows or
-// shrinks meanwhile is read to its end, as it is then. One byte more than
-// the size sees the end without growing the buffer.
-QByteArray readToEnd(int fd, off_t sizeHint)
-{
-    QByteArray bytes(qsizetype(sizeHint) + 1, Qt::Uninitialized);
-    qsizetype filled = 0;
-    for (;;) {
-        if (filled == bytes.size())
-            bytes.resize(bytes.size() * 2);
-        const ssize_t count = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            failWith(errno);
-        if (count == 0)
-            break;
-        filled += count;
-    }
-    bytes.truncate(filled);
-    return bytes;
-}
 
 // In place, as editors write a file in a folder they may not write to. The
 // old bytes are kept, and the new ones held whole, so that room for them can
@@ -314,6 +292,28 @@ FileCalls &fileCalls()
         true,
     };
     return calls;
+}
+
+// A file that grows or shrinks meanwhile is read to its end, as it is then.
+// One byte more than the size sees the end without growing the buffer.
+QByteArray readToEnd(int fd, off_t sizeHint)
+{
+    QByteArray bytes(qsizetype(sizeHint) + 1, Qt::Uninitialized);
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        const ssize_t count = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            failWith(errno);
+        if (count == 0)
+            break;
+        filled += count;
+    }
+    bytes.truncate(filled);
+    return bytes;
 }
 
 std::optional<QByteArray> readOrdinaryFile(const QString &path)

@@ -14,6 +14,10 @@
 // A file too large to hold raises std::bad_alloc.
 std::optional<QByteArray> readOrdinaryFile(const QString &path);
 
+// Reads what is left of an open file, pipe or terminal to its end. The size
+// is only a hint. Trouble raises a Failure with the platform's description.
+QByteArray readToEnd(int fd, off_t sizeHint);
+
 // Replaces the file at path (or, for a link or chain of links, the file it
 // leads to) with the bytes that nextPiece gives, piece by piece until an
 // empty one. Completely or not at all: a failure raises a Failure with the

@@ -6,7 +6,6 @@
 #include <QLocale>
 #include <QMenu>
 
-#include <numeric>
 #include <span>
 
 namespace {
@@ -75,28 +74,25 @@ void ListMenus::tidy(Operation operation)
     const QString text = m_input.text();
     const QList<QStringView> lines =
         ListTidying(LineJoiner::cutAtLineBreaks(QStringView(text).sliced(start, end - start))).apply(operation);
-    QString tidied;
-    tidied.reserve(std::accumulate(lines.begin(), lines.end(), 2 * lines.size(),
-                                   [](qsizetype sum, QStringView line) { return sum + line.size(); }));
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            tidied += QStringLiteral("\r\n");
-        tidied += lines[i];
-    }
+    const QString tidied = LineJoiner::joined(lines, u"\r\n");
     m_input.replaceRange(start, end, tidied);
     m_input.setSelection(selected ? start : start + tidied.size(), start + tidied.size());
 }
 
 // Batches -----------------------------------------------------------------------
 
-// The characters of the next batch of items, from where the last one of the
-// same output ended, or from the start after the output changed or when the
-// last batch reached its end.
+// Whether the next batch follows the last one: not after the output changed
+// or when the last batch reached its end.
+bool ListMenus::batchesGoOn() const
+{
+    return m_batchRevision == m_output.revision() && m_batchEndPosition < m_output.size();
+}
+
+// The characters of the next batch of items.
 std::pair<qsizetype, qsizetype> ListMenus::nextBatch(qsizetype size) const
 {
     const QString text = m_output.text();
-    const bool goesOn = m_batchRevision == m_output.revision() && m_batchEndPosition < text.size();
-    const qsizetype start = goesOn ? m_batchEndPosition : 0;
+    const qsizetype start = batchesGoOn() ? m_batchEndPosition : 0;
     qsizetype end = start;
     for (qsizetype items = 0; items < size; ++items) {
         end = text.indexOf(u',', end);
@@ -114,8 +110,7 @@ void ListMenus::addBatchEntries(QMenu *menu)
 {
     const QString text = m_output.text();
     const qsizetype items = text.isEmpty() ? 0 : text.count(u',') + 1;
-    const bool goesOn = m_batchRevision == m_output.revision() && m_batchEndPosition < text.size();
-    const qsizetype first = goesOn ? m_batchEnd + 1 : 1;
+    const qsizetype first = batchesGoOn() ? m_batchEnd + 1 : 1;
     QMenu *batches = menu->addMenu(tr("Copy Next Batch"));
     batches->setEnabled(items > 0);
     for (const qsizetype size : items > 0 ? batchSizes : std::span<const qsizetype>()) {
@@ -131,8 +126,7 @@ void ListMenus::copyNextBatch(qsizetype size)
 {
     const auto [start, end] = nextBatch(size);
     const QString text = m_output.text();
-    const bool goesOn = m_batchRevision == m_output.revision() && m_batchEndPosition < text.size();
-    m_batchEnd = (goesOn ? m_batchEnd : 0) + QStringView(text).sliced(start, end - start).count(u',') + 1;
+    m_batchEnd = (batchesGoOn() ? m_batchEnd : 0) + QStringView(text).sliced(start, end - start).count(u',') + 1;
     m_batchEndPosition = end + 1;
     m_batchRevision = m_output.revision();
     m_output.setSelection(start, end);

@@ -28,6 +28,7 @@ private:
     void addBatchEntries(QMenu *menu);
     void copyNextBatch(qsizetype size);
     std::pair<qsizetype, qsizetype> nextBatch(qsizetype size) const;
+    bool batchesGoOn() const;
 
     TextArea &m_input;
     TextArea &m_output;

@@ -44,4 +44,19 @@ QString join(QStringView text)
     return result;
 }
 
+QString joined(const QList<QStringView> &pieces, QStringView separator)
+{
+    qsizetype size = separator.size() * qMax<qsizetype>(0, pieces.size() - 1);
+    for (QStringView piece : pieces)
+        size += piece.size();
+    QString result;
+    result.reserve(size);
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (i > 0)
+            result += separator;
+        result += pieces[i];
+    }
+    return result;
+}
+
 } // namespace LineJoiner

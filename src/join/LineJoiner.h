@@ -19,4 +19,8 @@ void dropTrailingComma(QString &result);
 
 QString join(QStringView text);
 
+// The pieces with the separator between neighbours, built in a string of its
+// final size.
+QString joined(const QList<QStringView> &pieces, QStringView separator);
+
 } // namespace LineJoiner

@@ -28,9 +28,9 @@ qsizetype commonLength(QStringView a, QStringView b)
 
 bool precedes(QStringView a, QStringView b)
 {
-    const qsizetype common = qMin(a.size(), b.size());
-    const auto [x, y] = std::mismatch(a.utf16(), a.utf16() + common, b.utf16());
-    return x == a.utf16() + common ? a.size() < b.size() : rank(*x) < rank(*y);
+    const qsizetype common = commonLength(a, b);
+    return common == qMin(a.size(), b.size()) ? a.size() < b.size()
+                                               : rank(a[common].unicode()) < rank(b[common].unicode());
 }
 
 // Simple case folding, which keeps every character's length.

@@ -20,17 +20,12 @@ void TextDocument::append(const QString &text)
 TextDocument::Change TextDocument::replace(qsizetype position, qsizetype length, const QString &text,
                                            EditHistory::Kind kind, qsizetype caret, qsizetype anchor)
 {
-    const bool whole = position == 0 && length == m_buffer.size();
-    Change change{position, whole ? m_buffer.text() : m_buffer.mid(position, length), withCrLfLineBreaks(text)};
+    if (position == 0 && length == m_buffer.size())
+        return replaceWhole(text, kind, caret, anchor);
+    Change change{position, m_buffer.mid(position, length), withCrLfLineBreaks(text)};
     if (change.isEmpty())
         return change;
     change.caret = change.anchor = position + change.inserted.size();
-    if (whole) {
-        TextBuffer next = bufferOf(change.inserted);
-        m_history.record({position, change.removed, change.inserted, caret, anchor}, kind);
-        swapIn(std::move(next), change);
-        return change;
-    }
     const qsizetype lines = m_buffer.lineCount();
     m_buffer.insert(position + length, change.inserted);
     try {
@@ -81,6 +76,19 @@ TextDocument::Change TextDocument::apply(const EditHistory::Edit &step, bool und
 
 // A whole new text is shared with the history rather than copied in through
 // the gap; the new buffer is complete before anything changes.
+TextDocument::Change TextDocument::replaceWhole(const QString &text, EditHistory::Kind kind, qsizetype caret,
+                                                qsizetype anchor)
+{
+    TextBuffer next = bufferOf(text);
+    Change change{0, m_buffer.text(), next.text()};
+    if (change.isEmpty())
+        return change;
+    change.caret = change.anchor = change.inserted.size();
+    m_history.record({0, change.removed, change.inserted, caret, anchor}, kind);
+    swapIn(std::move(next), change);
+    return change;
+}
+
 TextBuffer TextDocument::bufferOf(const QString &text)
 {
     TextBuffer buffer;

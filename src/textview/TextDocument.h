@@ -44,6 +44,7 @@ public:
 
 private:
     Change apply(const EditHistory::Edit &step, bool undoing);
+    Change replaceWhole(const QString &text, EditHistory::Kind kind, qsizetype caret, qsizetype anchor);
     static TextBuffer bufferOf(const QString &text);
     void swapIn(TextBuffer &&buffer, Change &change);
 

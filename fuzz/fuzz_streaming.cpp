@@ -29,6 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
          from += length, length = qMin<qsizetype>(blockLength, bytes.size() - from))
         join.feed(QByteArrayView(bytes).sliced(from, length), streamed);
     join.finishFile(streamed);
+    FUZZ_CHECK(!join.isBroken());
+    FUZZ_CHECK(QUtf8StringView(streamed).isValidUtf8());
     FUZZ_CHECK(streamed == window.toUtf8());
     return 0;
 }

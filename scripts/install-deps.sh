@@ -9,7 +9,7 @@ packages=(
   fonts-liberation fonts-dejavu-core fonts-noto-color-emoji fonts-lohit-deva
   desktop-file-utils appstream xdg-utils
   dpkg-dev lintian man-db
-  clang libclang-rt-14-dev bc
+  clang libclang-rt-14-dev bc acl
 )
 
 missing=()

@@ -9,10 +9,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 
@@ -43,6 +45,7 @@ private slots:
     void failedWriteLeavesTheOldFile_data();
     void failedWriteLeavesTheOldFile();
     void overwritingANameAtTheLengthLimit();
+    void savingWhereNoTemporaryFileCanBeMade_data();
     void savingWhereNoTemporaryFileCanBeMade();
     void savingKeepsAnotherUsersOwnership();
     void writingWhereNoFolderIsFails();
@@ -51,6 +54,9 @@ private slots:
     void savingFailuresLeaveTheOldFile();
     void savingOverAReadOnlyFileIsRefused();
     void savingSyncsTheFileAndItsFolder();
+    void oldTextThatCannotBePutBackIsKeptElsewhere();
+    void savingKeepsAccessControlAndAttributes_data();
+    void savingKeepsAccessControlAndAttributes();
     void savingThroughLinksKeepsThem_data();
     void savingThroughLinksKeepsThem();
 
@@ -81,15 +87,17 @@ QString TestListFiles::lockedFolderWith(const QByteArray &bytes)
 namespace {
 
 // Makes the nth call of one kind fail with an error (a write with error 0
-// writes nothing), and lets writes write at most 4096 bytes at a time, so
-// that a long text takes many.
+// writes nothing), or with onward every call from the nth on, and lets
+// writes write at most 4096 bytes at a time, so that a long text takes many.
 class FailingCall
 {
 public:
-    FailingCall(const QString &call, int nth, int error)
+    FailingCall(const QString &call, int nth, int error, bool onward = false)
     {
         FileCalls &calls = fileCalls();
-        const auto fails = [this, call, nth](const char *kind) { return call == QLatin1String(kind) && ++m_count == nth; };
+        const auto fails = [this, call, nth, onward](const char *kind) {
+            return call == QLatin1String(kind) && (++m_count == nth || (onward && m_count > nth));
+        };
         const auto write = calls.write;
         calls.write = [=](int fd, const void *bytes, size_t count) -> ssize_t {
             if (fails("write")) {
@@ -110,6 +118,7 @@ public:
         calls.ftruncate = failing("ftruncate", calls.ftruncate);
         calls.rename = failing("rename", calls.rename);
         calls.unlink = failing("unlink", calls.unlink);
+        calls.setAttribute = failing("setAttribute", calls.setAttribute);
         const auto allocate = calls.allocate;
         calls.allocate = [=](int fd, off_t offset, off_t length) {
             return fails("allocate") ? error : allocate(fd, offset, length);
@@ -144,6 +153,8 @@ void TestListFiles::decoding_data()
     // Without a mark nothing tells UTF-16 apart: its bytes are valid UTF-8.
     QTest::newRow("UTF-16 LE without mark") << "A\0B\0"_ba << u"A\0B\0"_s;
     QTest::newRow("UTF-16 odd length") << "\xFF\xFE" "A\0B"_ba << u"A\uFFFD"_s;
+    QTest::newRow("UTF-16 halves of pairs alone") << "\xFF\xFE\0\xDC" "a\0\0\xD8\r\0\0\xD8" "b"_ba
+                                                  << u"\uFFFDa\uFFFD\r\uFFFD\uFFFD"_s;
     QTest::newRow("UTF-16 mark only") << "\xFF\xFE"_ba << QString();
     QTest::newRow("first byte FE alone is 8-bit") << "\xFE" "A"_ba << u"\u00feA"_s;
     QTest::newRow("first byte FF alone is 8-bit") << "\xFF\x41\x00"_ba << u"\u00ffA\0"_s;
@@ -330,10 +341,18 @@ void TestListFiles::overwritingANameAtTheLengthLimit()
     QCOMPARE(readFile(path), "new"_ba);
 }
 
+void TestListFiles::savingWhereNoTemporaryFileCanBeMade_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("a short text") << u"new"_s;
+    QTest::newRow("an empty text") << QString();
+}
+
 // A folder the user may not write to, holding a file the user may write:
 // the file is written in place and keeps who owns it.
 void TestListFiles::savingWhereNoTemporaryFileCanBeMade()
 {
+    QFETCH(QString, text);
     const QString folder = m_dir.filePath(u"locked"_s);
     const QString path = write(u"locked/list.txt"_s, "a much longer old list");
     QVERIFY(::chown(QFile::encodeName(path).constData(), ActingAsNobody::uid, ActingAsNobody::gid) == 0
@@ -342,11 +361,11 @@ void TestListFiles::savingWhereNoTemporaryFileCanBeMade()
     QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
     {
         ActingAsNobody nobody;
-        writeTextFile(path, u"new"_s);
+        writeTextFile(path, text);
         QVERIFY_THROWS_EXCEPTION(Failure, writeTextFile(m_dir.filePath(u"locked/new.txt"_s), u"x"_s));
     }
     QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    QCOMPARE(readFile(path), "new"_ba);
+    QCOMPARE(readFile(path), text.toUtf8());
     QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList(u"list.txt"_s));
 }
 
@@ -398,24 +417,29 @@ void TestListFiles::savingFailuresLeaveTheOldFile_data()
     QTest::addColumn<qsizetype>("lines");
     QTest::addColumn<QString>("description");
     QTest::addColumn<bool>("unlinkFails");
+    QTest::addColumn<bool>("saved"); // the new text is in place, though the save failed
     const QString full = u"No space left on device"_s;
     const QString io = u"Input/output error"_s;
-    QTest::newRow("a later write, full disk") << false << true << u"write"_s << 3 << ENOSPC << qsizetype(7500) << full << false;
-    QTest::newRow("a write writing nothing") << false << true << u"write"_s << 2 << 0 << qsizetype(7500) << full << false;
-    QTest::newRow("syncing") << false << true << u"fsync"_s << 1 << EIO << qsizetype(7500) << io << false;
+    QTest::newRow("a later write, full disk") << false << true << u"write"_s << 3 << ENOSPC << qsizetype(7500) << full << false << false;
+    QTest::newRow("a write writing nothing") << false << true << u"write"_s << 2 << 0 << qsizetype(7500) << full << false << false;
+    QTest::newRow("syncing") << false << true << u"fsync"_s << 1 << EIO << qsizetype(7500) << io << false << false;
     QTest::newRow("renaming") << false << true << u"rename"_s << 1 << EXDEV << qsizetype(10)
-                              << u"Invalid cross-device link"_s << false;
-    QTest::newRow("nothing to remove after") << false << true << u"fsync"_s << 1 << EIO << qsizetype(10) << io << true;
-    QTest::newRow("a named temporary file") << false << false << u"write"_s << 3 << ENOSPC << qsizetype(7500) << full << false;
-    QTest::newRow("in place: no room") << true << true << u"allocate"_s << 1 << ENOSPC << qsizetype(7500) << full << false;
-    QTest::newRow("in place: a later write") << true << true << u"write"_s << 3 << ENOSPC << qsizetype(7500) << full << false;
-    QTest::newRow("in place: a device error") << true << true << u"write"_s << 3 << EIO << qsizetype(2500) << io << false;
-    QTest::newRow("in place: cutting") << true << true << u"ftruncate"_s << 1 << EIO << qsizetype(2500) << io << false;
-    QTest::newRow("in place: syncing") << true << true << u"fsync"_s << 1 << EIO << qsizetype(7500) << io << false;
+                              << u"Invalid cross-device link"_s << false << false;
+    QTest::newRow("nothing to remove after") << false << true << u"fsync"_s << 1 << EIO << qsizetype(10) << io << true << false;
+    QTest::newRow("a named temporary file") << false << false << u"write"_s << 3 << ENOSPC << qsizetype(7500) << full << false << false;
+    QTest::newRow("in place: no room") << true << true << u"allocate"_s << 1 << ENOSPC << qsizetype(7500) << full << false << false;
+    QTest::newRow("in place: a later write") << true << true << u"write"_s << 3 << ENOSPC << qsizetype(7500) << full << false << false;
+    QTest::newRow("in place: a device error") << true << true << u"write"_s << 3 << EIO << qsizetype(2500) << io << false << false;
+    QTest::newRow("in place: cutting") << true << true << u"ftruncate"_s << 1 << EIO << qsizetype(2500) << io << false << false;
+    QTest::newRow("in place: syncing") << true << true << u"fsync"_s << 1 << EIO << qsizetype(7500) << io << false << false;
+    QTest::newRow("syncing the folder") << false << true << u"fsync"_s << 2 << EIO << qsizetype(10)
+                                        << io + u" (the new text is saved, but the disk could not confirm that it is stored)"_s
+                                        << false << true;
 }
 
 // Whatever call fails, on either way of saving, the failure is told and the
-// old file stays byte for byte, with nothing left beside it.
+// old file stays byte for byte, with nothing left beside it; or, once the new
+// text has taken its place, the failure says that.
 void TestListFiles::savingFailuresLeaveTheOldFile()
 {
     QFETCH(bool, inPlace);
@@ -426,6 +450,7 @@ void TestListFiles::savingFailuresLeaveTheOldFile()
     QFETCH(qsizetype, lines);
     QFETCH(QString, description);
     QFETCH(bool, unlinkFails);
+    QFETCH(bool, saved);
     const QByteArray old = QByteArray("someone@example.com\r\n").repeated(5000);
     const QString path = inPlace ? lockedFolderWith(old) : write(u"list.txt"_s, old);
     const QDir folder = QFileInfo(path).dir();
@@ -436,11 +461,12 @@ void TestListFiles::savingFailuresLeaveTheOldFile()
         if (inPlace)
             nobody.emplace();
         FailingCall failing(call, nth, error);
-        fileCalls().unnamedTemporaryFiles = unnamed;
+        if (!unnamed)
+            fileCalls().openUnnamed = [](const char *) { return errno = EOPNOTSUPP, -1; };
         if (unlinkFails)
             fileCalls().unlink = [](const char *) { return errno = EBUSY, -1; };
         QCOMPARE(failureOf([&] { writeTextFile(path, text); }), description);
-        QCOMPARE(readFile(path), old);
+        QCOMPARE(readFile(path), saved ? text.toUtf8() : old);
         QCOMPARE(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
         writeTextFile(path, text);
     }
@@ -487,13 +513,75 @@ void TestListFiles::savingSyncsTheFileAndItsFolder()
     QCOMPARE(synced, QStringList({u"file"_s, u"rename"_s, u"folder"_s}));
 }
 
+// In place, when writing keeps failing and the old text cannot be put back
+// either, it is written to a file of its own that the failure names.
+void TestListFiles::oldTextThatCannotBePutBackIsKeptElsewhere()
+{
+    const QByteArray old = QByteArray("someone@example.com\r\n").repeated(5000);
+    const QString path = lockedFolderWith(old);
+    QTemporaryDir temporary;
+    QVERIFY(QFile::setPermissions(temporary.path(), QFileDevice::Permissions(0x7777)));
+    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+    QString description;
+    {
+        ActingAsNobody nobody;
+        FailingCall failing(u"write"_s, 3, EIO, true);
+        description = failureOf([&] { writeTextFile(path, u"other@example.org\r\n"_s.repeated(7500)); });
+    }
+    qunsetenv("TMPDIR");
+    const QStringList kept = QDir(temporary.path()).entryList(QDir::Files);
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(description, u"Input/output error (the old text could not be put back; it is kept in %1)"_s
+                              .arg(temporary.filePath(kept.first())));
+    QCOMPARE(readFile(temporary.filePath(kept.first())), old);
+}
+
+void TestListFiles::savingKeepsAccessControlAndAttributes_data()
+{
+    QTest::addColumn<bool>("attributesCopy");
+    QTest::newRow("to the new file") << true;
+    QTest::newRow("not to the new file: in place") << false;
+}
+
+// A file with an access control list keeps it, and so its named users their
+// rights and its group no more than it had; other attributes stay too.
+void TestListFiles::savingKeepsAccessControlAndAttributes()
+{
+    QFETCH(bool, attributesCopy);
+    const QString path = write(u"shared.txt"_s, "old");
+    QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(0x6640)));
+    const auto run = [](const QString &program, const QStringList &arguments) -> std::optional<QByteArray> {
+        QProcess process;
+        process.start(program, arguments);
+        if (!process.waitForFinished() || process.exitCode() != 0)
+            return std::nullopt;
+        return process.readAllStandardOutput();
+    };
+    if (!run(u"setfacl"_s, {u"-m"_s, u"user:nobody:rw"_s, path})
+        || ::setxattr(QFile::encodeName(path).constData(), "user.origin", "list", 4, 0) != 0)
+        QSKIP("this file system keeps no access control lists or attributes");
+    const QByteArray access = run(u"getfacl"_s, {u"--omit-header"_s, path}).value_or(QByteArray());
+    QVERIFY(access.contains("user:nobody:rw-"));
+    {
+        FailingCall failing(u"setAttribute"_s, attributesCopy ? 0 : 1, EPERM);
+        writeTextFile(path, u"new"_s);
+    }
+    QCOMPARE(readFile(path), "new"_ba);
+    QCOMPARE(run(u"getfacl"_s, {u"--omit-header"_s, path}), access);
+    char origin[8] = {};
+    QCOMPARE(::getxattr(QFile::encodeName(path).constData(), "user.origin", origin, sizeof origin), 4);
+    QCOMPARE(QByteArray(origin), "list"_ba);
+}
+
 void TestListFiles::savingThroughLinksKeepsThem_data()
 {
     QTest::addColumn<QStringList>("links"); // each leads to the next; the last is the file
     QTest::addColumn<bool>("fileExists");
-    QTest::newRow("a link") << QStringList{u"link"_s, u"list.txt"_s} << true;
-    QTest::newRow("a chain") << QStringList{u"first"_s, u"sub/second"_s, u"list.txt"_s} << true;
-    QTest::newRow("a chain to no file yet") << QStringList{u"first"_s, u"sub/second"_s, u"new.txt"_s} << false;
+    QTest::addColumn<bool>("relative"); // each link names the next from its own folder
+    QTest::newRow("a link") << QStringList{u"link"_s, u"list.txt"_s} << true << false;
+    QTest::newRow("a chain") << QStringList{u"first"_s, u"sub/second"_s, u"list.txt"_s} << true << false;
+    QTest::newRow("a chain to no file yet") << QStringList{u"first"_s, u"sub/second"_s, u"new.txt"_s} << false << false;
+    QTest::newRow("relative links") << QStringList{u"first"_s, u"sub/second"_s, u"list.txt"_s} << true << true;
 }
 
 // Saving through links changes the file at their end; every link stays.
@@ -501,13 +589,21 @@ void TestListFiles::savingThroughLinksKeepsThem()
 {
     QFETCH(QStringList, links);
     QFETCH(bool, fileExists);
+    QFETCH(bool, relative);
     QDir(m_dir.path()).mkpath(u"sub"_s);
     const QString file = m_dir.filePath(links.last());
     if (fileExists)
         write(links.last(), "old");
-    for (qsizetype i = 0; i + 1 < links.size(); ++i)
-        QVERIFY(QFile::link(m_dir.filePath(links[i + 1]), m_dir.filePath(links[i])));
+    for (qsizetype i = 0; i + 1 < links.size(); ++i) {
+        const QString link = m_dir.filePath(links[i]);
+        const QString next = m_dir.filePath(links[i + 1]);
+        QVERIFY(QFile::link(relative ? QFileInfo(link).dir().relativeFilePath(next) : next, link));
+    }
+    // The program runs in another folder than the links.
+    const QString current = QDir::currentPath();
+    QDir::setCurrent(QDir::rootPath());
     writeTextFile(m_dir.filePath(links.first()), u"new"_s);
+    QDir::setCurrent(current);
     for (qsizetype i = 0; i + 1 < links.size(); ++i)
         QVERIFY(QFileInfo(m_dir.filePath(links[i])).isSymLink());
     QCOMPARE(readFile(file), "new"_ba);

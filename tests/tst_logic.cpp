@@ -5,7 +5,9 @@
 #include "core/ProductInfo.h"
 #include "core/ReportText.h"
 #include "listfiles/SkinFile.h"
+#include "core/FileAccess.h"
 #include "join/ClipboardWriter.h"
+#include "join/FileJoin.h"
 #include "join/LineJoiner.h"
 #include "join/ListTidying.h"
 #include "listfiles/SampleList.h"
@@ -16,7 +18,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -78,6 +82,8 @@ private slots:
     void lineBreaksOfTheTextAreas();
     void tidyingLines_data();
     void tidyingLines();
+    void fileChangedBetweenThePassesIsTold_data();
+    void fileChangedBetweenThePassesIsTold();
 
     void applicationTitle_data();
     void applicationTitle();
@@ -226,6 +232,63 @@ void TestLogic::tidyingLines()
     const ListTidying::Counts found = tidying.counts();
     QCOMPARE(u"%1/%2/%3"_s.arg(found.lines).arg(found.duplicates).arg(found.empty), counts);
     QCOMPARE(found.wouldChange(operation), result != lines);
+}
+
+void TestLogic::fileChangedBetweenThePassesIsTold_data()
+{
+    QTest::addColumn<QByteArray>("changed"); // what the file holds from the second pass on
+    QTest::addColumn<bool>("told");
+    const QByteArray utf8 = "zo\xC3\xAB@x.org\nann@x.org\n"; // 21 bytes, two blocks of 16
+    QTest::addRow("no longer UTF-8") << QByteArray(utf8).replace("\xC3\xAB", "\xEB!") << true;
+    QTest::addRow("cut inside a character") << utf8.left(3) << true;
+    QTest::addRow("grown") << utf8 + "bob@x.org\n" << true;
+    QTest::addRow("other text, as long") << QByteArray(utf8).replace("ann", "bob") << true;
+    QTest::addRow("unchanged") << utf8 << false;
+}
+
+// A file joined a block at a time is read twice; should it change between the
+// passes, that is told, and what was written is still UTF-8.
+void TestLogic::fileChangedBetweenThePassesIsTold()
+{
+    QFETCH(QByteArray, changed);
+    QFETCH(bool, told);
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath(u"list.txt"_s));
+    QFile file(QString::fromUtf8(path));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("zo\xC3\xAB@x.org\nann@x.org\n") == 21);
+    file.close();
+    const int fd = ::open(path.constData(), O_RDONLY);
+    struct stat opened {};
+    QVERIFY(::fstat(fd, &opened) == 0);
+    QByteArray joined;
+    QString failure;
+    {
+        FileCallsOverride restore;
+        int reads = 0;
+        const auto read = fileCalls().read;
+        // The first pass stops at the file's end (two reads); the file
+        // changes before the second starts, a moment later than it was made.
+        fileCalls().read = [&](int from, void *bytes, size_t count) {
+            if (++reads == 3 && told) {
+                QTest::qWait(10);
+                QFile rewritten(QString::fromUtf8(path));
+                if (!rewritten.open(QIODevice::WriteOnly) || rewritten.write(changed) != changed.size())
+                    qFatal("cannot change the file");
+            }
+            return read(from, bytes, count);
+        };
+        StreamingJoin join;
+        try {
+            FileJoin::joinOrdinaryFile(fd, opened, join, [&](QByteArray &bytes) { joined += std::exchange(bytes, {}); }, 16);
+        } catch (const Failure &f) {
+            failure = f.description();
+        }
+    }
+    ::close(fd);
+    QCOMPARE(failure, told ? u"File changed as it was read"_s : QString());
+    QVERIFY(QUtf8StringView(joined).isValidUtf8());
+    if (!told)
+        QCOMPARE(joined, "zo\xC3\xAB@x.org,ann@x.org,,"_ba);
 }
 
 void TestLogic::applicationTitle_data()

@@ -2,6 +2,8 @@
 
 #include <QCommandLineParser>
 
+#include <algorithm>
+
 namespace {
 
 const QString joinOption = QStringLiteral("join");
@@ -12,9 +14,12 @@ const QString sortOption = QStringLiteral("sort");
 const QString separatorOption = QStringLiteral("separator");
 const QString batchOption = QStringLiteral("batch");
 
-// A whole number of 1 or more, or 0 when the text is none.
+// A whole number of 1 or more written in digits alone, or 0 when the text
+// is none: no sign, no spaces.
 qsizetype batchSize(const QString &text)
 {
+    if (text.isEmpty() || !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return 0;
     bool number = false;
     const qlonglong size = text.toLongLong(&number);
     return number && size > 0 ? qsizetype(size) : 0;

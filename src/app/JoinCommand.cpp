@@ -6,6 +6,7 @@
 #include "core/Failure.h"
 #include "core/FileAccess.h"
 #include "core/LineBreaks.h"
+#include "join/FileJoin.h"
 #include "join/LineJoiner.h"
 #include "join/ListTidying.h"
 #include "join/StreamingJoin.h"
@@ -49,125 +50,20 @@ public:
 
     void flush()
     {
-        if (wasClosedAtStart(STDOUT_FILENO))
-            fail(EBADF);
-        for (qsizetype written = 0; written < m_pending.size();) {
-            const ssize_t count = ::write(STDOUT_FILENO, m_pending.constData() + written,
-                                          size_t(m_pending.size() - written));
-            if (count < 0 && errno == EINTR)
-                continue;
-            if (count <= 0)
-                fail(count < 0 ? errno : ENOSPC);
-            written += count;
+        try {
+            if (wasClosedAtStart(STDOUT_FILENO))
+                throw Failure(describeErrno(EBADF));
+            writeAll(STDOUT_FILENO, m_pending);
+        } catch (const Failure &failure) {
+            std::fprintf(stderr, "kestrava: write error: %s\n", qPrintable(failure.description()));
+            std::exit(1);
         }
         m_pending.clear();
     }
 
 private:
-    [[noreturn]] static void fail(int code)
-    {
-        std::fprintf(stderr, "kestrava: write error: %s\n", std::strerror(code));
-        std::exit(1);
-    }
-
     QByteArray m_pending;
 };
-
-// Reads until the buffer is full or the file ends; answers how much, or -1.
-qsizetype readFull(int fd, QByteArray &buffer)
-{
-    qsizetype filled = 0;
-    while (filled < buffer.size()) {
-        const ssize_t count = ::read(fd, buffer.data() + filled, size_t(buffer.size() - filled));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            return -1;
-        if (count == 0)
-            break;
-        filled += count;
-    }
-    return filled;
-}
-
-// Reads, or reads again, a file a block at a time, handing each to a step.
-class Blocks
-{
-public:
-    static constexpr qsizetype size = 4 << 20;
-
-    explicit Blocks(int fd) : m_fd(fd), m_block(size, Qt::Uninitialized) {}
-
-    // False when a read fails (errno tells why).
-    template<typename Step>
-    bool each(Step step)
-    {
-        for (;;) {
-            const qsizetype count = readFull(m_fd, m_block);
-            if (count < 0)
-                return false;
-            if (!step(QByteArrayView(m_block).first(count)) || count < size)
-                return true;
-        }
-    }
-
-private:
-    int m_fd;
-    QByteArray m_block;
-};
-
-// A file whose end may come in one block, or a pipe: read whole.
-bool joinHeld(const QByteArray &bytes, StreamingJoin &join, Output &output)
-{
-    StreamingJoin::Utf8Check check;
-    check.feed(bytes);
-    QByteArray converted;
-    join.startFile(StreamingJoin::encodingOf(bytes, check.isValid()));
-    join.feed(bytes, converted);
-    join.finishFile(converted);
-    output.append(converted);
-    return true;
-}
-
-// An ordinary file, in two passes: one to see whether it is UTF-8, one to
-// write it; never more than a block held.
-bool joinStreamed(const QString &path, int fd, StreamingJoin &join, Output &output)
-{
-    Blocks blocks(fd);
-    QByteArray first;
-    StreamingJoin::Utf8Check check;
-    bool whole = false;
-    const bool read = blocks.each([&](QByteArrayView block) {
-        if (first.isNull()) {
-            first = block.first(qMin<qsizetype>(block.size(), 4)).toByteArray();
-            whole = block.size() < Blocks::size;
-            if (whole)
-                first = block.toByteArray();
-        }
-        check.feed(block);
-        // UTF-16 needs no check; the first byte that is no UTF-8 settles it.
-        return !first.startsWith("\xFF\xFE") && !first.startsWith("\xFE\xFF") && check.isValid();
-    });
-    if (!read) {
-        complain(path, describeErrno(errno));
-        return false;
-    }
-    if (whole || first.isEmpty())
-        return joinHeld(first, join, output);
-    join.startFile(StreamingJoin::encodingOf(first, check.isValid()));
-    QByteArray converted;
-    if (::lseek(fd, 0, SEEK_SET) != 0 || !blocks.each([&](QByteArrayView block) {
-            join.feed(block, converted);
-            output.append(converted);
-            return true;
-        })) {
-        complain(path, describeErrno(errno));
-        return false;
-    }
-    join.finishFile(converted);
-    output.append(converted);
-    return true;
-}
 
 // Standard input, a pipe or a device, or a file for tidying: read whole.
 std::optional<QByteArray> readWhole(const QString &path, int fd, off_t sizeHint)
@@ -186,7 +82,7 @@ struct Source
 {
     int fd = -1;
     bool ordinary = false;
-    off_t size = 0;
+    struct stat status {};
     ~Source()
     {
         if (fd > STDERR_FILENO)
@@ -210,17 +106,15 @@ bool open(const QString &path, Source &source)
         complain(path, missing ? QStringLiteral("File not found") : describeErrno(errno));
         return false;
     }
-    struct stat status {};
-    if (::fstat(source.fd, &status) != 0) {
+    if (::fstat(source.fd, &source.status) != 0) {
         complain(path, describeErrno(errno));
         return false;
     }
-    if (S_ISDIR(status.st_mode)) {
+    if (S_ISDIR(source.status.st_mode)) {
         complain(path, describeErrno(EISDIR));
         return false;
     }
-    source.ordinary = S_ISREG(status.st_mode);
-    source.size = status.st_size;
+    source.ordinary = S_ISREG(source.status.st_mode);
     return true;
 }
 
@@ -229,10 +123,20 @@ bool joinSource(const QString &path, StreamingJoin &join, Output &output)
     Source source;
     if (!open(path, source))
         return false;
-    if (source.ordinary)
-        return joinStreamed(path, source.fd, join, output);
-    const std::optional<QByteArray> bytes = readWhole(path, source.fd, source.size);
-    return bytes && joinHeld(*bytes, join, output);
+    const FileJoin::Writer write = [&output](QByteArray &bytes) { output.append(bytes); };
+    if (!source.ordinary) {
+        const std::optional<QByteArray> bytes = readWhole(path, source.fd, source.status.st_size);
+        if (bytes)
+            FileJoin::joinHeld(*bytes, join, write);
+        return bytes.has_value();
+    }
+    try {
+        FileJoin::joinOrdinaryFile(source.fd, source.status, join, write);
+        return true;
+    } catch (const Failure &failure) {
+        complain(path, failure.description());
+        return false;
+    }
 }
 
 // Adds a source's lines, as "Load File" adds them, to the text; with
@@ -242,7 +146,7 @@ bool addLines(const QString &path, bool skipEmpty, QString &text)
     Source source;
     if (!open(path, source))
         return false;
-    const std::optional<QByteArray> bytes = readWhole(path, source.fd, source.size);
+    const std::optional<QByteArray> bytes = readWhole(path, source.fd, source.status.st_size);
     if (!bytes)
         return false;
     if (!(skipEmpty && bytes->isEmpty()))

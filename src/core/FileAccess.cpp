@@ -2,6 +2,7 @@
 
 #include "core/Failure.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 
@@ -9,6 +10,7 @@
 #include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <system_error>
 #include <unistd.h>
 #include <utility>
@@ -60,22 +62,6 @@ void requireOrdinaryFile(const struct stat &status, const QString &path)
 }
 
 using Pieces = std::function<QByteArray()>;
-
-// Writes every byte or raises; a write that writes nothing counts as a full
-// disk, as it does for the GNU tools.
-void writeAll(int fd, QByteArrayView bytes)
-{
-    for (qsizetype written = 0; written < bytes.size();) {
-        const ssize_t count = fileCalls().write(fd, bytes.data() + written, size_t(bytes.size() - written));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            failWith(errno);
-        if (count == 0)
-            failWith(ENOSPC);
-        written += count;
-    }
-}
 
 void syncOrFail(int fd)
 {
@@ -133,10 +119,37 @@ void overwrite(int fd, QByteArrayView bytes)
 }
 
 
+// Writes the old text of a file that could not be put back to a new file
+// in the user's temporary folder; answers its name, or nothing when that
+// fails too.
+std::optional<QString> keepElsewhere(QByteArrayView old)
+{
+    QByteArray name = QFile::encodeName(QDir::tempPath()) + "/kestrava-old-text-XXXXXX";
+    Descriptor file(::mkostemp(name.data(), O_CLOEXEC));
+    if (file.get() < 0)
+        return std::nullopt;
+    for (qsizetype written = 0; written < old.size();) {
+        const ssize_t count = ::write(file.get(), old.data() + written, size_t(old.size() - written));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0) {
+            ::unlink(name.constData());
+            return std::nullopt;
+        }
+        written += count;
+    }
+    if (::fsync(file.get()) != 0) {
+        ::unlink(name.constData());
+        return std::nullopt;
+    }
+    return QFile::decodeName(name);
+}
+
 // In place, as editors write a file in a folder they may not write to. The
 // old bytes are kept, and the new ones held whole, so that room for them can
 // be reserved before anything is overwritten and the old bytes put back
-// should a write still fail.
+// should a write still fail; should that fail too, they go to a file of
+// their own, so that nothing is lost.
 void writeInPlace(const QByteArray &target, const Pieces &nextPiece, const struct stat &existing)
 {
     Descriptor file(::open(target.constData(), O_RDWR | O_CLOEXEC | O_NOCTTY));
@@ -146,7 +159,9 @@ void writeInPlace(const QByteArray &target, const Pieces &nextPiece, const struc
     QByteArray bytes;
     for (QByteArray piece = nextPiece(); !piece.isEmpty(); piece = nextPiece())
         bytes += piece;
-    if (const int reserved = fileCalls().allocate(file.get(), 0, off_t(bytes.size())); reserved != 0) {
+    // Reserving nothing is an error of its own (EINVAL): an empty text needs no room.
+    if (const int reserved = bytes.isEmpty() ? 0 : fileCalls().allocate(file.get(), 0, off_t(bytes.size()));
+        reserved != 0) {
         fileCalls().ftruncate(file.get(), off_t(old.size()));
         failWith(reserved);
     }
@@ -156,6 +171,9 @@ void writeInPlace(const QByteArray &target, const Pieces &nextPiece, const struc
         try {
             overwrite(file.get(), old);
         } catch (const Failure &) {
+            if (const std::optional<QString> kept = keepElsewhere(old))
+                throw Failure(failure.description()
+                              + QStringLiteral(" (the old text could not be put back; it is kept in %1)").arg(*kept));
             throw Failure(failure.description() + QStringLiteral(" (and the old text could not be put back)"));
         }
         throw;
@@ -196,8 +214,8 @@ struct Temporary
 std::optional<Temporary> createTemporary(const QByteArray &target, bool exists)
 {
     // An unnamed file is named through /proc when it is done.
-    if (fileCalls().unnamedTemporaryFiles && ::access("/proc/self/fd", X_OK) == 0) {
-        const int fd = ::open(folderOf(target).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (::access("/proc/self/fd", X_OK) == 0) {
+        const int fd = fileCalls().openUnnamed(folderOf(target).constData());
         if (fd >= 0)
             return Temporary{fd, {}};
         if (exists && (errno == EACCES || errno == EPERM || errno == EROFS))
@@ -225,6 +243,36 @@ std::optional<Temporary> createTemporary(const QByteArray &target, bool exists)
     throw failure;
 }
 
+// Gives a new file every extended attribute of the file it replaces: its
+// access control list, which the mode alone cannot carry, among them.
+// Answers false when one could not be given.
+bool copyExtendedAttributes(const QByteArray &from, int to)
+{
+    QByteArray names;
+    for (ssize_t size = ::listxattr(from.constData(), nullptr, 0);; size = ::listxattr(from.constData(), nullptr, 0)) {
+        if (size < 0)
+            return errno == ENOTSUP;
+        names.resize(size);
+        size = ::listxattr(from.constData(), names.data(), size_t(names.size()));
+        if (size >= 0) {
+            names.truncate(size);
+            break;
+        }
+        if (errno != ERANGE)
+            return false;
+    }
+    for (const QByteArray &name : names.split('\0')) {
+        if (name.isEmpty())
+            continue;
+        const ssize_t size = ::getxattr(from.constData(), name.constData(), nullptr, 0);
+        QByteArray value(qMax<ssize_t>(size, 0), Qt::Uninitialized);
+        if (size < 0 || ::getxattr(from.constData(), name.constData(), value.data(), size_t(value.size())) != size
+            || fileCalls().setAttribute(to, name.constData(), value.constData(), size_t(value.size())) != 0)
+            return false;
+    }
+    return true;
+}
+
 // Writes the bytes to a new temporary file; answers its name, or nothing when
 // it is to be written in place.
 std::optional<QByteArray> writeTemporary(const QByteArray &target, const Pieces &nextPiece,
@@ -236,6 +284,9 @@ std::optional<QByteArray> writeTemporary(const QByteArray &target, const Pieces 
     Descriptor file(temporary->fd);
     QByteArray name = temporary->name;
     try {
+        // A new file that cannot take the owner or every attribute of the
+        // old one would give someone other rights: the old one is written in
+        // place instead.
         if (existing && ::fchown(file.get(), existing->st_uid, existing->st_gid) != 0) {
             if (!name.isEmpty())
                 fileCalls().unlink(name.constData());
@@ -244,6 +295,11 @@ std::optional<QByteArray> writeTemporary(const QByteArray &target, const Pieces 
         const mode_t mode = existing ? existing->st_mode & 07777 : modeForNewFiles();
         if (::fchmod(file.get(), mode) != 0)
             failWith(errno);
+        if (existing && !copyExtendedAttributes(target, file.get())) {
+            if (!name.isEmpty())
+                fileCalls().unlink(name.constData());
+            return std::nullopt;
+        }
         writePieces(file.get(), nextPiece);
         syncOrFail(file.get());
         if (name.isEmpty())
@@ -268,14 +324,19 @@ void requireWritable(const QByteArray &target)
         failWith(errno);
 }
 
-// The new name is on disk only once its folder is.
+// The new name is on disk only once its folder is. By now the new text has
+// taken the old one's place, and a failure says so.
 void syncFolder(const QByteArray &target)
 {
+    const auto unconfirmed = [](int code) {
+        throw Failure(describeErrno(code)
+                      + QStringLiteral(" (the new text is saved, but the disk could not confirm that it is stored)"));
+    };
     Descriptor folder(::open(folderOf(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() < 0)
-        failWith(errno);
+        unconfirmed(errno);
     if (fileCalls().fsync(folder.get()) != 0 && errno != EINVAL)
-        failWith(errno);
+        unconfirmed(errno);
 }
 
 } // namespace
@@ -283,15 +344,47 @@ void syncFolder(const QByteArray &target)
 FileCalls &fileCalls()
 {
     static FileCalls calls{
+        [](int fd, void *bytes, size_t count) { return ::read(fd, bytes, count); },
         [](int fd, const void *bytes, size_t count) { return ::write(fd, bytes, count); },
         [](int fd) { return ::fsync(fd); },
         [](int fd, off_t length) { return ::ftruncate(fd, length); },
         [](int fd, off_t offset, off_t length) { return ::posix_fallocate(fd, offset, length); },
         [](const char *from, const char *to) { return ::rename(from, to); },
         [](const char *path) { return ::unlink(path); },
-        true,
+        [](int fd, const char *name, const void *value, size_t size) { return ::fsetxattr(fd, name, value, size, 0); },
+        [](const char *folder) { return ::open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600); },
     };
     return calls;
+}
+
+void writeAll(int fd, QByteArrayView bytes)
+{
+    for (qsizetype written = 0; written < bytes.size();) {
+        const ssize_t count = fileCalls().write(fd, bytes.data() + written, size_t(bytes.size() - written));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            failWith(errno);
+        if (count == 0)
+            failWith(ENOSPC);
+        written += count;
+    }
+}
+
+qsizetype readFull(int fd, char *buffer, qsizetype size)
+{
+    qsizetype filled = 0;
+    while (filled < size) {
+        const ssize_t count = fileCalls().read(fd, buffer + filled, size_t(size - filled));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            failWith(errno);
+        if (count == 0)
+            break;
+        filled += count;
+    }
+    return filled;
 }
 
 // A file that grows or shrinks meanwhile is read to its end, as it is then.
@@ -303,14 +396,10 @@ QByteArray readToEnd(int fd, off_t sizeHint)
     for (;;) {
         if (filled == bytes.size())
             bytes.resize(bytes.size() * 2);
-        const ssize_t count = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            failWith(errno);
-        if (count == 0)
-            break;
+        const qsizetype count = readFull(fd, bytes.data() + filled, bytes.size() - filled);
         filled += count;
+        if (filled < bytes.size())
+            break;
     }
     bytes.truncate(filled);
     return bytes;

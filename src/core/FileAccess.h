@@ -18,24 +18,36 @@ std::optional<QByteArray> readOrdinaryFile(const QString &path);
 // is only a hint. Trouble raises a Failure with the platform's description.
 QByteArray readToEnd(int fd, off_t sizeHint);
 
+// Reads until the buffer holds size bytes or the input ends; answers how
+// many it holds. Trouble raises a Failure with the platform's description.
+qsizetype readFull(int fd, char *buffer, qsizetype size);
+
+// Writes every byte, or raises a Failure with the platform's description; a
+// write that writes nothing counts as a full disk, as for the GNU tools.
+void writeAll(int fd, QByteArrayView bytes);
+
 // Replaces the file at path (or, for a link or chain of links, the file it
 // leads to) with the bytes that nextPiece gives, piece by piece until an
 // empty one. Completely or not at all: a failure raises a Failure with the
 // platform's description and leaves any old file byte for byte.
 //
 // Normally through a temporary file beside it, written, synced and renamed
-// over it, the folder synced after. An existing file keeps its owner, group
-// and mode; one the user may not write is refused ("Permission denied"),
-// whatever the folder allows. Where no temporary file can be made beside
-// it, or its owner could not be kept, it is written in place: room for the
-// new bytes is reserved first, and should a write still fail, the old bytes
-// are put back.
+// over it, the folder synced after (a failure there says that the new text
+// is saved but not confirmed). An existing file keeps its owner, group, mode
+// and extended attributes (its access control list among them); one the
+// user may not write is refused ("Permission denied"), whatever the folder
+// allows. Where no temporary file can be made beside it, or its owner or
+// attributes could not be kept, it is written in place: room for the new
+// bytes is reserved first, and should a write still fail, the old bytes are
+// put back, or where even that fails, written to a file in the temporary
+// folder that the failure names.
 void replaceFile(const QString &path, const std::function<QByteArray()> &nextPiece);
 
-// The system calls that saving makes. Tests replace them to make any one of
-// them fail, or to count them; FileCallsOverride puts them back.
+// The system calls that reading and saving make. Tests replace them to make
+// any one of them fail, or to count them; FileCallsOverride puts them back.
 struct FileCalls
 {
+    std::function<ssize_t(int fd, void *bytes, size_t count)> read;
     std::function<ssize_t(int fd, const void *bytes, size_t count)> write;
     std::function<int(int fd)> fsync;
     std::function<int(int fd, off_t length)> ftruncate;
@@ -43,8 +55,11 @@ struct FileCalls
     std::function<int(int fd, off_t offset, off_t length)> allocate;
     std::function<int(const char *from, const char *to)> rename;
     std::function<int(const char *path)> unlink;
-    // Whether a temporary file may be made without a name (O_TMPFILE).
-    bool unnamedTemporaryFiles = true;
+    // As fsetxattr with no flags.
+    std::function<int(int fd, const char *name, const void *value, size_t size)> setAttribute;
+    // A temporary file without a name in a folder, as open with O_TMPFILE:
+    // a descriptor, or -1 (file systems without them answer EOPNOTSUPP).
+    std::function<int(const char *folder)> openUnnamed;
 };
 FileCalls &fileCalls();
 

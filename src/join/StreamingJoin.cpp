@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -60,6 +61,7 @@ void StreamingJoin::Utf8Check::feed(QByteArrayView bytes)
             } else {
                 m_valid = false;
             }
+            m_length = m_needed + 1;
         } else {
             const unsigned char next = *p++;
             m_valid = next >= m_low && next <= m_high;
@@ -87,6 +89,9 @@ void StreamingJoin::startFile(Encoding encoding)
     m_skipLf = false;
     m_pendingByte = -1;
     m_units.clear();
+    m_check = Utf8Check();
+    m_unfinished.clear();
+    m_broken = false;
 }
 
 void StreamingJoin::feed(QByteArrayView bytes, QByteArray &out)
@@ -102,6 +107,8 @@ void StreamingJoin::feed(QByteArrayView bytes, QByteArray &out)
         bytes = bytes.sliced(2);
     switch (m_encoding) {
     case Encoding::Utf8:
+        feedUtf8(bytes, out);
+        break;
     case Encoding::Windows1252:
         feedBytes(bytes, out);
         break;
@@ -112,8 +119,33 @@ void StreamingJoin::feed(QByteArrayView bytes, QByteArray &out)
     }
 }
 
-// UTF-8 goes through as it is; Windows-1252 becomes UTF-8. Every line break
-// becomes a comma; a CR at a block's end takes the LF that may start the next.
+// UTF-8 goes through as it is, checked again on the way: a character cut by
+// the bytes' end waits for the bytes that end it.
+void StreamingJoin::feedUtf8(QByteArrayView bytes, QByteArray &out)
+{
+    if (m_broken || bytes.isEmpty())
+        return;
+    m_check.feed(bytes);
+    if (!m_check.isValidSoFar()) {
+        m_broken = true;
+        return;
+    }
+    m_anyText = true;
+    const qsizetype held = m_check.unfinishedBytes();
+    // The unfinished character began before these bytes and goes on after.
+    if (held > bytes.size()) {
+        m_unfinished += bytes;
+        return;
+    }
+    // These bytes end the character that the last ones began.
+    out += std::exchange(m_unfinished, QByteArray());
+    feedBytes(bytes.first(bytes.size() - held), out);
+    m_unfinished = bytes.last(held).toByteArray();
+}
+
+// Bytes of UTF-8 go through as they are, those of Windows-1252 become UTF-8.
+// Every line break becomes a comma; a CR at a block's end takes the LF that
+// may start the next.
 void StreamingJoin::feedBytes(QByteArrayView bytes, QByteArray &out)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -165,6 +197,11 @@ void StreamingJoin::feedUtf16(QByteArrayView bytes, QByteArray &out)
 void StreamingJoin::addUnit(char16_t unit)
 {
     m_anyText = true;
+    const bool afterHigh = !m_units.isEmpty() && m_units.back().isHighSurrogate();
+    if (afterHigh && !QChar::isLowSurrogate(unit))
+        m_units.back() = QChar::ReplacementCharacter;
+    if (QChar::isLowSurrogate(unit) && !afterHigh)
+        unit = QChar::ReplacementCharacter;
     const bool lf = unit == u'\n';
     if (m_skipLf && lf) {
         m_skipLf = false;
@@ -195,8 +232,15 @@ void StreamingJoin::finishFile(QByteArray &out)
         addUnit(QChar::ReplacementCharacter);
         m_pendingByte = -1;
     }
+    if (!m_units.isEmpty() && m_units.back().isHighSurrogate())
+        m_units.back() = QChar::ReplacementCharacter;
     if (m_encoding == Encoding::Utf16LittleEndian || m_encoding == Encoding::Utf16BigEndian)
         flushUtf16(out, true);
+    if (!m_unfinished.isEmpty()) {
+        m_broken = true;
+        m_unfinished.clear();
+        out += "\xEF\xBF\xBD";
+    }
     // A file of nothing but a byte-order mark adds no line at all.
     if (m_anyText)
         out += ',';

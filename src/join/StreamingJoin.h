@@ -10,6 +10,8 @@
 // becomes a comma, and so does the line break that loading adds after it.
 // No more than a block is held, whatever the file's size; the encoding is
 // chosen first, from the file's start and whether it is UTF-8 throughout.
+// Halves of UTF-16 surrogate pairs that stand alone become U+FFFD, as in
+// decoding.
 class StreamingJoin
 {
 public:
@@ -21,11 +23,17 @@ public:
     {
     public:
         void feed(QByteArrayView bytes);
+        // Valid throughout, the last character complete.
         bool isValid() const { return m_valid && m_needed == 0; }
+        // Nothing invalid so far, though the last character may be unfinished.
+        bool isValidSoFar() const { return m_valid; }
+        // The bytes of an unfinished character at the end of what was fed.
+        int unfinishedBytes() const { return m_needed == 0 ? 0 : m_length - m_needed; }
 
     private:
         bool m_valid = true;
         int m_needed = 0;        // continuation bytes still to come
+        int m_length = 0;        // the bytes of the character they complete
         unsigned char m_low = 0x80;  // the range the next one must lie in
         unsigned char m_high = 0xBF;
     };
@@ -42,8 +50,14 @@ public:
     void feed(QByteArrayView bytes, QByteArray &out);
     // Ends the file: what is left of it, and the comma for its end.
     void finishFile(QByteArray &out);
+    // Whether a file taken as UTF-8 turned out not to be (it changed since
+    // its encoding was chosen). What was written stays valid UTF-8: from the
+    // first invalid byte on nothing more is written, and a character cut off
+    // at the end shows as U+FFFD.
+    bool isBroken() const { return m_broken; }
 
 private:
+    void feedUtf8(QByteArrayView bytes, QByteArray &out);
     void feedBytes(QByteArrayView bytes, QByteArray &out);
     void feedUtf16(QByteArrayView bytes, QByteArray &out);
     void addUnit(char16_t unit);
@@ -55,4 +69,7 @@ private:
     bool m_skipLf = false;   // a CR just became a comma; an LF after it is part of it
     int m_pendingByte = -1;  // the first byte of a UTF-16 unit
     QString m_units;         // UTF-16 decoded, not yet written
+    Utf8Check m_check;       // UTF-8 checked again as it is written
+    QByteArray m_unfinished; // the start of a UTF-8 character the next bytes end
+    bool m_broken = false;
 };

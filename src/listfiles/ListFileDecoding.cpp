@@ -6,6 +6,20 @@
 
 namespace {
 
+// Half of a surrogate pair with no other half is no character: U+FFFD.
+void replaceLoneSurrogates(QString &text)
+{
+    char16_t *units = reinterpret_cast<char16_t *>(text.data());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!QChar::isSurrogate(units[i]))
+            continue;
+        if (QChar::isHighSurrogate(units[i]) && i + 1 < text.size() && QChar::isLowSurrogate(units[i + 1]))
+            ++i;
+        else
+            units[i] = QChar::ReplacementCharacter;
+    }
+}
+
 QString decodeUtf16(QByteArrayView bytes, bool bigEndian)
 {
     QString text(bytes.size() / 2 + bytes.size() % 2, Qt::Uninitialized);
@@ -17,6 +31,7 @@ QString decodeUtf16(QByteArrayView bytes, bool bigEndian)
     }
     if (bytes.size() % 2)
         *out = QChar::ReplacementCharacter;
+    replaceLoneSurrogates(text);
     return text;
 }
 

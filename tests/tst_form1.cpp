@@ -1,5 +1,7 @@
 #include "ContextMenus.h"
 #include "FormDriver.h"
+#include "ProcessLimits.h"
+#include "TestFiles.h"
 #include "core/Failure.h"
 #include "core/ProductInfo.h"
 #include "core/ReportText.h"
@@ -39,6 +41,8 @@ private slots:
     void joiningShowsHourglassOverWholeWindow();
     void clearingEachArea();
     void sampleList();
+    void buttonsThatReplaceATextAreOneUndoStep_data();
+    void buttonsThatReplaceATextAreOneUndoStep();
     void help();
 
     void reportsTwoFailingStatementsAndCarriesOn();
@@ -54,6 +58,8 @@ private slots:
     void tidyingTheInput_data();
     void tidyingTheInput();
     void copyingTheOutputInBatches();
+    void runningOutOfMemoryChangesNothing_data();
+    void runningOutOfMemoryChangesNothing();
 
 private:
     template<typename T = QWidget>
@@ -262,6 +268,43 @@ void TestForm1::sampleList()
     QCOMPARE(output()->text(), u"kept"_s);
     click("PushButton17");
     QCOMPARE(output()->text(), sampleListText().split(u"\r\n"_s).join(u','));
+}
+
+void TestForm1::buttonsThatReplaceATextAreOneUndoStep_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("area");
+    QTest::newRow("Clear Text of the input") << u"PushButton1"_s << u"Text1"_s;
+    QTest::newRow("Clear Text of the output") << u"PushButton2"_s << u"Text2"_s;
+    QTest::newRow("Load Sample/Example File") << u"PushButton5"_s << u"Text1"_s;
+    QTest::newRow("Load File of two files") << u"PushButton3"_s << u"Text1"_s;
+    QTest::newRow("Start Joining") << u"PushButton17"_s << u"Text2"_s;
+}
+
+// A slip of the mouse loses nothing: Ctrl+Z brings the text typed before
+// back, and Ctrl+Y the button's text again.
+void TestForm1::buttonsThatReplaceATextAreOneUndoStep()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, area);
+    QTemporaryDir folder;
+    const QStringList files = {putFile(folder.path(), u"a.txt"_s, "a1\r\na2"), putFile(folder.path(), u"b.txt"_s, "b1")};
+    m_form->commonDialog().setChooser([&](const CommonDialog::Request &) { return files; });
+    input()->setText(u"in\r\n"_s);
+    auto *typedInto = control<TextArea>(qPrintable(area));
+    typedInto->setFocus();
+    QTest::keyClick(typedInto, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(typedInto, u"typed"_s);
+    const QString typed = typedInto->text();
+    click(qPrintable(button));
+    const QString replaced = typedInto->text();
+    QVERIFY(replaced != typed);
+    QVERIFY(button != u"PushButton3"_s || replaced == u"a1\r\na2\r\nb1\r\n"_s);
+    typedInto->setFocus();
+    QTest::keyClick(typedInto, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(typedInto->text(), typed);
+    QTest::keyClick(typedInto, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(typedInto->text(), replaced);
 }
 
 void TestForm1::help()
@@ -475,6 +518,54 @@ void TestForm1::copyingTheOutputInBatches()
     QCOMPARE(QGuiApplication::clipboard()->text(), u"a,b,,c"_s);
     output->setText(QString());
     QVERIFY(menuEntries(output).contains(u"Copy Next Batch-"_s));
+}
+
+void TestForm1::runningOutOfMemoryChangesNothing_data()
+{
+    QTest::addColumn<std::function<void(TextArea *)>>("action");
+    QTest::addColumn<bool>("told");
+    QTest::newRow("Sort Lines") << std::function<void(TextArea *)>([](TextArea *area) { choose(area, u"Sort Lines"_s); })
+                                << true;
+    QTest::newRow("a paste") << std::function<void(TextArea *)>([](TextArea *area) {
+        QTest::keyClick(area, Qt::Key_V, Qt::ControlModifier);
+    }) << true;
+    QTest::newRow("the menu, shown without its counts") << std::function<void(TextArea *)>([](TextArea *area) {
+        const QStringList entries = menuEntries(area);
+        QVERIFY2(entries.contains(u"Sort Lines"_s) && !entries.filter(u"lines:"_s).size(), qPrintable(entries.join(u'|')));
+    }) << false;
+}
+
+// A million lines and little memory to spare: what the user starts fails,
+// says so, and leaves the text and its history as they were.
+void TestForm1::runningOutOfMemoryChangesNothing()
+{
+    if (underAddressSanitizer)
+        QSKIP("the sanitizers need more address space than a limit leaves");
+    QFETCH(std::function<void(TextArea *)>, action);
+    QFETCH(bool, told);
+    QByteArray lines;
+    for (int i = 1'000'000; i > 0; --i)
+        lines += "someone." + QByteArray::number(i) + "@example.com\n";
+    input()->setText(QString::fromLatin1(lines));
+    QApplication::clipboard()->setText(QString::fromLatin1(lines));
+    lines.clear();
+    input()->setFocus();
+    QTest::keyClick(input(), Qt::Key_X);
+    const QString before = input()->text();
+    {
+        MemoryLimit limit(20 << 20);
+        QVERIFY(limit.isActive());
+        action(input());
+    }
+    QCOMPARE(input()->text().size(), before.size());
+    QVERIFY(input()->text() == before);
+    QCOMPARE(m_driver->boxes.size(), told ? 1 : 0);
+    if (told) {
+        QCOMPARE(m_driver->boxes[0].text, u"Out of memory"_s);
+        QCOMPARE(m_driver->boxes[0].icon, QMessageBox::Warning);
+    }
+    QTest::keyClick(input(), Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(!input()->text().startsWith(u'x') && !input()->canUndo());
 }
 
 QTEST_MAIN(TestForm1)

@@ -160,6 +160,7 @@ void TestListFiles::decoding_data()
     QTest::newRow("first byte FF alone is 8-bit") << "\xFF\x41\x00"_ba << u"\u00ffA\0"_s;
     QTest::newRow("Windows-1252") << "caf\xE9 \x80 \x93q\x94 \x9F"_ba << u"caf\u00e9 \u20ac \u201cq\u201d \u0178"_s;
     QTest::newRow("Windows-1252 unused codes") << "\x81\x8D\x8F\x90\x9D"_ba << u"\u0081\u008d\u008f\u0090\u009d"_s;
+    QTest::newRow("Windows-1252 at the ends of its table") << "\x7F\x80\x9F\xA0\xFF"_ba << u"\u007f\u20ac\u0178\u00a0\u00ff"_s;
     QTest::newRow("UTF-8 with mark") << "\xEF\xBB\xBFz\xC3\xA9@x.org"_ba << u"z\u00e9@x.org"_s;
     QTest::newRow("UTF-8 without mark") << "z\xC3\xA9@x.org\r\n\xE2\x82\xAC"_ba << u"z\u00e9@x.org\r\n\u20ac"_s;
     QTest::newRow("NUL bytes") << "a\0b\r\n\0"_ba << u"a\0b\r\n\0"_s;

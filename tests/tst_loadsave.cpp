@@ -433,27 +433,34 @@ void TestLoadSave::droppedFilesLoadAndDroppedTextInserts()
     const QString b = write(u"b.txt"_s, "b");
     TextArea *input = m_driver->input();
     input->setText(u"before"_s);
-    // As a drag from a file manager arrives: it enters, then drops.
-    const auto drop = [&](QMimeData *data) {
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, {});
+    // As a drag from a file manager arrives: it enters, then drops; answers
+    // what the area told the source it did, on entering and on dropping.
+    const auto drop = [&](QMimeData *data, Qt::DropAction proposed = Qt::CopyAction) {
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, {});
+        enter.setDropAction(proposed);
         QApplication::sendEvent(input->viewport(), &enter);
-        QDropEvent event(QPointF(5, 5), Qt::CopyAction, data, Qt::LeftButton, {});
+        QDropEvent event(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, {});
+        event.setDropAction(proposed);
         QApplication::sendEvent(input->viewport(), &event);
-        return enter.isAccepted() && event.isAccepted();
+        return QList<Qt::DropAction>{enter.isAccepted() ? enter.dropAction() : Qt::IgnoreAction,
+                                     event.isAccepted() ? event.dropAction() : Qt::IgnoreAction};
     };
+    const QList<Qt::DropAction> copied = {Qt::CopyAction, Qt::CopyAction};
+    // Files are read, never moved, whatever the source proposes: a file
+    // manager told they moved might delete them.
     QMimeData files;
     files.setUrls({QUrl::fromLocalFile(b), QUrl::fromLocalFile(a)});
-    QVERIFY(drop(&files));
+    QCOMPARE(drop(&files, Qt::MoveAction), copied);
     QCOMPARE(input->text(), u"b\r\na\r\n"_s);
 
     QMimeData text;
     text.setText(u"x\ny"_s);
-    QVERIFY(drop(&text));
+    QCOMPARE(drop(&text), copied);
     QCOMPARE(input->text(), u"x\r\nyb\r\na\r\n"_s);
     // Anything but local files is text: a web address is inserted as such.
     QMimeData remote;
     remote.setUrls({QUrl(u"https://example.com/list.txt"_s)});
-    QVERIFY(drop(&remote));
+    QCOMPARE(drop(&remote), copied);
     QCOMPARE(input->text(), u"https://example.com/list.txtx\r\nyb\r\na\r\n"_s);
 }
 

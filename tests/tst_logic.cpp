@@ -214,6 +214,28 @@ void TestLogic::tidyingLines_data()
         << QStringList{u"\U00010400"_s, u"\u00c9"_s} << u"4/2/0"_s;
     QTest::newRow("code points, not code units") << QStringList{u"\U0001F600"_s, u"\uFF21"_s} << Operation::Sort
                                                  << QStringList{u"\uFF21"_s, u"\U0001F600"_s} << u"2/0/0"_s;
+    QTest::newRow("capital Z folds") << QStringList{u"Zoe@x.org"_s, u"zoe@x.org"_s} << Operation::RemoveDuplicates
+                                     << QStringList{u"Zoe@x.org"_s} << u"2/1/0"_s;
+    QTest::newRow("and sorts after a") << QStringList{u"Zoe@x.org"_s, u"apple@x.org"_s} << Operation::Sort
+                                       << QStringList{u"apple@x.org"_s, u"Zoe@x.org"_s} << u"2/0/0"_s;
+    // Two addresses whose hashes collide, as some pair does in a list of
+    // about a hundred thousand; and many duplicates.
+    QHash<quint32, QString> hashed;
+    QStringList colliding;
+    for (int i = 0; colliding.isEmpty(); ++i) {
+        const QString address = u"user%1@x.org"_s.arg(i);
+        const auto hash = quint32(qHash(QStringView(address)));
+        if (hashed.contains(hash))
+            colliding = {hashed[hash], address};
+        hashed.insert(hash, address);
+    }
+    QTest::newRow("different lines with the same hash") << colliding + colliding << Operation::RemoveDuplicates
+                                                        << colliding << u"4/2/0"_s;
+    QStringList twenty;
+    for (int i = 0; i < 20'000; ++i)
+        twenty << u"someone.%1@x.org"_s.arg(i);
+    QTest::newRow("twenty thousand listed twice") << twenty + twenty << Operation::RemoveDuplicates << twenty
+                                                  << u"40000/20000/0"_s;
 }
 
 // The window's menus and --join tidy lines by the same rules.

@@ -115,6 +115,8 @@ void TestOutOfMemory::failedEditsChangeNothing_data()
                                  << Edit([](TextDocument &d) { d.replace(0, 0, u"x"_s, Kind::Typing, 0, 0); });
     QTest::newRow("the history grows") << false << true
                                        << Edit([](TextDocument &d) { d.replace(0, 0, u"x"_s, Kind::Other, 0, 0); });
+    QTest::newRow("typing over a selection as the history grows")
+        << false << true << Edit([](TextDocument &d) { d.replace(1, 3, u"y"_s, Kind::Other, 1, 4); });
     QTest::newRow("backspace") << false << false
                                << Edit([](TextDocument &d) { d.replace(3, 1, {}, Kind::Backspace, 4, 4); });
     QTest::newRow("delete") << false << false << Edit([](TextDocument &d) { d.replace(1, 1, {}, Kind::Delete, 1, 1); });

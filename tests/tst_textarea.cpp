@@ -151,6 +151,10 @@ void TestTextArea::keys_data()
     QTest::newRow("surrogate pair is one step") << u"a|\U0001F600b"_s << u"Right"_s << u"a\U0001F600|b"_s;
     QTest::newRow("so it is before Devanagari") << u"|\U0001F600\u0928\u094D\u0928"_s << u"Right"_s
                                                << u"\U0001F600|\u0928\u094D\u0928"_s;
+    QTest::newRow("a skin-toned emoji after Devanagari is one step")
+        << u"\u0928\u092E \U0001F44D\U0001F3FD x|"_s << u"Left, Left, Left"_s << u"\u0928\u092E |\U0001F44D\U0001F3FD x"_s;
+    QTest::newRow("and is selected whole") << u"\u0928\u092E \U0001F44D\U0001F3FD| x"_s << u"Shift+Left"_s
+                                           << u"\u0928\u092E |\U0001F44D\U0001F3FD^ x"_s;
     QTest::newRow("shift selects") << u"a|bc"_s << u"Shift+Right, Shift+Right"_s << u"a^bc|"_s;
     QTest::newRow("home, end") << u"x\nab|c\ny"_s << u"Home, Shift+End"_s << u"x\n^abc|\ny"_s;
     QTest::newRow("document ends") << u"x\nab|c\ny"_s << u"Ctrl+End, Ctrl+Shift+Home"_s << u"|x\nabc\ny^"_s;
@@ -478,6 +482,13 @@ void TestTextArea::horizontalRangeFollowsTheWidestLine()
     QTest::keyClick(m_area, Qt::Key_Delete);
     QCOMPARE(horizontal->maximum(), 0);
     QCOMPARE(horizontal->value(), 0);
+    // A tab is as wide as it stands, in a short line and in a long one cut
+    // into chunks: End shows the line's end.
+    for (const int letters : {200, 300}) {
+        m_area->setText(QString(letters, u'a') + u"\tTAB"_s);
+        QTest::keyClick(m_area, Qt::Key_End);
+        QVERIFY2(m_area->viewport()->rect().contains(m_area->caretRect()), qPrintable(QString::number(letters)));
+    }
 }
 
 void TestTextArea::caretStepsOverWholeCharactersAtChunkBorders_data()
@@ -574,7 +585,7 @@ void TestTextArea::inputMethodsComposeInPlace()
                                                        {QInputMethodEvent::Cursor, 1, 1}};
     // In a long line, next to a chunk's end, at the same scroll.
     const QString longLine = u"a,"_s.repeated(127) + u"|"_s + u"a,"_s.repeated(200);
-    for (const QString &line : {u"Nguy|en@example.com"_s, longLine}) {
+    for (const QString &line : {u"Nguy|en@example.com"_s, u"Nguyen@example.com|"_s, longLine}) {
         setMarked(m_area, line);
         const int scroll = line == longLine ? 1000 : 0;
         QInputMethodEvent inTheMiddle(u"\u1EC5x"_s, plain);
@@ -582,6 +593,8 @@ void TestTextArea::inputMethodsComposeInPlace()
         m_area->horizontalScrollBar()->setValue(scroll);
         const QImage composed = m_area->viewport()->grab().toImage();
         const QRect caret = m_area->caretRect();
+        // The input method's candidate window stands at the caret.
+        QCOMPARE(m_area->inputMethodQuery(Qt::ImCursorRectangle).toRect(), caret.translated(m_area->viewport()->pos()));
         setMarked(m_area, QString(line).replace(u"|"_s, u"\u1EC5|x"_s));
         m_area->horizontalScrollBar()->setValue(scroll);
         QCOMPARE(m_area->caretRect(), caret);
@@ -608,6 +621,8 @@ void TestTextArea::inputMethodReplacements_data()
     QTest::newRow("so does a surrogate pair") << u"a\U0001F600|b"_s << -1 << 1 << QString() << u"a|b"_s;
     QTest::newRow("a letter replaced") << u"ab|c"_s << -1 << 1 << u"X"_s << u"aX|c"_s;
     QTest::newRow("after the caret") << u"a|bc"_s << 0 << 2 << u"Y"_s << u"aY|"_s;
+    QTest::newRow("an end inside an emoji takes it whole") << u"|a\U0001F600b"_s << 0 << 2 << u"X"_s << u"X|b"_s;
+    QTest::newRow("an end inside a line break takes it whole") << u"a|b\ncd"_s << 0 << 2 << u"X"_s << u"aX|cd"_s;
 }
 
 // What an input method replaces changes the text as an edit would, and
@@ -652,6 +667,11 @@ void TestTextArea::screenReadersReadFollowAndEdit()
     QCOMPARE(text->textAtOffset(100'003, QAccessible::WordBoundary, &start, &end), u"last"_s);
     text->setSelection(0, 100'001, 100'005);
     QCOMPARE(m_area->selectedText(), u"last"_s);
+    m_area->setText(u"one two three"_s);
+    QCOMPARE(text->textBeforeOffset(5, QAccessible::WordBoundary, &start, &end), u" "_s);
+    QCOMPARE(std::pair(start, end), std::pair(3, 4));
+    QCOMPARE(text->textAfterOffset(5, QAccessible::WordBoundary, &start, &end), u" "_s);
+    m_area->setText(QString(100'000, u'x') + u"\r\nlast"_s);
 
     QList<std::pair<QAccessible::Event, int>> heard;
     TextAreaAccessibility::setListener([&](const QAccessibleEvent &event) {
@@ -728,6 +748,8 @@ void TestTextArea::caretStandsWhereTheStockBoxPutsIt_data()
 {
     QTest::addColumn<QString>("line");
     QTest::newRow("Hebrew across a chunk border") << QString(252, u'x') + u" \u05D0\u05D0 "_s + QString(10, u'\u05D1') + u" end"_s;
+    QTest::newRow("a short Hebrew run at the border") << QString(253, u'x') + u" \u05D0\u05D1\u05D2\u05D3 "_s + QString(40, u'y');
+    QTest::newRow("a short Arabic run at the border") << QString(254, u'x') + u"\u0645\u062D\u0645\u062F"_s + QString(40, u'y');
     QTest::newRow("a long Hebrew run") << u"abc "_s + u"\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD "_s.repeated(300) + u"def"_s;
     QTest::newRow("joined Arabic addresses")
         << u"\u0645\u062D\u0645\u062F@\u0645\u062B\u0627\u0644.\u0645\u0635\u0631,"_s.repeated(200);

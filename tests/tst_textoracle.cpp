@@ -92,6 +92,7 @@ void TestTextOracle::initTestCase()
 {
     m_window.resize(2 * 1000 + 30, 900);
     m_area = new TextArea(&m_window);
+    m_area->show();
     m_area->setGeometry(10, 10, 1000, 880);
     m_stock = new QPlainTextEdit(&m_window);
     m_stock->setGeometry(1020, 10, 1000, 880);

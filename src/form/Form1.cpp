@@ -170,7 +170,9 @@ void Form1::connectProcedures()
     connect(Text2, &TextArea::mousePressed, this, &Form1::Text2_MouseDown);
     Text1->setAcceptsFiles(true);
     connect(Text1, &TextArea::filesDropped, this, &Form1::openFiles);
-    m_listMenus = new ListMenus(*Text1, *Text2);
+    m_listMenus = new ListMenus(*Text1, *Text2, [this] { reportOutOfMemory(); });
+    connect(Text1, &TextArea::outOfMemory, this, &Form1::reportOutOfMemory);
+    connect(Text2, &TextArea::outOfMemory, this, &Form1::reportOutOfMemory);
 
     for (PushButton *button : buttons())
         connect(button, &PushButton::mouseMoved, this, &Form1::handHover);
@@ -238,6 +240,11 @@ void Form1::showCentred()
     const QRect available = screen()->availableGeometry();
     setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), available));
     show();
+}
+
+void Form1::reportOutOfMemory()
+{
+    m_messageBoxes.warn(QStringLiteral("Out of memory"), m_messageBoxes.applicationTitle());
 }
 
 void Form1::PushButton6_Click()

@@ -47,6 +47,9 @@ public:
     HomePageOpener &homePageOpener() { return m_homePage; }
     SkinFramework &skinFramework() { return SkinFramework1; }
     void setClipboard(std::unique_ptr<ClipboardService> clipboard);
+    // Tells the user that something they did ran out of memory and changed
+    // nothing.
+    void reportOutOfMemory();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

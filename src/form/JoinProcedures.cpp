@@ -32,7 +32,7 @@ void Form1::PushButton17_Click()
     if (!p.ranOutOfMemory()) {
         if (p.test(112, [&] { return !result.isEmpty(); }))
             p.run(114, [&] { LineJoiner::dropTrailingComma(result); });
-        p.run(116, [&] { Text2->setText(std::exchange(result, QString())); });
+        p.run(116, [&] { Text2->replaceText(std::exchange(result, QString())); });
     }
     p.run(118, [&] { setMousePointer(WindowPointer::Default); });
 }
@@ -40,11 +40,11 @@ void Form1::PushButton17_Click()
 void Form1::PushButton1_Click()
 {
     Procedure p(m_errorReport, Qualifier::PushButton1_Click);
-    p.run(100, [&] { Text1->setText(QString()); });
+    p.run(100, [&] { Text1->replaceText(QString()); });
 }
 
 void Form1::PushButton2_Click()
 {
     Procedure p(m_errorReport, Qualifier::PushButton2_Click);
-    p.run(100, [&] { Text2->setText(QString()); });
+    p.run(100, [&] { Text2->replaceText(QString()); });
 }

@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QMenu>
 
+#include <optional>
 #include <span>
 
 namespace {
@@ -24,10 +25,23 @@ QString counted(qsizetype n, const QString &one, const QString &many)
 
 } // namespace
 
-ListMenus::ListMenus(TextArea &input, TextArea &output) : QObject(&input), m_input(input), m_output(output)
+ListMenus::ListMenus(TextArea &input, TextArea &output, std::function<void()> outOfMemory)
+    : QObject(&input), m_input(input), m_output(output), m_outOfMemory(std::move(outOfMemory))
 {
     connect(&m_input, &TextArea::contextMenuAboutToShow, this, &ListMenus::addTidyEntries);
     connect(&m_output, &TextArea::contextMenuAboutToShow, this, &ListMenus::addBatchEntries);
+}
+
+// The entries run from the menu's events, where nothing else would catch a
+// failure.
+void ListMenus::whileMemoryLasts(const std::function<void()> &action) const
+{
+    try {
+        action();
+        return;
+    } catch (const std::bad_alloc &) {
+    }
+    m_outOfMemory();
 }
 
 // Tidying -----------------------------------------------------------------------
@@ -46,23 +60,30 @@ std::pair<qsizetype, qsizetype> ListMenus::tidyScope() const
     return {m_input.lineStartOf(start), m_input.lineEndOf(end)};
 }
 
+// Under memory pressure the counts may not fit: the entries show without
+// them, all offered.
 void ListMenus::addTidyEntries(QMenu *menu)
 {
-    const auto [start, end] = tidyScope();
-    const QString text = m_input.text();
-    const ListTidying::Counts counts =
-        ListTidying(LineJoiner::cutAtLineBreaks(QStringView(text).sliced(start, end - start))).counts();
+    std::optional<ListTidying::Counts> counts;
+    try {
+        const auto [start, end] = tidyScope();
+        const QString text = m_input.text();
+        counts = ListTidying(LineJoiner::cutAtLineBreaks(QStringView(text).sliced(start, end - start))).counts();
+    } catch (const std::bad_alloc &) {
+    }
     menu->addSeparator();
-    menu->addAction(tr("%1: %2, %3 empty")
-                        .arg(counted(counts.lines, tr("line"), tr("lines")),
-                             counted(counts.duplicates, tr("duplicate"), tr("duplicates")), number(counts.empty)))
-        ->setEnabled(false);
+    if (counts)
+        menu->addAction(tr("%1: %2, %3 empty")
+                            .arg(counted(counts->lines, tr("line"), tr("lines")),
+                                 counted(counts->duplicates, tr("duplicate"), tr("duplicates")), number(counts->empty)))
+            ->setEnabled(false);
     const std::pair<Operation, QString> entries[] = {{Operation::RemoveDuplicates, tr("Remove Duplicate Lines")},
                                                      {Operation::RemoveEmpty, tr("Remove Empty Lines")},
                                                      {Operation::TrimSpaces, tr("Trim Spaces")},
                                                      {Operation::Sort, tr("Sort Lines")}};
     for (const auto &[operation, label] : entries)
-        menu->addAction(label, this, [this, operation] { tidy(operation); })->setEnabled(counts.wouldChange(operation));
+        menu->addAction(label, this, [this, operation] { whileMemoryLasts([&] { tidy(operation); }); })
+            ->setEnabled(!counts || counts->wouldChange(operation));
 }
 
 // One edit that one undo takes back; every line break stays CR LF. The lines
@@ -116,7 +137,7 @@ void ListMenus::addBatchEntries(QMenu *menu)
     for (const qsizetype size : items > 0 ? batchSizes : std::span<const qsizetype>()) {
         const QString label = tr("Copy Items %1-%2 of %3")
                                   .arg(number(first), number(qMin(items, first + size - 1)), number(items));
-        batches->addAction(label, this, [this, size] { copyNextBatch(size); });
+        batches->addAction(label, this, [this, size] { whileMemoryLasts([&] { copyNextBatch(size); }); });
     }
 }
 

@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class QMenu;
 class TextArea;
 
@@ -15,7 +17,9 @@ class ListMenus : public QObject
     Q_OBJECT
 
 public:
-    ListMenus(TextArea &input, TextArea &output);
+    // Should an entry run out of memory, it changes nothing and outOfMemory
+    // tells the user.
+    ListMenus(TextArea &input, TextArea &output, std::function<void()> outOfMemory);
 
     // The entries of the output's menu copy these many items.
     static constexpr qsizetype batchSizes[] = {50, 100, 500};
@@ -30,8 +34,11 @@ private:
     std::pair<qsizetype, qsizetype> nextBatch(qsizetype size) const;
     bool batchesGoOn() const;
 
+    void whileMemoryLasts(const std::function<void()> &action) const;
+
     TextArea &m_input;
     TextArea &m_output;
+    std::function<void()> m_outOfMemory;
     // Where the last batch copied from the output ended, in items and
     // characters, and which text of the output it was taken from.
     qsizetype m_batchEnd = 0;

@@ -9,6 +9,8 @@
 
 #include <QDir>
 
+#include <optional>
+
 namespace {
 
 constexpr int dialogFlags = 0x280201;
@@ -37,7 +39,12 @@ void Form1::PushButton3_Click()
     if (p.ended() || p.test(110, [&] { return CommonDialog1.FileName().isEmpty(); }))
         return;
     p.run(112, [&] { parts = CommonDialog1.FileName().split(QChar(0)); });
-    p.run(114, [&] { Text1->setText(QString()); });
+    // What the load puts into the input is one step that undo takes back.
+    std::optional<TextArea::Step> step;
+    p.run(114, [&] {
+        step.emplace(*Text1);
+        Text1->setText(QString());
+    });
     p.run(116, [&] { setMousePointer(WindowPointer::Busy); });
     if (p.test(118, [&] { return parts.size() == 1; }))
         p.run(120, [&] { readLinesInto(*Text1, parts.value(0), m_messageBoxes); });

@@ -8,5 +8,5 @@
 void Form1::PushButton5_Click()
 {
     Procedure p(m_errorReport, Qualifier::PushButton5_Click);
-    p.run(100, [&] { Text1->setText(sampleListText()); });
+    p.run(100, [&] { Text1->replaceText(sampleListText()); });
 }

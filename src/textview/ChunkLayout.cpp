@@ -1,5 +1,7 @@
 #include "textview/ChunkLayout.h"
 
+#include "textview/Graphemes.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 
@@ -118,28 +120,23 @@ qsizetype ChunkLayout::positionAt(double x, QTextLine::CursorPosition mode) cons
     return positionOf(m_layout.lineAt(0).xToCursor(x - m_chunk.x, mode));
 }
 
-// Qt's next and previous places, but never inside a surrogate pair, which
-// Qt may answer after an emoji at a layout's start.
+// Whole characters as ICU finds them: Qt's own answers step into emoji
+// sequences in lines that also hold scripts it shapes.
 qsizetype ChunkLayout::nextPosition(qsizetype position) const
 {
-    int offset = m_layout.nextCursorPosition(offsetOf(position));
-    if (isInsidePair(offset))
-        ++offset;
-    return positionOf(offset);
+    const QStringView text = chunkText();
+    return m_chunk.start + Graphemes(text).next(qBound(m_chunk.start, position, m_chunk.end) - m_chunk.start);
 }
 
 qsizetype ChunkLayout::previousPosition(qsizetype position) const
 {
-    int offset = m_layout.previousCursorPosition(offsetOf(position));
-    if (isInsidePair(offset))
-        --offset;
-    return positionOf(offset);
+    const QStringView text = chunkText();
+    return m_chunk.start + Graphemes(text).previous(qBound(m_chunk.start, position, m_chunk.end) - m_chunk.start);
 }
 
-bool ChunkLayout::isInsidePair(int offset) const
+QStringView ChunkLayout::chunkText() const
 {
-    const QString &text = m_layout.text();
-    return offset > 0 && offset < text.size() && text[offset].isLowSurrogate() && text[offset - 1].isHighSurrogate();
+    return QStringView(m_layout.text()).sliced(m_lead, m_chunk.end - m_chunk.start);
 }
 
 void ChunkLayout::draw(QPainter &painter, QPointF lineOrigin, qsizetype selectionStart, qsizetype selectionEnd,

@@ -58,8 +58,9 @@ public:
 private:
     void setTabStops(QTextOption &option, const QString &text, const QFont &font, double distance) const;
     int offsetOf(qsizetype position) const;
-    bool isInsidePair(int offset) const;
     qsizetype positionOf(int offset) const;
+    // The chunk's own text as laid out, without what is put around it.
+    QStringView chunkText() const;
 
     Chunk m_chunk;
     QTextLayout m_layout;

@@ -10,12 +10,17 @@ void EditHistory::record(Edit edit, Kind kind)
             return;
         }
     }
-    if (m_edits.capacity() <= m_done)
-        m_edits.reserve(qMax<size_t>(16, 2 * m_done));
+    reserveStep();
     m_edits.resize(m_done);
     m_edits.push_back(std::move(edit));
     m_done = m_edits.size();
     m_lastKind = kind;
+}
+
+void EditHistory::reserveStep()
+{
+    if (m_edits.capacity() <= m_done)
+        m_edits.reserve(qMax<size_t>(16, 2 * m_done));
 }
 
 // The last step and a new one of the same run as one step, when they touch.

@@ -24,6 +24,9 @@ public:
     // Records a step, or adds it to the last one; all or nothing should
     // memory run out.
     void record(Edit edit, Kind kind);
+    // Makes room for one more step, so that recording a step of kind Other
+    // cannot run out of memory.
+    void reserveStep();
     // The next edit starts a step of its own.
     void endRun() { m_lastKind = Kind::Other; }
     void clear();

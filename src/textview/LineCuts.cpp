@@ -149,8 +149,7 @@ bool LineCuts::wholeCharactersAt(qsizetype from, qsizetype p)
         const qsizetype reach = m_graphemesFrom == from ? 2 * (m_graphemesTo - from) : 2 * m_chunkLength;
         m_graphemesFrom = from;
         m_graphemesTo = qMin(m_text.size(), from + qMax(reach, p + 1 - from));
-        m_graphemes = QTextBoundaryFinder(QTextBoundaryFinder::Grapheme, m_text.data() + from, m_graphemesTo - from);
+        m_graphemes = std::make_unique<Graphemes>(m_text.sliced(from, m_graphemesTo - from));
     }
-    m_graphemes.setPosition(p - from);
-    return m_graphemes.isAtBoundary();
+    return m_graphemes->isBoundary(p - from);
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "textview/Graphemes.h"
+
 #include <QStringView>
-#include <QTextBoundaryFinder>
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -53,7 +55,7 @@ private:
     std::vector<std::pair<qsizetype, qsizetype>> m_longRuns;
     size_t m_nextRun = 0;
     qsizetype m_from = 0;
-    QTextBoundaryFinder m_graphemes;
+    std::unique_ptr<Graphemes> m_graphemes;
     qsizetype m_graphemesFrom = -1;
     qsizetype m_graphemesTo = -1;
 };

@@ -144,8 +144,7 @@ void LineGeometry::place(LongLine &record, size_t from) const
 {
     const size_t count = record.ends.size();
     record.xs.resize(count, -1);
-    if (from >= count)
-        return;
+    from = qMin(from, count);
     double x = from == 0 ? 0 : record.xs[record.atVisual(from - 1)] + record.widths[record.atVisual(from - 1)];
     for (size_t k = from; k < count; ++k) {
         const size_t i = record.atVisual(k);

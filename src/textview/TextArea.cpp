@@ -120,6 +120,31 @@ void TextArea::appendText(const QString &text)
     TextAreaAccessibility::textChanged(this, end, QString(), normal);
 }
 
+void TextArea::replaceText(const QString &text)
+{
+    if (text == m_buffer.text())
+        return;
+    TextDocument::Change change = m_document.replace(0, m_buffer.size(), text, EditHistory::Kind::Other, m_caret, m_anchor);
+    if (change.isEmpty())
+        return;
+    if (m_composition.position >= 0) {
+        m_composition = {};
+        QGuiApplication::inputMethod()->reset();
+    }
+    change.caret = change.anchor = 0;
+    showChange(change);
+}
+
+TextArea::Step::Step(TextArea &area) : m_area(area)
+{
+    m_area.m_document.beginStep(m_area.m_caret, m_area.m_anchor);
+}
+
+TextArea::Step::~Step()
+{
+    m_area.m_document.endStep();
+}
+
 QString TextArea::selectedText() const
 {
     const qsizetype from = qMin(m_caret, m_anchor);
@@ -313,9 +338,10 @@ void TextArea::ensureCaretVisible(Reveal reveal)
     else if (line >= vertical->value() + fullLines)
         vertical->setValue(int(line - fullLines + 1));
 
+    // Finding where the caret stands may measure its line anew (a tab, or
+    // shaped text, wider than its estimate): the range follows.
     const double x = caretX();
-    if (m_geometry.widestLine() < x)
-        updateScrollBars();
+    updateScrollBars();
     const double shownFrom = m_scrollX - margin;
     const double shownTo = shownFrom + viewport()->width() - 1;
     const double textWidth = viewport()->width() - 2 * margin - 1;

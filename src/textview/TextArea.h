@@ -29,8 +29,27 @@ public:
     ~TextArea() override;
 
     QString text() const;
+    // The program's own filling of the area: setText and appendText keep no
+    // history, but for within a Step.
     void setText(const QString &text);
     void appendText(const QString &text);
+    // A whole new text from the program, as one step that undo takes back;
+    // the caret goes to the start. Should memory run out, it raises
+    // std::bad_alloc and nothing has changed.
+    void replaceText(const QString &text);
+    // While a Step lives, all the program puts into the area is one step that
+    // undo takes back. Making one may raise std::bad_alloc.
+    class Step
+    {
+    public:
+        explicit Step(TextArea &area);
+        ~Step();
+        Step(const Step &) = delete;
+        Step &operator=(const Step &) = delete;
+
+    private:
+        TextArea &m_area;
+    };
 
     qsizetype lineCount() const { return m_buffer.lineCount(); }
     qsizetype caretPosition() const { return m_caret; }
@@ -93,6 +112,8 @@ signals:
     void filesDropped(const QStringList &paths);
     // The standard entries are in the menu; others may follow them.
     void contextMenuAboutToShow(QMenu *menu);
+    // Something the user did ran out of memory, and changed nothing.
+    void outOfMemory();
 
 protected:
     bool event(QEvent *event) override;
@@ -118,11 +139,14 @@ protected:
     void inputMethodEvent(QInputMethodEvent *event) override;
 
 private:
+    // Runs an action; should it run out of memory, says so and answers false.
+    bool whileMemoryLasts(const std::function<void()> &action);
+
     // Editing
     void replace(qsizetype position, qsizetype length, const QString &text, EditHistory::Kind kind);
     void insertTyped(const QString &text, EditHistory::Kind kind = EditHistory::Kind::Typing);
     void deleteBackwards();
-    void show(const TextDocument::Change &change);
+    void showChange(const TextDocument::Change &change);
     void stepThroughHistory(bool back);
     bool handleEditingKey(QKeyEvent *event);
     bool handleMovementKey(QKeyEvent *event);

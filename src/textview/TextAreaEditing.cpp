@@ -49,25 +49,32 @@ bool isTypedText(const QKeyEvent *event)
 
 // Editing ---------------------------------------------------------------------
 
-// An edit that runs out of memory changes neither the text nor its history;
-// the desktop's beep says so.
+// An edit that runs out of memory changes neither the text nor its history,
+// and says so.
 void TextArea::replace(qsizetype position, qsizetype length, const QString &text, EditHistory::Kind kind)
 {
     TextDocument::Change change;
-    try {
-        change = m_document.replace(position, length, text, kind, m_caret, m_anchor);
-    } catch (const std::bad_alloc &) {
-        QApplication::beep();
+    if (!whileMemoryLasts([&] { change = m_document.replace(position, length, text, kind, m_caret, m_anchor); }))
         return;
-    }
     if (!change.isEmpty())
-        show(change);
+        showChange(change);
+}
+
+bool TextArea::whileMemoryLasts(const std::function<void()> &action)
+{
+    try {
+        action();
+        return true;
+    } catch (const std::bad_alloc &) {
+    }
+    emit outOfMemory();
+    return false;
 }
 
 // The text has changed: the caret goes where the change puts it, and what
 // shows follows. Should memory run out here, the text stands, and the
 // geometry is worked out afresh when next needed.
-void TextArea::show(const TextDocument::Change &change)
+void TextArea::showChange(const TextDocument::Change &change)
 {
     ++m_revision;
     m_caret = change.caret;
@@ -126,13 +133,8 @@ void TextArea::stepThroughHistory(bool back)
     if (back ? !canUndo() : !canRedo())
         return;
     TextDocument::Change change;
-    try {
-        change = back ? m_document.undo() : m_document.redo();
-    } catch (const std::bad_alloc &) {
-        QApplication::beep();
-        return;
-    }
-    show(change);
+    if (whileMemoryLasts([&] { change = back ? m_document.undo() : m_document.redo(); }))
+        showChange(change);
 }
 
 // Clipboard -------------------------------------------------------------------
@@ -390,29 +392,25 @@ void TextArea::keyPressEvent(QKeyEvent *event)
 // changed nothing or everything by then, and the program goes on.
 bool TextArea::event(QEvent *event)
 {
-    try {
+    bool handled = true;
+    whileMemoryLasts([&] {
         if (event->type() == QEvent::ShortcutOverride) {
             auto *key = static_cast<QKeyEvent *>(event);
             if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Cut)
                 || key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)
                 || key->matches(QKeySequence::SelectAll) || isTypedText(key)) {
                 event->accept();
-                return true;
+                return;
             }
         }
-        return QAbstractScrollArea::event(event);
-    } catch (const std::bad_alloc &) {
-        QApplication::beep();
-        return true;
-    }
+        handled = QAbstractScrollArea::event(event);
+    });
+    return handled;
 }
 
 bool TextArea::viewportEvent(QEvent *event)
 {
-    try {
-        return QAbstractScrollArea::viewportEvent(event);
-    } catch (const std::bad_alloc &) {
-        QApplication::beep();
-        return true;
-    }
+    bool handled = true;
+    whileMemoryLasts([&] { handled = QAbstractScrollArea::viewportEvent(event); });
+    return handled;
 }

@@ -244,7 +244,9 @@ void TextArea::dragEnterEvent(QDragEnterEvent *event)
 void TextArea::dragMoveEvent(QDragMoveEvent *event)
 {
     if (!droppedFiles(event->mimeData()).isEmpty()) {
-        event->acceptProposedAction();
+        // Files are read, never moved, whatever the source proposes.
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
     } else if (event->mimeData()->hasText()) {
         m_dropPosition = positionAt(event->position().toPoint());
         event->setDropAction(dropActionFor(event));
@@ -264,7 +266,8 @@ void TextArea::dropEvent(QDropEvent *event)
     m_dropPosition = -1;
     const QStringList files = droppedFiles(event->mimeData());
     if (!files.isEmpty()) {
-        event->acceptProposedAction();
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
         emit filesDropped(files);
         return;
     }
@@ -311,8 +314,10 @@ QMenu *TextArea::createContextMenu()
     auto *menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     const bool hasText = !QGuiApplication::clipboard()->text().isEmpty();
+    // The entries run from the menu's events: running out of memory is
+    // caught here.
     const auto add = [&](const QString &label, QKeySequence::StandardKey key, bool enabled, auto slot) {
-        QAction *action = menu->addAction(label, this, slot);
+        QAction *action = menu->addAction(label, this, [this, slot] { whileMemoryLasts([&] { (this->*slot)(); }); });
         action->setShortcut(QKeySequence(key));
         action->setEnabled(enabled);
         return action;

@@ -2,16 +2,36 @@
 
 #include "core/LineBreaks.h"
 
+#include <utility>
+
 void TextDocument::setText(QString text)
 {
-    m_history.clear();
+    if (!m_step)
+        m_history.clear();
     m_buffer.setText(std::move(text));
 }
 
 void TextDocument::append(const QString &text)
 {
     m_buffer.insert(m_buffer.size(), text);
-    m_history.clear();
+    if (!m_step)
+        m_history.clear();
+}
+
+// The old text is shared, not copied; room for the step is made now, so
+// that recording it at the end needs no memory.
+void TextDocument::beginStep(qsizetype caret, qsizetype anchor)
+{
+    m_history.reserveStep();
+    m_step = EditHistory::Edit{0, m_buffer.text(), QString(), caret, anchor};
+}
+
+void TextDocument::endStep()
+{
+    EditHistory::Edit step = *std::exchange(m_step, std::nullopt);
+    step.inserted = m_buffer.text();
+    if (step.inserted != step.removed)
+        m_history.record(std::move(step), EditHistory::Kind::Other);
 }
 
 // The new text goes in before the old goes out, and is recorded in between:

@@ -3,6 +3,8 @@
 #include "textview/EditHistory.h"
 #include "textview/TextBuffer.h"
 
+#include <optional>
+
 // A text area's text with its undo and redo history. Every edit is all or
 // nothing: should memory run out, it raises std::bad_alloc and the text and
 // history are as they were.
@@ -30,6 +32,11 @@ public:
     // Adds to the end, as the program's own filling of the area: the
     // history goes.
     void append(const QString &text);
+    // From beginStep() to endStep(), what setText() and append() do keeps the
+    // history and is one step that undo takes back; the caret and anchor
+    // given are where undo puts them. Only beginStep() may run out of memory.
+    void beginStep(qsizetype caret, qsizetype anchor);
+    void endStep();
 
     // Replaces length characters at position with text, its line breaks made
     // CR LF; caret and anchor are where they stood before, for undo.
@@ -50,4 +57,5 @@ private:
 
     TextBuffer m_buffer;
     EditHistory m_history;
+    std::optional<EditHistory::Edit> m_step; // the text as a step began
 };

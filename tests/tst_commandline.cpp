@@ -249,19 +249,28 @@ void TestCommandLine::brokenPipeEndsItAsOtherTools()
     QCOMPARE(told.errors, "kestrava: write error: Broken pipe\n"_ba);
 }
 
-// Standard input is held whole; when it cannot be, that is told.
+// Standard input is held whole; when it cannot be, that is told. A file is
+// read a block at a time, whatever its size.
 void TestCommandLine::outOfMemoryIsTold()
 {
     if (underAddressSanitizer)
         QSKIP("the sanitizers need more address space than a limit leaves");
-    const QString hugePath = putSparseFile(m_dir->path(), u"huge.txt"_s, qint64(3) << 30);
-    const Run failed = run({u"--join"_s, u"-"_s}, {}, [hugePath] {
-        ::dup2(::open(QFile::encodeName(hugePath).constData(), O_RDONLY), STDIN_FILENO);
-        const rlimit limit{rlim_t(1) << 30, rlim_t(1) << 30};
-        ::setrlimit(RLIMIT_AS, &limit);
-    });
+    const QString hugePath = putSparseFile(m_dir->path(), u"huge.txt"_s, qint64(5) << 27);
+    const auto limited = [hugePath](bool asInput) {
+        return [hugePath, asInput] {
+            if (asInput)
+                ::dup2(::open(QFile::encodeName(hugePath).constData(), O_RDONLY), STDIN_FILENO);
+            ::dup2(::open("/dev/null", O_WRONLY), STDOUT_FILENO);
+            const rlimit limit{rlim_t(1) << 29, rlim_t(1) << 29};
+            ::setrlimit(RLIMIT_AS, &limit);
+        };
+    };
+    const Run failed = run({u"--join"_s, u"-"_s}, {}, limited(true));
     QCOMPARE(failed.status, 1);
     QCOMPARE(failed.errors, "kestrava: -: Out of memory\n"_ba);
+    const Run streamed = run({u"--join"_s, hugePath}, {}, limited(false));
+    QCOMPARE(streamed.errors, QByteArray());
+    QCOMPARE(streamed.status, 0);
 }
 
 void TestCommandLine::tidyingAsTheWindowTidies_data()

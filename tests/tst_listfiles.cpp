@@ -54,6 +54,7 @@ private slots:
     void savingFailuresLeaveTheOldFile();
     void savingOverAReadOnlyFileIsRefused();
     void savingSyncsTheFileAndItsFolder();
+    void oldTextThatCannotBePutBackIsKeptElsewhere_data();
     void oldTextThatCannotBePutBackIsKeptElsewhere();
     void savingKeepsAccessControlAndAttributes_data();
     void savingKeepsAccessControlAndAttributes();
@@ -87,20 +88,28 @@ QString TestListFiles::lockedFolderWith(const QByteArray &bytes)
 namespace {
 
 // Makes the nth call of one kind fail with an error (a write with error 0
-// writes nothing), or with onward every call from the nth on, and lets
-// writes write at most 4096 bytes at a time, so that a long text takes many.
+// writes nothing), or with onward every call from the nth on, writes only
+// to the file at onlyTo when it is given; and lets writes write at most 4096
+// bytes at a time, so that a long text takes many.
 class FailingCall
 {
 public:
-    FailingCall(const QString &call, int nth, int error, bool onward = false)
+    FailingCall(const QString &call, int nth, int error, bool onward = false, const QString &onlyTo = {})
     {
         FileCalls &calls = fileCalls();
         const auto fails = [this, call, nth, onward](const char *kind) {
             return call == QLatin1String(kind) && (++m_count == nth || (onward && m_count > nth));
         };
+        struct stat only {};
+        if (!onlyTo.isEmpty())
+            ::stat(QFile::encodeName(onlyTo).constData(), &only);
+        const auto isWatched = [only](int fd) {
+            struct stat status {};
+            return only.st_ino == 0 || (::fstat(fd, &status) == 0 && status.st_ino == only.st_ino);
+        };
         const auto write = calls.write;
         calls.write = [=](int fd, const void *bytes, size_t count) -> ssize_t {
-            if (fails("write")) {
+            if (isWatched(fd) && fails("write")) {
                 errno = error;
                 return error == 0 ? 0 : -1;
             }
@@ -514,10 +523,20 @@ void TestListFiles::savingSyncsTheFileAndItsFolder()
     QCOMPARE(synced, QStringList({u"file"_s, u"rename"_s, u"folder"_s}));
 }
 
+void TestListFiles::oldTextThatCannotBePutBackIsKeptElsewhere_data()
+{
+    QTest::addColumn<bool>("elsewhereToo"); // writes fail to every file
+    QTest::addColumn<QString>("told");
+    QTest::newRow("kept in the temporary folder") << false << u" (the old text could not be put back; it is kept in %1)"_s;
+    QTest::newRow("nowhere to keep it") << true << u" (and the old text could not be put back)"_s;
+}
+
 // In place, when writing keeps failing and the old text cannot be put back
 // either, it is written to a file of its own that the failure names.
 void TestListFiles::oldTextThatCannotBePutBackIsKeptElsewhere()
 {
+    QFETCH(bool, elsewhereToo);
+    QFETCH(QString, told);
     const QByteArray old = QByteArray("someone@example.com\r\n").repeated(5000);
     const QString path = lockedFolderWith(old);
     QTemporaryDir temporary;
@@ -526,22 +545,24 @@ void TestListFiles::oldTextThatCannotBePutBackIsKeptElsewhere()
     QString description;
     {
         ActingAsNobody nobody;
-        FailingCall failing(u"write"_s, 3, EIO, true);
+        FailingCall failing(u"write"_s, 3, EIO, true, elsewhereToo ? QString() : path);
         description = failureOf([&] { writeTextFile(path, u"other@example.org\r\n"_s.repeated(7500)); });
     }
     qunsetenv("TMPDIR");
     const QStringList kept = QDir(temporary.path()).entryList(QDir::Files);
-    QCOMPARE(kept.size(), 1);
-    QCOMPARE(description, u"Input/output error (the old text could not be put back; it is kept in %1)"_s
-                              .arg(temporary.filePath(kept.first())));
-    QCOMPARE(readFile(temporary.filePath(kept.first())), old);
+    QCOMPARE(kept.size(), elsewhereToo ? 0 : 1);
+    QCOMPARE(description, u"Input/output error"_s + (elsewhereToo ? told : told.arg(temporary.filePath(kept.first()))));
+    if (!elsewhereToo)
+        QCOMPARE(readFile(temporary.filePath(kept.first())), old);
 }
 
 void TestListFiles::savingKeepsAccessControlAndAttributes_data()
 {
     QTest::addColumn<bool>("attributesCopy");
-    QTest::newRow("to the new file") << true;
-    QTest::newRow("not to the new file: in place") << false;
+    QTest::addColumn<bool>("unnamed"); // temporary files without a name
+    QTest::newRow("to the new file") << true << true;
+    QTest::newRow("not to the new file: in place") << false << true;
+    QTest::newRow("not to a named new file, which goes") << false << false;
 }
 
 // A file with an access control list keeps it, and so its named users their
@@ -549,7 +570,9 @@ void TestListFiles::savingKeepsAccessControlAndAttributes_data()
 void TestListFiles::savingKeepsAccessControlAndAttributes()
 {
     QFETCH(bool, attributesCopy);
-    const QString path = write(u"shared.txt"_s, "old");
+    QFETCH(bool, unnamed);
+    QDir(m_dir.path()).mkdir(u"acl"_s);
+    const QString path = write(u"acl/shared.txt"_s, "old");
     QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(0x6640)));
     const auto run = [](const QString &program, const QStringList &arguments) -> std::optional<QByteArray> {
         QProcess process;
@@ -565,9 +588,13 @@ void TestListFiles::savingKeepsAccessControlAndAttributes()
     QVERIFY(access.contains("user:nobody:rw-"));
     {
         FailingCall failing(u"setAttribute"_s, attributesCopy ? 0 : 1, EPERM);
+        if (!unnamed)
+            fileCalls().openUnnamed = [](const char *) { return errno = EOPNOTSUPP, -1; };
         writeTextFile(path, u"new"_s);
     }
     QCOMPARE(readFile(path), "new"_ba);
+    QCOMPARE(QFileInfo(path).dir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{u"shared.txt"_s});
     QCOMPARE(run(u"getfacl"_s, {u"--omit-header"_s, path}), access);
     char origin[8] = {};
     QCOMPARE(::getxattr(QFile::encodeName(path).constData(), "user.origin", origin, sizeof origin), 4);

@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -130,6 +131,15 @@ void TestOutOfMemory::failedEditsChangeNothing_data()
     QTest::newRow("undoing a deletion") << true << false << Edit([](TextDocument &d) { d.undo(); });
     QTest::newRow("redoing") << true << false << Edit([](TextDocument &d) { d.redo(); });
     QTest::newRow("appending") << true << false << Edit([lines](TextDocument &d) { d.append(lines); });
+    // What the program fills in, one step that undo takes back: ending the
+    // step, in a destructor, needs no memory.
+    QTest::newRow("a load as one step") << false << true << Edit([lines](TextDocument &d) {
+        d.beginStep(0, 0);
+        const std::unique_ptr<TextDocument, void (*)(TextDocument *)> step(&d, [](TextDocument *document) {
+            document->endStep();
+        });
+        d.append(lines);
+    });
 }
 
 void TestOutOfMemory::failedEditsChangeNothing()

@@ -9,8 +9,6 @@
 #include <QDir>
 
 #include <csignal>
-#include <functional>
-#include <new>
 #include <cstdio>
 
 namespace {
@@ -36,30 +34,9 @@ int runWithoutWindow(int argc, char *argv[])
     return joinToStandardOutput(parser.positionalArguments(), joinOptionsOf(parser));
 }
 
-// The last net under every event: whatever runs out of memory and was not
-// caught where it happened is told, and the program goes on rather than
-// ending with all unsaved text.
-class Application : public QApplication
-{
-public:
-    using QApplication::QApplication;
-    std::function<void()> outOfMemory;
-
-    bool notify(QObject *receiver, QEvent *event) override
-    {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (const std::bad_alloc &) {
-        }
-        if (outOfMemory)
-            outOfMemory();
-        return true;
-    }
-};
-
 int runWindow(int argc, char *argv[])
 {
-    Application app(argc, argv);
+    QApplication app(argc, argv);
     nameTheApplication();
     QGuiApplication::setDesktopFileName(QStringLiteral("com.example.Kestrava"));
     QApplication::setStyle(QStringLiteral("Fusion"));
@@ -68,7 +45,6 @@ int runWindow(int argc, char *argv[])
     parser.process(app);
 
     Form1 form;
-    app.outOfMemory = [&form] { form.reportOutOfMemory(); };
     form.Form_Load();
     form.showCentred();
     QStringList files;
@@ -76,9 +52,7 @@ int runWindow(int argc, char *argv[])
         files << QDir::current().absoluteFilePath(file);
     if (!files.isEmpty())
         form.openFiles(files);
-    const int status = app.exec();
-    app.outOfMemory = nullptr;
-    return status;
+    return app.exec();
 }
 
 } // namespace

@@ -63,6 +63,24 @@ void requireOrdinaryFile(const struct stat &status, const QString &path)
 
 using Pieces = std::function<QByteArray()>;
 
+} // namespace
+
+void writeAll(int fd, QByteArrayView bytes)
+{
+    for (qsizetype written = 0; written < bytes.size();) {
+        const ssize_t count = fileCalls().write(fd, bytes.data() + written, size_t(bytes.size() - written));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            failWith(errno);
+        if (count == 0)
+            failWith(ENOSPC);
+        written += count;
+    }
+}
+
+namespace {
+
 void syncOrFail(int fd)
 {
     if (fileCalls().fsync(fd) != 0)
@@ -128,17 +146,10 @@ std::optional<QString> keepElsewhere(QByteArrayView old)
     Descriptor file(::mkostemp(name.data(), O_CLOEXEC));
     if (file.get() < 0)
         return std::nullopt;
-    for (qsizetype written = 0; written < old.size();) {
-        const ssize_t count = ::write(file.get(), old.data() + written, size_t(old.size() - written));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0) {
-            ::unlink(name.constData());
-            return std::nullopt;
-        }
-        written += count;
-    }
-    if (::fsync(file.get()) != 0) {
+    try {
+        writeAll(file.get(), old);
+        syncOrFail(file.get());
+    } catch (const Failure &) {
         ::unlink(name.constData());
         return std::nullopt;
     }
@@ -248,27 +259,21 @@ std::optional<Temporary> createTemporary(const QByteArray &target, bool exists)
 // Answers false when one could not be given.
 bool copyExtendedAttributes(const QByteArray &from, int to)
 {
-    QByteArray names;
-    for (ssize_t size = ::listxattr(from.constData(), nullptr, 0);; size = ::listxattr(from.constData(), nullptr, 0)) {
-        if (size < 0)
-            return errno == ENOTSUP;
-        names.resize(size);
-        size = ::listxattr(from.constData(), names.data(), size_t(names.size()));
-        if (size >= 0) {
-            names.truncate(size);
-            break;
-        }
-        if (errno != ERANGE)
-            return false;
-    }
+    const ssize_t size = ::listxattr(from.constData(), nullptr, 0);
+    if (size < 0)
+        return errno == ENOTSUP;
+    QByteArray names(size, Qt::Uninitialized);
+    // The list may have grown meanwhile: then the file is written in place.
+    if (::listxattr(from.constData(), names.data(), size_t(size)) != size)
+        return false;
     for (const QByteArray &name : names.split('\0')) {
-        if (name.isEmpty())
-            continue;
-        const ssize_t size = ::getxattr(from.constData(), name.constData(), nullptr, 0);
-        QByteArray value(qMax<ssize_t>(size, 0), Qt::Uninitialized);
-        if (size < 0 || ::getxattr(from.constData(), name.constData(), value.data(), size_t(value.size())) != size
-            || fileCalls().setAttribute(to, name.constData(), value.constData(), size_t(value.size())) != 0)
-            return false;
+        if (!name.isEmpty()) {
+            const ssize_t length = ::getxattr(from.constData(), name.constData(), nullptr, 0);
+            QByteArray value(qMax<ssize_t>(length, 0), Qt::Uninitialized);
+            if (length < 0 || ::getxattr(from.constData(), name.constData(), value.data(), size_t(length)) != length
+                || fileCalls().setAttribute(to, name.constData(), value.constData(), size_t(length)) != 0)
+                return false;
+        }
     }
     return true;
 }
@@ -287,19 +292,18 @@ std::optional<QByteArray> writeTemporary(const QByteArray &target, const Pieces 
         // A new file that cannot take the owner or every attribute of the
         // old one would give someone other rights: the old one is written in
         // place instead.
-        if (existing && ::fchown(file.get(), existing->st_uid, existing->st_gid) != 0) {
+        const auto inPlace = [&]() -> std::optional<QByteArray> {
             if (!name.isEmpty())
                 fileCalls().unlink(name.constData());
             return std::nullopt;
-        }
+        };
+        if (existing && ::fchown(file.get(), existing->st_uid, existing->st_gid) != 0)
+            return inPlace();
         const mode_t mode = existing ? existing->st_mode & 07777 : modeForNewFiles();
         if (::fchmod(file.get(), mode) != 0)
             failWith(errno);
-        if (existing && !copyExtendedAttributes(target, file.get())) {
-            if (!name.isEmpty())
-                fileCalls().unlink(name.constData());
-            return std::nullopt;
-        }
+        if (existing && !copyExtendedAttributes(target, file.get()))
+            return inPlace();
         writePieces(file.get(), nextPiece);
         syncOrFail(file.get());
         if (name.isEmpty())
@@ -355,20 +359,6 @@ FileCalls &fileCalls()
         [](const char *folder) { return ::open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600); },
     };
     return calls;
-}
-
-void writeAll(int fd, QByteArrayView bytes)
-{
-    for (qsizetype written = 0; written < bytes.size();) {
-        const ssize_t count = fileCalls().write(fd, bytes.data() + written, size_t(bytes.size() - written));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            failWith(errno);
-        if (count == 0)
-            failWith(ENOSPC);
-        written += count;
-    }
 }
 
 qsizetype readFull(int fd, char *buffer, qsizetype size)

@@ -10,7 +10,8 @@ void EditHistory::record(Edit edit, Kind kind)
             return;
         }
     }
-    reserveStep();
+    // Dropping what could be redone leaves room for one more step; where
+    // there was nothing to drop, growing for it gives all or nothing.
     m_edits.resize(m_done);
     m_edits.push_back(std::move(edit));
     m_done = m_edits.size();

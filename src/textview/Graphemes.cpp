@@ -19,14 +19,14 @@ UBreakIterator *prototype()
 
 } // namespace
 
+// ICU's calls do nothing once the status says a call has failed: one look
+// at the end tells whether all went well.
 Graphemes::Graphemes(QStringView text) : m_text(text)
 {
     UErrorCode status = U_ZERO_ERROR;
-    if (prototype())
-        m_iterator = ubrk_clone(prototype(), &status);
-    if (m_iterator && U_SUCCESS(status))
-        ubrk_setText(m_iterator, reinterpret_cast<const UChar *>(text.utf16()), int32_t(text.size()), &status);
-    if (!m_iterator || U_FAILURE(status)) {
+    m_iterator = ubrk_clone(prototype(), &status);
+    ubrk_setText(m_iterator, reinterpret_cast<const UChar *>(text.utf16()), int32_t(text.size()), &status);
+    if (U_FAILURE(status)) {
         ubrk_close(m_iterator);
         throw std::bad_alloc();
     }
@@ -39,21 +39,17 @@ Graphemes::~Graphemes()
 
 qsizetype Graphemes::next(qsizetype position) const
 {
-    if (position >= m_text.size())
-        return m_text.size();
-    const int32_t next = ubrk_following(m_iterator, int32_t(qMax<qsizetype>(0, position)));
+    const int32_t next = ubrk_following(m_iterator, int32_t(position));
     return next == UBRK_DONE ? m_text.size() : next;
 }
 
 qsizetype Graphemes::previous(qsizetype position) const
 {
-    if (position <= 0)
-        return 0;
-    const int32_t previous = ubrk_preceding(m_iterator, int32_t(qMin(position, m_text.size())));
+    const int32_t previous = ubrk_preceding(m_iterator, int32_t(position));
     return previous == UBRK_DONE ? 0 : previous;
 }
 
 bool Graphemes::isBoundary(qsizetype position) const
 {
-    return position <= 0 || position >= m_text.size() || ubrk_isBoundary(m_iterator, int32_t(position));
+    return ubrk_isBoundary(m_iterator, int32_t(position));
 }

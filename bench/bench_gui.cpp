@@ -8,6 +8,7 @@
 // painted.
 // Run: build/bench/bench_gui [lines per file] [files]
 #include "form/Form1.h"
+#include "platform/ProgressPanel.h"
 #include "platform/PushButton.h"
 #include "textview/TextArea.h"
 
@@ -16,10 +17,12 @@
 #include <QMenu>
 #include <QFile>
 #include <QProcess>
+#include <QProgressBar>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <spawn.h>
@@ -145,6 +148,214 @@ double commandMilliseconds(const QString &program, const QStringList &arguments)
     return timer.nsecsElapsed() / 1e6;
 }
 
+
+// Tidying lines: some in upper case, so that a tenth are duplicates, and
+// every tenth empty.
+QString untidyLines(int count)
+{
+    QString text;
+    text.reserve(qsizetype(count) * 26);
+    for (int i = 0; i < count; ++i) {
+        if (i % 10 != 9)
+            text += QStringLiteral(" Someone.%1@Example.com").arg(i % (count / 10 * 9));
+        if (i + 1 < count)
+            text += QStringLiteral("\r\n");
+    }
+    return text;
+}
+
+QMenu *openMenu(TextArea *area)
+{
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), area->viewport()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(area->viewport(), &event);
+    return qobject_cast<QMenu *>(QApplication::activePopupWidget());
+}
+
+QAction *entry(QMenu *menu, const QString &label)
+{
+    for (QAction *action : menu->actions())
+        if (action->text().startsWith(label))
+            return action;
+    qFatal("no entry %s", qPrintable(label));
+}
+
+// The memory a process holds now, and the most it has held since the peak
+// was last reset, in megabytes.
+double memoryStatus(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    const QRegularExpression line(QStringLiteral("%1:\\s*(\\d+) kB").arg(QLatin1String(field)));
+    return line.match(QString::fromLatin1(status.readAll())).captured(1).toDouble() / 1e3;
+}
+
+void resetPeakMemory()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// The text with line feeds for line breaks, in a file of the folder, as
+// command-line tools read it; answers the path.
+QString writeWithLineFeeds(const QTemporaryDir &dir, const QString &name, QString text)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).toUtf8()) < 0)
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+// Milliseconds until an entry of the menu shows the text.
+double untilShown(QMenu *menu, const QString &text)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const auto shown = [&] {
+        const QList<QAction *> actions = menu->actions();
+        return std::any_of(actions.begin(), actions.end(), [&](QAction *a) { return a->text().contains(text); });
+    };
+    while (!shown() && timer.elapsed() < 60'000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    return timer.nsecsElapsed() / 1e6;
+}
+
+// Until the input's work is done and the window has painted.
+void untilDone(TextArea *input)
+{
+    auto *panel = input->window()->findChild<ProgressPanel *>();
+    while (panel && panel->isVisible())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+}
+
+// The input's menu and each tidying entry on so many lines, through the
+// window: from the click on the entry until the window has painted again;
+// beside them, LC_ALL=C sort -s -f on the same lines, and the most memory
+// each entry took beyond what the window held before it.
+void benchTidying(const QTemporaryDir &dir, TextArea *input, int count)
+{
+    const QString untidy = untidyLines(count);
+    input->setText(untidy);
+    const QString path = writeWithLineFeeds(dir, QStringLiteral("untidy.txt"), untidy);
+    const double sort = commandMilliseconds(QStringLiteral("sh"),
+                                            {QStringLiteral("-c"), QStringLiteral("LC_ALL=C sort -s -f '%1'").arg(path)});
+    const double textMegabytes = untidy.size() * 2 / 1e6;
+    std::printf("%d lines to tidy (%.0f MB in memory); LC_ALL=C sort -s -f on them: %.1f ms\n", count, textMegabytes, sort);
+    QMenu *menu = nullptr;
+    std::printf("  the input's menu shown:      %8.1f ms\n", timed([&] { menu = openMenu(input); }));
+    std::printf("  and its counts filled in:    %8.1f ms\n", untilShown(menu, QStringLiteral(" lines: ")));
+    for (const char *label : {"Remove Duplicate Lines", "Remove Empty Lines", "Trim Spaces", "Sort Lines"}) {
+        QAction *chosen = entry(menu, QLatin1String(label));
+        const QRect place = menu->actionGeometry(chosen);
+        const double before = memoryStatus("VmRSS");
+        resetPeakMemory();
+        const double ms = timed([&] {
+            QTest::mouseClick(menu, Qt::LeftButton, {}, place.center());
+            untilDone(input);
+        });
+        std::printf("  %-28s%8.1f ms (%.2f x sort -f), at most %.0f MB more (%.1f x the text)\n",
+                    qPrintable(QLatin1String(label) + u':'), ms, ms / sort, memoryStatus("VmHWM") - before,
+                    (memoryStatus("VmHWM") - before) / textMegabytes);
+        QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
+        menu = openMenu(input);
+    }
+    menu->close();
+}
+
+// So many lines sorted through the window: how soon its progress shows, and
+// how soon Escape stops it with the text as it was.
+void benchLongTidying(TextArea *input, int count)
+{
+    input->setText(untidyLines(count));
+    const quint64 revision = input->revision();
+    auto *panel = input->window()->findChild<ProgressPanel *>();
+    QMenu *menu = openMenu(input);
+    QElapsedTimer timer;
+    timer.start();
+    entry(menu, QStringLiteral("Sort Lines"))->trigger();
+    const double shown = timer.nsecsElapsed() / 1e6;
+    int permille = 0;
+    QElapsedTimer working;
+    working.start();
+    while (working.elapsed() < 2000) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        permille = panel->findChild<QProgressBar *>()->value();
+    }
+    timer.restart();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    std::printf("%d lines, Sort Lines: progress shown after %.1f ms, %.1f%% after 2 s more; Escape: gone after %.1f ms, "
+                "the text %s\n",
+                count, shown, permille / 10.0, timer.nsecsElapsed() / 1e6,
+                input->revision() == revision && !panel->isVisible() ? "as it was" : "CHANGED");
+}
+
+// A million lines as contact lists come: 70 % bare addresses, 20 % named
+// ones, 10 % rows of CSV exports or free text.
+QString messyAddresses(int count)
+{
+    QString text;
+    text.reserve(qsizetype(count) * 40);
+    for (int i = 0; i < count; ++i) {
+        const int kind = i % 10;
+        if (kind < 7)
+            text += QStringLiteral("someone.%1@example.com").arg(i);
+        else if (kind < 9)
+            text += QStringLiteral("\"Some One %1\" <someone.%1@example.org>").arg(i);
+        else if (i % 20 == 9)
+            text += QStringLiteral("\"One, Some\",someone.%1@example.net,555-%1").arg(i);
+        else
+            text += QStringLiteral("Please write to (someone.%1@example.net) soon.").arg(i);
+        if (i + 1 < count)
+            text += QStringLiteral("\r\n");
+    }
+    return text;
+}
+
+// Extract Addresses on so many messy lines through the window, beside grep
+// -oE on the same lines; the menu with its not-an-address count; and
+// removing the addresses a 100,000-line file lists.
+void benchAddresses(const QTemporaryDir &dir, Form1 &form, TextArea *input, int count)
+{
+    const QString messy = messyAddresses(count);
+    const QString path = writeWithLineFeeds(dir, QStringLiteral("messy.txt"), messy);
+    // Into a file: writing to /dev/null, grep stops at the first match.
+    const double grep = commandMilliseconds(QStringLiteral("sh"), {QStringLiteral("-c"),
+        QStringLiteral("grep -oE '[[:alnum:]._%+-]+@[[:alnum:].-]+' '%1' > '%1.found'").arg(path)});
+    std::printf("%d lines of addresses, named ones and text; grep -oE on them: %.1f ms\n", count, grep);
+    input->setText(messy);
+    QMenu *menu = nullptr;
+    std::printf("  the input's menu shown:      %8.1f ms\n", timed([&] { menu = openMenu(input); }));
+    std::printf("  its not-an-address count:    %8.1f ms after\n", untilShown(menu, QStringLiteral("not a")));
+    QAction *extract = entry(menu, QStringLiteral("Extract Addresses"));
+    const QRect place = menu->actionGeometry(extract);
+    const double ms = timed([&] {
+        QTest::mouseClick(menu, Qt::LeftButton, {}, place.center());
+        untilDone(input);
+    });
+    std::printf("  Extract Addresses:           %8.1f ms (%.2f x grep -oE)\n", ms, ms / grep);
+    // Every tenth address of the list, in a file of its own.
+    QByteArray listed;
+    for (int i = 0; i < count; i += 10)
+        listed += "Someone." + QByteArray::number(i) + "@Example.com\n";
+    const QString listedPath = dir.filePath(QStringLiteral("listed.txt"));
+    QFile listedFile(listedPath);
+    if (!listedFile.open(QIODevice::WriteOnly) || listedFile.write(listed) < 0)
+        qFatal("cannot write %s", qPrintable(listedPath));
+    listedFile.close();
+    form.commonDialog().setChooser([&](const CommonDialog::Request &) { return QStringList{listedPath}; });
+    menu = openMenu(input);
+    QAction *remove = entry(menu, QStringLiteral("Remove Addresses Listed in File"));
+    const QRect removePlace = menu->actionGeometry(remove);
+    const qsizetype before = input->lineCount();
+    const double removing = timed([&] {
+        QTest::mouseClick(menu, Qt::LeftButton, {}, removePlace.center());
+        untilDone(input);
+    });
+    std::printf("  Remove Addresses Listed in File (%d addresses): %.1f ms, %lld lines went\n", count / 10, removing,
+                static_cast<long long>(before - input->lineCount()));
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -210,32 +421,10 @@ int main(int argc, char *argv[])
                     input->setText(million);
                     input->viewport()->repaint();
                 }));
-    // Tidying a million lines: some in upper case, so that a tenth are
-    // duplicates, and every tenth empty.
-    {
-        QStringList untidy;
-        for (int i = 0; i < 1'000'000; ++i)
-            untidy << (i % 10 == 9 ? QString() : QStringLiteral(" Someone.%1@Example.com").arg(i % 900'000));
-        input->setText(untidy.join(QStringLiteral("\r\n")));
-        QMenu *menu = nullptr;
-        const auto openMenu = [&] {
-            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), input->viewport()->mapToGlobal(QPoint(5, 5)));
-            QApplication::sendEvent(input->viewport(), &event);
-            menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-        };
-        std::printf("the input's menu, 1M lines:    %8.1f ms\n", timed(openMenu));
-        for (const char *entry : {"Remove Duplicate Lines", "Remove Empty Lines", "Trim Spaces", "Sort Lines"}) {
-            QAction *chosen = nullptr;
-            for (QAction *action : menu->actions())
-                if (action->text() == QLatin1String(entry))
-                    chosen = action;
-            std::printf("  %-28s%8.1f ms\n", qPrintable(QLatin1String(entry) + u':'), timed([&] { chosen->trigger(); }));
-            menu->close();
-            QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
-            openMenu();
-        }
-        menu->close();
-    }
+    benchTidying(dir, input, 1'000'000);
+    benchAddresses(dir, form, input, 1'000'000);
+    if (!qEnvironmentVariableIsSet("KESTRAVA_BENCH_NO_10M"))
+        benchLongTidying(input, 10'000'000);
     const QString longLine = QString(QStringLiteral("someone@example.com,")).repeated(1'500'000);
     std::printf("30M-character line set, shown: %8.1f ms\n", timed([&] {
                     input->setText(longLine);

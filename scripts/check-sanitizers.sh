@@ -4,7 +4,7 @@
 # at the first one, and the log is searched for reports as well.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh --tests
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKESTRAVA_SANITIZE=ON -DKESTRAVA_BENCHMARKS=OFF >/dev/null
 cmake --build build-asan --parallel "$(nproc)"
 log=$(mktemp)

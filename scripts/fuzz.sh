@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-1000000}
-scripts/install-deps.sh
+scripts/install-deps.sh --tests
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DKESTRAVA_FUZZ=ON -DBUILD_TESTING=OFF -DKESTRAVA_BENCHMARKS=OFF >/dev/null
 cmake --build build-fuzz --target fuzzers --parallel "$(nproc)"
@@ -16,7 +16,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 # The text areas' geometry lays text out with Qt for every input: fewer runs.
 declare -A share=([history]=5 [geometry]=200)
-for target in decoding paths joining streaming title report history geometry; do
+for target in decoding paths joining streaming title report addresses history geometry; do
   mkdir "$scratch/$target"
   start=$(date +%s.%N)
   targetRuns=$((runs / ${share[$target]:-1}))

@@ -4,7 +4,7 @@
 # puts in /usr, with the documentation Debian asks for. Prints the path.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh >&2
+scripts/install-deps.sh --tests >&2
 
 version=$(sed -n 's/^set(KESTRAVA_VERSION "\(.*\)")$/\1/p' CMakeLists.txt)-1
 arch=$(dpkg --print-architecture)

@@ -18,8 +18,10 @@ for package in xvfb xauth imagemagick x11-utils xdotool qt6-gtk-platformtheme; d
 done
 if [ ${#need[@]} -gt 0 ]; then
   sudo=(); [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-  "${sudo[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${need[@]}"
+  # Waiting for another apt to finish rather than failing.
+  wait=(-o DPkg::Lock::Timeout=600)
+  "${sudo[@]}" apt-get "${wait[@]}" update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get "${wait[@]}" install -y -qq --no-install-recommends "${need[@]}"
 fi
 
 folder=$(mktemp -d)

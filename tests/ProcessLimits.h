@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 
 #include <csignal>
+#include <malloc.h>
 #include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -41,6 +42,11 @@ struct FileSizeLimit : ResourceLimit
 struct MemoryLimit : ResourceLimit
 {
     explicit MemoryLimit(rlim_t moreBytes) : ResourceLimit(RLIMIT_AS, addressSpaceInUse() + moreBytes) {}
+
+    // Called before anything large is allocated: from then on large blocks
+    // go back to the system when freed, rather than staying in the heap
+    // where a later limit would not count them.
+    static void countLargeBlocks() { mallopt(M_MMAP_THRESHOLD, 128 * 1024); }
 
     static rlim_t addressSpaceInUse()
     {

@@ -79,6 +79,8 @@ private slots:
     void separatorsAndBatches();
     void sortedAsSortAndPaste_data();
     void sortedAsSortAndPaste();
+    void addressOptions_data();
+    void addressOptions();
 
 private:
     QString write(const QString &name, const QByteArray &bytes) { return putFile(m_dir->path(), name, bytes); }
@@ -187,6 +189,10 @@ void TestCommandLine::wrongOptionsAreTold_data()
     QTest::newRow("a batch after a space") << QStringList{u"--join"_s, u"--batch= 3"_s}
                                            << "kestrava: --batch needs a whole number of 1 or more, not ' 3'\n"_ba;
     QTest::newRow("tidying without --join") << QStringList{u"--sort"_s} << "kestrava: --sort works only with --join\n"_ba;
+    QTest::newRow("extracting without either") << QStringList{u"--extract"_s}
+                                               << "kestrava: --extract works only with --join or --check\n"_ba;
+    QTest::newRow("excluding without --join") << QStringList{u"--check"_s, u"--exclude=x"_s}
+                                              << "kestrava: --exclude works only with --join\n"_ba;
 }
 
 // Told with or without a display, and never by a crash.
@@ -282,8 +288,10 @@ void TestCommandLine::tidyingAsTheWindowTidies_data()
     QTest::newRow("unique") << QStringList{u"--unique"_s} << QStringList{u"Remove Duplicate Lines"_s};
     QTest::newRow("sort") << QStringList{u"--sort"_s} << QStringList{u"Sort Lines"_s};
     QTest::newRow("all, in their order")
-        << QStringList{u"--sort"_s, u"--unique"_s, u"--skip-empty"_s, u"--trim"_s}
-        << QStringList{u"Trim Spaces"_s, u"Remove Empty Lines"_s, u"Remove Duplicate Lines"_s, u"Sort Lines"_s};
+        << QStringList{u"--sort"_s, u"--unique"_s, u"--skip-empty"_s, u"--trim"_s, u"--extract"_s}
+        << QStringList{u"Extract Addresses"_s, u"Trim Spaces"_s, u"Remove Empty Lines"_s, u"Remove Duplicate Lines"_s,
+                       u"Sort Lines"_s};
+    QTest::newRow("extract") << QStringList{u"--extract"_s} << QStringList{u"Extract Addresses"_s};
 }
 
 // The options tidy the lines as the input's menu does, then join them as
@@ -293,7 +301,7 @@ void TestCommandLine::tidyingAsTheWindowTidies()
     QFETCH(QStringList, options);
     QFETCH(QStringList, entries);
     const QStringList paths = {write(u"one.txt"_s, " b@x.org\r\nA@x.org\r\n\r\na@x.org\r\n \t\r\nc@x.org \r\n"),
-                               write(u"two.txt"_s, "Zo\xC3\xAB@x.org\nb@x.org\n\n")};
+                               write(u"two.txt"_s, "Zo\xC3\xAB@x.org\nb@x.org\n\nBob <B@X.ORG>, (d@x.org).\n")};
     m_driver->form->openFiles(paths);
     for (const QString &entry : entries)
         choose(m_driver->input(), entry);
@@ -316,6 +324,8 @@ void TestCommandLine::separatorsAndBatches_data()
         << QStringList{u"--separator=; "_s} << list << " b@x.org; A@x.org; ; a@x.org; c@x.org ; ; \n"_ba;
     QTest::newRow("batches of three") << QStringList{u"--batch=3"_s, u"--skip-empty"_s} << "1\n2\n3\n4\n5\n6\n7"_ba
                                       << "1,2,3\n4,5,6\n7\n"_ba;
+    QTest::newRow("batches hold no empty item") << QStringList{u"--batch=2"_s} << "1\n\n2\n \n3\n"_ba << "1,2\n3\n"_ba;
+    QTest::newRow("nor make an empty line") << QStringList{u"--batch=2"_s} << "\n\n"_ba << QByteArray();
     QTest::newRow("nothing matched") << QStringList{u"--skip-empty"_s} << QByteArray() << "\n"_ba;
     QTest::newRow("an empty file kept") << QStringList{u"--unique"_s} << QByteArray() << "empty file,\n"_ba;
 }
@@ -367,6 +377,44 @@ void TestCommandLine::sortedAsSortAndPaste()
         const Run joined = run(QStringList{u"--join"_s} + options + QStringList{path});
         QCOMPARE(joined.output, tools.readAllStandardOutput());
     }
+}
+
+void TestCommandLine::addressOptions_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<QByteArray>("errors");
+    const QByteArray mixed = "Ann <ann@x.org>\nbob@y.org; carl@z\n";
+    QTest::newRow("as in the manual") << QStringList{u"--join"_s, u"--extract"_s, u"--check"_s} << mixed
+                                      << "ann@x.org,bob@y.org\n"_ba << "-:2: the domain has no dot: carl@z\n"_ba;
+    QTest::newRow("checking alone prints nothing else") << QStringList{u"--check"_s} << mixed << QByteArray()
+                                                        << "-:2: more than one address: bob@y.org; carl@z\n"_ba;
+    QTest::newRow("lines counted in their own file") << QStringList{u"--check"_s, u"--trim"_s}
+                                                     << "a@x.org\r\n\n \tmary@yahoo \rb@x.org"_ba << QByteArray()
+                                                     << "-:3: the domain has no dot: mary@yahoo\n"_ba;
+    QTest::newRow("all is well") << QStringList{u"--check"_s} << "a@x.org\n\n"_ba << QByteArray() << QByteArray();
+    QTest::newRow("one recipient however written") << QStringList{u"--join"_s, u"--unique"_s, u"--skip-empty"_s}
+                                                   << "Ann <ANN@x.org>\nann@x.org\nann@m\xC3\xBCnchen.de\nann@XN--MNCHEN-3YA.de\n"_ba
+                                                   << "Ann <ANN@x.org>,ann@m\xC3\xBCnchen.de\n"_ba << QByteArray();
+}
+
+// --extract, --check and --exclude, in their order among the options.
+void TestCommandLine::addressOptions()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, output);
+    QFETCH(QByteArray, errors);
+    const Run joined = run(options, input);
+    QCOMPARE(joined.errors, errors);
+    QCOMPARE(joined.output, output);
+    QCOMPARE(joined.status, errors.isEmpty() ? 0 : 1);
+    // Addresses left out as two files list them, once each.
+    const QStringList lists = {write(u"bounced.txt"_s, "B@X.org\n"), write(u"unsubscribed.csv"_s, "\"Lee, Carl\",carl@z.org\n")};
+    const Run excluded = run({u"--join"_s, u"--exclude="_s + lists[0], u"--exclude"_s, lists[1], u"--skip-empty"_s},
+                             "a@x.org\nBob <b@x.org>\ncarl@z.org\nd@x.org\n");
+    QCOMPARE(excluded.output, "a@x.org,d@x.org\n"_ba);
 }
 
 QTEST_MAIN(TestCommandLine)

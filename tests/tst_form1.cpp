@@ -5,7 +5,9 @@
 #include "core/Failure.h"
 #include "core/ProductInfo.h"
 #include "core/ReportText.h"
+#include "form/InputMenu.h"
 #include "listfiles/SampleList.h"
+#include "platform/ProgressPanel.h"
 #include "platform/PushButton.h"
 #include "textview/TextArea.h"
 
@@ -25,6 +27,7 @@ class TestForm1 : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { MemoryLimit::countLargeBlocks(); }
     void init();
     void cleanup();
 
@@ -57,9 +60,13 @@ private slots:
 
     void tidyingTheInput_data();
     void tidyingTheInput();
+    void selectingTheNextLineThatIsNoAddress();
+    void removingAddressesListedInFiles();
     void copyingTheOutputInBatches();
     void runningOutOfMemoryChangesNothing_data();
     void runningOutOfMemoryChangesNothing();
+    void longTidyingShowsProgressAndCanBeStopped_data();
+    void longTidyingShowsProgressAndCanBeStopped();
 
 private:
     template<typename T = QWidget>
@@ -449,27 +456,45 @@ void TestForm1::tidyingTheInput_data()
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("counts");
     QTest::addColumn<QString>("tidied");
-    QTest::newRow("duplicates") << u"a\r\nB\r\nb \r\na"_s << 0 << 0 << u"Remove Duplicate Lines"_s
-                                << u"4 lines: 2 duplicates, 0 empty"_s << u"a\r\nB"_s;
-    QTest::newRow("empty lines, the last one too") << u"a\r\n\r\n \t\r\nb\r\n"_s << 0 << 0
-                                                  << u"Remove Empty Lines"_s << u"5 lines: 2 duplicates, 3 empty"_s
-                                                  << u"a\r\nb"_s;
-    QTest::newRow("spaces") << u" a\t\r\nb "_s << 0 << 0 << u"Trim Spaces"_s << u"2 lines: 0 duplicates, 0 empty"_s
-                            << u"a\r\nb"_s;
-    QTest::newRow("order") << u"b\r\nA\r\na"_s << 0 << 0 << u"Sort Lines"_s << u"3 lines: 1 duplicate, 0 empty"_s
-                           << u"A\r\na\r\nb"_s;
-    QTest::newRow("the selected lines") << u"z\r\nb\r\na\r\ny"_s << 3 << 7 << u"Sort Lines"_s
-                                        << u"2 lines: 0 duplicates, 0 empty"_s << u"z\r\na\r\nb\r\ny"_s;
-    QTest::newRow("not the line a selection ends before") << u"z\r\nb\r\na\r\ny"_s << 0 << 9 << u"Sort Lines"_s
-                                                           << u"3 lines: 0 duplicates, 0 empty"_s
-                                                           << u"a\r\nb\r\nz\r\ny"_s;
-    QTest::newRow("a selection in one line is the whole text") << u"b\r\na"_s << 0 << 1 << u"Sort Lines"_s
-                                                                << u"2 lines: 0 duplicates, 0 empty"_s
-                                                                << u"a\r\nb"_s;
+    QTest::addColumn<bool>("settled"); // the entry has nothing left to do after
+    const QString none = u", 0 not addresses"_s;
+    QTest::newRow("duplicates") << u"a@x.org\r\nB@x.org\r\nb@x.org \r\na@x.org"_s << 0 << 0 << u"Remove Duplicate Lines"_s
+                                << u"4 lines: 2 duplicates, 0 empty"_s + none << u"a@x.org\r\nB@x.org"_s << true;
+    QTest::newRow("empty lines are no duplicates") << u"a@x.org\r\n\r\n \t\r\nb@x.org\r\n"_s << 0 << 0
+                                                   << u"Remove Empty Lines"_s << u"5 lines: 0 duplicates, 3 empty"_s + none
+                                                   << u"a@x.org\r\nb@x.org"_s << true;
+    QTest::newRow("spaces") << u" a@x.org\t\r\nb@x.org "_s << 0 << 0 << u"Trim Spaces"_s
+                            << u"2 lines: 0 duplicates, 0 empty"_s + none << u"a@x.org\r\nb@x.org"_s << true;
+    QTest::newRow("order") << u"b@x.org\r\nA@x.org\r\na@x.org"_s << 0 << 0 << u"Sort Lines"_s
+                           << u"3 lines: 1 duplicate, 0 empty"_s + none << u"A@x.org\r\na@x.org\r\nb@x.org"_s << true;
+    QTest::newRow("the selected lines") << u"z@x.org\r\nb@x.org\r\na@x.org\r\ny@x.org"_s << 10 << 20 << u"Sort Lines"_s
+                                        << u"2 lines in the selection: 0 duplicates, 0 empty"_s + none
+                                        << u"z@x.org\r\na@x.org\r\nb@x.org\r\ny@x.org"_s << false;
+    QTest::newRow("not the line a selection ends before")
+        << u"z@x.org\r\nb@x.org\r\na@x.org\r\ny@x.org"_s << 0 << 27 << u"Sort Lines"_s
+        << u"3 lines in the selection: 0 duplicates, 0 empty"_s + none << u"a@x.org\r\nb@x.org\r\nz@x.org\r\ny@x.org"_s
+        << false;
+    QTest::newRow("a selection in one line is the whole text") << u"b@x.org\r\na@x.org"_s << 0 << 1 << u"Sort Lines"_s
+                                                                << u"2 lines: 0 duplicates, 0 empty"_s + none
+                                                                << u"a@x.org\r\nb@x.org"_s << true;
+    QTest::newRow("lines that are no addresses") << u"ann@x.org\r\nmary@yahoo\r\n\r\nBob <bob@x.org>"_s << 0 << 0
+                                                 << u"Remove Non-Addresses"_s
+                                                 << u"4 lines: 0 duplicates, 1 empty, 1 not an address"_s
+                                                 << u"ann@x.org\r\n\r\nBob <bob@x.org>"_s << true;
+    QTest::newRow("the caret's line is none") << u"ann@x.org\r\nmary@yahoo"_s << 13 << 13 << u"Remove Non-Addresses"_s
+                                              << u"2 lines: 0 duplicates, 0 empty, 1 not an address; line 2 is not an "
+                                                 "address: the domain has no dot"_s
+                                              << u"ann@x.org"_s << true;
+    QTest::newRow("addresses found in text") << u"To: Ann <ann@x.org>, bob@y.org\r\nWrite to (carl@z.org)."_s << 0 << 0
+                                             << u"Extract Addresses"_s
+                                             << u"2 lines: 0 duplicates, 0 empty, 2 not addresses; line 1 is not an "
+                                                "address: more than one address"_s
+                                             << u"ann@x.org\r\nbob@y.org\r\ncarl@z.org"_s << false;
 }
 
 // The input's menu counts its lines and tidies them, each step one edit
-// that one undo takes back; entries that would change nothing are disabled.
+// that one undo takes back; entries that would change nothing are disabled
+// and say why.
 void TestForm1::tidyingTheInput()
 {
     QFETCH(QString, text);
@@ -478,6 +503,7 @@ void TestForm1::tidyingTheInput()
     QFETCH(QString, entry);
     QFETCH(QString, counts);
     QFETCH(QString, tidied);
+    QFETCH(bool, settled);
     TextArea *input = m_driver->input();
     input->setText(text);
     input->setSelection(anchor, caret);
@@ -486,36 +512,74 @@ void TestForm1::tidyingTheInput()
     QVERIFY(entries.contains(entry));
     choose(input, entry);
     QCOMPARE(input->text(), tidied);
-    QVERIFY(menuEntries(input).contains(entry + u"-"_s) || anchor != caret);
+    const QStringList after = menuEntries(input).filter(entry);
+    QVERIFY2(!settled || (after.size() == 1 && after[0].startsWith(entry + u" ("_s) && after[0].endsWith(u")-"_s)),
+             qPrintable(after.join(u" | "_s)));
     QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(input->text(), text);
 }
 
-// Each batch is the next so many items of the output, selected and copied
-// without a comma around it; the last may be short; then, and after the
-// output changes, batches start over.
+// Select Next Non-Address goes from line to line that is no address, round
+// from the end to the start.
+void TestForm1::selectingTheNextLineThatIsNoAddress()
+{
+    TextArea *input = m_driver->input();
+    input->setText(u"a@x.org\r\nbad\r\nb@x.org\r\nworse@\r\nc@x.org"_s);
+    QStringList selected;
+    for (int i = 0; i < 3; ++i) {
+        choose(input, u"Select Next Non-Address"_s);
+        selected << input->selectedText();
+    }
+    QCOMPARE(selected, QStringList({u"bad"_s, u"worse@"_s, u"bad"_s}));
+    input->setText(u"a@x.org"_s);
+    QVERIFY(menuEntries(input).contains(u"Select Next Non-Address (every line is an address)-"_s));
+}
+
+// The lines whose addresses the files list go, whatever the case or the
+// name around them; the counts line tells how many.
+void TestForm1::removingAddressesListedInFiles()
+{
+    QTemporaryDir folder;
+    const QStringList files = {putFile(folder.path(), u"bounced.txt"_s, "ANN@x.org\r\n"),
+                               putFile(folder.path(), u"unsubscribed.csv"_s, "\"Lee, Bob\",bob@m\xC3\xBCnchen.de\n")};
+    m_form->commonDialog().setChooser([&](const CommonDialog::Request &request) {
+        return request.title == u"Remove Addresses Listed in File(s)"_s ? files : QStringList();
+    });
+    TextArea *input = m_driver->input();
+    const QString text = u"Ann <ann@x.org>\r\ncarl@z.org\r\nbob@xn--mnchen-3ya.de\r\nann@x.org"_s;
+    input->setText(text);
+    choose(input, u"Remove Addresses Listed in File"_s);
+    QCOMPARE(input->text(), u"carl@z.org"_s);
+    QVERIFY2(menuEntries(input).filter(u"3 removed as listed"_s).size() == 1, qPrintable(menuEntries(input).join(u'|')));
+    QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(input->text(), text);
+}
+
+// Each batch is the next so many recipients of the output, selected and
+// copied with no comma around it and no empty item in it; a comma inside a
+// quoted name or angle brackets cuts nothing. After the last batch, and
+// after the output changes, batches start over.
 void TestForm1::copyingTheOutputInBatches()
 {
     TextArea *output = m_driver->output();
     QStringList items;
     for (int i = 1; i <= 120; ++i)
-        items << u"i%1"_s.arg(i);
-    output->setText(items.join(u','));
-    const auto batchEntries = [&] { return menuEntries(output).filter(u"Copy Items"_s); };
-    QCOMPARE(batchEntries(), QStringList({u"Copy Items 1-50 of 120"_s, u"Copy Items 1-100 of 120"_s,
-                                          u"Copy Items 1-120 of 120"_s}));
-    choose(output, u"Copy Items 1-50"_s);
+        items << (i % 10 == 0 ? u"\"Lee, Ann %1\" <ann%1@x.org>"_s.arg(i) : u"i%1"_s.arg(i));
+    output->setText(items.join(u',') + u",,"_s);
+    const auto batchEntries = [&] { return menuEntries(output).filter(u"Copy Recipients"_s); };
+    QCOMPARE(batchEntries(), QStringList({u"Copy Recipients 1-50 of 120"_s, u"Copy Recipients 1-100 of 120"_s,
+                                          u"Copy Recipients 1-120 of 120"_s}));
+    choose(output, u"Copy Recipients 1-50"_s);
     QCOMPARE(QGuiApplication::clipboard()->text(), items.mid(0, 50).join(u','));
     QCOMPARE(output->selectedText(), items.mid(0, 50).join(u','));
-    QCOMPARE(batchEntries().first(), u"Copy Items 51-100 of 120"_s);
-    choose(output, u"Copy Items 51-120"_s);
+    QCOMPARE(batchEntries(), QStringList({u"Copy Recipients 51-100 of 120"_s, u"Copy Recipients 51-120 of 120"_s}));
+    choose(output, u"Copy Recipients 51-120"_s);
     QCOMPARE(QGuiApplication::clipboard()->text(), items.mid(50).join(u','));
-    QCOMPARE(batchEntries().first(), u"Copy Items 1-50 of 120"_s);
-    choose(output, u"Copy Items 1-50"_s);
-    output->setText(u"a,b,,c"_s);
-    QCOMPARE(batchEntries().first(), u"Copy Items 1-4 of 4"_s);
-    choose(output, u"Copy Items 1-4"_s);
-    QCOMPARE(QGuiApplication::clipboard()->text(), u"a,b,,c"_s);
+    QCOMPARE(batchEntries().first(), u"Copy Recipients 1-50 of 120"_s);
+    output->setText(u" a,, b ,\t, \"c,d\" <c@x.org>,"_s);
+    QCOMPARE(batchEntries(), QStringList{u"Copy Recipients 1-3 of 3"_s});
+    choose(output, u"Copy Recipients 1-3"_s);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u" a, b , \"c,d\" <c@x.org>"_s);
     output->setText(QString());
     QVERIFY(menuEntries(output).contains(u"Copy Next Batch-"_s));
 }
@@ -563,6 +627,7 @@ void TestForm1::runningOutOfMemoryChangesNothing()
     prepare(input());
     const QString before = input()->text();
     const qsizetype caret = input()->caretPosition();
+    input()->findChild<InputMenu *>()->setPatience(std::chrono::minutes(1));
     {
         MemoryLimit limit(20 << 20);
         QVERIFY(limit.isActive());
@@ -578,6 +643,57 @@ void TestForm1::runningOutOfMemoryChangesNothing()
     // Undo takes back the last step, as it would have before.
     QTest::keyClick(input(), Qt::Key_Z, Qt::ControlModifier);
     QVERIFY(input()->text() == (before == typed ? typed.mid(1) : typed));
+}
+
+void TestForm1::longTidyingShowsProgressAndCanBeStopped_data()
+{
+    QTest::addColumn<QString>("stop"); // how it is stopped, or not
+    QTest::newRow("it ends") << QString();
+    QTest::newRow("Escape") << u"Escape"_s;
+    QTest::newRow("Cancel") << u"Cancel"_s;
+    QTest::newRow("the text changes") << u"Clear Text"_s;
+}
+
+// Work that takes longer than the window may wait shows its progress over
+// the input; stopped, it leaves the text and its history as they were;
+// done, it is one step that undo takes back.
+void TestForm1::longTidyingShowsProgressAndCanBeStopped()
+{
+    QFETCH(QString, stop);
+    QByteArray lines;
+    for (int i = 200'000; i > 0; --i)
+        lines += "someone." + QByteArray::number(i) + "@example.com\r\n";
+    input()->setText(QString::fromLatin1(lines));
+    input()->setFocus();
+    QTest::keyClick(input(), Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(input(), Qt::Key_X);
+    const QString before = input()->text();
+    input()->findChild<InputMenu *>()->setPatience(std::chrono::milliseconds(0));
+    auto *panel = m_form->findChild<ProgressPanel *>();
+    choose(input(), u"Sort Lines"_s);
+    QVERIFY(panel->isVisible());
+    QCOMPARE(panel->geometry(), input()->geometry());
+    if (stop == u"Escape"_s)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    else if (stop == u"Cancel"_s)
+        QTest::mouseClick(panel->findChild<QPushButton *>(), Qt::LeftButton);
+    else if (!stop.isEmpty())
+        click("PushButton1");
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->isVisible(), 60'000);
+    QTest::qWait(20);
+    if (stop.isEmpty()) {
+        QStringList sorted = before.split(u"\r\n"_s);
+        std::stable_sort(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) {
+            return a.compare(b, Qt::CaseInsensitive) < 0;
+        });
+        QVERIFY(input()->text() == sorted.join(u"\r\n"_s));
+    } else {
+        QVERIFY(input()->text() == (stop == u"Clear Text"_s ? QString() : before));
+    }
+    // What undo brings back shows that the history is as it should be.
+    input()->setFocus();
+    QTest::keyClick(input(), Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(input()->text() == (stop == u"Escape"_s || stop == u"Cancel"_s ? QString::fromLatin1(lines) : before));
 }
 
 QTEST_MAIN(TestForm1)

@@ -6,10 +6,13 @@
 #include "core/ReportText.h"
 #include "listfiles/SkinFile.h"
 #include "core/FileAccess.h"
+#include "join/AddressCheck.h"
+#include "join/AddressExtraction.h"
 #include "join/ClipboardWriter.h"
 #include "join/FileJoin.h"
 #include "join/LineJoiner.h"
 #include "join/ListTidying.h"
+#include "join/Recipients.h"
 #include "listfiles/SampleList.h"
 
 #include <QDir>
@@ -82,6 +85,14 @@ private slots:
     void lineBreaksOfTheTextAreas();
     void tidyingLines_data();
     void tidyingLines();
+    void recipientsOfAJoinedLine_data();
+    void recipientsOfAJoinedLine();
+    void addressesAndWhyNot_data();
+    void addressesAndWhyNot();
+    void addressesFoundInText_data();
+    void addressesFoundInText();
+    void addressesComparedAsAddresses_data();
+    void addressesComparedAsAddresses();
     void fileChangedBetweenThePassesIsTold_data();
     void fileChangedBetweenThePassesIsTold();
 
@@ -195,29 +206,29 @@ void TestLogic::tidyingLines_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<Operation>("operation");
     QTest::addColumn<QStringList>("tidied");
-    QTest::addColumn<QString>("counts"); // lines/duplicates/empty
+    QTest::addColumn<QString>("counts"); // lines/duplicates/empty/not addresses
     const QStringList mixed = {u" b@x.org"_s, u"A@x.org"_s, QString(), u"a@x.org\t"_s, u"c@x.org "_s, u" \t"_s};
-    QTest::newRow("duplicates ignore case and ends, keep the first")
+    QTest::newRow("duplicates ignore case and ends, keep the first, and no empty line")
         << mixed << Operation::RemoveDuplicates
-        << QStringList{u" b@x.org"_s, u"A@x.org"_s, QString(), u"c@x.org "_s} << u"6/2/2"_s;
+        << QStringList{u" b@x.org"_s, u"A@x.org"_s, QString(), u"c@x.org "_s, u" \t"_s} << u"6/1/2/0"_s;
     QTest::newRow("empty and blank lines go") << mixed << Operation::RemoveEmpty
                                               << QStringList{u" b@x.org"_s, u"A@x.org"_s, u"a@x.org\t"_s, u"c@x.org "_s}
-                                              << u"6/2/2"_s;
+                                              << u"6/1/2/0"_s;
     QTest::newRow("spaces and tabs at the ends only")
         << QStringList{u" a b\t"_s, u"\u00a0c"_s} << Operation::TrimSpaces << QStringList{u"a b"_s, u"\u00a0c"_s}
-        << u"2/0/0"_s;
+        << u"2/0/0/2"_s;
     QTest::newRow("sorting ignores case and keeps equal lines in order")
         << QStringList{u"b"_s, u"B2"_s, u"a"_s, u"A"_s, u"_x"_s} << Operation::Sort
-        << QStringList{u"_x"_s, u"a"_s, u"A"_s, u"b"_s, u"B2"_s} << u"5/1/0"_s;
+        << QStringList{u"_x"_s, u"a"_s, u"A"_s, u"b"_s, u"B2"_s} << u"5/1/0/5"_s;
     QTest::newRow("letters of every plane fold")
         << QStringList{u"\U00010400"_s, u"\U00010428"_s, u"\u00c9"_s, u"\u00e9"_s} << Operation::RemoveDuplicates
-        << QStringList{u"\U00010400"_s, u"\u00c9"_s} << u"4/2/0"_s;
+        << QStringList{u"\U00010400"_s, u"\u00c9"_s} << u"4/2/0/4"_s;
     QTest::newRow("code points, not code units") << QStringList{u"\U0001F600"_s, u"\uFF21"_s} << Operation::Sort
-                                                 << QStringList{u"\uFF21"_s, u"\U0001F600"_s} << u"2/0/0"_s;
+                                                 << QStringList{u"\uFF21"_s, u"\U0001F600"_s} << u"2/0/0/2"_s;
     QTest::newRow("capital Z folds") << QStringList{u"Zoe@x.org"_s, u"zoe@x.org"_s} << Operation::RemoveDuplicates
-                                     << QStringList{u"Zoe@x.org"_s} << u"2/1/0"_s;
+                                     << QStringList{u"Zoe@x.org"_s} << u"2/1/0/0"_s;
     QTest::newRow("and sorts after a") << QStringList{u"Zoe@x.org"_s, u"apple@x.org"_s} << Operation::Sort
-                                       << QStringList{u"apple@x.org"_s, u"Zoe@x.org"_s} << u"2/0/0"_s;
+                                       << QStringList{u"apple@x.org"_s, u"Zoe@x.org"_s} << u"2/0/0/0"_s;
     // Two addresses whose hashes collide, as some pair does in a list of
     // about a hundred thousand; and many duplicates.
     QHash<quint32, QString> hashed;
@@ -230,12 +241,20 @@ void TestLogic::tidyingLines_data()
         hashed.insert(hash, address);
     }
     QTest::newRow("different lines with the same hash") << colliding + colliding << Operation::RemoveDuplicates
-                                                        << colliding << u"4/2/0"_s;
+                                                        << colliding << u"4/2/0/0"_s;
     QStringList twenty;
     for (int i = 0; i < 20'000; ++i)
         twenty << u"someone.%1@x.org"_s.arg(i);
+    QTest::newRow("an address is one recipient however written")
+        << QStringList{u"ann@x.org"_s, u"Ann <ANN@X.org>"_s, u"\"Lee, Ann\" <ann@x.org>"_s, u"ann@m\u00fcnchen.de"_s,
+                       u"ANN@XN--MNCHEN-3YA.DE"_s, u"not an address"_s, u"Not An Address"_s}
+        << Operation::RemoveDuplicates << QStringList{u"ann@x.org"_s, u"ann@m\u00fcnchen.de"_s, u"not an address"_s}
+        << u"7/4/0/2"_s;
+    QTest::newRow("lines that are no addresses go, empty ones stay")
+        << QStringList{u"ann@x.org"_s, u"mary@yahoo"_s, QString(), u"Bob <bob@x.org>"_s, u"john@gmail,com"_s}
+        << Operation::RemoveNonAddresses << QStringList{u"ann@x.org"_s, QString(), u"Bob <bob@x.org>"_s} << u"5/0/1/2"_s;
     QTest::newRow("twenty thousand listed twice") << twenty + twenty << Operation::RemoveDuplicates << twenty
-                                                  << u"40000/20000/0"_s;
+                                                  << u"40000/20000/0/0"_s;
 }
 
 // The window's menus and --join tidy lines by the same rules.
@@ -252,8 +271,156 @@ void TestLogic::tidyingLines()
         result << line.toString();
     QCOMPARE(result, tidied);
     const ListTidying::Counts found = tidying.counts();
-    QCOMPARE(u"%1/%2/%3"_s.arg(found.lines).arg(found.duplicates).arg(found.empty), counts);
+    QCOMPARE(u"%1/%2/%3/%4"_s.arg(found.lines).arg(found.duplicates).arg(found.empty).arg(found.notAddresses), counts);
     QCOMPARE(found.wouldChange(operation), result != lines);
+}
+
+void TestLogic::recipientsOfAJoinedLine_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("recipients");
+    QTest::newRow("items") << u"a@x.org,b@x.org"_s << QStringList{u"a@x.org"_s, u"b@x.org"_s};
+    QTest::newRow("no empty or blank ones") << u",a,,\t, b ,"_s << QStringList{u"a"_s, u" b "_s};
+    QTest::newRow("a quoted comma") << u"\"Lee, Ann\" <a@x.org>,b"_s << QStringList{u"\"Lee, Ann\" <a@x.org>"_s, u"b"_s};
+    QTest::newRow("an escaped quote inside") << u"\"a\\\",b\" <a@x.org>,c"_s
+                                             << QStringList{u"\"a\\\",b\" <a@x.org>"_s, u"c"_s};
+    QTest::newRow("angle brackets") << u"Ann <a,b@x.org>,c"_s << QStringList{u"Ann <a,b@x.org>"_s, u"c"_s};
+    QTest::newRow("a comment") << u"a@x.org (Lee, Ann),c"_s << QStringList{u"a@x.org (Lee, Ann)"_s, u"c"_s};
+    QTest::newRow("a quote that never closes") << u"\"a,b,c"_s << QStringList{u"\"a"_s, u"b"_s, u"c"_s};
+    QTest::newRow("brackets that never close") << u"<a,(b,c"_s << QStringList{u"<a"_s, u"(b"_s, u"c"_s};
+    QTest::newRow("nothing") << QString() << QStringList();
+}
+
+void TestLogic::recipientsOfAJoinedLine()
+{
+    QFETCH(QString, line);
+    QFETCH(QStringList, recipients);
+    QStringList found;
+    for (const auto &[start, end] : Recipients::in(line))
+        found << line.sliced(start, end - start);
+    QCOMPARE(found, recipients);
+}
+
+void TestLogic::addressesAndWhyNot_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("reason"); // empty for an address
+    const auto address = [](const char *tag, const QString &line) { QTest::newRow(tag) << line << QString(); };
+    const auto not_ = [](const char *tag, const QString &line, const QString &reason) {
+        QTest::newRow(tag) << line << reason;
+    };
+    address("bare", u"ann@x.org"_s);
+    address("spaces and tabs around", u" \tann@x.org "_s);
+    address("named", u"Ann Lee <ann@x.org>"_s);
+    address("quoted name with a comma", u"\"Lee, Ann\" <ann@x.org>"_s);
+    address("encoded name", u"=?UTF-8?B?w4Zu?= <ann@x.org>"_s);
+    address("in brackets alone", u"<ann@x.org>"_s);
+    address("signs of a dot-atom", u"a.b+c!#$%&'*/=?^_`{|}~-d@x.org"_s);
+    address("quoted local part", u"\"john smith\"@x.org"_s);
+    address("letters of any script", u"\u7528\u6237@\u4F8B\u5B50.\u5E7F\u544A"_s);
+    address("international domain", u"ann@m\u00FCnchen.de"_s);
+    address("its ASCII form", u"ann@xn--mnchen-3ya.de"_s);
+    address("address literal", u"ann@[192.0.2.1]"_s);
+    address("IPv6 literal", u"ann@[IPv6:2001:db8::1]"_s);
+    address("64 bytes before the @", QString(64, u'a') + u"@x.org"_s);
+    address("labels of 63", u"a@"_s + QString(63, u'b') + u"."_s + QString(63, u'c') + u".org"_s);
+    not_("no @", u"ann.x.org"_s, u"no @"_s);
+    not_("two @", u"ann@@x.org"_s, u"more than one @"_s);
+    not_("two addresses", u"ann@x.org, bob@x.org"_s, u"more than one address"_s);
+    not_("a space inside", u"Bob Smith bob@x.org"_s, u"a space inside"_s);
+    not_("a comma in the domain", u"john@gmail,com"_s, u"a comma in the domain"_s);
+    not_("no dot in the domain", u"mary@yahoo"_s, u"the domain has no dot"_s);
+    not_("a dot first", u".ann@x.org"_s, u"the part before the @ starts with a dot"_s);
+    not_("a dot last", u"ann.@x.org"_s, u"the part before the @ ends with a dot"_s);
+    not_("two dots", u"a..b@x.org"_s, u"two dots together before the @"_s);
+    not_("two dots in the domain", u"a@x..org"_s, u"two dots together in the domain"_s);
+    not_("a domain ending in a dot", u"a@x.org."_s, u"the domain ends with a dot"_s);
+    not_("65 bytes before the @", QString(63, u'a') + u"\u00E9@x.org"_s, u"the part before the @ is longer than 64 bytes"_s);
+    not_("a label of 64", u"a@"_s + QString(64, u'b') + u".org"_s, u"a label of the domain is longer than 63 characters"_s);
+    not_("a domain of 254", u"a@"_s + (QString(49, u'b') + u"."_s).repeated(5) + u"abcd"_s,
+         u"the domain is longer than 253 characters"_s);
+    not_("a hyphen first", u"a@-x.org"_s, u"a label of the domain starts or ends with a hyphen"_s);
+    not_("ending in a number", u"a@x.123"_s, u"the domain ends in a number"_s);
+    not_("a sign not allowed", u"ann(at)@x.org"_s, u"the character \"(\" (LEFT PARENTHESIS) is not allowed"_s);
+    not_("a space that does not show", u"ann\u00A0lee@x.org"_s, u"the character U+00A0 (NO-BREAK SPACE) is not allowed"_s);
+    not_("an underscore in the domain", u"ann@x_y.org"_s, u"the character \"_\" (LOW LINE) is not allowed in the domain"_s);
+    not_("nothing before the @", u"@x.org"_s, u"nothing before the @"_s);
+    not_("nothing after it", u"ann@"_s, u"nothing after the @"_s);
+    not_("an unquoted comma in a name", u"Lee, Ann <ann@x.org>"_s, u"a comma in the name (put the name in quotes)"_s);
+    not_("an open quote", u"\"john@x.org"_s, u"a quote before the @ is not closed"_s);
+    not_("no IP address in brackets", u"ann@[300.1.1.1]"_s, u"the address in brackets is not a valid IP address"_s);
+    not_("a domain IDNA refuses", u"ann@\u2665.org"_s,
+         u"the domain is not a valid international name (string contains a disallowed character)"_s);
+    not_("an A-label that is none", u"ann@xn--zz.org"_s,
+         u"the domain is not a valid international name (string contains invalid punycode data)"_s);
+}
+
+// Which lines are addresses, and why the others are not, in plain words.
+void TestLogic::addressesAndWhyNot()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, reason);
+    const AddressCheck::Verdict verdict = AddressCheck::check(line);
+    QCOMPARE(verdict.reason, reason);
+    QCOMPARE(verdict.isAddress(), reason.isEmpty());
+    QCOMPARE(AddressCheck::key(line).isEmpty(), !reason.isEmpty());
+    QVERIFY(AddressCheck::check(u" \t"_s).empty && !AddressCheck::check(u" \t"_s).isAddress());
+}
+
+void TestLogic::addressesFoundInText_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("found");
+    const QString ann = u"ann@x.org"_s;
+    QTest::newRow("a named mailbox") << u"Ann Lee <ann@x.org>"_s << QStringList{ann};
+    QTest::newRow("a quoted name with a comma") << u"\"Lee, Ann\" <ann@x.org>, bob@y.org"_s << QStringList{ann, u"bob@y.org"_s};
+    QTest::newRow("an encoded name") << u"=?UTF-8?Q?Zo=C3=AB?= <zoe@x.org>"_s << QStringList{u"zoe@x.org"_s};
+    QTest::newRow("semicolons between") << u"a@x.org; b@y.org; c@z.org"_s
+                                        << QStringList{u"a@x.org"_s, u"b@y.org"_s, u"c@z.org"_s};
+    QTest::newRow("a group") << u"team: a@x.org, b@x.org;"_s << QStringList{u"a@x.org"_s, u"b@x.org"_s};
+    QTest::newRow("a header") << u"To: Ann <ann@x.org>, \"Bob\" <bob@y.org>"_s << QStringList{ann, u"bob@y.org"_s};
+    QTest::newRow("a folded line of it") << u"    Carl <carl@z.org>,"_s << QStringList{u"carl@z.org"_s};
+    QTest::newRow("a CSV row") << u"\"Lee, Ann\",ann@x.org,555-1234"_s << QStringList{ann};
+    QTest::newRow("a tab-separated row") << u"Lee\tann@x.org\tOslo"_s << QStringList{ann};
+    QTest::newRow("vCard") << u"EMAIL;TYPE=work:ann@x.org"_s << QStringList{ann};
+    QTest::newRow("LDIF") << u"mail: ann@x.org"_s << QStringList{ann};
+    QTest::newRow("mailto with a subject") << u"mailto:ann@x.org?subject=Hi%20there&cc=bob@y.org"_s
+                                           << QStringList{ann, u"bob@y.org"_s};
+    QTest::newRow("mailto percent-encoded") << u"mailto:j%2Esmith%40x.org"_s << QStringList{u"j.smith@x.org"_s};
+    QTest::newRow("mailto in HTML") << u"<a href=\"mailto:ann@x.org?subject=a@b\">Ann</a>"_s << QStringList{ann};
+    QTest::newRow("punctuation around") << u"Write (ann@x.org). Or <bob@y.org>, or 'carl@z.org'."_s
+                                        << QStringList{ann, u"bob@y.org"_s, u"carl@z.org"_s};
+    QTest::newRow("what only looks like one") << u"bob@y.org; carl@z"_s << QStringList{u"bob@y.org"_s, u"carl@z"_s};
+    QTest::newRow("a quoted local part") << u"see \"john smith\"@x.org"_s << QStringList{u"\"john smith\"@x.org"_s};
+    QTest::newRow("nothing to find") << u"ann at x dot org"_s << QStringList();
+    QTest::newRow("an @ alone") << u"meet @ noon"_s << QStringList();
+}
+
+void TestLogic::addressesFoundInText()
+{
+    QFETCH(QString, line);
+    QFETCH(QStringList, found);
+    QCOMPARE(AddressExtraction::in(line), found);
+}
+
+void TestLogic::addressesComparedAsAddresses_data()
+{
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<bool>("same");
+    QTest::newRow("case") << u"Ann@X.org"_s << u"ann@x.org"_s << true;
+    QTest::newRow("a name") << u"Ann <ANN@X.org>"_s << u"ann@x.org"_s << true;
+    QTest::newRow("IDNA") << u"ann@M\u00FCnchen.de"_s << u"ann@xn--mnchen-3ya.de"_s << true;
+    QTest::newRow("other local parts") << u"ann@x.org"_s << u"anna@x.org"_s << false;
+    QTest::newRow("other domains") << u"ann@x.org"_s << u"ann@x.net"_s << false;
+}
+
+void TestLogic::addressesComparedAsAddresses()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(bool, same);
+    QCOMPARE(AddressCheck::key(a) == AddressCheck::key(b), same);
 }
 
 void TestLogic::fileChangedBetweenThePassesIsTold_data()

@@ -7,6 +7,9 @@
 namespace {
 
 const QString joinOption = QStringLiteral("join");
+const QString checkOption = QStringLiteral("check");
+const QString extractOption = QStringLiteral("extract");
+const QString excludeOption = QStringLiteral("exclude");
 const QString trimOption = QStringLiteral("trim");
 const QString skipEmptyOption = QStringLiteral("skip-empty");
 const QString uniqueOption = QStringLiteral("unique");
@@ -47,20 +50,30 @@ void describeOptions(QCommandLineParser &parser)
                        "Without --join, opens the window with the files loaded into the input.\n\n"
                        "Examples:\n"
                        "  kestrava --join lists/*.txt > joined.csv\n"
-                       "  kestrava --join --trim --skip-empty --unique --sort --separator='; ' --batch=100 lists/*.txt\n\n"
-                       "Exit status: 0 if all went well, 1 if a file could not be read or a write failed,\n"
-                       "2 for a wrong option."));
+                       "  kestrava --join --trim --skip-empty --unique --sort --separator='; ' --batch=100 lists/*.txt\n"
+                       "  kestrava --join --extract --check --exclude=unsubscribed.txt contacts.csv\n\n"
+                       "The options act in this order, whatever the order given: --extract, --trim, --check,\n"
+                       "--skip-empty, --exclude, --unique, --sort; then the lines are joined.\n\n"
+                       "Exit status: 0 if all went well, 1 if a file could not be read, a write failed or\n"
+                       "--check found a line that is no address, 2 for a wrong option."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption({joinOption, QStringLiteral("Print the joined line of the files to standard output; "
                                                  "no file, or -, reads standard input.")});
-    parser.addOption({trimOption, QStringLiteral("With --join: remove spaces and tabs at the start and end of "
+    parser.addOption({checkOption, QStringLiteral("Tell every line that is no e-mail address on standard error, as "
+                                                  "FILE:LINE: REASON: TEXT; with --join, leave such lines out.")});
+    parser.addOption({extractOption, QStringLiteral("With --join or --check: put in place of each line the e-mail "
+                                                    "addresses in it (\"Ann <ann@x.org>, bob@y.org\" gives two lines).")});
+    parser.addOption({excludeOption, QStringLiteral("With --join: leave out the lines whose address is in FILE, "
+                                                    "compared ignoring case and names; may be given again."),
+                      QStringLiteral("FILE")});
+    parser.addOption({trimOption, QStringLiteral("With --join or --check: remove spaces and tabs at the start and end of "
                                                  "every line (\" ann@x.org \" gives \"ann@x.org\").")});
     parser.addOption({skipEmptyOption, QStringLiteral("With --join: leave out empty lines, lines of spaces and tabs "
                                                       "only, and empty files (\"a,,b,\" gives \"a,b\").")});
     parser.addOption({uniqueOption, QStringLiteral("With --join: keep the first of lines that are equal ignoring "
-                                                   "case and spaces or tabs at either end (\"Ann@x.org\" and "
-                                                   "\"ann@x.org \" count once).")});
+                                                   "case and spaces or tabs at either end, or that hold the same "
+                                                   "address (\"Ann <Ann@x.org>\" and \"ann@x.org \" count once).")});
     parser.addOption({sortOption, QStringLiteral("With --join: sort the lines alphabetically, ignoring case "
                                                  "(\"bo,Ann,cy\" gives \"Ann,bo,cy\").")});
     parser.addOption({separatorOption, QStringLiteral("With --join: put TEXT between items instead of a comma "
@@ -92,17 +105,24 @@ Request readArguments(int argc, char *argv[])
     if (parser.isSet(batchOption) && batchSize(parser.value(batchOption)) == 0)
         return {Request::Wrong,
                 QStringLiteral("--batch needs a whole number of 1 or more, not '%1'").arg(parser.value(batchOption))};
-    for (const QString &option : {trimOption, skipEmptyOption, uniqueOption, sortOption, separatorOption, batchOption})
+    for (const QString &option : {skipEmptyOption, excludeOption, uniqueOption, sortOption, separatorOption, batchOption})
         if (parser.isSet(option) && !parser.isSet(joinOption))
             return {Request::Wrong, QStringLiteral("--%1 works only with --join").arg(option)};
-    const bool noWindow = parser.isSet(joinOption) || parser.isSet(QStringLiteral("help"))
+    for (const QString &option : {extractOption, trimOption})
+        if (parser.isSet(option) && !parser.isSet(joinOption) && !parser.isSet(checkOption))
+            return {Request::Wrong, QStringLiteral("--%1 works only with --join or --check").arg(option)};
+    const bool noWindow = parser.isSet(joinOption) || parser.isSet(checkOption) || parser.isSet(QStringLiteral("help"))
                           || parser.isSet(QStringLiteral("help-all")) || parser.isSet(QStringLiteral("version"));
     return {noWindow ? Request::NoWindow : Request::Window, {}};
 }
 
-JoinOptions joinOptionsOf(const QCommandLineParser &parser)
+ListCommand::Options joinOptionsOf(const QCommandLineParser &parser)
 {
-    JoinOptions options;
+    ListCommand::Options options;
+    options.join = parser.isSet(joinOption);
+    options.check = parser.isSet(checkOption);
+    options.extract = parser.isSet(extractOption);
+    options.exclude = parser.values(excludeOption);
     options.trim = parser.isSet(trimOption);
     options.skipEmpty = parser.isSet(skipEmptyOption);
     options.unique = parser.isSet(uniqueOption);

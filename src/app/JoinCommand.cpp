@@ -7,8 +7,7 @@
 #include "core/FileAccess.h"
 #include "core/LineBreaks.h"
 #include "join/FileJoin.h"
-#include "join/LineJoiner.h"
-#include "join/ListTidying.h"
+#include "join/ListCommand.h"
 #include "join/StreamingJoin.h"
 #include "listfiles/TextFiles.h"
 
@@ -139,80 +138,88 @@ bool joinSource(const QString &path, StreamingJoin &join, Output &output)
     }
 }
 
-// Adds a source's lines, as "Load File" adds them, to the text; with
-// skipEmpty, an empty file adds nothing instead of "empty file".
-bool addLines(const QString &path, bool skipEmpty, QString &text)
+// A source's lines as "Load File" puts them in the input; with skipEmpty,
+// an empty file gives nothing instead of "empty file".
+std::optional<ListCommand::Source> readSource(const QString &path, bool skipEmpty)
 {
     Source source;
     if (!open(path, source))
-        return false;
+        return std::nullopt;
     const std::optional<QByteArray> bytes = readWhole(path, source.fd, source.status.st_size);
     if (!bytes)
-        return false;
-    if (!(skipEmpty && bytes->isEmpty()))
-        text += withCrLfLineBreaks(linesWithBreaks(listFileText(*bytes)));
-    return true;
+        return std::nullopt;
+    if (skipEmpty && bytes->isEmpty())
+        return ListCommand::Source{path, QString()};
+    return ListCommand::Source{path, withCrLfLineBreaks(linesWithBreaks(listFileText(*bytes)))};
 }
 
-// The lines tidied as the options say, joined, so many items to a line.
-void writeTidied(const QString &text, const JoinOptions &options, Output &output)
+// Every source joined as the window joins it, written as it is made.
+int joinPlainly(const QStringList &paths, Output &output)
 {
-    using Operation = ListTidying::Operation;
-    QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
-    const std::pair<bool, Operation> steps[] = {{options.trim, Operation::TrimSpaces},
-                                                {options.skipEmpty, Operation::RemoveEmpty},
-                                                {options.unique, Operation::RemoveDuplicates},
-                                                {options.sort, Operation::Sort}};
-    for (const auto &[wanted, operation] : steps)
-        if (wanted)
-            lines = ListTidying(lines).apply(operation);
-    const qsizetype batch = options.batch > 0 ? options.batch : qMax<qsizetype>(1, lines.size());
-    for (qsizetype from = 0; from < lines.size() || from == 0; from += batch) {
-        QByteArray bytes = LineJoiner::joined(lines.mid(from, batch), options.separator).toUtf8() + '\n';
-        output.append(bytes);
+    int status = 0;
+    StreamingJoin join;
+    for (const QString &path : paths) {
+        try {
+            if (!joinSource(path, join, output))
+                status = 1;
+        } catch (const std::bad_alloc &) {
+            complain(path, QStringLiteral("Out of memory"));
+            status = 1;
+        }
     }
+    QByteArray end("\n");
+    output.append(end);
+    return status;
+}
+
+// The sources read whole, and the lines the options leave written; lines
+// that are no address told as FILE:LINE: REASON: TEXT.
+int joinWithOptions(const QStringList &paths, const ListCommand::Options &options, Output &output)
+{
+    int status = 0;
+    QList<ListCommand::Source> sources;
+    QStringList excludedKeys;
+    const auto read = [&](const QString &path, bool skipEmpty) {
+        try {
+            std::optional<ListCommand::Source> source = readSource(path, skipEmpty);
+            if (!source)
+                status = 1;
+            return source;
+        } catch (const std::bad_alloc &) {
+            complain(path, QStringLiteral("Out of memory"));
+            status = 1;
+            return std::optional<ListCommand::Source>();
+        }
+    };
+    for (const QString &path : paths)
+        if (std::optional<ListCommand::Source> source = read(path, options.skipEmpty))
+            sources << *std::move(source);
+    try {
+        for (const QString &path : options.exclude)
+            if (const std::optional<ListCommand::Source> listed = read(path, true))
+                excludedKeys << ListCommand::addressKeysIn(listed->text);
+        ListCommand::Result result = ListCommand::run(sources, excludedKeys, options);
+        for (const ListCommand::NotAnAddress &line : std::as_const(result.notAddresses))
+            std::fprintf(stderr, "%s:%lld: %s: %s\n", qPrintable(line.name), static_cast<long long>(line.line),
+                         qPrintable(line.reason), qPrintable(line.text));
+        if (!result.notAddresses.isEmpty())
+            status = 1;
+        for (QByteArray &line : result.lines)
+            output.append(line);
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "kestrava: Out of memory\n");
+        return 1;
+    }
+    return status;
 }
 
 } // namespace
 
-int joinToStandardOutput(const QStringList &files, const JoinOptions &options)
+int joinToStandardOutput(const QStringList &files, const ListCommand::Options &options)
 {
-    int status = 0;
     Output output;
     const QStringList paths = files.isEmpty() ? QStringList{QStringLiteral("-")} : files;
-    if (options.isPlain()) {
-        // Each file's part of the line ends with the comma for the line break
-        // that loading adds after it: the line is written as it is made.
-        StreamingJoin join;
-        for (const QString &path : paths) {
-            try {
-                if (!joinSource(path, join, output))
-                    status = 1;
-            } catch (const std::bad_alloc &) {
-                complain(path, QStringLiteral("Out of memory"));
-                status = 1;
-            }
-        }
-        QByteArray end("\n");
-        output.append(end);
-    } else {
-        QString text;
-        for (const QString &path : paths) {
-            try {
-                if (!addLines(path, options.skipEmpty, text))
-                    status = 1;
-            } catch (const std::bad_alloc &) {
-                complain(path, QStringLiteral("Out of memory"));
-                status = 1;
-            }
-        }
-        try {
-            writeTidied(text, options, output);
-        } catch (const std::bad_alloc &) {
-            std::fprintf(stderr, "kestrava: Out of memory\n");
-            return 1;
-        }
-    }
+    const int status = options.isPlain() ? joinPlainly(paths, output) : joinWithOptions(paths, options, output);
     output.flush();
     return status;
 }

@@ -4,7 +4,8 @@
 #include "core/ProductInfo.h"
 #include "core/Procedure.h"
 #include "core/ReportText.h"
-#include "form/ListMenus.h"
+#include "form/InputMenu.h"
+#include "form/OutputMenu.h"
 #include "listfiles/FileExists.h"
 #include "platform/Clipboard.h"
 #include "platform/Colours.h"
@@ -170,7 +171,8 @@ void Form1::connectProcedures()
     connect(Text2, &TextArea::mousePressed, this, &Form1::Text2_MouseDown);
     Text1->setAcceptsFiles(true);
     connect(Text1, &TextArea::filesDropped, this, &Form1::openFiles);
-    m_listMenus = new ListMenus(*Text1, *Text2, [this] { reportOutOfMemory(); });
+    m_inputMenu = new InputMenu(*Text1, [this] { reportOutOfMemory(); }, [this] { return chooseListedAddresses(); });
+    m_outputMenu = new OutputMenu(*Text2, [this] { reportOutOfMemory(); });
     connect(Text1, &TextArea::outOfMemory, this, &Form1::reportOutOfMemory);
     connect(Text2, &TextArea::outOfMemory, this, &Form1::reportOutOfMemory);
 

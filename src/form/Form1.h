@@ -12,9 +12,11 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class Frame;
-class ListMenus;
+class InputMenu;
+class OutputMenu;
 class PushButton;
 class TextArea;
 
@@ -80,6 +82,7 @@ private:
     void PushButton18_Click();
     void Text2_MouseDown(Qt::MouseButton button);
     void PushButton20_Click();
+    std::optional<QString> chooseListedAddresses();
     void saveThroughDialog(TextArea &source, const QString &qualifier, const QString &filter, int firstLine);
 
     Frame *Frame1 = nullptr;
@@ -95,7 +98,8 @@ private:
     PushButton *PushButton17 = nullptr;
     PushButton *PushButton18 = nullptr;
     PushButton *PushButton20 = nullptr;
-    ListMenus *m_listMenus = nullptr;
+    InputMenu *m_inputMenu = nullptr;
+    OutputMenu *m_outputMenu = nullptr;
 
     MessageBox m_messageBoxes{this};
     ErrorReport m_errorReport{[this](const QString &text, const QString &title) { m_messageBoxes.warn(text, title); }};

@@ -5,6 +5,7 @@
 #include "core/ReportText.h"
 #include "form/AreaFileRoutines.h"
 #include "listfiles/PathNormaliser.h"
+#include "listfiles/TextFiles.h"
 #include "textview/TextArea.h"
 
 #include <QDir>
@@ -58,6 +59,49 @@ void Form1::PushButton3_Click()
         });
     }
     p.run(140, [&] { setMousePointer(WindowPointer::Default); });
+}
+
+// The files of the addresses that "Remove Addresses Listed in File" takes
+// out, picked as "Load File" picks files and read as it reads them: their
+// lines one after the other. A file that is gone or cannot be read is told
+// and the others are read.
+std::optional<QString> Form1::chooseListedAddresses()
+{
+    QString lines;
+    try {
+        CommonDialog1.setFileName(QString());
+        CommonDialog1.setFlags(dialogFlags);
+        CommonDialog1.setDialogTitle(QStringLiteral("Remove Addresses Listed in File(s)"));
+        CommonDialog1.setFilter(textFilter);
+        CommonDialog1.ShowOpen();
+        const QStringList parts = CommonDialog1.FileName().split(QChar(0));
+        if (CommonDialog1.FileName().isEmpty())
+            return std::nullopt;
+        QStringList paths = parts.size() == 1 ? parts : QStringList();
+        for (qsizetype i = 1; i < parts.size(); ++i)
+            paths << normalisePlatformPath(parts[0] + QDir::separator() + parts[i]);
+        for (const QString &path : paths) {
+            try {
+                if (std::optional<QString> content = readListFile(path))
+                    lines += linesWithBreaks(*std::move(content));
+                else
+                    m_messageBoxes.inform(QStringLiteral("File not found"));
+            } catch (const Failure &failure) {
+                m_messageBoxes.warn(failure.description() + QStringLiteral(": ") + path, m_messageBoxes.applicationTitle());
+            }
+        }
+    } catch (const std::bad_alloc &) {
+        reportOutOfMemory();
+        return std::nullopt;
+    } catch (const Failure &failure) {
+        if (failure.number() == CommonDialog::BufferTooSmall)
+            m_messageBoxes.inform(QStringLiteral("You've selected too many files to add.\r\r"
+                                                 "Please try adding via the \"Add All\" button."));
+        else
+            m_messageBoxes.warn(failure.description(), m_messageBoxes.applicationTitle());
+        return std::nullopt;
+    }
+    return lines;
 }
 
 void Form1::openFiles(const QStringList &paths)

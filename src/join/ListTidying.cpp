@@ -1,12 +1,22 @@
 #include "join/ListTidying.h"
 
+#include "join/AddressCheck.h"
+
 #include <QHash>
+#include <QVarLengthArray>
 
 #include <algorithm>
-#include <numeric>
+#include <cmath>
+#include <future>
+#include <system_error>
 #include <vector>
 
 namespace {
+
+// Lines between two looks at whether the work is still wanted.
+constexpr qsizetype reportEvery = 1 << 16;
+// Lists from this long are sorted on two threads.
+constexpr qsizetype parallelFrom = 1 << 16;
 
 bool isSpaceOrTab(QChar c)
 {
@@ -20,56 +30,91 @@ inline char16_t rank(char16_t unit)
     return unit < 0xD800 ? unit : unit >= 0xE000 ? char16_t(unit - 0x800) : char16_t(unit + 0x2000);
 }
 
+// The unit at i of a text under simple case folding, which keeps every
+// character's length: keys are folded as they are compared, never copied.
+inline char16_t foldedAt(QStringView text, qsizetype i)
+{
+    const char16_t unit = text[i].unicode();
+    if (unit < 0x80)
+        return unit >= u'A' && unit <= u'Z' ? char16_t(unit + 32) : unit;
+    if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+        return QChar::highSurrogate(QChar::toCaseFolded(QChar::surrogateToUcs4(text[i], text[i + 1])));
+    if (QChar::isLowSurrogate(unit) && i > 0 && text[i - 1].isHighSurrogate())
+        return QChar::lowSurrogate(QChar::toCaseFolded(QChar::surrogateToUcs4(text[i - 1], text[i])));
+    return char16_t(QChar::toCaseFolded(char32_t(unit)));
+}
+
+// How many units two keys share from their start, folded.
 qsizetype commonLength(QStringView a, QStringView b)
 {
-    const qsizetype common = qMin(a.size(), b.size());
-    return std::mismatch(a.utf16(), a.utf16() + common, b.utf16()).first - a.utf16();
+    const qsizetype shorter = qMin(a.size(), b.size());
+    qsizetype i = 0;
+    while (i < shorter && (a[i] == b[i] || foldedAt(a, i) == foldedAt(b, i)))
+        ++i;
+    return i;
 }
 
 bool precedes(QStringView a, QStringView b)
 {
     const qsizetype common = commonLength(a, b);
     return common == qMin(a.size(), b.size()) ? a.size() < b.size()
-                                               : rank(a[common].unicode()) < rank(b[common].unicode());
+                                               : rank(foldedAt(a, common)) < rank(foldedAt(b, common));
 }
 
-// Simple case folding, which keeps every character's length.
-void foldInto(QStringView text, char16_t *out)
+bool sameKey(QStringView a, QStringView b)
 {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i].unicode();
-        if (unit < 0x80) {
-            out[i] = unit >= u'A' && unit <= u'Z' ? char16_t(unit + 32) : unit;
-        } else if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            const char32_t folded = QChar::toCaseFolded(QChar::surrogateToUcs4(text[i], text[i + 1]));
-            out[i] = QChar::highSurrogate(folded);
-            out[++i] = QChar::lowSurrogate(folded);
-        } else {
-            out[i] = QChar::toCaseFolded(char32_t(unit));
-        }
-    }
+    return a.size() == b.size() && commonLength(a, b) == a.size();
+}
+
+// The hash of a key, folded in a buffer of its own.
+quint32 hashOf(QStringView key)
+{
+    QVarLengthArray<char16_t, 256> folded(key.size());
+    for (qsizetype i = 0; i < key.size(); ++i)
+        folded[i] = foldedAt(key, i);
+    return quint32(qHash(QStringView(folded.data(), folded.size())));
+}
+
+// Whether the address of a line that is one is the line itself, trimmed and
+// folded: no name, no quotes, nothing beyond ASCII.
+bool isPlainAddressForm(QStringView key)
+{
+    return std::all_of(key.begin(), key.end(), [](QChar c) { return c.unicode() < 0x80 && c != u'<' && c != u'"'; });
 }
 
 } // namespace
 
-ListTidying::ListTidying(QList<QStringView> lines) : m_lines(std::move(lines)) {}
-
-ListTidying::Keys ListTidying::keys() const
+// The keys of the lines that are addresses written otherwise than their keys
+// (with a name, a quoted part, letters beyond ASCII); every other line is
+// its own key, trimmed.
+class ListTidying::AddressKeys
 {
-    qsizetype length = 0;
-    for (QStringView line : m_lines)
-        length += trimmed(line).size();
-    Keys keys{QString(length, Qt::Uninitialized), {}};
-    keys.spans.reserve(m_lines.size());
-    char16_t *out = reinterpret_cast<char16_t *>(keys.folded.data());
-    qsizetype at = 0;
-    for (QStringView line : m_lines) {
-        const QStringView text = trimmed(line);
-        foldInto(text, out + at);
-        keys.spans.append({at, text.size()});
-        at += text.size();
+public:
+    explicit AddressKeys(const ListTidying &tidying)
+    {
+        const QList<QStringView> &lines = tidying.m_lines;
+        for (qsizetype line = 0; line < lines.size(); ++line) {
+            if (line % reportEvery == 0)
+                tidying.report(line, lines.size(), 0, 300);
+            if (const QStringView key = trimmed(lines[line]); !isPlainAddressForm(key))
+                if (QString address = AddressCheck::key(key); !address.isEmpty())
+                    m_keys.emplace_back(line, std::move(address));
+        }
     }
-    return keys;
+
+    QStringView of(const QList<QStringView> &lines, qsizetype line) const
+    {
+        const auto found = std::lower_bound(m_keys.begin(), m_keys.end(), line,
+                                            [](const auto &entry, qsizetype l) { return entry.first < l; });
+        return found != m_keys.end() && found->first == line ? QStringView(found->second) : trimmed(lines[line]);
+    }
+
+private:
+    std::vector<std::pair<qsizetype, QString>> m_keys; // in the order of the lines
+};
+
+ListTidying::ListTidying(QList<QStringView> lines, Progress *progress) : m_lines(std::move(lines)), m_progress(progress)
+{
 }
 
 QStringView ListTidying::trimmed(QStringView line)
@@ -83,18 +128,36 @@ QStringView ListTidying::trimmed(QStringView line)
     return line.sliced(start, end - start);
 }
 
+void ListTidying::report(qsizetype done, qsizetype total, int fromPermille, int toPermille) const
+{
+    if (!m_progress)
+        return;
+    if (m_progress->cancelled.load(std::memory_order_relaxed))
+        throw Cancelled{};
+    const double share = total > 0 ? qMin(1.0, double(done) / double(total)) : 1.0;
+    m_progress->permille.store(fromPermille + int((toPermille - fromPermille) * share), std::memory_order_relaxed);
+}
+
 // The lines grouped by the hash of their keys, earliest first within a group
 // (a radix sort on the hash, which reads and writes memory in order where a
 // hash table would reach all over it); a line whose key an earlier line of
-// its group has is a duplicate.
-QList<qsizetype> ListTidying::firstOccurrences(const Keys &keys) const
+// its group has is a duplicate. Empty lines are never duplicates.
+QList<qsizetype> ListTidying::firstOccurrences() const
 {
     const auto count = size_t(m_lines.size());
-    std::vector<quint64> sorted(count);
-    for (size_t line = 0; line < count; ++line)
-        sorted[line] = quint64(quint32(qHash(keys[qsizetype(line)]))) << 32 | line;
-    std::vector<quint64> spare(count);
+    const AddressKeys addresses(*this);
+    std::vector<quint64> sorted;
+    sorted.reserve(count);
+    for (size_t line = 0; line < count; ++line) {
+        if (line % reportEvery == 0)
+            report(qsizetype(line), qsizetype(count), 300, 500);
+        const QStringView key = addresses.of(m_lines, qsizetype(line));
+        if (!key.isEmpty())
+            sorted.push_back(quint64(hashOf(key)) << 32 | line);
+    }
+    std::vector<quint64> spare(sorted.size());
     for (int shift = 32; shift < 64; shift += 16) {
+        report(shift - 32, 32, 500, 800);
         std::vector<size_t> starts(0x10001);
         for (const quint64 entry : sorted)
             ++starts[((entry >> shift) & 0xFFFF) + 1];
@@ -104,20 +167,24 @@ QList<qsizetype> ListTidying::firstOccurrences(const Keys &keys) const
             spare[starts[(entry >> shift) & 0xFFFF]++] = entry;
         sorted.swap(spare);
     }
+    spare = {};
     // Within a group, each line is compared with the first line of each key
     // seen in the group so far: one, unless hashes collide.
     std::vector<bool> duplicate(count);
     std::vector<qsizetype> firsts;
-    for (size_t from = 0; from < count;) {
+    const auto keyOf = [&](quint64 entry) { return addresses.of(m_lines, qsizetype(entry & 0xFFFFFFFF)); };
+    for (size_t from = 0; from < sorted.size();) {
+        if (from % reportEvery == 0)
+            report(qsizetype(from), qsizetype(sorted.size()), 800, 1000);
         firsts.clear();
         size_t to = from;
-        for (; to < count && sorted[to] >> 32 == sorted[from] >> 32; ++to) {
-            const auto line = qsizetype(sorted[to] & 0xFFFFFFFF);
-            const QStringView lineKey = keys[line];
-            duplicate[size_t(line)] = std::any_of(firsts.begin(), firsts.end(),
-                                                  [&](qsizetype first) { return keys[first] == lineKey; });
-            if (!duplicate[size_t(line)])
-                firsts.push_back(line);
+        for (; to < sorted.size() && sorted[to] >> 32 == sorted[from] >> 32; ++to) {
+            const QStringView key = keyOf(sorted[to]);
+            const bool seen = std::any_of(firsts.begin(), firsts.end(),
+                                          [&](qsizetype first) { return sameKey(keyOf(sorted[size_t(first)]), key); });
+            duplicate[sorted[to] & 0xFFFFFFFF] = seen;
+            if (!seen)
+                firsts.push_back(qsizetype(to));
         }
         from = to;
     }
@@ -133,64 +200,115 @@ QList<qsizetype> ListTidying::firstOccurrences(const Keys &keys) const
 // differ (none past its end counting as less than any), packed into numbers
 // that sit beside it in memory; only keys alike there are compared whole.
 // Equal keys keep their order.
-QList<qsizetype> ListTidying::sortedOrder(const Keys &keys) const
+QList<qsizetype> ListTidying::sortedOrder() const
 {
     struct Entry
     {
-        std::pair<quint64, quint64> prefix;
-        QStringView key;
-        qsizetype line;
+        quint64 high;
+        quint64 low;
+        quint32 line;
     };
     const qsizetype count = m_lines.size();
+    const auto keyOf = [&](qsizetype line) { return trimmed(m_lines[line]); };
     // Keys that are all of a beginning of the longest (an empty one) do not
     // shorten the part all keys share: they come first among its keys anyway.
     QStringView longest;
     for (qsizetype line = 0; line < count; ++line)
-        longest = keys[line].size() > longest.size() ? keys[line] : longest;
+        longest = keyOf(line).size() > longest.size() ? keyOf(line) : longest;
     qsizetype common = longest.size();
     for (qsizetype line = 0; line < count && common > 0; ++line) {
-        const qsizetype shared = commonLength(longest, keys[line]);
-        if (shared < keys[line].size())
+        const QStringView key = keyOf(line);
+        const qsizetype shared = commonLength(longest, key);
+        if (shared < key.size())
             common = qMin(common, shared);
     }
     std::vector<Entry> entries(size_t(count), Entry{});
     for (qsizetype line = 0; line < count; ++line) {
-        const QStringView key = keys[line];
+        if (line % reportEvery == 0)
+            report(line, count, 0, 100);
+        const QStringView key = keyOf(line);
         const auto packed = [&](qsizetype from) {
             quint64 units = 0;
             for (qsizetype i = from; i < from + 4; ++i)
-                units = units << 16 | (i < key.size() ? rank(key[i].unicode()) : 0);
+                units = units << 16 | (i < key.size() ? rank(foldedAt(key, i)) : 0);
             return units;
         };
-        entries[size_t(line)] = {{packed(common), packed(common + 4)}, key, line};
+        entries[size_t(line)] = {packed(common), packed(common + 4), quint32(line)};
     }
-    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        if (a.prefix != b.prefix)
-            return a.prefix < b.prefix;
-        if (precedes(a.key, b.key))
+    const auto precedesEntry = [&](const Entry &a, const Entry &b) {
+        if (a.high != b.high)
+            return a.high < b.high;
+        if (a.low != b.low)
+            return a.low < b.low;
+        const QStringView keyA = keyOf(a.line);
+        const QStringView keyB = keyOf(b.line);
+        if (precedes(keyA, keyB))
             return true;
-        return !precedes(b.key, a.key) && a.line < b.line;
-    });
+        return !precedes(keyB, keyA) && a.line < b.line;
+    };
+    // Each half sorted on a thread of its own, then the two merged. About
+    // n log n comparisons in all; every so many, a look at whether to go on.
+    const qsizetype expected = qsizetype(double(count) * std::log2(double(count) + 2) * 0.6);
+    const auto sortRange = [&](auto from, auto to) {
+        qsizetype compared = 0;
+        std::sort(from, to, [&](const Entry &a, const Entry &b) {
+            if ((++compared & 0x3FFF) == 0)
+                report(compared, expected, 100, 900);
+            return precedesEntry(a, b);
+        });
+    };
+    const auto middle = entries.begin() + qsizetype(entries.size() / 2);
+    std::future<void> secondHalf;
+    if (count >= parallelFrom) {
+        try {
+            secondHalf = std::async(std::launch::async, [&] { sortRange(middle, entries.end()); });
+        } catch (const std::system_error &) {
+        }
+    }
+    const bool halves = secondHalf.valid();
+    if (halves) {
+        try {
+            sortRange(entries.begin(), middle);
+        } catch (...) {
+            if (m_progress)
+                m_progress->cancelled = true; // the other half stops too
+            secondHalf.wait();
+            throw;
+        }
+        secondHalf.get();
+    } else {
+        sortRange(entries.begin(), entries.end());
+    }
     QList<qsizetype> order;
     order.reserve(count);
-    for (const Entry &entry : entries)
-        order.append(entry.line);
+    auto first = entries.begin();
+    auto second = halves ? middle : entries.end();
+    const auto firstEnd = second;
+    for (qsizetype merged = 0; first != firstEnd || second != entries.end(); ++merged) {
+        if (merged % reportEvery == 0)
+            report(merged, count, 900, 1000);
+        const bool fromSecond = first == firstEnd || (second != entries.end() && precedesEntry(*second, *first));
+        order.append((fromSecond ? second++ : first++)->line);
+    }
     return order;
 }
 
 ListTidying::Counts ListTidying::counts() const
 {
-    const Keys keys = this->keys();
     Counts counts;
     counts.lines = m_lines.size();
-    counts.duplicates = m_lines.size() - firstOccurrences(keys).size();
+    counts.empty = std::count_if(m_lines.begin(), m_lines.end(), isEmpty);
+    counts.duplicates = m_lines.size() - firstOccurrences().size();
     for (qsizetype line = 0; line < m_lines.size(); ++line) {
-        if (keys.spans[line].second == 0)
-            ++counts.empty;
-        if (keys.spans[line].second != m_lines[line].size())
+        if (line % reportEvery == 0)
+            report(line, m_lines.size(), 1000, 1000);
+        const QStringView key = trimmed(m_lines[line]);
+        if (key.size() != m_lines[line].size())
             counts.untrimmed = true;
-        if (line > 0 && precedes(keys[line], keys[line - 1]))
+        if (line > 0 && precedes(key, trimmed(m_lines[line - 1])))
             counts.unsorted = true;
+        if (!key.isEmpty() && !AddressCheck::isAddress(key))
+            ++counts.notAddresses;
     }
     return counts;
 }
@@ -206,6 +324,8 @@ bool ListTidying::Counts::wouldChange(Operation operation) const
         return untrimmed;
     case Operation::Sort:
         return unsorted;
+    case Operation::RemoveNonAddresses:
+        return notAddresses > 0;
     }
     return false;
 }
@@ -214,24 +334,66 @@ QList<QStringView> ListTidying::apply(Operation operation) const
 {
     QList<QStringView> result;
     result.reserve(m_lines.size());
+    const auto each = [&](auto step) {
+        for (qsizetype line = 0; line < m_lines.size(); ++line) {
+            if (line % reportEvery == 0)
+                report(line, m_lines.size(), 0, 1000);
+            step(m_lines[line]);
+        }
+    };
     switch (operation) {
     case Operation::RemoveDuplicates:
-        for (qsizetype line : firstOccurrences(keys()))
+        for (qsizetype line : firstOccurrences())
             result.append(m_lines[line]);
         break;
     case Operation::RemoveEmpty:
-        for (QStringView line : m_lines)
+        each([&](QStringView line) {
             if (!isEmpty(line))
                 result.append(line);
+        });
         break;
     case Operation::TrimSpaces:
-        for (QStringView line : m_lines)
-            result.append(trimmed(line));
+        each([&](QStringView line) { result.append(trimmed(line)); });
         break;
     case Operation::Sort:
-        for (qsizetype line : sortedOrder(keys()))
+        for (qsizetype line : sortedOrder())
             result.append(m_lines[line]);
         break;
+    case Operation::RemoveNonAddresses:
+        each([&](QStringView line) {
+            if (isEmpty(line) || AddressCheck::isAddress(line))
+                result.append(line);
+        });
+        break;
+    }
+    return result;
+}
+
+// The listed keys by their hashes, so that each line costs one look among
+// them, and a comparison only where a hash matches.
+QList<QStringView> ListTidying::withoutListed(const QStringList &keys) const
+{
+    std::vector<std::pair<quint32, qsizetype>> listed;
+    listed.reserve(size_t(keys.size()));
+    for (qsizetype i = 0; i < keys.size(); ++i)
+        listed.emplace_back(hashOf(keys[i]), i);
+    std::sort(listed.begin(), listed.end());
+    QList<QStringView> result;
+    result.reserve(m_lines.size());
+    for (qsizetype line = 0; line < m_lines.size(); ++line) {
+        if (line % reportEvery == 0)
+            report(line, m_lines.size(), 0, 1000);
+        const QStringView text = trimmed(m_lines[line]);
+        bool isListed = false;
+        if (AddressCheck::isAddress(text)) {
+            const QString address = isPlainAddressForm(text) ? QString() : AddressCheck::key(text);
+            const QStringView key = address.isNull() ? text : QStringView(address);
+            auto [from, to] = std::equal_range(listed.begin(), listed.end(), std::pair(hashOf(key), qsizetype(-1)),
+                                               [](const auto &a, const auto &b) { return a.first < b.first; });
+            isListed = std::any_of(from, to, [&](const auto &entry) { return sameKey(keys[entry.second], key); });
+        }
+        if (!isListed)
+            result.append(m_lines[line]);
     }
     return result;
 }

@@ -4,48 +4,65 @@
 #include <QString>
 #include <QStringView>
 
+#include <atomic>
+
 // Tidying a list of lines before it is joined: duplicates, empty lines,
-// spaces and order. Lines are equal when they are equal ignoring letter case
-// and the spaces and tabs at either end ("Anna@x.org " and "anna@x.org" are
-// the same mailbox). The window's menus and --join use the same rules.
+// spaces, order and lines that are no e-mail addresses. Lines are equal when
+// they are equal ignoring letter case and the spaces and tabs at either end
+// ("Anna@x.org " and "anna@x.org" are the same mailbox); lines that are
+// addresses are equal when their addresses are (AddressCheck::key: "Ann
+// <ANN@X.org>" and "ann@x.org" are one recipient); empty lines are no
+// duplicates of each other. The window's menus and --join use the same
+// rules.
 class ListTidying
 {
 public:
-    enum class Operation { RemoveDuplicates, RemoveEmpty, TrimSpaces, Sort };
+    enum class Operation { RemoveDuplicates, RemoveEmpty, TrimSpaces, Sort, RemoveNonAddresses };
 
     // What the operations would find in the lines.
     struct Counts
     {
         qsizetype lines = 0;
-        qsizetype duplicates = 0; // lines equal to an earlier one
-        qsizetype empty = 0;      // lines empty or of spaces and tabs only
-        bool untrimmed = false;   // some line starts or ends with a space or tab
-        bool unsorted = false;    // sorting would change the order
+        qsizetype duplicates = 0;   // lines equal to an earlier one, empty ones aside
+        qsizetype empty = 0;        // lines empty or of spaces and tabs only
+        qsizetype notAddresses = 0; // lines neither empty nor an address
+        bool untrimmed = false;     // some line starts or ends with a space or tab
+        bool unsorted = false;      // sorting would change the order
         // Whether the operation would change the lines.
         bool wouldChange(Operation operation) const;
     };
 
+    // How far long work has come, for another thread to show, and a way for
+    // it to stop the work: the work then raises Cancelled.
+    struct Progress
+    {
+        std::atomic<int> permille{0};
+        std::atomic<bool> cancelled{false};
+    };
+    struct Cancelled
+    {
+    };
+
     // The lines are views into text that outlives this object.
-    explicit ListTidying(QList<QStringView> lines);
+    explicit ListTidying(QList<QStringView> lines, Progress *progress = nullptr);
 
     Counts counts() const;
     // The lines after the operation, as views into the same text.
     QList<QStringView> apply(Operation operation) const;
+    // The lines but those whose address is among the keys (AddressCheck::key).
+    QList<QStringView> withoutListed(const QStringList &keys) const;
 
     static QStringView trimmed(QStringView line);
     static bool isEmpty(QStringView line) { return trimmed(line).isEmpty(); }
 
 private:
-    // Every line trimmed and case-folded, in one buffer, for comparing.
-    struct Keys
-    {
-        QString folded;
-        QList<std::pair<qsizetype, qsizetype>> spans; // where each line's key lies in folded
-        QStringView operator[](qsizetype line) const { return QStringView(folded).sliced(spans[line].first, spans[line].second); }
-    };
-    Keys keys() const;
-    QList<qsizetype> firstOccurrences(const Keys &keys) const;
-    QList<qsizetype> sortedOrder(const Keys &keys) const;
+    class AddressKeys;
+    QList<qsizetype> firstOccurrences() const;
+    QList<qsizetype> sortedOrder() const;
+    // Tells how far the work has come, within a stage from one share of the
+    // whole to another, and raises Cancelled once it is no longer wanted.
+    void report(qsizetype done, qsizetype total, int fromPermille, int toPermille) const;
 
     QList<QStringView> m_lines;
+    Progress *m_progress;
 };

@@ -18,6 +18,11 @@ public:
         QString inserted;
         qsizetype caretBefore = 0;
         qsizetype anchorBefore = 0;
+        // The step replaced the whole text. What it put in is then the text
+        // itself until the step is undone, and only then kept here: the
+        // history shares no string with the text that an edit would have to
+        // copy.
+        bool wholeText = false;
     };
     enum class Kind { Other, Typing, Backspace, Delete };
 
@@ -35,8 +40,8 @@ public:
     bool canRedo() const { return m_done < m_edits.size(); }
     // The step to undo or redo; once the caller has applied it, undone() or
     // redone() moves past it.
-    const Edit &toUndo() const { return m_edits[m_done - 1]; }
-    const Edit &toRedo() const { return m_edits[m_done]; }
+    Edit &toUndo() { return m_edits[m_done - 1]; }
+    Edit &toRedo() { return m_edits[m_done]; }
     void undone();
     void redone();
 

@@ -99,6 +99,7 @@ void TextArea::setText(const QString &text)
     updateScrollBars();
     viewport()->update();
     TextAreaAccessibility::textChanged(this, 0, oldStart, m_buffer.mid(0, qMin<qsizetype>(m_buffer.size(), 1000)));
+    emit textChanged();
 }
 
 // Appending is the program's own filling of the area, like setText: it
@@ -118,6 +119,7 @@ void TextArea::appendText(const QString &text)
     updateScrollBars();
     viewport()->update();
     TextAreaAccessibility::textChanged(this, end, QString(), normal);
+    emit textChanged();
 }
 
 void TextArea::replaceText(const QString &text)

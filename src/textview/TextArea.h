@@ -78,6 +78,9 @@ public:
     qsizetype offsetCount() const { return m_buffer.offsetCount(); }
     QString textBetweenOffsets(qsizetype startOffset, qsizetype endOffset) const;
     qsizetype lineStartOf(qsizetype position) const { return m_buffer.lineStart(m_buffer.lineOf(position)); }
+    // Lines counted from 0.
+    qsizetype lineOf(qsizetype position) const { return m_buffer.lineOf(position); }
+    qsizetype lineStart(qsizetype line) const { return m_buffer.lineStart(line); }
     qsizetype lineEndOf(qsizetype position) const { return m_buffer.lineEnd(m_buffer.lineOf(position)); }
     // Replaces the text between two positions as one edit that undo takes back.
     void replaceRange(qsizetype start, qsizetype end, const QString &text);
@@ -114,6 +117,8 @@ signals:
     void contextMenuAboutToShow(QMenu *menu);
     // Something the user did ran out of memory, and changed nothing.
     void outOfMemory();
+    // The text changed, by the user or the program.
+    void textChanged();
 
 protected:
     bool event(QEvent *event) override;

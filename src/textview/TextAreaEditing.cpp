@@ -90,6 +90,7 @@ void TextArea::showChange(const TextDocument::Change &change)
     ensureCaretVisible();
     restartBlinking();
     TextAreaAccessibility::textChanged(this, change.position, change.removed, change.inserted);
+    emit textChanged();
 }
 
 void TextArea::insertTyped(const QString &text, EditHistory::Kind kind)

@@ -23,14 +23,13 @@ void TextDocument::append(const QString &text)
 void TextDocument::beginStep(qsizetype caret, qsizetype anchor)
 {
     m_history.reserveStep();
-    m_step = EditHistory::Edit{0, m_buffer.text(), QString(), caret, anchor};
+    m_step = EditHistory::Edit{0, m_buffer.text(), QString(), caret, anchor, true};
 }
 
 void TextDocument::endStep()
 {
     EditHistory::Edit step = *std::exchange(m_step, std::nullopt);
-    step.inserted = m_buffer.text();
-    if (step.inserted != step.removed)
+    if (m_buffer.text() != step.removed)
         m_history.record(std::move(step), EditHistory::Kind::Other);
 }
 
@@ -62,14 +61,26 @@ TextDocument::Change TextDocument::replace(qsizetype position, qsizetype length,
 
 TextDocument::Change TextDocument::undo()
 {
-    Change change = apply(m_history.toUndo(), true);
-    m_history.undone();
-    return change;
+    EditHistory::Edit &step = m_history.toUndo();
+    if (step.wholeText)
+        step.inserted = m_buffer.text();
+    try {
+        Change change = apply(step, true);
+        m_history.undone();
+        return change;
+    } catch (...) {
+        if (step.wholeText)
+            step.inserted = QString();
+        throw;
+    }
 }
 
 TextDocument::Change TextDocument::redo()
 {
-    Change change = apply(m_history.toRedo(), false);
+    EditHistory::Edit &step = m_history.toRedo();
+    Change change = apply(step, false);
+    if (step.wholeText)
+        step.inserted = QString();
     m_history.redone();
     return change;
 }
@@ -104,7 +115,7 @@ TextDocument::Change TextDocument::replaceWhole(const QString &text, EditHistory
     if (change.isEmpty())
         return change;
     change.caret = change.anchor = change.inserted.size();
-    m_history.record({0, change.removed, change.inserted, caret, anchor}, kind);
+    m_history.record({0, change.removed, QString(), caret, anchor, true}, kind);
     swapIn(std::move(next), change);
     return change;
 }

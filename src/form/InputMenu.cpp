@@ -1,0 +1,256 @@
+#include "form/InputMenu.h"
+
+#include "join/AddressCheck.h"
+#include "join/AddressExtraction.h"
+#include "join/LineJoiner.h"
+#include "join/ListCommand.h"
+#include "textview/TextArea.h"
+
+#include <QLocale>
+#include <QMenu>
+
+namespace {
+
+using Operation = ListTidying::Operation;
+
+// The counts are awaited this long before the menu shows without them.
+constexpr std::chrono::milliseconds countingPatience{20};
+constexpr qsizetype reportEvery = 1 << 14;
+
+QString number(qsizetype n)
+{
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(n);
+}
+
+QString counted(qsizetype n, const QString &one, const QString &many)
+{
+    return number(n) + u' ' + (n == 1 ? one : many);
+}
+
+struct Entry
+{
+    Operation operation;
+    QString label;
+    QString whyNot; // when it would change nothing
+};
+
+const QList<Entry> &tidyEntries()
+{
+    static const QList<Entry> all = {
+        {Operation::RemoveDuplicates, InputMenu::tr("Remove Duplicate Lines"), InputMenu::tr("no duplicates")},
+        {Operation::RemoveEmpty, InputMenu::tr("Remove Empty Lines"), InputMenu::tr("no empty lines")},
+        {Operation::TrimSpaces, InputMenu::tr("Trim Spaces"), InputMenu::tr("no spaces at either end")},
+        {Operation::Sort, InputMenu::tr("Sort Lines"), InputMenu::tr("already sorted")},
+        {Operation::RemoveNonAddresses, InputMenu::tr("Remove Non-Addresses"), InputMenu::tr("every line is an address")},
+    };
+    return all;
+}
+
+void report(ListTidying::Progress &progress, qsizetype done, qsizetype total)
+{
+    if (progress.cancelled.load(std::memory_order_relaxed))
+        throw ListTidying::Cancelled{};
+    progress.permille.store(int(1000 * done / qMax<qsizetype>(1, total)), std::memory_order_relaxed);
+}
+
+} // namespace
+
+// The counts of one text of the input, for one scope; the text is shared,
+// not copied, and the work reads it on its own thread.
+struct InputMenu::Counting
+{
+    QString text;
+    quint64 revision = 0;
+    std::pair<qsizetype, qsizetype> scope;
+    bool selection = false;
+    std::optional<ListTidying::Counts> counts;
+};
+
+InputMenu::InputMenu(TextArea &input, std::function<void()> outOfMemory, ListedAddresses listedAddresses)
+    : QObject(&input), m_input(input), m_outOfMemory(outOfMemory), m_listedAddresses(std::move(listedAddresses)),
+      m_work(new InputWork(input, outOfMemory))
+{
+    connect(&m_input, &TextArea::contextMenuAboutToShow, this, &InputMenu::addEntries);
+    connect(&m_countingWork, &ListWork::ended, this, &InputMenu::showCounts);
+}
+
+// The lines the entries act on: the whole lines a selection spans, when it
+// spans more than one; otherwise the whole text. A selection that ends at a
+// line's start leaves that line out.
+std::pair<qsizetype, qsizetype> InputMenu::scope() const
+{
+    const qsizetype start = qMin(m_input.caretPosition(), m_input.anchorPosition());
+    qsizetype end = qMax(m_input.caretPosition(), m_input.anchorPosition());
+    if (m_input.lineStartOf(start) == m_input.lineStartOf(end))
+        return {0, m_input.size()};
+    if (end == m_input.lineStartOf(end))
+        end -= 2;
+    return {m_input.lineStartOf(start), m_input.lineEndOf(end)};
+}
+
+// Counts -------------------------------------------------------------------------
+
+// The menu shows with the counts of this text when they are known, or a line
+// that says they are being made; the entries are all offered until then.
+void InputMenu::addEntries(QMenu *menu)
+{
+    m_menu = menu;
+    menu->addSeparator();
+    m_countsEntry = menu->addAction(tr("Counting lines\u2026") + aboutTheCaretsLine());
+    m_countsEntry->setEnabled(false);
+    m_entries.clear();
+    const auto add = [&](const Entry &entry) {
+        const Operation operation = entry.operation;
+        m_entries.append({operation, menu->addAction(entry.label, this, [this, operation] { tidy(operation); })});
+    };
+    for (const Entry &entry : tidyEntries())
+        if (entry.operation != Operation::RemoveNonAddresses)
+            add(entry);
+    menu->addSeparator();
+    menu->addAction(tr("Extract Addresses"), this, &InputMenu::extractAddresses);
+    m_nextNonAddress = menu->addAction(tr("Select Next Non-Address"), this, &InputMenu::selectNextNonAddress);
+    add(tidyEntries().back());
+    menu->addAction(tr("Remove Addresses Listed in File\u2026"), this, &InputMenu::removeListedAddresses);
+    startCounting();
+    if (!m_counting)
+        menu->removeAction(m_countsEntry);
+    else if (m_countingWork.waitFor(countingPatience))
+        showCounts();
+}
+
+// Which line the caret is on and why it is no address, when it is none.
+QString InputMenu::aboutTheCaretsLine() const
+{
+    const qsizetype caret = m_input.caretPosition();
+    const QString line = m_input.textRange(m_input.lineStartOf(caret), m_input.lineEndOf(caret));
+    const AddressCheck::Verdict verdict = AddressCheck::check(line);
+    if (verdict.empty || verdict.isAddress())
+        return {};
+    return tr("; line %1 is not an address: %2").arg(number(m_input.lineOf(caret) + 1), verdict.reason);
+}
+
+void InputMenu::startCounting()
+{
+    const std::pair<qsizetype, qsizetype> scope = this->scope();
+    if (m_counting && m_counting->revision == m_input.revision() && m_counting->scope == scope)
+        return;
+    try {
+        m_counting = std::make_shared<Counting>();
+        m_counting->text = m_input.text();
+        m_counting->revision = m_input.revision();
+        m_counting->scope = scope;
+        m_counting->selection = m_input.hasSelection() && scope.second - scope.first < m_input.size();
+        m_countingWork.start([counting = m_counting](ListTidying::Progress &progress) {
+            const auto [start, end] = counting->scope;
+            const QStringView text = QStringView(counting->text).sliced(start, end - start);
+            counting->counts = ListTidying(LineJoiner::cutAtLineBreaks(text), &progress).counts();
+        });
+    } catch (const std::bad_alloc &) {
+        m_counting.reset();
+    }
+}
+
+// Fills in the counts when they are made, and says why an entry that would
+// change nothing is not offered. Without them (memory ran short), the menu
+// stays as it is, every entry offered.
+void InputMenu::showCounts()
+{
+    if (!m_counting || m_countingWork.isRunning() || !m_menu || !m_countsEntry)
+        return;
+    if (!m_counting->counts) {
+        m_menu->removeAction(m_countsEntry);
+        return;
+    }
+    const ListTidying::Counts &counts = *m_counting->counts;
+    QString text = tr("%1%2: %3, %4 empty, %5")
+                       .arg(counted(counts.lines, tr("line"), tr("lines")),
+                            m_counting->selection ? tr(" in the selection") : QString(),
+                            counted(counts.duplicates, tr("duplicate"), tr("duplicates")), number(counts.empty),
+                            counted(counts.notAddresses, tr("not an address"), tr("not addresses")));
+    if (m_removedRevision == m_counting->revision)
+        text += tr("; %1 removed as listed").arg(number(m_removed));
+    m_countsEntry->setText(text + aboutTheCaretsLine());
+    for (const auto &[operation, action] : std::as_const(m_entries)) {
+        if (!action || counts.wouldChange(operation))
+            continue;
+        for (const Entry &entry : tidyEntries())
+            if (entry.operation == operation)
+                action->setText(QStringLiteral("%1 (%2)").arg(entry.label, entry.whyNot));
+        action->setEnabled(false);
+    }
+    if (m_nextNonAddress && counts.notAddresses == 0 && !m_counting->selection) {
+        m_nextNonAddress->setText(tr("Select Next Non-Address (every line is an address)"));
+        m_nextNonAddress->setEnabled(false);
+    }
+}
+
+// Entries ------------------------------------------------------------------------
+
+void InputMenu::tidy(Operation operation)
+{
+    m_countingWork.cancel();
+    QString label;
+    for (const Entry &entry : tidyEntries())
+        if (entry.operation == operation)
+            label = entry.label;
+    m_work->start(label, scope(), [operation](QStringView lines, ListTidying::Progress &progress) {
+        return LineJoiner::joined(ListTidying(LineJoiner::cutAtLineBreaks(lines), &progress).apply(operation), u"\r\n");
+    });
+}
+
+// Each line's addresses in its place, one to a line.
+void InputMenu::extractAddresses()
+{
+    m_countingWork.cancel();
+    m_work->start(tr("Extract Addresses"), scope(), [](QStringView text, ListTidying::Progress &progress) {
+        const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
+        QStringList found;
+        for (qsizetype line = 0; line < lines.size(); ++line) {
+            if (line % reportEvery == 0)
+                report(progress, line, lines.size());
+            found << AddressExtraction::in(lines[line]);
+        }
+        return found.join(u"\r\n");
+    });
+}
+
+// The next line after the caret's that is no address, wrapping at the end.
+void InputMenu::selectNextNonAddress()
+{
+    const qsizetype lines = m_input.lineCount();
+    const qsizetype from = m_input.lineOf(m_input.caretPosition());
+    for (qsizetype step = 1; step <= lines; ++step) {
+        const qsizetype line = (from + step) % lines;
+        const qsizetype start = m_input.lineStart(line);
+        const qsizetype end = m_input.lineEndOf(start);
+        const QString text = m_input.textRange(start, end);
+        if (!ListTidying::isEmpty(text) && !AddressCheck::isAddress(text)) {
+            m_input.setFocus();
+            m_input.setSelection(start, end);
+            return;
+        }
+    }
+}
+
+// The lines whose addresses the files list go; the counts line tells how
+// many went.
+void InputMenu::removeListedAddresses()
+{
+    const std::optional<QString> listed = m_listedAddresses();
+    if (!listed)
+        return;
+    m_countingWork.cancel();
+    auto removed = std::make_shared<qsizetype>(0);
+    m_work->start(
+        tr("Remove Addresses Listed in File"), scope(),
+        [listed = *listed, removed](QStringView text, ListTidying::Progress &progress) {
+            const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
+            const QList<QStringView> kept = ListTidying(lines, &progress).withoutListed(ListCommand::addressKeysIn(listed));
+            *removed = lines.size() - kept.size();
+            return LineJoiner::joined(kept, u"\r\n");
+        },
+        [this, removed] {
+            m_removed = *removed;
+            m_removedRevision = m_input.revision();
+        });
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "form/InputWork.h"
+#include "form/ListWork.h"
+#include "join/ListTidying.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QMenu;
+class TextArea;
+
+// What the input's menu offers beyond editing: a line that counts its lines,
+// duplicates, empty lines and lines that are no e-mail addresses, and says
+// why the line of the caret is none; entries that tidy the lines (duplicates,
+// empty lines, spaces, order); and entries for addresses (extract them from
+// text, select the next line that is none, remove such lines, remove the
+// addresses that files list). Each change is one step that undo takes back.
+//
+// The menu shows at once: the counts are made on a thread of their own and
+// fill in when ready. The entries' work is InputWork's.
+class InputMenu : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The text of the files the user picks for "Remove Addresses Listed in
+    // File", their lines one after the other; nothing when none was picked.
+    using ListedAddresses = std::function<std::optional<QString>()>;
+
+    // Should an entry run out of memory, it changes nothing and outOfMemory
+    // tells the user.
+    InputMenu(TextArea &input, std::function<void()> outOfMemory, ListedAddresses listedAddresses);
+
+    // How long an entry's work may keep the window waiting before it shows
+    // its progress and goes on meanwhile.
+    void setPatience(std::chrono::milliseconds patience) { m_work->setPatience(patience); }
+
+private:
+    using Operation = ListTidying::Operation;
+    struct Counting;
+
+    std::pair<qsizetype, qsizetype> scope() const;
+    void addEntries(QMenu *menu);
+    void startCounting();
+    void showCounts();
+    QString aboutTheCaretsLine() const;
+
+    void tidy(Operation operation);
+    void extractAddresses();
+    void selectNextNonAddress();
+    void removeListedAddresses();
+
+    TextArea &m_input;
+    std::function<void()> m_outOfMemory;
+    ListedAddresses m_listedAddresses;
+    InputWork *m_work = nullptr;
+
+    // The menu on show, its counts line and the entries counts may disable.
+    QPointer<QMenu> m_menu;
+    QPointer<QAction> m_countsEntry;
+    QList<std::pair<Operation, QPointer<QAction>>> m_entries;
+    QPointer<QAction> m_nextNonAddress;
+
+    ListWork m_countingWork;
+    std::shared_ptr<Counting> m_counting;
+    // How many lines the last removal of listed addresses took, and the
+    // text it left.
+    qsizetype m_removed = 0;
+    quint64 m_removedRevision = ~quint64(0);
+};

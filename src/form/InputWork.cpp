@@ -1,0 +1,104 @@
+#include "form/InputWork.h"
+
+#include "platform/ProgressPanel.h"
+#include "textview/TextArea.h"
+
+#include <QApplication>
+
+// The work under way: the text it started from and what it makes of it.
+struct InputWork::Job
+{
+    QString text;
+    quint64 revision = 0;
+    std::pair<qsizetype, qsizetype> scope;
+    bool selected = false;
+    QString label;
+    QString made;
+    std::function<void()> afterwards;
+};
+
+InputWork::InputWork(TextArea &input, std::function<void()> outOfMemory)
+    : QObject(&input), m_input(input), m_outOfMemory(std::move(outOfMemory))
+{
+    connect(&m_work, &ListWork::ended, this, &InputWork::finish);
+    connect(&m_input, &TextArea::textChanged, this, [this] {
+        if (m_work.isRunning())
+            cancel();
+    });
+    m_panel = new ProgressPanel(m_input.parentWidget());
+    connect(m_panel, &ProgressPanel::cancelled, this, &InputWork::cancel);
+    m_progressTimer.setInterval(100);
+    connect(&m_progressTimer, &QTimer::timeout, this, [this] { m_panel->setPermille(m_work.permille()); });
+}
+
+void InputWork::start(const QString &label, std::pair<qsizetype, qsizetype> scope, Make make,
+                      std::function<void()> afterwards)
+{
+    if (m_work.isRunning())
+        return;
+    try {
+        m_job = std::make_shared<Job>();
+        m_job->text = m_input.text();
+        m_job->revision = m_input.revision();
+        m_job->scope = scope;
+        m_job->selected = m_input.hasSelection();
+        m_job->label = label;
+        m_job->afterwards = std::move(afterwards);
+        m_work.start([job = m_job, make = std::move(make)](ListTidying::Progress &progress) {
+            const auto [start, end] = job->scope;
+            job->made = make(QStringView(job->text).sliced(start, end - start), progress);
+        });
+    } catch (const std::bad_alloc &) {
+        m_job.reset();
+        m_outOfMemory();
+        return;
+    }
+    if (m_work.waitFor(m_patience)) {
+        finish();
+        return;
+    }
+    m_panel->showOver(m_input.geometry(), label);
+    m_progressTimer.start();
+}
+
+void InputWork::hideProgress()
+{
+    m_progressTimer.stop();
+    const bool focused = m_panel->isAncestorOf(QApplication::focusWidget()) || m_panel->hasFocus();
+    m_panel->hide();
+    if (focused)
+        m_input.setFocus();
+}
+
+void InputWork::finish()
+{
+    if (!m_job || m_work.isRunning())
+        return;
+    const std::shared_ptr<Job> job = std::exchange(m_job, nullptr);
+    hideProgress();
+    try {
+        if (m_work.failure())
+            std::rethrow_exception(m_work.failure());
+    } catch (const ListTidying::Cancelled &) {
+        return;
+    } catch (const std::bad_alloc &) {
+        m_outOfMemory();
+        return;
+    }
+    // A text changed meanwhile is not what the work started from; lines
+    // that stay as they were make no step to undo.
+    const auto [start, end] = job->scope;
+    if (m_input.revision() != job->revision || QStringView(job->text).sliced(start, end - start) == job->made)
+        return;
+    m_input.replaceRange(start, end, job->made);
+    m_input.setSelection(job->selected ? start : start + job->made.size(), start + job->made.size());
+    if (job->afterwards && m_input.revision() != job->revision)
+        job->afterwards();
+}
+
+void InputWork::cancel()
+{
+    m_work.cancel();
+    m_job.reset();
+    hideProgress();
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "form/ListWork.h"
+#include "join/ListTidying.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+class ProgressPanel;
+class TextArea;
+
+// The work of an entry of the input's menu: new lines for some of the
+// input's, made on a thread of their own from the text as it is when the
+// work starts. Once done, they replace the lines they were made from in one
+// edit that one undo takes back, every line break CR LF, the lines staying
+// selected when they were. The window waits for a moment; should the work
+// take longer, its progress shows over the input, the window stays
+// responsive, and Escape or Cancel stops it, the text and its history left
+// as they were. A change to the text meanwhile stops it too.
+class InputWork : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The new lines for the given ones, with a line break between them.
+    using Make = std::function<QString(QStringView lines, ListTidying::Progress &progress)>;
+
+    // Should the work run out of memory, it changes nothing and outOfMemory
+    // tells the user.
+    InputWork(TextArea &input, std::function<void()> outOfMemory);
+
+    // How long the work may keep the window waiting before it shows its
+    // progress and goes on meanwhile.
+    void setPatience(std::chrono::milliseconds patience) { m_patience = patience; }
+
+    // Starts the work on the text between two positions (whole lines), unless
+    // other work is under way; afterwards, once the new lines are in.
+    void start(const QString &label, std::pair<qsizetype, qsizetype> scope, Make make,
+               std::function<void()> afterwards = {});
+
+private:
+    struct Job;
+    void finish();
+    void cancel();
+    void hideProgress();
+
+    TextArea &m_input;
+    std::function<void()> m_outOfMemory;
+    std::chrono::milliseconds m_patience{500};
+    ListWork m_work;
+    std::shared_ptr<Job> m_job;
+    ProgressPanel *m_panel = nullptr;
+    QTimer m_progressTimer;
+};

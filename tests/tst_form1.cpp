@@ -301,6 +301,7 @@ void TestForm1::buttonsThatReplaceATextAreOneUndoStep()
     auto *typedInto = control<TextArea>(qPrintable(area));
     typedInto->setFocus();
     QTest::keyClick(typedInto, Qt::Key_End, Qt::ControlModifier);
+    const QString untyped = typedInto->text();
     QTest::keyClicks(typedInto, u"typed"_s);
     const QString typed = typedInto->text();
     click(qPrintable(button));
@@ -312,6 +313,10 @@ void TestForm1::buttonsThatReplaceATextAreOneUndoStep()
     QCOMPARE(typedInto->text(), typed);
     QTest::keyClick(typedInto, Qt::Key_Y, Qt::ControlModifier);
     QCOMPARE(typedInto->text(), replaced);
+    // The steps before stay in the history.
+    while (typedInto->canUndo())
+        QTest::keyClick(typedInto, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(typedInto->text(), untyped);
 }
 
 void TestForm1::help()

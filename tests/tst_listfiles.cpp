@@ -53,6 +53,7 @@ private slots:
     void savingFailuresLeaveTheOldFile_data();
     void savingFailuresLeaveTheOldFile();
     void savingOverAReadOnlyFileIsRefused();
+    void savingSyncsTheFileAndItsFolder_data();
     void savingSyncsTheFileAndItsFolder();
     void oldTextThatCannotBePutBackIsKeptElsewhere_data();
     void oldTextThatCannotBePutBackIsKeptElsewhere();
@@ -498,14 +499,24 @@ void TestListFiles::savingOverAReadOnlyFileIsRefused()
     QCOMPARE(readFile(path), "old"_ba);
 }
 
+void TestListFiles::savingSyncsTheFileAndItsFolder_data()
+{
+    QTest::addColumn<bool>("attributes"); // whether the file system keeps extended attributes
+    QTest::newRow("as usual") << true;
+    QTest::newRow("a file system without attributes") << false;
+}
+
 // The new file is on disk before its name replaces the old one, and the
 // folder after.
 void TestListFiles::savingSyncsTheFileAndItsFolder()
 {
+    QFETCH(bool, attributes);
     const QString path = write(u"synced.txt"_s, "old");
     QStringList synced;
     {
         FileCallsOverride restore;
+        if (!attributes)
+            fileCalls().listAttributes = [](const char *, char *, size_t) -> ssize_t { return errno = ENOTSUP, -1; };
         const auto fsync = fileCalls().fsync;
         const auto rename = fileCalls().rename;
         fileCalls().fsync = [&](int fd) {

@@ -190,6 +190,7 @@ void TestTextArea::keys_data()
     QTest::newRow("ctrl+delete takes a selection") << u"on|e t^wo"_s << u"Ctrl+Del"_s << u"on|wo"_s;
     // Undo and redo
     QTest::newRow("a typing run is one step") << u"ab|"_s << u"X, Y, Ctrl+Z"_s << u"ab|"_s;
+    QTest::newRow("from an empty text too") << u"|"_s << u"X, Y, Ctrl+Z"_s << u"|"_s;
     QTest::newRow("backspaces are one step") << u"abc|"_s << u"Backspace, Backspace, Ctrl+Z"_s << u"abc|"_s;
     QTest::newRow("a move ends the run") << u"ab|"_s << u"X, Left, Y, Ctrl+Z"_s << u"ab|x"_s;
     QTest::newRow("a move there and back ends it too") << u"ab|"_s << u"X, Left, Right, Y, Ctrl+Z"_s << u"abx|"_s;

@@ -259,12 +259,12 @@ std::optional<Temporary> createTemporary(const QByteArray &target, bool exists)
 // Answers false when one could not be given.
 bool copyExtendedAttributes(const QByteArray &from, int to)
 {
-    const ssize_t size = ::listxattr(from.constData(), nullptr, 0);
+    const ssize_t size = fileCalls().listAttributes(from.constData(), nullptr, 0);
     if (size < 0)
         return errno == ENOTSUP;
     QByteArray names(size, Qt::Uninitialized);
     // The list may have grown meanwhile: then the file is written in place.
-    if (::listxattr(from.constData(), names.data(), size_t(size)) != size)
+    if (fileCalls().listAttributes(from.constData(), names.data(), size_t(size)) != size)
         return false;
     for (const QByteArray &name : names.split('\0')) {
         if (!name.isEmpty()) {
@@ -355,6 +355,7 @@ FileCalls &fileCalls()
         [](int fd, off_t offset, off_t length) { return ::posix_fallocate(fd, offset, length); },
         [](const char *from, const char *to) { return ::rename(from, to); },
         [](const char *path) { return ::unlink(path); },
+        [](const char *path, char *names, size_t size) { return ::listxattr(path, names, size); },
         [](int fd, const char *name, const void *value, size_t size) { return ::fsetxattr(fd, name, value, size, 0); },
         [](const char *folder) { return ::open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600); },
     };

@@ -55,7 +55,8 @@ struct FileCalls
     std::function<int(int fd, off_t offset, off_t length)> allocate;
     std::function<int(const char *from, const char *to)> rename;
     std::function<int(const char *path)> unlink;
-    // As fsetxattr with no flags.
+    // As listxattr and fsetxattr with no flags.
+    std::function<ssize_t(const char *path, char *names, size_t size)> listAttributes;
     std::function<int(int fd, const char *name, const void *value, size_t size)> setAttribute;
     // A temporary file without a name in a folder, as open with O_TMPFILE:
     // a descriptor, or -1 (file systems without them answer EOPNOTSUPP).

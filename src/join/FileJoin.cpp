@@ -57,9 +57,9 @@ void joinOrdinaryFile(int fd, const struct stat &opened, StreamingJoin &join, co
             whole = bytes.size() < blockSize;
             start = whole ? bytes.toByteArray() : bytes.first(qMin<qsizetype>(bytes.size(), 4)).toByteArray();
         }
+        // The first byte that is no UTF-8 settles it (a UTF-16 mark is none).
         check.feed(bytes);
-        // UTF-16 needs no check; the first byte that is no UTF-8 settles it.
-        return !start.startsWith("\xFF\xFE") && !start.startsWith("\xFE\xFF") && check.isValidSoFar();
+        return check.isValidSoFar();
     });
     if (whole || start.isEmpty()) {
         joinHeld(start, join, write);

@@ -27,6 +27,8 @@ void EditHistory::reserveStep()
 // The last step and a new one of the same run as one step, when they touch.
 std::optional<EditHistory::Edit> EditHistory::mergedWith(const Edit &last, const Edit &edit, Kind kind)
 {
+    if (last.wholeText)
+        return std::nullopt;
     Edit merged = last;
     switch (kind) {
     case Kind::Typing:

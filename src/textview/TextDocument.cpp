@@ -39,7 +39,7 @@ void TextDocument::endStep()
 TextDocument::Change TextDocument::replace(qsizetype position, qsizetype length, const QString &text,
                                            EditHistory::Kind kind, qsizetype caret, qsizetype anchor)
 {
-    if (position == 0 && length == m_buffer.size())
+    if (position == 0 && length == m_buffer.size() && length > 0)
         return replaceWhole(text, kind, caret, anchor);
     Change change{position, m_buffer.mid(position, length), withCrLfLineBreaks(text)};
     if (change.isEmpty())

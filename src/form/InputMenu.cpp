@@ -63,6 +63,7 @@ struct InputMenu::Counting
     quint64 revision = 0;
     std::pair<qsizetype, qsizetype> scope;
     bool selection = false;
+    std::optional<ListTidying::Counts> early; // all but the duplicates, told while they are counted
     std::optional<ListTidying::Counts> counts;
 };
 
@@ -140,10 +141,16 @@ void InputMenu::startCounting()
         m_counting->revision = m_input.revision();
         m_counting->scope = scope;
         m_counting->selection = m_input.hasSelection() && scope.second - scope.first < m_input.size();
-        m_countingWork.start([counting = m_counting](ListTidying::Progress &progress) {
+        m_countingWork.start([this, counting = m_counting](ListTidying::Progress &progress) {
             const auto [start, end] = counting->scope;
-            const QStringView text = QStringView(counting->text).sliced(start, end - start);
-            counting->counts = ListTidying(LineJoiner::cutAtLineBreaks(text), &progress).counts();
+            const ListTidying tidying(LineJoiner::cutAtLineBreaks(QStringView(counting->text).sliced(start, end - start)),
+                                      &progress);
+            ListTidying::Counts counts = tidying.lineCounts();
+            counting->early = counts;
+            QMetaObject::invokeMethod(
+                this, [this, counting] { if (counting == m_counting) showCounts(); }, Qt::QueuedConnection);
+            counts.duplicates = tidying.duplicates();
+            counting->counts = counts;
         });
     } catch (const std::bad_alloc &) {
         m_counting.reset();
@@ -155,23 +162,27 @@ void InputMenu::startCounting()
 // stays as it is, every entry offered.
 void InputMenu::showCounts()
 {
-    if (!m_counting || m_countingWork.isRunning() || !m_menu || !m_countsEntry)
+    if (!m_counting || !m_menu || !m_countsEntry)
         return;
-    if (!m_counting->counts) {
-        m_menu->removeAction(m_countsEntry);
+    const bool counting = m_countingWork.isRunning();
+    const std::optional<ListTidying::Counts> &known = counting ? m_counting->early : m_counting->counts;
+    if (!known) {
+        if (!counting)
+            m_menu->removeAction(m_countsEntry);
         return;
     }
-    const ListTidying::Counts &counts = *m_counting->counts;
+    const ListTidying::Counts &counts = *known;
     QString text = tr("%1%2: %3, %4 empty, %5")
                        .arg(counted(counts.lines, tr("line"), tr("lines")),
                             m_counting->selection ? tr(" in the selection") : QString(),
-                            counted(counts.duplicates, tr("duplicate"), tr("duplicates")), number(counts.empty),
-                            counted(counts.notAddresses, tr("not an address"), tr("not addresses")));
+                            counting ? tr("counting duplicates\u2026")
+                                     : counted(counts.duplicates, tr("duplicate"), tr("duplicates")),
+                            number(counts.empty), counted(counts.notAddresses, tr("not an address"), tr("not addresses")));
     if (m_removedRevision == m_counting->revision)
         text += tr("; %1 removed as listed").arg(number(m_removed));
     m_countsEntry->setText(text + aboutTheCaretsLine());
     for (const auto &[operation, action] : std::as_const(m_entries)) {
-        if (!action || counts.wouldChange(operation))
+        if (!action || counts.wouldChange(operation) || (counting && operation == Operation::RemoveDuplicates))
             continue;
         for (const Entry &entry : tidyEntries())
             if (entry.operation == operation)

@@ -2,10 +2,14 @@
 
 #include "platform/ProgressPanel.h"
 #include "textview/TextArea.h"
+#include "textview/TextBuffer.h"
 
 #include <QApplication>
 
-// The work under way: the text it started from and what it makes of it.
+#include <optional>
+
+// The work under way: the text it started from and what it makes of it;
+// for the whole text, the buffer the area takes as it is.
 struct InputWork::Job
 {
     QString text;
@@ -14,6 +18,8 @@ struct InputWork::Job
     bool selected = false;
     QString label;
     QString made;
+    bool unchanged = false;
+    std::optional<TextBuffer> buffer;
     std::function<void()> afterwards;
 };
 
@@ -46,7 +52,13 @@ void InputWork::start(const QString &label, std::pair<qsizetype, qsizetype> scop
         m_job->afterwards = std::move(afterwards);
         m_work.start([job = m_job, make = std::move(make)](ListTidying::Progress &progress) {
             const auto [start, end] = job->scope;
-            job->made = make(QStringView(job->text).sliced(start, end - start), progress);
+            const QStringView lines = QStringView(job->text).sliced(start, end - start);
+            job->made = make(lines, progress);
+            job->unchanged = lines == job->made;
+            if (!job->unchanged && start == 0 && end == job->text.size()) {
+                job->buffer.emplace();
+                job->buffer->setText(job->made);
+            }
         });
     } catch (const std::bad_alloc &) {
         m_job.reset();
@@ -88,9 +100,12 @@ void InputWork::finish()
     // A text changed meanwhile is not what the work started from; lines
     // that stay as they were make no step to undo.
     const auto [start, end] = job->scope;
-    if (m_input.revision() != job->revision || QStringView(job->text).sliced(start, end - start) == job->made)
+    if (m_input.revision() != job->revision || job->unchanged)
         return;
-    m_input.replaceRange(start, end, job->made);
+    if (job->buffer)
+        m_input.replaceText(*std::move(job->buffer));
+    else
+        m_input.replaceRange(start, end, job->made);
     m_input.setSelection(job->selected ? start : start + job->made.size(), start + job->made.size());
     if (job->afterwards && m_input.revision() != job->revision)
         job->afterwards();

@@ -116,16 +116,6 @@ bool isAtomCharacter(char32_t c)
     return isInternationalCharacter(c);
 }
 
-qsizetype utf8Length(QStringView text)
-{
-    qsizetype bytes = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t u = text[i].unicode();
-        bytes += u < 0x80 ? 1 : u < 0x800 ? 2 : QChar::isHighSurrogate(u) ? 4 : QChar::isLowSurrogate(u) ? 0 : 3;
-    }
-    return bytes;
-}
-
 // The position of the first c outside a quoted string, or -1.
 qsizetype unquoted(QStringView text, char16_t c, bool last = false)
 {
@@ -177,30 +167,26 @@ Problem localPartProblem(QStringView local, bool quoted)
 {
     if (local.isEmpty())
         return Problem{"nothing before the @"};
-    if (!quoted) {
-        if (local.front() == u'.')
-            return Problem{"the part before the @ starts with a dot"};
-        if (local.back() == u'.')
-            return Problem{"the part before the @ ends with a dot"};
-        if (local.contains(u".."))
-            return Problem{"two dots together before the @"};
-        for (qsizetype i = 0; i < local.size(); ++i) {
-            const char32_t c = codePointAt(local, i);
-            if (c > 0xFFFF)
-                ++i;
-            if (c != u'.' && !isAtomCharacter(c))
-                return notAllowed(c);
-        }
-    } else {
-        for (qsizetype i = 1; i + 1 < local.size(); ++i) {
-            const char32_t c = codePointAt(local, i);
-            if (c > 0xFFFF)
-                ++i;
-            if (c != u' ' && c != u'\t' && (c < 0x20 || c == 0x7F || (c >= 0x80 && !isInternationalCharacter(c))))
-                return notAllowed(c);
-        }
+    qsizetype bytes = 0;
+    bool twoDots = false;
+    for (qsizetype i = 0; i < local.size(); ++i) {
+        const char32_t c = codePointAt(local, i);
+        if (c > 0xFFFF)
+            ++i;
+        bytes += c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+        const bool inside = quoted && i > 0 && i + 1 < local.size();
+        if (inside ? c != u' ' && c != u'\t' && (c < 0x20 || c == 0x7F || (c >= 0x80 && !isInternationalCharacter(c)))
+                   : !quoted && c != u'.' && !isAtomCharacter(c))
+            return notAllowed(c);
+        twoDots = twoDots || (!quoted && c == u'.' && i > 0 && local[i - 1] == u'.');
     }
-    if (utf8Length(local) > longestLocalPart)
+    if (!quoted && local.front() == u'.')
+        return Problem{"the part before the @ starts with a dot"};
+    if (!quoted && local.back() == u'.')
+        return Problem{"the part before the @ ends with a dot"};
+    if (twoDots)
+        return Problem{"two dots together before the @"};
+    if (bytes > longestLocalPart)
         return Problem{"the part before the @ is longer than 64 bytes"};
     return {};
 }
@@ -239,28 +225,41 @@ Problem domainProblem(QStringView domain, QString *ascii)
         return Problem{"nothing after the @"};
     if (domain.front() == u'[')
         return literalProblem(domain, ascii);
-    if (domain.contains(u','))
-        return Problem{"a comma in the domain"};
-    if (domain.front() == u'.')
-        return Problem{"the domain starts with a dot"};
-    if (domain.back() == u'.')
-        return Problem{"the domain ends with a dot"};
-    if (domain.contains(u".."))
-        return Problem{"two dots together in the domain"};
+    // One pass finds what the checks below look at.
     bool international = false;
+    bool comma = false;
+    bool twoDots = false;
+    bool dot = false;
+    bool hyphens = false;
+    char32_t wrong = 0;
     for (qsizetype i = 0; i < domain.size(); ++i) {
         const char32_t c = codePointAt(domain, i);
         if (c > 0xFFFF)
             ++i;
         international = international || c >= 0x80;
-        if (!isDomainCharacter(c))
-            return notAllowed(c, " in the domain");
+        comma = comma || c == u',';
+        twoDots = twoDots || (c == u'.' && i > 0 && domain[i - 1] == u'.');
+        dot = dot || c == u'.';
+        hyphens = hyphens || (c == u'-' && i > 0 && domain[i - 1] == u'-');
+        if (!wrong && !isDomainCharacter(c))
+            wrong = c;
     }
-    if (!domain.contains(u'.'))
+    if (comma)
+        return Problem{"a comma in the domain"};
+    if (domain.front() == u'.')
+        return Problem{"the domain starts with a dot"};
+    if (domain.back() == u'.')
+        return Problem{"the domain ends with a dot"};
+    if (twoDots)
+        return Problem{"two dots together in the domain"};
+    if (wrong)
+        return notAllowed(wrong, " in the domain");
+    if (!dot)
         return Problem{"the domain has no dot"};
-    // An ASCII domain is its own ASCII form; any other goes through IDNA.
+    // An ASCII domain is its own ASCII form, but for labels of IDNA's own
+    // (xn--...); any other goes through IDNA.
     QString converted;
-    if (international || domain.contains(u"xn--", Qt::CaseInsensitive)) {
+    if (international || (hyphens && domain.contains(u"xn--", Qt::CaseInsensitive))) {
         if (const Problem problem = internationalProblem(domain, converted))
             return problem;
     }
@@ -315,21 +314,28 @@ Parsed parseAddress(QStringView address, bool wantAscii)
             return parsed;
         }
     } else {
-        const qsizetype ats = address.count(u'@');
+        qsizetype ats = 0;
+        bool space = false;
+        bool separator = false;
+        for (qsizetype i = 0; i < address.size(); ++i) {
+            const char16_t c = address[i].unicode();
+            if (c == u'@' && ats++ == 0)
+                at = i;
+            space = space || c == u' ' || c == u'\t';
+            separator = separator || c == u',' || c == u';';
+        }
         if (ats == 0) {
             parsed.problem = Problem{"no @"};
             return parsed;
         }
         if (ats > 1) {
-            const bool separated = address.contains(u',') || address.contains(u';') || address.contains(u' ');
-            parsed.problem = separated ? Problem{"more than one address"} : Problem{"more than one @"};
+            parsed.problem = separator || space ? Problem{"more than one address"} : Problem{"more than one @"};
             return parsed;
         }
-        if (address.contains(u' ') || address.contains(u'\t')) {
+        if (space) {
             parsed.problem = Problem{"a space inside"};
             return parsed;
         }
-        at = address.indexOf(u'@');
     }
     parsed.local = address.first(at);
     parsed.problem = localPartProblem(parsed.local, quoted);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <future>
+#include <iterator>
 #include <system_error>
 #include <vector>
 
@@ -82,6 +83,36 @@ bool isPlainAddressForm(QStringView key)
     return std::all_of(key.begin(), key.end(), [](QChar c) { return c.unicode() < 0x80 && c != u'<' && c != u'"'; });
 }
 
+// Runs work on the first half of so many lines here and on the second on a
+// thread of its own, where the list is long enough to be worth it (or where
+// no thread can be had, on all of it here); answers the results in order.
+template<typename Work>
+auto inHalves(qsizetype count, Work work) -> std::vector<decltype(work(0, 0))>
+{
+    using Result = decltype(work(0, 0));
+    std::vector<Result> results;
+    std::future<Result> second;
+    const qsizetype middle = count / 2;
+    if (count >= parallelFrom) {
+        try {
+            second = std::async(std::launch::async, work, middle, count);
+        } catch (const std::system_error &) {
+        }
+    }
+    if (!second.valid()) {
+        results.push_back(work(0, count));
+        return results;
+    }
+    try {
+        results.push_back(work(0, middle));
+    } catch (...) {
+        second.wait();
+        throw;
+    }
+    results.push_back(second.get());
+    return results;
+}
+
 } // namespace
 
 // The keys of the lines that are addresses written otherwise than their keys
@@ -90,15 +121,35 @@ bool isPlainAddressForm(QStringView key)
 class ListTidying::AddressKeys
 {
 public:
-    explicit AddressKeys(const ListTidying &tidying)
+    using Keys = std::vector<std::pair<qsizetype, QString>>; // in the order of the lines
+
+    // The key of each line that needs one, and the hash of every line's key
+    // with the line's place, made for each half at once.
+    AddressKeys(const ListTidying &tidying, std::vector<quint64> &hashes)
     {
         const QList<QStringView> &lines = tidying.m_lines;
-        for (qsizetype line = 0; line < lines.size(); ++line) {
-            if (line % reportEvery == 0)
-                tidying.report(line, lines.size(), 0, 300);
-            if (const QStringView key = trimmed(lines[line]); !isPlainAddressForm(key))
-                if (QString address = AddressCheck::key(key); !address.isEmpty())
-                    m_keys.emplace_back(line, std::move(address));
+        const auto hashRange = [&](qsizetype from, qsizetype to) {
+            std::pair<std::vector<quint64>, Keys> found;
+            found.first.reserve(size_t(to - from));
+            for (qsizetype line = from; line < to; ++line) {
+                if (line % reportEvery == 0)
+                    tidying.report(line, lines.size(), 0, 500);
+                QStringView key = trimmed(lines[line]);
+                if (key.isEmpty())
+                    continue;
+                if (!isPlainAddressForm(key)) {
+                    if (QString address = AddressCheck::key(key); !address.isEmpty()) {
+                        found.second.emplace_back(line, std::move(address));
+                        key = found.second.back().second;
+                    }
+                }
+                found.first.push_back(quint64(hashOf(key)) << 32 | quint64(line));
+            }
+            return found;
+        };
+        for (auto &[rangeHashes, keys] : inHalves(lines.size(), hashRange)) {
+            hashes.insert(hashes.end(), rangeHashes.begin(), rangeHashes.end());
+            std::move(keys.begin(), keys.end(), std::back_inserter(m_keys));
         }
     }
 
@@ -110,14 +161,14 @@ public:
     }
 
 private:
-    std::vector<std::pair<qsizetype, QString>> m_keys; // in the order of the lines
+    Keys m_keys;
 };
 
 ListTidying::ListTidying(QList<QStringView> lines, Progress *progress) : m_lines(std::move(lines)), m_progress(progress)
 {
 }
 
-QStringView ListTidying::trimmed(QStringView line)
+QStringView ListTidying::trimmedAtEnds(QStringView line)
 {
     qsizetype start = 0;
     qsizetype end = line.size();
@@ -145,16 +196,9 @@ void ListTidying::report(qsizetype done, qsizetype total, int fromPermille, int 
 QList<qsizetype> ListTidying::firstOccurrences() const
 {
     const auto count = size_t(m_lines.size());
-    const AddressKeys addresses(*this);
     std::vector<quint64> sorted;
     sorted.reserve(count);
-    for (size_t line = 0; line < count; ++line) {
-        if (line % reportEvery == 0)
-            report(qsizetype(line), qsizetype(count), 300, 500);
-        const QStringView key = addresses.of(m_lines, qsizetype(line));
-        if (!key.isEmpty())
-            sorted.push_back(quint64(hashOf(key)) << 32 | line);
-    }
+    const AddressKeys addresses(*this, sorted);
     std::vector<quint64> spare(sorted.size());
     for (int shift = 32; shift < 64; shift += 16) {
         report(shift - 32, 32, 500, 800);
@@ -176,6 +220,12 @@ QList<qsizetype> ListTidying::firstOccurrences() const
     for (size_t from = 0; from < sorted.size();) {
         if (from % reportEvery == 0)
             report(qsizetype(from), qsizetype(sorted.size()), 800, 1000);
+        // A line alone with its hash is a first occurrence: its text, which
+        // lies anywhere in memory, is not even looked at.
+        if (from + 1 == sorted.size() || sorted[from + 1] >> 32 != sorted[from] >> 32) {
+            ++from;
+            continue;
+        }
         firsts.clear();
         size_t to = from;
         for (; to < sorted.size() && sorted[to] >> 32 == sorted[from] >> 32; ++to) {
@@ -200,13 +250,18 @@ QList<qsizetype> ListTidying::firstOccurrences() const
 // differ (none past its end counting as less than any), packed into numbers
 // that sit beside it in memory; only keys alike there are compared whole.
 // Equal keys keep their order.
-QList<qsizetype> ListTidying::sortedOrder() const
+QList<QStringView> ListTidying::sorted() const
 {
+    // The line's text is kept beside its place, so that neither comparing
+    // keys alike at first nor the sorted lines reach into the list of lines.
     struct Entry
     {
         quint64 high;
         quint64 low;
+        const QChar *text;
+        quint32 length;
         quint32 line;
+        QStringView view() const { return QStringView(text, length); }
     };
     const qsizetype count = m_lines.size();
     const auto keyOf = [&](qsizetype line) { return trimmed(m_lines[line]); };
@@ -233,15 +288,16 @@ QList<qsizetype> ListTidying::sortedOrder() const
                 units = units << 16 | (i < key.size() ? rank(foldedAt(key, i)) : 0);
             return units;
         };
-        entries[size_t(line)] = {packed(common), packed(common + 4), quint32(line)};
+        const QStringView whole = m_lines[line];
+        entries[size_t(line)] = {packed(common), packed(common + 4), whole.data(), quint32(whole.size()), quint32(line)};
     }
     const auto precedesEntry = [&](const Entry &a, const Entry &b) {
         if (a.high != b.high)
             return a.high < b.high;
         if (a.low != b.low)
             return a.low < b.low;
-        const QStringView keyA = keyOf(a.line);
-        const QStringView keyB = keyOf(b.line);
+        const QStringView keyA = trimmed(a.view());
+        const QStringView keyB = trimmed(b.view());
         if (precedes(keyA, keyB))
             return true;
         return !precedes(keyB, keyA) && a.line < b.line;
@@ -279,8 +335,8 @@ QList<qsizetype> ListTidying::sortedOrder() const
     } else {
         sortRange(entries.begin(), entries.end());
     }
-    QList<qsizetype> order;
-    order.reserve(count);
+    QList<QStringView> lines;
+    lines.reserve(count);
     auto first = entries.begin();
     auto second = halves ? middle : entries.end();
     const auto firstEnd = second;
@@ -288,28 +344,48 @@ QList<qsizetype> ListTidying::sortedOrder() const
         if (merged % reportEvery == 0)
             report(merged, count, 900, 1000);
         const bool fromSecond = first == firstEnd || (second != entries.end() && precedesEntry(*second, *first));
-        order.append((fromSecond ? second++ : first++)->line);
+        lines.append((fromSecond ? second++ : first++)->view());
     }
-    return order;
+    return lines;
+}
+
+// Counts the lines of each half on a thread of its own: each line's own
+// look (empty, trimmed, an address, in order after the one before).
+ListTidying::Counts ListTidying::lineCounts() const
+{
+    const auto countRange = [this](qsizetype from, qsizetype to) {
+        Counts counts;
+        for (qsizetype line = from; line < to; ++line) {
+            if (line % reportEvery == 0)
+                report(line, m_lines.size(), 0, 500);
+            const QStringView key = trimmed(m_lines[line]);
+            counts.empty += key.isEmpty();
+            counts.untrimmed = counts.untrimmed || key.size() != m_lines[line].size();
+            counts.unsorted = counts.unsorted || (line > 0 && precedes(key, trimmed(m_lines[line - 1])));
+            counts.notAddresses += !key.isEmpty() && !AddressCheck::isAddress(key);
+        }
+        return counts;
+    };
+    Counts counts;
+    for (const Counts &half : inHalves(m_lines.size(), countRange)) {
+        counts.empty += half.empty;
+        counts.untrimmed = counts.untrimmed || half.untrimmed;
+        counts.unsorted = counts.unsorted || half.unsorted;
+        counts.notAddresses += half.notAddresses;
+    }
+    counts.lines = m_lines.size();
+    return counts;
+}
+
+qsizetype ListTidying::duplicates() const
+{
+    return m_lines.size() - firstOccurrences().size();
 }
 
 ListTidying::Counts ListTidying::counts() const
 {
-    Counts counts;
-    counts.lines = m_lines.size();
-    counts.empty = std::count_if(m_lines.begin(), m_lines.end(), isEmpty);
-    counts.duplicates = m_lines.size() - firstOccurrences().size();
-    for (qsizetype line = 0; line < m_lines.size(); ++line) {
-        if (line % reportEvery == 0)
-            report(line, m_lines.size(), 1000, 1000);
-        const QStringView key = trimmed(m_lines[line]);
-        if (key.size() != m_lines[line].size())
-            counts.untrimmed = true;
-        if (line > 0 && precedes(key, trimmed(m_lines[line - 1])))
-            counts.unsorted = true;
-        if (!key.isEmpty() && !AddressCheck::isAddress(key))
-            ++counts.notAddresses;
-    }
+    Counts counts = lineCounts();
+    counts.duplicates = duplicates();
     return counts;
 }
 
@@ -356,8 +432,7 @@ QList<QStringView> ListTidying::apply(Operation operation) const
         each([&](QStringView line) { result.append(trimmed(line)); });
         break;
     case Operation::Sort:
-        for (qsizetype line : sortedOrder())
-            result.append(m_lines[line]);
+        result = sorted();
         break;
     case Operation::RemoveNonAddresses:
         each([&](QStringView line) {

@@ -47,18 +47,27 @@ public:
     explicit ListTidying(QList<QStringView> lines, Progress *progress = nullptr);
 
     Counts counts() const;
+    // The counts but for the duplicates, which take longer, and those.
+    Counts lineCounts() const;
+    qsizetype duplicates() const;
     // The lines after the operation, as views into the same text.
     QList<QStringView> apply(Operation operation) const;
     // The lines but those whose address is among the keys (AddressCheck::key).
     QList<QStringView> withoutListed(const QStringList &keys) const;
 
-    static QStringView trimmed(QStringView line);
+    // The line without spaces and tabs at either end.
+    static QStringView trimmed(QStringView line)
+    {
+        const auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
+        return line.isEmpty() || (!blank(line.front()) && !blank(line.back())) ? line : trimmedAtEnds(line);
+    }
     static bool isEmpty(QStringView line) { return trimmed(line).isEmpty(); }
 
 private:
+    static QStringView trimmedAtEnds(QStringView line);
     class AddressKeys;
     QList<qsizetype> firstOccurrences() const;
-    QList<qsizetype> sortedOrder() const;
+    QList<QStringView> sorted() const;
     // Tells how far the work has come, within a stage from one share of the
     // whole to another, and raises Cancelled once it is no longer wanted.
     void report(qsizetype done, qsizetype total, int fromPermille, int toPermille) const;

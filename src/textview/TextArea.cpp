@@ -126,7 +126,17 @@ void TextArea::replaceText(const QString &text)
 {
     if (text == m_buffer.text())
         return;
-    TextDocument::Change change = m_document.replace(0, m_buffer.size(), text, EditHistory::Kind::Other, m_caret, m_anchor);
+    showWholeChange(m_document.replace(0, m_buffer.size(), text, EditHistory::Kind::Other, m_caret, m_anchor));
+}
+
+void TextArea::replaceText(TextBuffer &&buffer)
+{
+    showWholeChange(m_document.replaceAll(std::move(buffer), m_caret, m_anchor));
+}
+
+// A whole new text shows from its start.
+void TextArea::showWholeChange(TextDocument::Change change)
+{
     if (change.isEmpty())
         return;
     if (m_composition.position >= 0) {

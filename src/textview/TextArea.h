@@ -37,6 +37,9 @@ public:
     // the caret goes to the start. Should memory run out, it raises
     // std::bad_alloc and nothing has changed.
     void replaceText(const QString &text);
+    // The same with the text in a buffer made beforehand, on another thread
+    // perhaps, so that its lines need not be found here.
+    void replaceText(TextBuffer &&buffer);
     // While a Step lives, all the program puts into the area is one step that
     // undo takes back. Making one may raise std::bad_alloc.
     class Step
@@ -152,6 +155,7 @@ private:
     void insertTyped(const QString &text, EditHistory::Kind kind = EditHistory::Kind::Typing);
     void deleteBackwards();
     void showChange(const TextDocument::Change &change);
+    void showWholeChange(TextDocument::Change change);
     void stepThroughHistory(bool back);
     bool handleEditingKey(QKeyEvent *event);
     bool handleMovementKey(QKeyEvent *event);

@@ -39,8 +39,10 @@ void TextDocument::endStep()
 TextDocument::Change TextDocument::replace(qsizetype position, qsizetype length, const QString &text,
                                            EditHistory::Kind kind, qsizetype caret, qsizetype anchor)
 {
-    if (position == 0 && length == m_buffer.size() && length > 0)
-        return replaceWhole(text, kind, caret, anchor);
+    // A whole new text takes a buffer of its own; typed into an empty text,
+    // it stays a run of typing that goes on with the next key.
+    if (position == 0 && length == m_buffer.size() && (length > 0 || kind == EditHistory::Kind::Other))
+        return replaceWhole(bufferOf(text), kind, caret, anchor);
     Change change{position, m_buffer.mid(position, length), withCrLfLineBreaks(text)};
     if (change.isEmpty())
         return change;
@@ -107,10 +109,14 @@ TextDocument::Change TextDocument::apply(const EditHistory::Edit &step, bool und
 
 // A whole new text is shared with the history rather than copied in through
 // the gap; the new buffer is complete before anything changes.
-TextDocument::Change TextDocument::replaceWhole(const QString &text, EditHistory::Kind kind, qsizetype caret,
+TextDocument::Change TextDocument::replaceAll(TextBuffer &&next, qsizetype caret, qsizetype anchor)
+{
+    return replaceWhole(std::move(next), EditHistory::Kind::Other, caret, anchor);
+}
+
+TextDocument::Change TextDocument::replaceWhole(TextBuffer &&next, EditHistory::Kind kind, qsizetype caret,
                                                 qsizetype anchor)
 {
-    TextBuffer next = bufferOf(text);
     Change change{0, m_buffer.text(), next.text()};
     if (change.isEmpty())
         return change;

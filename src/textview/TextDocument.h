@@ -38,6 +38,9 @@ public:
     void beginStep(qsizetype caret, qsizetype anchor);
     void endStep();
 
+    // A whole new text, its buffer made beforehand (on another thread, say),
+    // as one step; caret and anchor are where they stood before, for undo.
+    Change replaceAll(TextBuffer &&next, qsizetype caret, qsizetype anchor);
     // Replaces length characters at position with text, its line breaks made
     // CR LF; caret and anchor are where they stood before, for undo.
     Change replace(qsizetype position, qsizetype length, const QString &text, EditHistory::Kind kind, qsizetype caret,
@@ -51,7 +54,7 @@ public:
 
 private:
     Change apply(const EditHistory::Edit &step, bool undoing);
-    Change replaceWhole(const QString &text, EditHistory::Kind kind, qsizetype caret, qsizetype anchor);
+    Change replaceWhole(TextBuffer &&next, EditHistory::Kind kind, qsizetype caret, qsizetype anchor);
     static TextBuffer bufferOf(const QString &text);
     void swapIn(TextBuffer &&buffer, Change &change);
 

@@ -345,6 +345,7 @@ void TestLogic::addressesAndWhyNot_data()
     not_("a sign not allowed", u"ann(at)@x.org"_s, u"the character \"(\" (LEFT PARENTHESIS) is not allowed"_s);
     not_("a space that does not show", u"ann\u00A0lee@x.org"_s, u"the character U+00A0 (NO-BREAK SPACE) is not allowed"_s);
     not_("an underscore in the domain", u"ann@x_y.org"_s, u"the character \"_\" (LOW LINE) is not allowed in the domain"_s);
+    not_("a NUL in the domain", u"ann@x\0.org"_s, u"the character U+0000 is not allowed in the domain"_s);
     not_("nothing before the @", u"@x.org"_s, u"nothing before the @"_s);
     not_("nothing after it", u"ann@"_s, u"nothing after the @"_s);
     not_("an unquoted comma in a name", u"Lee, Ann <ann@x.org>"_s, u"a comma in the name (put the name in quotes)"_s);

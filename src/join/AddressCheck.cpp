@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace AddressCheck {
 
@@ -35,15 +36,20 @@ char32_t codePointAt(QStringView text, qsizetype i)
 // together only when someone reads them.
 struct Problem
 {
-    const char *words = nullptr; // none: no problem
-    char32_t character = 0;      // a character not allowed, with words saying where
-    int idnaStatus = 0;          // why IDNA refuses the domain
+    const char *words = nullptr;       // none: no problem
+    std::optional<char32_t> character; // a character not allowed, with words saying where
+    int idnaStatus = 0;                // why IDNA refuses the domain
+
+    Problem() = default;
+    explicit Problem(const char *words) : words(words) {}
     explicit operator bool() const { return words || character || idnaStatus; }
 };
 
 Problem notAllowed(char32_t c, const char *where = "")
 {
-    return {where, c ? c : 0xFFFD, 0};
+    Problem problem(where);
+    problem.character = c;
+    return problem;
 }
 
 // A character not allowed is told by its Unicode name; one that does not
@@ -55,7 +61,7 @@ QString describe(const Problem &problem)
             .arg(QLatin1String(idn2_strerror(problem.idnaStatus)));
     if (!problem.character)
         return QString::fromLatin1(problem.words);
-    const char32_t c = problem.character;
+    const char32_t c = *problem.character;
     char name[128] = {};
     UErrorCode status = U_ZERO_ERROR;
     u_charName(UChar32(c), U_UNICODE_CHAR_NAME, name, sizeof name, &status);
@@ -213,10 +219,12 @@ Problem internationalProblem(QStringView domain, QString &ascii)
     char *converted = nullptr;
     const int status = idn2_to_ascii_8z(domain.toUtf8().constData(), &converted, IDN2_NONTRANSITIONAL | IDN2_NFC_INPUT);
     const std::unique_ptr<char, decltype(&std::free)> owned(converted, &std::free);
+    Problem problem;
     if (status != IDN2_OK)
-        return {nullptr, 0, status};
-    ascii = QString::fromLatin1(converted).toLower();
-    return {};
+        problem.idnaStatus = status;
+    else
+        ascii = QString::fromLatin1(converted).toLower();
+    return problem;
 }
 
 Problem domainProblem(QStringView domain, QString *ascii)
@@ -231,7 +239,7 @@ Problem domainProblem(QStringView domain, QString *ascii)
     bool twoDots = false;
     bool dot = false;
     bool hyphens = false;
-    char32_t wrong = 0;
+    std::optional<char32_t> wrong;
     for (qsizetype i = 0; i < domain.size(); ++i) {
         const char32_t c = codePointAt(domain, i);
         if (c > 0xFFFF)
@@ -253,7 +261,7 @@ Problem domainProblem(QStringView domain, QString *ascii)
     if (twoDots)
         return Problem{"two dots together in the domain"};
     if (wrong)
-        return notAllowed(wrong, " in the domain");
+        return notAllowed(*wrong, " in the domain");
     if (!dot)
         return Problem{"the domain has no dot"};
     // An ASCII domain is its own ASCII form, but for labels of IDNA's own
@@ -300,6 +308,7 @@ Parsed parseAddress(QStringView address, bool wantAscii)
     qsizetype at = -1;
     const bool quoted = address.startsWith(u'"');
     if (quoted) {
+        // The closing quote, an escaped one passed over.
         qsizetype end = 1;
         for (bool escaped = false; end < address.size() && (escaped || address[end] != u'"'); ++end)
             escaped = !escaped && address[end] == u'\\';

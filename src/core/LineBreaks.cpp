@@ -1,23 +1,22 @@
 #include "core/LineBreaks.h"
 
+#include <algorithm>
+
 namespace {
 
-// Whether every CR is followed by LF and every LF follows a CR: one pass,
-// since list text has a line break every few dozen characters.
+// Whether every CR is followed by LF and every LF follows a CR: every LF
+// has its CR, and there are as many CRs as LFs. Loops without a way out in
+// the middle, which the compiler turns into many characters at a time.
 bool hasOnlyCrLf(QStringView text)
 {
     const char16_t *chars = text.utf16();
     const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        if (chars[i] == u'\r') {
-            if (i + 1 == size || chars[i + 1] != u'\n')
-                return false;
-            ++i;
-        } else if (chars[i] == u'\n') {
-            return false;
-        }
-    }
-    return true;
+    if (size == 0)
+        return true;
+    bool loneLf = chars[0] == u'\n';
+    for (qsizetype i = 1; i < size; ++i)
+        loneLf |= (chars[i] == u'\n') & (chars[i - 1] != u'\r');
+    return !loneLf && std::count(chars, chars + size, u'\r') == std::count(chars, chars + size, u'\n');
 }
 
 } // namespace

@@ -172,9 +172,13 @@ qsizetype TextBuffer::positionOfOffset(qsizetype offset) const
 
 std::vector<qsizetype> TextBuffer::lineStartsOf(QStringView text)
 {
-    std::vector<qsizetype> starts{0};
-    for (qsizetype at = text.indexOf(u'\n'); at >= 0; at = text.indexOf(u'\n', at + 1))
-        starts.push_back(at + 1);
+    const char16_t *chars = text.utf16();
+    std::vector<qsizetype> starts;
+    starts.reserve(size_t(std::count(chars, chars + text.size(), u'\n')) + 1);
+    starts.push_back(0);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (chars[i] == u'\n')
+            starts.push_back(i + 1);
     return starts;
 }
 

@@ -270,7 +270,8 @@ void benchLongTidying(TextArea *input, int count)
     input->setText(untidyLines(count));
     const quint64 revision = input->revision();
     auto *panel = input->window()->findChild<ProgressPanel *>();
-    QMenu *menu = openMenu(input);
+    QMenu *menu = nullptr;
+    std::printf("%d lines, the input's menu shown: %.1f ms\n", count, timed([&] { menu = openMenu(input); }));
     QElapsedTimer timer;
     timer.start();
     entry(menu, QStringLiteral("Sort Lines"))->trigger();

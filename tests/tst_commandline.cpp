@@ -394,6 +394,15 @@ void TestCommandLine::addressOptions_data()
                                                      << "a@x.org\r\n\n \tmary@yahoo \rb@x.org"_ba << QByteArray()
                                                      << "-:3: the domain has no dot: mary@yahoo\n"_ba;
     QTest::newRow("all is well") << QStringList{u"--check"_s} << "a@x.org\n\n"_ba << QByteArray() << QByteArray();
+    // Input no list should hold breaks nothing.
+    QTest::newRow("a million commas") << QStringList{u"--join"_s, u"--extract"_s} << QByteArray(1'000'000, ',') + "a@x.org"
+                                      << "a@x.org\n"_ba << QByteArray();
+    QTest::newRow("brackets that never close") << QStringList{u"--join"_s, u"--extract"_s}
+                                               << QByteArray(10'000, '<') + " a@x.org, b@x.org" << "a@x.org,b@x.org\n"_ba
+                                               << QByteArray();
+    QTest::newRow("NUL bytes and no UTF-8") << QStringList{u"--join"_s, u"--extract"_s, u"--check"_s}
+                                            << "a@x.org\0\xFF b@x\0.org"_ba << "a@x.org\n"_ba
+                                            << "-:1: the domain has no dot: b@x\n"_ba;
     QTest::newRow("one recipient however written") << QStringList{u"--join"_s, u"--unique"_s, u"--skip-empty"_s}
                                                    << "Ann <ANN@x.org>\nann@x.org\nann@m\xC3\xBCnchen.de\nann@XN--MNCHEN-3YA.de\n"_ba
                                                    << "Ann <ANN@x.org>,ann@m\xC3\xBCnchen.de\n"_ba << QByteArray();

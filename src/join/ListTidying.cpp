@@ -445,7 +445,8 @@ QList<QStringView> ListTidying::apply(Operation operation) const
 }
 
 // The listed keys by their hashes, so that each line costs one look among
-// them, and a comparison only where a hash matches.
+// them, and a comparison only where a hash matches; each half of the lines
+// on a thread of its own.
 QList<QStringView> ListTidying::withoutListed(const QStringList &keys) const
 {
     std::vector<std::pair<quint32, qsizetype>> listed;
@@ -453,22 +454,29 @@ QList<QStringView> ListTidying::withoutListed(const QStringList &keys) const
     for (qsizetype i = 0; i < keys.size(); ++i)
         listed.emplace_back(hashOf(keys[i]), i);
     std::sort(listed.begin(), listed.end());
+    const auto isListed = [&](QStringView text) {
+        if (!AddressCheck::isAddress(text))
+            return false;
+        const QString address = isPlainAddressForm(text) ? QString() : AddressCheck::key(text);
+        const QStringView key = address.isNull() ? text : QStringView(address);
+        auto [from, to] = std::equal_range(listed.begin(), listed.end(), std::pair(hashOf(key), qsizetype(-1)),
+                                           [](const auto &a, const auto &b) { return a.first < b.first; });
+        return std::any_of(from, to, [&](const auto &entry) { return sameKey(keys[entry.second], key); });
+    };
+    const auto keepRange = [&](qsizetype from, qsizetype to) {
+        QList<QStringView> kept;
+        kept.reserve(to - from);
+        for (qsizetype line = from; line < to; ++line) {
+            if (line % reportEvery == 0)
+                report(line, m_lines.size(), 0, 1000);
+            if (!isListed(trimmed(m_lines[line])))
+                kept.append(m_lines[line]);
+        }
+        return kept;
+    };
     QList<QStringView> result;
     result.reserve(m_lines.size());
-    for (qsizetype line = 0; line < m_lines.size(); ++line) {
-        if (line % reportEvery == 0)
-            report(line, m_lines.size(), 0, 1000);
-        const QStringView text = trimmed(m_lines[line]);
-        bool isListed = false;
-        if (AddressCheck::isAddress(text)) {
-            const QString address = isPlainAddressForm(text) ? QString() : AddressCheck::key(text);
-            const QStringView key = address.isNull() ? text : QStringView(address);
-            auto [from, to] = std::equal_range(listed.begin(), listed.end(), std::pair(hashOf(key), qsizetype(-1)),
-                                               [](const auto &a, const auto &b) { return a.first < b.first; });
-            isListed = std::any_of(from, to, [&](const auto &entry) { return sameKey(keys[entry.second], key); });
-        }
-        if (!isListed)
-            result.append(m_lines[line]);
-    }
+    for (const QList<QStringView> &kept : inHalves(m_lines.size(), keepRange))
+        result.append(kept);
     return result;
 }

@@ -271,9 +271,11 @@ void TestCommandLine::outOfMemoryIsTold()
             ::setrlimit(RLIMIT_AS, &limit);
         };
     };
-    const Run failed = run({u"--join"_s, u"-"_s}, {}, limited(true));
-    QCOMPARE(failed.status, 1);
-    QCOMPARE(failed.errors, "kestrava: -: Out of memory\n"_ba);
+    for (const QStringList &options : {QStringList{u"--join"_s, u"-"_s}, QStringList{u"--join"_s, u"--trim"_s}}) {
+        const Run failed = run(options, {}, limited(true));
+        QCOMPARE(failed.status, 1);
+        QCOMPARE(failed.errors, "kestrava: -: Out of memory\n"_ba);
+    }
     const Run streamed = run({u"--join"_s, hugePath}, {}, limited(false));
     QCOMPARE(streamed.errors, QByteArray());
     QCOMPARE(streamed.status, 0);

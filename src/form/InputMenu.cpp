@@ -100,18 +100,29 @@ void InputMenu::addEntries(QMenu *menu)
     m_countsEntry = menu->addAction(tr("Counting lines\u2026") + aboutTheCaretsLine());
     m_countsEntry->setEnabled(false);
     m_entries.clear();
+    // The entries run from the menu's events, where nothing would catch a
+    // failure: running out of memory is caught here.
+    const auto guarded = [this](auto action) {
+        return [this, action] {
+            try {
+                action();
+            } catch (const std::bad_alloc &) {
+                m_outOfMemory();
+            }
+        };
+    };
     const auto add = [&](const Entry &entry) {
         const Operation operation = entry.operation;
-        m_entries.append({operation, menu->addAction(entry.label, this, [this, operation] { tidy(operation); })});
+        m_entries.append({operation, menu->addAction(entry.label, this, guarded([this, operation] { tidy(operation); }))});
     };
     for (const Entry &entry : tidyEntries())
         if (entry.operation != Operation::RemoveNonAddresses)
             add(entry);
     menu->addSeparator();
-    menu->addAction(tr("Extract Addresses"), this, &InputMenu::extractAddresses);
-    m_nextNonAddress = menu->addAction(tr("Select Next Non-Address"), this, &InputMenu::selectNextNonAddress);
+    menu->addAction(tr("Extract Addresses"), this, guarded([this] { extractAddresses(); }));
+    m_nextNonAddress = menu->addAction(tr("Select Next Non-Address"), this, guarded([this] { selectNextNonAddress(); }));
     add(tidyEntries().back());
-    menu->addAction(tr("Remove Addresses Listed in File\u2026"), this, &InputMenu::removeListedAddresses);
+    menu->addAction(tr("Remove Addresses Listed in File\u2026"), this, guarded([this] { removeListedAddresses(); }));
     startCounting();
     if (!m_counting)
         menu->removeAction(m_countsEntry);

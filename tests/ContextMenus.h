@@ -12,7 +12,8 @@
 using namespace Qt::StringLiterals;
 
 // The entries of a text area's menu, as its context menu shows them: each
-// entry's text (and those of submenus), "-" after it when disabled.
+// entry's text (and those of submenus), "-" after it when disabled, and
+// "--" for a separator.
 inline QStringList menuEntries(TextArea *area, const std::function<void(QMenu *)> &act = {})
 {
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), area->viewport()->mapToGlobal(QPoint(5, 5)));
@@ -21,8 +22,7 @@ inline QStringList menuEntries(TextArea *area, const std::function<void(QMenu *)
     QStringList entries;
     const std::function<void(QMenu *)> list = [&](QMenu *shown) {
         for (QAction *action : shown->actions()) {
-            if (!action->isSeparator())
-                entries << action->text() + (action->isEnabled() ? QString() : u"-"_s);
+            entries << (action->isSeparator() ? u"--"_s : action->text() + (action->isEnabled() ? QString() : u"-"_s));
             if (action->menu())
                 list(action->menu());
         }

@@ -514,6 +514,9 @@ void TestForm1::tidyingTheInput()
     input->setSelection(anchor, caret);
     const QStringList entries = menuEntries(input);
     QVERIFY2(entries.contains(counts + u"-"_s), qPrintable(entries.join(u" | "_s)));
+    // The counts and the entries for addresses each begin a group of their own.
+    QCOMPARE(entries[entries.indexOf(counts + u"-"_s) - 1], u"--"_s);
+    QCOMPARE(entries[entries.indexOf(u"Extract Addresses"_s) - 1], u"--"_s);
     QVERIFY(entries.contains(entry));
     choose(input, entry);
     QCOMPARE(input->text(), tidied);

@@ -394,6 +394,7 @@ void TestLogic::addressesFoundInText_data()
                                         << QStringList{ann, u"bob@y.org"_s, u"carl@z.org"_s};
     QTest::newRow("what only looks like one") << u"bob@y.org; carl@z"_s << QStringList{u"bob@y.org"_s, u"carl@z"_s};
     QTest::newRow("a quoted local part") << u"see \"john smith\"@x.org"_s << QStringList{u"\"john smith\"@x.org"_s};
+    QTest::newRow("an address literal") << u"or ann@[192.0.2.1]."_s << QStringList{u"ann@[192.0.2.1]"_s};
     QTest::newRow("nothing to find") << u"ann at x dot org"_s << QStringList();
     QTest::newRow("an @ alone") << u"meet @ noon"_s << QStringList();
 }

@@ -243,12 +243,11 @@ void InputMenu::selectNextNonAddress()
     const qsizetype from = m_input.lineOf(m_input.caretPosition());
     for (qsizetype step = 1; step <= lines; ++step) {
         const qsizetype line = (from + step) % lines;
-        const qsizetype start = m_input.lineStart(line);
-        const qsizetype end = m_input.lineEndOf(start);
-        const QString text = m_input.textRange(start, end);
+        const QStringView text = m_input.lineView(line);
         if (!ListTidying::isEmpty(text) && !AddressCheck::isAddress(text)) {
+            const qsizetype start = m_input.lineStart(line);
             m_input.setFocus();
-            m_input.setSelection(start, end);
+            m_input.setSelection(start, start + text.size());
             return;
         }
     }

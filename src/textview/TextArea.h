@@ -84,6 +84,8 @@ public:
     // Lines counted from 0.
     qsizetype lineOf(qsizetype position) const { return m_buffer.lineOf(position); }
     qsizetype lineStart(qsizetype line) const { return m_buffer.lineStart(line); }
+    // A line's text without copying it, valid until the text changes.
+    QStringView lineView(qsizetype line) const { return m_buffer.view(m_buffer.lineStart(line), m_buffer.lineLength(line)); }
     qsizetype lineEndOf(qsizetype position) const { return m_buffer.lineEnd(m_buffer.lineOf(position)); }
     // Replaces the text between two positions as one edit that undo takes back.
     void replaceRange(qsizetype start, qsizetype end, const QString &text);

@@ -396,6 +396,9 @@ void TestLogic::addressesFoundInText_data()
     QTest::newRow("a quoted local part") << u"see \"john smith\"@x.org"_s << QStringList{u"\"john smith\"@x.org"_s};
     QTest::newRow("an address literal") << u"or ann@[192.0.2.1]."_s << QStringList{u"ann@[192.0.2.1]"_s};
     QTest::newRow("an @ in quotes") << u"\"a@b\"@x.org, c@y.org"_s << QStringList{u"\"a@b\"@x.org"_s, u"c@y.org"_s};
+    QTest::newRow("letters beyond the first plane") << u"mail \U0001D51E\U0001D52B@x.org"_s
+                                                    << QStringList{u"\U0001D51E\U0001D52B@x.org"_s};
+    QTest::newRow("an @ first, an address after") << u"@ann: write to bob@x.org"_s << QStringList{u"bob@x.org"_s};
     QTest::newRow("nothing to find") << u"ann at x dot org"_s << QStringList();
     QTest::newRow("an @ alone") << u"meet @ noon"_s << QStringList();
 }

@@ -125,7 +125,10 @@ void TestCommandLine::joinGivesTheWindowsLine_data()
     utf16.replace(block - 2, 4, "\x3D\xD8\x00\xDE"); // an emoji's pair across the border
     QTest::newRow("encodings") << QList<QByteArray>{"\xFF\xFE" "a\0\r\0\n\0\xe9\0"_ba, "\xFE\xFF\0a\0\r\xD8\x3D"_ba,
                                                     "caf\xE9\nlone\rcr\r\n"_ba, ""_ba, "z\xC3\xA9@x.org"_ba,
-                                                    "nbsp\xA0\x7F\x80\x9F\xFF"_ba};
+                                                    "nbsp\xA0\x7F\x80\x9F\xFF"_ba,
+                                                    // UTF-8 at the ends of each kind of lead byte
+                                                    "\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80"
+                                                    "\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"_ba};
     QTest::newRow("marks and halves") << QList<QByteArray>{"\xEF\xBB\xBF" "a\xEF\xBB\xBF"_ba, "\xEF\xBB\xBF"_ba,
                                                            "\xFF\xFE"_ba, "\xFF\xFE" "a"_ba, "\xFE"_ba};
     QTest::newRow("line breaks at the end") << QList<QByteArray>{"a\r"_ba, "b\n\n"_ba, "c\r\n\r"_ba, "\n"_ba};

@@ -230,6 +230,14 @@ void TestLogic::tidyingLines_data()
                                      << QStringList{u"Zoe@x.org"_s} << u"2/1/0/0"_s;
     QTest::newRow("and sorts after a") << QStringList{u"Zoe@x.org"_s, u"apple@x.org"_s} << Operation::Sort
                                        << QStringList{u"apple@x.org"_s, u"Zoe@x.org"_s} << u"2/0/0/0"_s;
+    // Lines alike in their first eight characters but the first one, which
+    // is unlike the others': what follows decides.
+    QStringList alike{u"b"_s};
+    for (int i = 39; i >= 10; --i)
+        alike << u"aaaaaaaa%1"_s.arg(i);
+    QStringList alikeSorted = alike.mid(1);
+    std::reverse(alikeSorted.begin(), alikeSorted.end());
+    QTest::newRow("alike at the start") << alike << Operation::Sort << alikeSorted + QStringList{u"b"_s} << u"31/0/0/31"_s;
     // Two addresses whose hashes collide, as some pair does in a list of
     // about a hundred thousand; and many duplicates.
     QHash<quint32, QString> hashed;
@@ -436,15 +444,17 @@ void TestLogic::fileChangedBetweenThePassesIsTold_data()
     QTest::addColumn<QByteArray>("changed"); // what the file holds from the third read on
     QTest::addColumn<bool>("told");
     QTest::addColumn<int>("reads"); // how many the file takes, -1 for as many as it may
+    QTest::addColumn<QByteArray>("ending"); // how the joined bytes end, when that matters
     const QByteArray utf8 = "zo\xC3\xAB@x.org\nann@x.org\n"; // 21 bytes, two blocks of 16
-    QTest::addRow("no longer UTF-8") << utf8 << QByteArray(utf8).replace("\xC3\xAB", "\xEB!") << true << -1;
-    QTest::addRow("cut inside a character") << utf8 << utf8.left(3) << true << -1;
-    QTest::addRow("grown") << utf8 << utf8 + "bob@x.org\n" << true << -1;
-    QTest::addRow("other text, as long") << utf8 << QByteArray(utf8).replace("ann", "bob") << true << -1;
+    QTest::addRow("no longer UTF-8") << utf8 << QByteArray(utf8).replace("\xC3\xAB", "\xEB!") << true << -1 << QByteArray();
+    // The character cut off shows as U+FFFD.
+    QTest::addRow("cut inside a character") << utf8 << utf8.left(3) << true << -1 << "zo\xEF\xBF\xBD,"_ba;
+    QTest::addRow("grown") << utf8 << utf8 + "bob@x.org\n" << true << -1 << QByteArray();
+    QTest::addRow("other text, as long") << utf8 << QByteArray(utf8).replace("ann", "bob") << true << -1 << QByteArray();
     // Twice a full block and what is left up to the end.
-    QTest::addRow("unchanged") << utf8 << utf8 << false << 6;
+    QTest::addRow("unchanged") << utf8 << utf8 << false << 6 << QByteArray();
     // A file of less than a block is read once.
-    QTest::addRow("a short file") << "ann@x.org\n"_ba << "bob@x.org\n"_ba << false << 2;
+    QTest::addRow("a short file") << "ann@x.org\n"_ba << "bob@x.org\n"_ba << false << 2 << QByteArray();
 }
 
 // A file joined a block at a time is read twice; should it change between the
@@ -455,6 +465,7 @@ void TestLogic::fileChangedBetweenThePassesIsTold()
     QFETCH(QByteArray, changed);
     QFETCH(bool, told);
     QFETCH(int, reads);
+    QFETCH(QByteArray, ending);
     QTemporaryDir dir;
     const QByteArray path = QFile::encodeName(putFile(dir.path(), u"list.txt"_s, file));
     const int fd = ::open(path.constData(), O_RDONLY);
@@ -486,6 +497,7 @@ void TestLogic::fileChangedBetweenThePassesIsTold()
         }
         QVERIFY(reads < 0 || done == reads);
         QVERIFY(QUtf8StringView(joined).isValidUtf8());
+        QVERIFY2(joined.endsWith(ending), joined.constData());
         // Unchanged, it is what joining it whole gives.
         QByteArray whole;
         StreamingJoin reference;

@@ -313,33 +313,16 @@ QList<QStringView> ListTidying::sorted() const
             return precedesEntry(a, b);
         });
     };
-    const auto middle = entries.begin() + qsizetype(entries.size() / 2);
-    std::future<void> secondHalf;
-    if (count >= parallelFrom) {
-        try {
-            secondHalf = std::async(std::launch::async, [&] { sortRange(middle, entries.end()); });
-        } catch (const std::system_error &) {
-        }
-    }
-    const bool halves = secondHalf.valid();
-    if (halves) {
-        try {
-            sortRange(entries.begin(), middle);
-        } catch (...) {
-            if (m_progress)
-                m_progress->cancelled = true; // the other half stops too
-            secondHalf.wait();
-            throw;
-        }
-        secondHalf.get();
-    } else {
-        sortRange(entries.begin(), entries.end());
-    }
+    const bool halves = inHalves(count, [&](qsizetype from, qsizetype to) {
+                            sortRange(entries.begin() + from, entries.begin() + to);
+                            return true;
+                        }).size() == 2;
+    const auto middle = entries.begin() + (halves ? count / 2 : count);
     QList<QStringView> lines;
     lines.reserve(count);
     auto first = entries.begin();
-    auto second = halves ? middle : entries.end();
-    const auto firstEnd = second;
+    auto second = middle;
+    const auto firstEnd = middle;
     for (qsizetype merged = 0; first != firstEnd || second != entries.end(); ++merged) {
         if (merged % reportEvery == 0)
             report(merged, count, 900, 1000);

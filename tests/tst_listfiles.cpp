@@ -192,6 +192,22 @@ void TestListFiles::readingFiles()
     QCOMPARE(linesWithBreaks(readWholeFile(m_dir.filePath(u"zero.txt"_s))), u"empty file\r\n"_s);
     QCOMPARE(readWholeFile(m_dir.filePath(u"missing.txt"_s)), QString());
     QCOMPARE(readListFile(write(u"list.txt"_s, "x") + u"/below.txt"_s), std::nullopt);
+    // A NUL ends a name for the system: what follows it must not be lost.
+    QCOMPARE(readListFile(m_dir.filePath(u"list.txt"_s) + QChar(0) + u"more"_s), std::nullopt);
+    // A read a signal interrupts is tried again; one that ends the file ends
+    // it, whatever error number an earlier call left behind.
+    {
+        FileCallsOverride restore;
+        const auto read = fileCalls().read;
+        bool interrupted = false;
+        fileCalls().read = [&](int fd, void *bytes, size_t count) -> ssize_t {
+            errno = EINTR;
+            if (!std::exchange(interrupted, true))
+                return -1;
+            return read(fd, bytes, count);
+        };
+        QCOMPARE(readListFile(m_dir.filePath(u"list.txt"_s)), u"x"_s);
+    }
     QCOMPARE(linesWithBreaks(u"a\r\nb"_s), u"a\r\nb\r\n"_s);
     QCOMPARE(linesWithBreaks(u"a\r\nb\r\n"_s), u"a\r\nb\r\n\r\n"_s);
     QCOMPARE(linesWithBreaks(u"a\nb"_s), u"a\nb\r\n"_s);

@@ -445,16 +445,18 @@ void TestLogic::fileChangedBetweenThePassesIsTold_data()
     QTest::addColumn<bool>("told");
     QTest::addColumn<int>("reads"); // how many the file takes, -1 for as many as it may
     QTest::addColumn<QByteArray>("ending"); // how the joined bytes end, when that matters
+    QTest::addColumn<bool>("sameTime"); // changed within the clock's tick: only the bytes tell
     const QByteArray utf8 = "zo\xC3\xAB@x.org\nann@x.org\n"; // 21 bytes, two blocks of 16
-    QTest::addRow("no longer UTF-8") << utf8 << QByteArray(utf8).replace("\xC3\xAB", "\xEB!") << true << -1 << QByteArray();
+    QTest::addRow("no longer UTF-8") << utf8 << QByteArray(utf8).replace("\xC3\xAB", "\xEB!") << true << -1 << QByteArray() << false;
     // The character cut off shows as U+FFFD.
-    QTest::addRow("cut inside a character") << utf8 << utf8.left(3) << true << -1 << "zo\xEF\xBF\xBD,"_ba;
-    QTest::addRow("grown") << utf8 << utf8 + "bob@x.org\n" << true << -1 << QByteArray();
-    QTest::addRow("other text, as long") << utf8 << QByteArray(utf8).replace("ann", "bob") << true << -1 << QByteArray();
+    QTest::addRow("cut inside a character") << utf8 << utf8.left(3) << true << -1 << "zo\xEF\xBF\xBD,"_ba << false;
+    QTest::addRow("no longer UTF-8, within a tick") << utf8 << QByteArray(utf8).replace("\xC3\xAB", "\xEB!") << true << -1 << QByteArray() << true;
+    QTest::addRow("grown") << utf8 << utf8 + "bob@x.org\n" << true << -1 << QByteArray() << false;
+    QTest::addRow("other text, as long") << utf8 << QByteArray(utf8).replace("ann", "bob") << true << -1 << QByteArray() << false;
     // Twice a full block and what is left up to the end.
-    QTest::addRow("unchanged") << utf8 << utf8 << false << 6 << QByteArray();
+    QTest::addRow("unchanged") << utf8 << utf8 << false << 6 << QByteArray() << false;
     // A file of less than a block is read once.
-    QTest::addRow("a short file") << "ann@x.org\n"_ba << "bob@x.org\n"_ba << false << 2 << QByteArray();
+    QTest::addRow("a short file") << "ann@x.org\n"_ba << "bob@x.org\n"_ba << false << 2 << QByteArray() << false;
 }
 
 // A file joined a block at a time is read twice; should it change between the
@@ -466,6 +468,7 @@ void TestLogic::fileChangedBetweenThePassesIsTold()
     QFETCH(bool, told);
     QFETCH(int, reads);
     QFETCH(QByteArray, ending);
+    QFETCH(bool, sameTime);
     QTemporaryDir dir;
     const QByteArray path = QFile::encodeName(putFile(dir.path(), u"list.txt"_s, file));
     const int fd = ::open(path.constData(), O_RDONLY);
@@ -485,6 +488,10 @@ void TestLogic::fileChangedBetweenThePassesIsTold()
                 QFile rewritten(QString::fromUtf8(path));
                 if (!rewritten.open(QIODevice::WriteOnly) || rewritten.write(changed) != changed.size())
                     qFatal("cannot change the file");
+                rewritten.close();
+                const struct timespec times[2] = {opened.st_atim, opened.st_mtim};
+                if (sameTime && ::utimensat(AT_FDCWD, path.constData(), times, 0) != 0)
+                    qFatal("cannot set the file's time");
             }
             return read(from, bytes, count);
         };

@@ -47,6 +47,22 @@ void setMarked(TextArea *area, const QString &state)
     area->setSelection(anchorAt, caretAt);
 }
 
+// Gathers what a widget is asked to paint.
+class PaintedRegion : public QObject
+{
+public:
+    explicit PaintedRegion(QWidget *widget) { widget->installEventFilter(this); }
+    QRegion region;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            region += static_cast<QPaintEvent *>(event)->region();
+        return false;
+    }
+};
+
 } // namespace
 
 class TestTextArea : public QObject
@@ -289,6 +305,9 @@ void TestTextArea::mouseSelects()
     QTest::mouseClick(view, Qt::LeftButton, {}, second + QPoint(30, 0));
     const qsizetype clicked = m_area->caretPosition();
     QVERIFY(clicked > 18 && clicked < 30);
+    // Below the text, a click counts as one in the last line.
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(second.x() + 30, view->height() - 3));
+    QCOMPARE(m_area->caretPosition(), clicked);
     QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, QPoint(2, 2));
     QCOMPARE(m_area->anchorPosition(), clicked);
     QCOMPARE(m_area->caretPosition(), 0);
@@ -411,6 +430,13 @@ void TestTextArea::selectedLineBreaksShow()
     const QRect afterA = m_area->caretRectAt(1);
     QCOMPARE(view.pixelColor(afterA.center() + QPoint(2, 0)), highlight);
     QVERIFY(view.pixelColor(afterA.center() + QPoint(40, 0)) != highlight);
+    // The selected letter stands on the highlight too.
+    const QRect b = m_area->caretRectAt(5).united(m_area->caretRectAt(6));
+    int lit = 0;
+    for (int y = b.top(); y <= b.bottom(); ++y)
+        for (int x = b.left(); x <= b.right(); ++x)
+            lit += view.pixelColor(x, y) == highlight;
+    QVERIFY(lit > b.width() * b.height() / 4);
 }
 
 void TestTextArea::doubleClickAtTheRightEdge_data()
@@ -458,6 +484,11 @@ void TestTextArea::wheelAndCaretScroll()
                          Qt::ShiftModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(m_area->viewport(), &sideways);
     QVERIFY(horizontal->value() > 0);
+    // Dragging a scroll bar shows the text anew.
+    QCoreApplication::processEvents();
+    const PaintedRegion painted(m_area->viewport());
+    vertical->setValue(vertical->value() + 5);
+    QTRY_VERIFY((QRegion(m_area->viewport()->rect()) - painted.region).isEmpty());
 
     QTest::keyClick(m_area, Qt::Key_End, Qt::ControlModifier);
     QCOMPARE(vertical->value(), vertical->maximum());
@@ -499,6 +530,8 @@ void TestTextArea::caretStepsOverWholeCharactersAtChunkBorders_data()
     QTest::newRow("letter and marks") << u"e\u0301\u0302"_s;
     QTest::newRow("emoji sequence") << u"\U0001F468\u200D\U0001F469\u200D\U0001F467"_s;
     QTest::newRow("skin tone") << u"\U0001F44D\U0001F3FD"_s;
+    // A sign that joins the letter after it, itself a plain Latin one.
+    QTest::newRow("prepended sign") << u"\u0D4Ea"_s;
 }
 
 // In a long line, a character made of several code units or code points

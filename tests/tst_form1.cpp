@@ -544,11 +544,13 @@ void TestForm1::selectingTheNextLineThatIsNoAddress()
 }
 
 // The lines whose addresses the files list go, whatever the case or the
-// name around them; the counts line tells how many.
+// name around them; the counts line tells how many. A file that is gone is
+// told, and the others count.
 void TestForm1::removingAddressesListedInFiles()
 {
     QTemporaryDir folder;
     const QStringList files = {putFile(folder.path(), u"bounced.txt"_s, "ANN@x.org\r\n"),
+                               folder.filePath(u"gone.txt"_s),
                                putFile(folder.path(), u"unsubscribed.csv"_s, "\"Lee, Bob\",bob@m\xC3\xBCnchen.de\n")};
     m_form->commonDialog().setChooser([&](const CommonDialog::Request &request) {
         return request.title == u"Remove Addresses Listed in File(s)"_s ? files : QStringList();
@@ -558,6 +560,8 @@ void TestForm1::removingAddressesListedInFiles()
     input->setText(text);
     choose(input, u"Remove Addresses Listed in File"_s);
     QCOMPARE(input->text(), u"carl@z.org"_s);
+    QCOMPARE(m_driver->boxes.size(), 1);
+    QCOMPARE(m_driver->boxes[0].text, u"File not found"_s);
     QVERIFY2(menuEntries(input).filter(u"3 removed as listed"_s).size() == 1, qPrintable(menuEntries(input).join(u'|')));
     QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(input->text(), text);

@@ -231,11 +231,20 @@ void TestCommandLine::writeErrorsAreTold()
     QCOMPARE(failed.errors, message);
 }
 
+// Standard input closed, or open for writing only: a device read whole, or
+// a file read a block at a time.
 void TestCommandLine::closedInputIsTold()
 {
-    const Run failed = run({u"--join"_s}, {}, [] { ::close(STDIN_FILENO); });
-    QCOMPARE(failed.status, 1);
-    QCOMPARE(failed.errors, "kestrava: -: Bad file descriptor\n"_ba);
+    const QByteArray file = QFile::encodeName(write(u"a.txt"_s, "a"));
+    for (const char *input : {"", "/dev/null", file.constData()}) {
+        const Run failed = run({u"--join"_s}, {}, [input] {
+            ::close(STDIN_FILENO);
+            if (*input)
+                ::open(input, O_WRONLY);
+        });
+        QCOMPARE(failed.status, 1);
+        QCOMPARE(failed.errors, "kestrava: -: Bad file descriptor\n"_ba);
+    }
 }
 
 // A reader that goes away ends the program by SIGPIPE; with SIGPIPE

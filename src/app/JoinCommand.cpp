@@ -123,19 +123,11 @@ bool joinSource(const QString &path, StreamingJoin &join, Output &output)
     if (!open(path, source))
         return false;
     const FileJoin::Writer write = [&output](QByteArray &bytes) { output.append(bytes); };
-    if (!source.ordinary) {
-        const std::optional<QByteArray> bytes = readWhole(path, source.fd, source.status.st_size);
-        if (bytes)
-            FileJoin::joinHeld(*bytes, join, write);
-        return bytes.has_value();
-    }
-    try {
+    if (source.ordinary)
         FileJoin::joinOrdinaryFile(source.fd, source.status, join, write);
-        return true;
-    } catch (const Failure &failure) {
-        complain(path, failure.description());
-        return false;
-    }
+    else
+        FileJoin::joinHeld(readToEnd(source.fd, source.status.st_size), join, write);
+    return true;
 }
 
 // A source's lines as "Load File" puts them in the input; with skipEmpty,
@@ -162,6 +154,9 @@ int joinPlainly(const QStringList &paths, Output &output)
         try {
             if (!joinSource(path, join, output))
                 status = 1;
+        } catch (const Failure &failure) {
+            complain(path, failure.description());
+            status = 1;
         } catch (const std::bad_alloc &) {
             complain(path, QStringLiteral("Out of memory"));
             status = 1;

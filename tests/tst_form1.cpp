@@ -16,6 +16,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -685,6 +686,10 @@ void TestForm1::longTidyingShowsProgressAndCanBeStopped()
     choose(input(), u"Sort Lines"_s);
     QVERIFY(panel->isVisible());
     QCOMPARE(panel->geometry(), input()->geometry());
+    const QRect label = panel->findChild<QLabel *>()->geometry();
+    const QRect bar = panel->findChild<QProgressBar *>()->geometry();
+    const QRect cancel = panel->findChild<QPushButton *>()->geometry();
+    QVERIFY(label.bottom() < bar.top() && bar.bottom() < cancel.top());
     if (stop == u"Escape"_s)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     else if (stop == u"Cancel"_s)

@@ -690,6 +690,14 @@ void TestForm1::longTidyingShowsProgressAndCanBeStopped()
     const QRect bar = panel->findChild<QProgressBar *>()->geometry();
     const QRect cancel = panel->findChild<QPushButton *>()->geometry();
     QVERIFY(label.bottom() < bar.top() && bar.bottom() < cancel.top());
+    // It hides the text under it: where the first line shows (below the
+    // caption's edge), its colour alone.
+    const QImage top = m_form->grab(panel->geometry().adjusted(0, 4, 0, 20 - panel->height())).toImage();
+    int plain = 0;
+    for (int y = 0; y < top.height(); ++y)
+        for (int x = 0; x < top.width(); ++x)
+            plain += top.pixelColor(x, y) == panel->palette().color(QPalette::Window);
+    QCOMPARE(plain, top.width() * top.height());
     if (stop == u"Escape"_s)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     else if (stop == u"Cancel"_s)

@@ -279,14 +279,20 @@ void benchLongTidying(TextArea *input, int count)
     int permille = 0;
     QElapsedTimer working;
     working.start();
-    while (working.elapsed() < 2000) {
+    while (working.elapsed() < 1000 && panel->isVisible()) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         permille = panel->findChild<QProgressBar *>()->value();
+    }
+    if (!panel->isVisible()) {
+        std::printf("%d lines, Sort Lines: progress shown after %.1f ms, done %.0f ms later, before Escape\n", count,
+                    shown, working.elapsed() / 1.0);
+        QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
+        return;
     }
     timer.restart();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QCoreApplication::processEvents();
-    std::printf("%d lines, Sort Lines: progress shown after %.1f ms, %.1f%% after 2 s more; Escape: gone after %.1f ms, "
+    std::printf("%d lines, Sort Lines: progress shown after %.1f ms, %.1f%% after 1 s more; Escape: gone after %.1f ms, "
                 "the text %s\n",
                 count, shown, permille / 10.0, timer.nsecsElapsed() / 1e6,
                 input->revision() == revision && !panel->isVisible() ? "as it was" : "CHANGED");

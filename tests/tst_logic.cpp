@@ -175,6 +175,8 @@ void TestLogic::cuttingKeepsEmptyPieces()
     QCOMPARE(cut(QString()), QStringList());
     QCOMPARE(cut(QStringLiteral("\r\n")), QStringList({QString(), QString()}));
     QCOMPARE(cut(QStringLiteral("A\r\na")), QStringList({u"A"_s, u"a"_s}));
+    // A lone LF or CR cuts nothing.
+    QCOMPARE(cut(u"\na\r\r\nb\n"_s), QStringList({u"\na\r"_s, u"b\n"_s}));
 }
 
 void TestLogic::lineBreaksOfTheTextAreas_data()

@@ -4,19 +4,24 @@
 
 namespace {
 
-// Whether every CR is followed by LF and every LF follows a CR: every LF
-// has its CR, and there are as many CRs as LFs. Loops without a way out in
-// the middle, which the compiler turns into many characters at a time.
+// Whether every CR is followed by LF and every LF follows a CR: there are as
+// many CRs, LFs and CR LF pairs. One loop without a way out in the middle,
+// which the compiler turns into many characters at a time.
 bool hasOnlyCrLf(QStringView text)
 {
     const char16_t *chars = text.utf16();
     const qsizetype size = text.size();
     if (size == 0)
         return true;
-    bool loneLf = chars[0] == u'\n';
-    for (qsizetype i = 1; i < size; ++i)
-        loneLf |= (chars[i] == u'\n') & (chars[i - 1] != u'\r');
-    return !loneLf && std::count(chars, chars + size, u'\r') == std::count(chars, chars + size, u'\n');
+    qsizetype crs = chars[0] == u'\r';
+    qsizetype lfs = chars[0] == u'\n';
+    qsizetype pairs = 0;
+    for (qsizetype i = 1; i < size; ++i) {
+        crs += chars[i] == u'\r';
+        lfs += chars[i] == u'\n';
+        pairs += (chars[i] == u'\n') & (chars[i - 1] == u'\r');
+    }
+    return crs == pairs && lfs == pairs;
 }
 
 } // namespace

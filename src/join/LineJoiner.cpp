@@ -10,12 +10,13 @@ QList<QStringView> cutAtLineBreaks(QStringView text)
         return {};
     QList<QStringView> pieces;
     pieces.reserve(std::count(text.begin(), text.end(), u'\n') + 1);
+    // Qt's search for the LFs looks at many characters at a time.
     const char16_t *chars = text.utf16();
     qsizetype from = 0;
-    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
-        if (chars[i] == u'\r' && chars[i + 1] == u'\n') {
-            pieces.append(text.sliced(from, i - from));
-            from = ++i + 1;
+    for (qsizetype lf = text.indexOf(u'\n', 1); lf > 0; lf = text.indexOf(u'\n', lf + 1)) {
+        if (chars[lf - 1] == u'\r') {
+            pieces.append(text.sliced(from, lf - 1 - from));
+            from = lf + 1;
         }
     }
     pieces.append(text.sliced(from));

@@ -176,9 +176,8 @@ std::vector<qsizetype> TextBuffer::lineStartsOf(QStringView text)
     std::vector<qsizetype> starts;
     starts.reserve(size_t(std::count(chars, chars + text.size(), u'\n')) + 1);
     starts.push_back(0);
-    for (qsizetype i = 0; i < text.size(); ++i)
-        if (chars[i] == u'\n')
-            starts.push_back(i + 1);
+    for (qsizetype lf = text.indexOf(u'\n'); lf >= 0; lf = text.indexOf(u'\n', lf + 1))
+        starts.push_back(lf + 1);
     return starts;
 }
 

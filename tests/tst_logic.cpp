@@ -190,6 +190,8 @@ void TestLogic::lineBreaksOfTheTextAreas_data()
     QTest::newRow("all three") << u"x\ny\rz\r\n"_s << u"x\r\ny\r\nz\r\n"_s;
     QTest::newRow("CR, CR LF, LF") << u"\r\r\n\n"_s << u"\r\n\r\n\r\n"_s;
     QTest::newRow("LF CR is two") << u"\n\r"_s << u"\r\n\r\n"_s;
+    QTest::newRow("CR first") << u"\rb"_s << u"\r\nb"_s;
+    QTest::newRow("as many CRs as LFs, apart") << u"a\rb\n"_s << u"a\r\nb\r\n"_s;
     QTest::newRow("empty") << QString() << QString();
 }
 

@@ -88,6 +88,8 @@ void TestForm1::init()
 {
     m_driver = std::make_unique<FormDriver>();
     m_form = m_driver->form.get();
+    // The counts a test reads are there however busy the machine.
+    input()->findChild<InputMenu *>()->setCountingPatience(std::chrono::seconds(10));
 }
 
 void TestForm1::cleanup()

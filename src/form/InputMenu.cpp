@@ -13,8 +13,6 @@ namespace {
 
 using Operation = ListTidying::Operation;
 
-// The counts are awaited this long before the menu shows without them.
-constexpr std::chrono::milliseconds countingPatience{20};
 constexpr qsizetype reportEvery = 1 << 14;
 
 QString number(qsizetype n)
@@ -126,7 +124,7 @@ void InputMenu::addEntries(QMenu *menu)
     startCounting();
     if (!m_counting)
         menu->removeAction(m_countsEntry);
-    else if (m_countingWork.waitFor(countingPatience))
+    else if (m_countingWork.waitFor(m_countingPatience))
         showCounts();
 }
 

@@ -42,6 +42,8 @@ public:
     // How long an entry's work may keep the window waiting before it shows
     // its progress and goes on meanwhile.
     void setPatience(std::chrono::milliseconds patience) { m_work->setPatience(patience); }
+    // How long the menu waits for its counts before it shows without them.
+    void setCountingPatience(std::chrono::milliseconds patience) { m_countingPatience = patience; }
 
 private:
     using Operation = ListTidying::Operation;
@@ -70,6 +72,7 @@ private:
     QPointer<QAction> m_nextNonAddress;
 
     ListWork m_countingWork;
+    std::chrono::milliseconds m_countingPatience{20};
     std::shared_ptr<Counting> m_counting;
     // How many lines the last removal of listed addresses took, and the
     // text it left.

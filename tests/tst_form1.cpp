@@ -684,10 +684,16 @@ void TestForm1::longTidyingShowsProgressAndCanBeStopped()
     QTest::keyClick(input(), Qt::Key_X);
     const QString before = input()->text();
     input()->findChild<InputMenu *>()->setPatience(std::chrono::milliseconds(0));
+    // The menu shows without waiting for its counts, which follow.
+    input()->findChild<InputMenu *>()->setCountingPatience(std::chrono::milliseconds(0));
+    menuEntries(input(), [](QMenu *menu) {
+        QTRY_VERIFY(menu->actions().at(10)->text().startsWith(u"200,001 lines"_s));
+    });
     auto *panel = m_form->findChild<ProgressPanel *>();
     choose(input(), u"Sort Lines"_s);
     QVERIFY(panel->isVisible());
     QCOMPARE(panel->geometry(), input()->geometry());
+    QCOMPARE(panel->findChild<QLabel *>()->text(), u"Sort Lines"_s);
     const QRect label = panel->findChild<QLabel *>()->geometry();
     const QRect bar = panel->findChild<QProgressBar *>()->geometry();
     const QRect cancel = panel->findChild<QPushButton *>()->geometry();

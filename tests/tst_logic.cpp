@@ -410,6 +410,7 @@ void TestLogic::addressesFoundInText_data()
     QTest::newRow("an @ in quotes") << u"\"a@b\"@x.org, c@y.org"_s << QStringList{u"\"a@b\"@x.org"_s, u"c@y.org"_s};
     QTest::newRow("letters beyond the first plane") << u"mail \U0001D51E\U0001D52B@x.org"_s
                                                     << QStringList{u"\U0001D51E\U0001D52B@x.org"_s};
+    QTest::newRow("capitals beyond ASCII") << u"write \u00D8rjan@x.no now"_s << QStringList{u"\u00D8rjan@x.no"_s};
     QTest::newRow("an @ first, an address after") << u"@ann: write to bob@x.org"_s << QStringList{u"bob@x.org"_s};
     QTest::newRow("nothing to find") << u"ann at x dot org"_s << QStringList();
     QTest::newRow("an @ alone") << u"meet @ noon"_s << QStringList();

@@ -40,7 +40,9 @@ InputWork::InputWork(TextArea &input, std::function<void()> outOfMemory)
 void InputWork::start(const QString &label, std::pair<qsizetype, qsizetype> scope, Make make,
                       std::function<void()> afterwards)
 {
-    if (m_work.isRunning())
+    // Work that was stopped may still be winding down: the new work waits
+    // for it to end. Only work whose result is still wanted stands in the way.
+    if (m_job)
         return;
     try {
         m_job = std::make_shared<Job>();

@@ -38,7 +38,8 @@ public:
     void setPatience(std::chrono::milliseconds patience) { m_patience = patience; }
 
     // Starts the work on the text between two positions (whole lines), unless
-    // other work is under way; afterwards, once the new lines are in.
+    // other work whose result is still wanted is under way (work that was
+    // stopped is waited for); afterwards, once the new lines are in.
     void start(const QString &label, std::pair<qsizetype, qsizetype> scope, Make make,
                std::function<void()> afterwards = {});
 

@@ -498,6 +498,9 @@ void TestForm1::tidyingTheInput_data()
                                              << u"2 lines: 0 duplicates, 0 empty, 2 not addresses; line 1 is not an "
                                                 "address: more than one address"_s
                                              << u"ann@x.org\r\nbob@y.org\r\ncarl@z.org"_s << false;
+    QTest::newRow("addresses found where they stand") << u"ann@x.org\r\nbob@y.org"_s << 0 << 0 << u"Extract Addresses"_s
+                                                      << u"2 lines: 0 duplicates, 0 empty"_s + none
+                                                      << u"ann@x.org\r\nbob@y.org"_s << false;
 }
 
 // The input's menu counts its lines and tidies them, each step one edit
@@ -521,8 +524,11 @@ void TestForm1::tidyingTheInput()
     QCOMPARE(entries[entries.indexOf(counts + u"-"_s) - 1], u"--"_s);
     QCOMPARE(entries[entries.indexOf(u"Extract Addresses"_s) - 1], u"--"_s);
     QVERIFY(entries.contains(entry));
+    const quint64 revision = input->revision();
     choose(input, entry);
     QCOMPARE(input->text(), tidied);
+    // Lines that stay as they were are no edit.
+    QCOMPARE(input->revision() == revision, tidied == text);
     const QStringList after = menuEntries(input).filter(entry);
     QVERIFY2(!settled || (after.size() == 1 && after[0].startsWith(entry + u" ("_s) && after[0].endsWith(u")-"_s)),
              qPrintable(after.join(u" | "_s)));

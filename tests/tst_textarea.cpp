@@ -521,6 +521,25 @@ void TestTextArea::horizontalRangeFollowsTheWidestLine()
         QTest::keyClick(m_area, Qt::Key_End);
         QVERIFY2(m_area->viewport()->rect().contains(m_area->caretRect()), qPrintable(QString::number(letters)));
     }
+    // A whole new text filled away from the window has the range the same
+    // text set here has: with letters the area has not met yet (first), a
+    // line cut into chunks, the widest line among others, and a font
+    // changed while the text was being filled.
+    const QList<QStringList> texts = {{u"ab"_s, u"\u0416"_s.repeated(80), u"x"_s},
+                                      {u"ab"_s, QString(300, u'w'), u"x"_s},
+                                      {u"x"_s, u"someone@example.com"_s.repeated(4), u"ab"_s},
+                                      {u"x"_s, u"someone@example.com"_s.repeated(4), u"ab"_s}};
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        TextArea::NewText filled = m_area->newText();
+        if (i == texts.size() - 1)
+            m_area->setFont(QFont(m_area->font().family(), m_area->font().pointSize() * 2));
+        filled.setLines(QList<QStringView>(texts[i].begin(), texts[i].end()));
+        m_area->replaceText(std::move(filled));
+        const int range = horizontal->maximum();
+        m_area->setText(texts[i].join(u"\r\n"_s));
+        QVERIFY(range > 0);
+        QCOMPARE(range, horizontal->maximum());
+    }
 }
 
 void TestTextArea::caretStepsOverWholeCharactersAtChunkBorders_data()

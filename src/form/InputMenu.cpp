@@ -214,7 +214,7 @@ void InputMenu::tidy(Operation operation)
         if (entry.operation == operation)
             label = entry.label;
     m_work->start(label, scope(), [operation](QStringView lines, ListTidying::Progress &progress) {
-        return LineJoiner::joined(ListTidying(LineJoiner::cutAtLineBreaks(lines), &progress).apply(operation), u"\r\n");
+        return InputWork::Lines{ListTidying(LineJoiner::cutAtLineBreaks(lines), &progress).apply(operation), {}};
     });
 }
 
@@ -230,7 +230,7 @@ void InputMenu::extractAddresses()
                 report(progress, line, lines.size());
             found << AddressExtraction::in(lines[line]);
         }
-        return found.join(u"\r\n");
+        return InputWork::Lines::of(found);
     });
 }
 
@@ -266,7 +266,7 @@ void InputMenu::removeListedAddresses()
             const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
             const QList<QStringView> kept = ListTidying(lines, &progress).withoutListed(ListCommand::addressKeysIn(listed));
             *removed = lines.size() - kept.size();
-            return LineJoiner::joined(kept, u"\r\n");
+            return InputWork::Lines{kept, {}};
         },
         [this, removed] {
             m_removed = *removed;

@@ -1,15 +1,48 @@
 #include "form/InputWork.h"
 
+#include "join/LineJoiner.h"
 #include "platform/ProgressPanel.h"
 #include "textview/TextArea.h"
-#include "textview/TextBuffer.h"
 
 #include <QApplication>
 
 #include <optional>
 
+namespace {
+
+// Whether the lines, with CR LF between them, spell the text.
+bool spell(QStringView text, const QList<QStringView> &lines)
+{
+    qsizetype at = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i > 0) {
+            if (!text.sliced(at).startsWith(u"\r\n"))
+                return false;
+            at += 2;
+        }
+        const QStringView line = lines[i];
+        // Lines left as they were are views of the text where they stand.
+        if (line.size() > text.size() - at || (line.data() != text.data() + at && line != text.sliced(at, line.size())))
+            return false;
+        at += line.size();
+    }
+    return at == text.size();
+}
+
+} // namespace
+
+InputWork::Lines InputWork::Lines::of(QStringList made)
+{
+    Lines lines;
+    lines.views.reserve(made.size());
+    for (const QString &line : made)
+        lines.views.append(line);
+    lines.kept = std::move(made);
+    return lines;
+}
+
 // The work under way: the text it started from and what it makes of it;
-// for the whole text, the buffer the area takes as it is.
+// for the whole text, a new text the area takes as it is.
 struct InputWork::Job
 {
     QString text;
@@ -19,7 +52,7 @@ struct InputWork::Job
     QString label;
     QString made;
     bool unchanged = false;
-    std::optional<TextBuffer> buffer;
+    std::optional<TextArea::NewText> whole;
     std::function<void()> afterwards;
 };
 
@@ -52,15 +85,22 @@ void InputWork::start(const QString &label, std::pair<qsizetype, qsizetype> scop
         m_job->selected = m_input.hasSelection();
         m_job->label = label;
         m_job->afterwards = std::move(afterwards);
+        if (scope.first == 0 && scope.second == m_job->text.size())
+            m_job->whole.emplace(m_input.newText());
         m_work.start([job = m_job, make = std::move(make)](ListTidying::Progress &progress) {
             const auto [start, end] = job->scope;
             const QStringView lines = QStringView(job->text).sliced(start, end - start);
-            job->made = make(lines, progress);
-            job->unchanged = lines == job->made;
-            if (!job->unchanged && start == 0 && end == job->text.size()) {
-                job->buffer.emplace();
-                job->buffer->setText(job->made);
-            }
+            const Lines made = make(lines, progress);
+            job->unchanged = spell(lines, made.views);
+            if (job->unchanged)
+                return;
+            // Lines made anew may hold line breaks that the buffer makes CR LF.
+            if (job->whole && made.kept.isEmpty())
+                job->whole->setLines(made.views);
+            else if (job->whole)
+                job->whole->setText(LineJoiner::joined(made.views, u"\r\n"));
+            else
+                job->made = LineJoiner::joined(made.views, u"\r\n");
         });
     } catch (const std::bad_alloc &) {
         m_job.reset();
@@ -104,11 +144,14 @@ void InputWork::finish()
     const auto [start, end] = job->scope;
     if (m_input.revision() != job->revision || job->unchanged)
         return;
-    if (job->buffer)
-        m_input.replaceText(*std::move(job->buffer));
-    else
+    qsizetype madeEnd = start + job->made.size();
+    if (job->whole) {
+        m_input.replaceText(*std::move(job->whole));
+        madeEnd = m_input.size();
+    } else {
         m_input.replaceRange(start, end, job->made);
-    m_input.setSelection(job->selected ? start : start + job->made.size(), start + job->made.size());
+    }
+    m_input.setSelection(job->selected ? start : madeEnd, madeEnd);
     if (job->afterwards && m_input.revision() != job->revision)
         job->afterwards();
 }

@@ -4,6 +4,7 @@
 #include "join/ListTidying.h"
 
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 
 #include <chrono>
@@ -26,8 +27,16 @@ class InputWork : public QObject
     Q_OBJECT
 
 public:
+    // New lines for some: views into those, or into lines made anew and kept
+    // here, which may hold line breaks of any kind.
+    struct Lines
+    {
+        QList<QStringView> views;
+        QStringList kept;
+        static Lines of(QStringList made);
+    };
     // The new lines for the given ones, with a line break between them.
-    using Make = std::function<QString(QStringView lines, ListTidying::Progress &progress)>;
+    using Make = std::function<Lines(QStringView lines, ListTidying::Progress &progress)>;
 
     // Should the work run out of memory, it changes nothing and outOfMemory
     // tells the user.

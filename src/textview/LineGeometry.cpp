@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -25,6 +26,23 @@ bool mayStartChunk(QChar c)
     return !c.isMark() && !c.isLowSurrogate() && c != u'\u200D' && c != u'\uFE0F';
 }
 
+// The sum of the advances of the text's characters, in four running sums so
+// that one addition need not wait for the last. The window's thread and
+// measuring elsewhere add alike, so both give the same widths.
+template<typename Advance>
+double sumOf(QStringView text, Advance advanceOf)
+{
+    const char16_t *chars = text.utf16();
+    double sums[4] = {};
+    qsizetype i = 0;
+    for (; i + 4 <= text.size(); i += 4)
+        for (int k = 0; k < 4; ++k)
+            sums[k] += advanceOf(chars[i + k]);
+    for (; i < text.size(); ++i)
+        sums[0] += advanceOf(chars[i]);
+    return (sums[0] + sums[1]) + (sums[2] + sums[3]);
+}
+
 } // namespace
 
 void LineGeometry::setFont(const QFont &font)
@@ -38,6 +56,7 @@ void LineGeometry::setFont(const QFont &font)
     m_lineHeight = qMax(1, int(std::ceil(metrics.ascent() + metrics.descent())));
     m_ascent = int(std::ceil(metrics.ascent()));
     m_advances.assign(0x10000, -1.0f);
+    ++m_font;
     m_spaceWidth = advance(u' ');
     reset();
 }
@@ -46,6 +65,7 @@ void LineGeometry::reset()
 {
     m_longLines.clear();
     m_widestKnown = false;
+    m_expected.reset();
 }
 
 double LineGeometry::advance(char16_t c)
@@ -59,26 +79,61 @@ double LineGeometry::advance(char16_t c)
 LineGeometry::Sum LineGeometry::sumOfAdvances(QStringView text, bool widthOnly)
 {
     const float *advances = m_advances.data();
-    const char16_t *chars = text.utf16();
-    const auto width = [&](qsizetype i) {
-        const float known = advances[chars[i]];
-        return known >= 0 ? double(known) : advance(chars[i]);
-    };
-    // Four running sums, so that one addition need not wait for the last.
-    double sums[4] = {};
-    qsizetype i = 0;
-    for (; i + 4 <= text.size(); i += 4)
-        for (int k = 0; k < 4; ++k)
-            sums[k] += width(i + k);
-    for (; i < text.size(); ++i)
-        sums[0] += width(i);
     Sum sum;
-    sum.width = (sums[0] + sums[1]) + (sums[2] + sums[3]);
+    sum.width = sumOf(text, [&](char16_t c) {
+        const float known = advances[c];
+        return known >= 0 ? double(known) : advance(c);
+    });
     if (widthOnly)
         return sum;
     sum.plain = LineCuts::allPlain(text);
     sum.tab = !sum.plain && text.contains(u'\t');
     return sum;
+}
+
+// Advances not known yet are NaN there, so that a line with any of them
+// sums to NaN.
+LineGeometry::Measured LineGeometry::measuring() const
+{
+    Measured measured;
+    measured.m_advances = m_advances;
+    for (float &advance : measured.m_advances)
+        advance = advance < 0 ? std::numeric_limits<float>::quiet_NaN() : advance;
+    measured.m_font = m_font;
+    return measured;
+}
+
+void LineGeometry::Measured::add(qsizetype line, QStringView text)
+{
+    m_lines = line + 1;
+    const float *advances = m_advances.data();
+    const double width = text.size() <= chunkLength ? sumOf(text, [&](char16_t c) { return double(advances[c]); })
+                                                    : std::numeric_limits<double>::quiet_NaN();
+    if (std::isnan(width))
+        m_unmeasured.push_back(line);
+    else if (width > m_widest) {
+        m_widest = width;
+        m_widestLine = line;
+    }
+}
+
+// A whole new text whose lines were measured as it was made: what was
+// measured stands, and the lines left are measured here.
+bool LineGeometry::takeMeasured(qsizetype position, qsizetype inserted)
+{
+    if (!m_expected)
+        return false;
+    const Measured measured = *std::exchange(m_expected, std::nullopt);
+    if (position != 0 || inserted != m_buffer.size() || measured.m_lines != m_buffer.lineCount() ||
+        measured.m_font != m_font)
+        return false;
+    m_longLines.clear();
+    m_widest = measured.m_widest;
+    m_widestLine = measured.m_widestLine;
+    for (const qsizetype line : measured.m_unmeasured)
+        widenFor(line, line);
+    m_widestKnown = true;
+    return true;
 }
 
 LineGeometry::LongLine &LineGeometry::longLine(qsizetype line)
@@ -346,6 +401,8 @@ bool LineGeometry::measured(qsizetype line, const Chunk &chunk, const ChunkLayou
 void LineGeometry::textChanged(qsizetype position, qsizetype inserted, qsizetype removed, qsizetype insertedBreaks,
                                qsizetype removedBreaks)
 {
+    if (takeMeasured(position, inserted))
+        return;
     const qsizetype line = m_buffer.lineOf(position);
     if (insertedBreaks > 0 || removedBreaks > 0)
         std::erase_if(m_longLines, [line](const auto &entry) { return entry.first >= line; });

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -71,6 +72,29 @@ public:
                      qsizetype removedBreaks);
     void reset();
 
+    // The widths of a whole new text's lines, measured on another thread as
+    // the text is made, with the advances known when the measuring began;
+    // lines it cannot tell (long ones, ones with characters not met yet) are
+    // left to the window's thread.
+    class Measured
+    {
+    public:
+        void add(qsizetype line, QStringView text);
+
+    private:
+        friend class LineGeometry;
+        std::vector<float> m_advances;
+        quint64 m_font = 0;
+        qsizetype m_lines = 0;
+        double m_widest = 0;
+        qsizetype m_widestLine = 0;
+        std::vector<qsizetype> m_unmeasured;
+    };
+    Measured measuring() const;
+    // The next change, when it brings the whole text measured, takes its
+    // widths from there.
+    void expect(Measured measured) { m_expected = std::move(measured); }
+
 private:
     struct LongLine
     {
@@ -105,6 +129,7 @@ private:
     Chunk wholeLine(qsizetype line, bool widthOnly = false);
     size_t indexAt(const LongLine &record, qsizetype offset, bool before) const;
     bool updateInPlace(qsizetype line, qsizetype position, qsizetype inserted, qsizetype removed);
+    bool takeMeasured(qsizetype position, qsizetype inserted);
     void widenFor(qsizetype firstLine, qsizetype lastLine);
 
     const TextBuffer &m_buffer;
@@ -115,6 +140,8 @@ private:
     double m_spaceWidth = 0;
     double m_tabDistance = 80;
     std::vector<float> m_advances;
+    quint64 m_font = 0; // counts the fonts set, so that measurements tell which they used
+    std::optional<Measured> m_expected;
     std::unordered_map<qsizetype, LongLine> m_longLines;
     double m_widest = 0;
     qsizetype m_widestLine = 0;

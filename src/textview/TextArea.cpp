@@ -129,9 +129,17 @@ void TextArea::replaceText(const QString &text)
     showWholeChange(m_document.replace(0, m_buffer.size(), text, EditHistory::Kind::Other, m_caret, m_anchor));
 }
 
-void TextArea::replaceText(TextBuffer &&buffer)
+void TextArea::NewText::setLines(const QList<QStringView> &lines)
 {
-    showWholeChange(m_document.replaceAll(std::move(buffer), m_caret, m_anchor));
+    m_buffer.setLines(lines, [this](qsizetype line, QStringView text) { m_widths.add(line, text); });
+}
+
+void TextArea::replaceText(NewText &&text)
+{
+    const TextDocument::Change change = m_document.replaceAll(std::move(text.m_buffer), m_caret, m_anchor);
+    if (!change.isEmpty())
+        m_geometry.expect(std::move(text.m_widths));
+    showWholeChange(change);
 }
 
 // A whole new text shows from its start.

@@ -37,9 +37,26 @@ public:
     // the caret goes to the start. Should memory run out, it raises
     // std::bad_alloc and nothing has changed.
     void replaceText(const QString &text);
-    // The same with the text in a buffer made beforehand, on another thread
-    // perhaps, so that its lines need not be found here.
-    void replaceText(TextBuffer &&buffer);
+    // A whole new text made beforehand, on another thread perhaps: its
+    // buffer, and the widths of its lines measured as it was filled, so that
+    // the area takes it in at once.
+    class NewText
+    {
+    public:
+        // The lines, none of which may hold a CR or an LF.
+        void setLines(const QList<QStringView> &lines);
+        // Text with line breaks of any kind.
+        void setText(const QString &text) { m_buffer.setText(text); }
+
+    private:
+        friend class TextArea;
+        explicit NewText(LineGeometry::Measured widths) : m_widths(std::move(widths)) {}
+        TextBuffer m_buffer;
+        LineGeometry::Measured m_widths;
+    };
+    // One to fill; may raise std::bad_alloc.
+    NewText newText() const { return NewText(m_geometry.measuring()); }
+    void replaceText(NewText &&text);
     // While a Step lives, all the program puts into the area is one step that
     // undo takes back. Making one may raise std::bad_alloc.
     class Step

@@ -25,9 +25,15 @@ void TextBuffer::setText(QString text)
     m_shift = 0;
     QString normal = withCrLfLineBreaks(std::move(text));
     std::vector<qsizetype> starts = lineStartsOf(normal);
-    m_chars = std::move(normal);
+    adopt(std::move(normal), std::move(starts));
+}
+
+void TextBuffer::adopt(QString text, std::vector<qsizetype> starts)
+{
+    m_chars = std::move(text);
     m_gapStart = m_gapEnd = m_chars.size();
     m_lineStarts = std::move(starts);
+    m_shift = 0;
     m_shiftFrom = lineCount();
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringView>
 
+#include <algorithm>
 #include <vector>
 
 // The text of a text area: one UTF-16 buffer with a gap at the place of the
@@ -21,6 +23,11 @@ public:
     TextBuffer();
 
     void setText(QString text);
+    // The lines with CR LF between them, none of which may hold a CR or an
+    // LF; each(line, text) sees every line as it is copied in, while its
+    // characters are at hand.
+    template<typename F>
+    void setLines(const QList<QStringView> &lines, F each);
     QString text() const;
     qsizetype size() const { return m_chars.size() - gapLength(); }
     bool isEmpty() const { return size() == 0; }
@@ -57,6 +64,7 @@ private:
     void moveGap(qsizetype position) const;
     void reserveGap(qsizetype length);
     static std::vector<qsizetype> lineStartsOf(QStringView text);
+    void adopt(QString text, std::vector<qsizetype> starts);
     void shiftLines(qsizetype fromLine, qsizetype delta);
     void applyPendingShift() const;
 
@@ -69,6 +77,34 @@ private:
     mutable qsizetype m_shiftFrom = 0;
     mutable qsizetype m_shift = 0;
 };
+
+template<typename F>
+void TextBuffer::setLines(const QList<QStringView> &lines, F each)
+{
+    qsizetype size = 2 * qMax<qsizetype>(0, lines.size() - 1);
+    for (QStringView line : lines)
+        size += line.size();
+    QString text(size, Qt::Uninitialized);
+    std::vector<qsizetype> starts(size_t(qMax<qsizetype>(1, lines.size())), 0);
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    qsizetype at = 0;
+    // Lines in another order than their text's (sorted ones) lie all over
+    // memory: the ones a little ahead are asked for while these are copied.
+    constexpr qsizetype ahead = 16;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i + ahead < lines.size())
+            __builtin_prefetch(lines[i + ahead].data());
+        if (i > 0) {
+            out[at++] = u'\r';
+            out[at++] = u'\n';
+        }
+        starts[size_t(i)] = at;
+        std::copy_n(lines[i].utf16(), lines[i].size(), out + at);
+        each(i, QStringView(out + at, lines[i].size()));
+        at += lines[i].size();
+    }
+    adopt(std::move(text), std::move(starts));
+}
 
 template<typename F>
 void TextBuffer::visit(qsizetype position, qsizetype length, F f) const

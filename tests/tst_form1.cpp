@@ -471,6 +471,8 @@ void TestForm1::tidyingTheInput_data()
     QTest::newRow("empty lines are no duplicates") << u"a@x.org\r\n\r\n \t\r\nb@x.org\r\n"_s << 0 << 0
                                                    << u"Remove Empty Lines"_s << u"5 lines: 0 duplicates, 3 empty"_s + none
                                                    << u"a@x.org\r\nb@x.org"_s << true;
+    QTest::newRow("nothing but empty lines") << u" \r\n\t"_s << 0 << 0 << u"Remove Empty Lines"_s
+                                             << u"2 lines: 0 duplicates, 2 empty"_s + none << QString() << false;
     QTest::newRow("spaces") << u" a@x.org\t\r\nb@x.org "_s << 0 << 0 << u"Trim Spaces"_s
                             << u"2 lines: 0 duplicates, 0 empty"_s + none << u"a@x.org\r\nb@x.org"_s << true;
     QTest::newRow("order") << u"b@x.org\r\nA@x.org\r\na@x.org"_s << 0 << 0 << u"Sort Lines"_s

@@ -540,6 +540,13 @@ void TestTextArea::horizontalRangeFollowsTheWidestLine()
         QVERIFY(range > 0);
         QCOMPARE(range, horizontal->maximum());
     }
+    // No lines at all make an empty text that takes typing.
+    TextArea::NewText none = m_area->newText();
+    none.setLines({});
+    m_area->replaceText(std::move(none));
+    QTest::keyClicks(m_area, u"a\rb"_s);
+    QCOMPARE(m_area->text(), u"a\r\nb"_s);
+    QCOMPARE(m_area->lineView(0), u"a"_s);
 }
 
 void TestTextArea::caretStepsOverWholeCharactersAtChunkBorders_data()

@@ -117,15 +117,14 @@ void LineGeometry::Measured::add(qsizetype line, QStringView text)
     }
 }
 
-// A whole new text whose lines were measured as it was made: what was
-// measured stands, and the lines left are measured here.
-bool LineGeometry::takeMeasured(qsizetype position, qsizetype inserted)
+// A whole new text whose lines were measured as it was made, with the font
+// in use: what was measured stands, and the lines left are measured here.
+bool LineGeometry::takeMeasured()
 {
     if (!m_expected)
         return false;
     const Measured measured = *std::exchange(m_expected, std::nullopt);
-    if (position != 0 || inserted != m_buffer.size() || measured.m_lines != m_buffer.lineCount() ||
-        measured.m_font != m_font)
+    if (measured.m_lines != m_buffer.lineCount() || measured.m_font != m_font)
         return false;
     m_longLines.clear();
     m_widest = measured.m_widest;
@@ -401,7 +400,7 @@ bool LineGeometry::measured(qsizetype line, const Chunk &chunk, const ChunkLayou
 void LineGeometry::textChanged(qsizetype position, qsizetype inserted, qsizetype removed, qsizetype insertedBreaks,
                                qsizetype removedBreaks)
 {
-    if (takeMeasured(position, inserted))
+    if (takeMeasured())
         return;
     const qsizetype line = m_buffer.lineOf(position);
     if (insertedBreaks > 0 || removedBreaks > 0)

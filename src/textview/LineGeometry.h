@@ -91,8 +91,8 @@ public:
         std::vector<qsizetype> m_unmeasured;
     };
     Measured measuring() const;
-    // The next change, when it brings the whole text measured, takes its
-    // widths from there.
+    // The next change brings the whole text measured: it takes its widths
+    // from there.
     void expect(Measured measured) { m_expected = std::move(measured); }
 
 private:
@@ -129,7 +129,7 @@ private:
     Chunk wholeLine(qsizetype line, bool widthOnly = false);
     size_t indexAt(const LongLine &record, qsizetype offset, bool before) const;
     bool updateInPlace(qsizetype line, qsizetype position, qsizetype inserted, qsizetype removed);
-    bool takeMeasured(qsizetype position, qsizetype inserted);
+    bool takeMeasured();
     void widenFor(qsizetype firstLine, qsizetype lastLine);
 
     const TextBuffer &m_buffer;

@@ -529,8 +529,11 @@ void TestForm1::tidyingTheInput()
     const quint64 revision = input->revision();
     choose(input, entry);
     QCOMPARE(input->text(), tidied);
-    // Lines that stay as they were are no edit.
+    // Lines that stay as they were are no edit. New lines stay selected
+    // when they were; else the caret stands after them.
     QCOMPARE(input->revision() == revision, tidied == text);
+    QCOMPARE(input->hasSelection(), anchor != caret);
+    QVERIFY(anchor != caret || tidied == text || input->caretPosition() == tidied.size());
     const QStringList after = menuEntries(input).filter(entry);
     QVERIFY2(!settled || (after.size() == 1 && after[0].startsWith(entry + u" ("_s) && after[0].endsWith(u")-"_s)),
              qPrintable(after.join(u" | "_s)));

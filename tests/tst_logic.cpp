@@ -407,6 +407,8 @@ void TestLogic::addressesFoundInText_data()
     QTest::newRow("what only looks like one") << u"bob@y.org; carl@z"_s << QStringList{u"bob@y.org"_s, u"carl@z"_s};
     QTest::newRow("a quoted local part") << u"see \"john smith\"@x.org"_s << QStringList{u"\"john smith\"@x.org"_s};
     QTest::newRow("an address literal") << u"or ann@[192.0.2.1]."_s << QStringList{u"ann@[192.0.2.1]"_s};
+    QTest::newRow("a comment after an address literal never closes")
+        << u"a@[192.0.2.1] (not closed, b@y.org"_s << QStringList{u"a@[192.0.2.1]"_s, u"b@y.org"_s};
     QTest::newRow("an @ in quotes") << u"\"a@b\"@x.org, c@y.org"_s << QStringList{u"\"a@b\"@x.org"_s, u"c@y.org"_s};
     QTest::newRow("letters beyond the first plane") << u"mail \U0001D51E\U0001D52B@x.org"_s
                                                     << QStringList{u"\U0001D51E\U0001D52B@x.org"_s};

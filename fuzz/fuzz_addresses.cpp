@@ -2,8 +2,8 @@
 // is an address has a key that is an address too and the same key, and
 // whatever is found holds an @.
 #include "FuzzInput.h"
-#include "join/AddressCheck.h"
-#include "join/AddressExtraction.h"
+#include "addresses/AddressCheck.h"
+#include "addresses/AddressExtraction.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

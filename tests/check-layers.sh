@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Checks that every folder of src/ includes only from the folders below it,
 # and that the logic holds no widgets or drawing.
-#   core ← join, listfiles ← form ← app;  core ← platform, textview ← form
+#   core ← addresses ← join;  core ← listfiles;  join, listfiles ← form ← app;
+#   core ← platform, textview ← form
 set -euo pipefail
 src=$(dirname "$0")/../src
 declare -A allowed=(
   [core]="core"
-  [join]="core join"
+  [addresses]="core addresses"
+  [join]="core addresses join"
   [listfiles]="core listfiles"
   [platform]="core platform"
   [textview]="core textview"
-  [form]="core join listfiles platform textview form"
-  [app]="core join listfiles platform textview form app"
+  [form]="core addresses join listfiles platform textview form"
+  [app]="core addresses join listfiles platform textview form app"
 )
 status=0
 for folder in "${!allowed[@]}"; do
@@ -23,7 +25,7 @@ for folder in "${!allowed[@]}"; do
     fi
   done < <(grep -HnE '#include "[a-z]+/' "$src/$folder"/* || true)
 done
-for folder in core join listfiles; do
+for folder in core addresses join listfiles; do
   if grep -HnE '#include <(QtWidgets/|QtGui/|QWidget|Q[A-Za-z]*Application|QPainter|QFont|QColor|QPixmap|QImage|QCursor|QClipboard)' "$src/$folder"/*; then
     echo "$folder/ is logic: no widgets or drawing"
     status=1

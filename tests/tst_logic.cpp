@@ -7,13 +7,13 @@
 #include "core/ReportText.h"
 #include "listfiles/SkinFile.h"
 #include "core/FileAccess.h"
-#include "join/AddressCheck.h"
-#include "join/AddressExtraction.h"
+#include "addresses/AddressCheck.h"
+#include "addresses/AddressExtraction.h"
 #include "join/ClipboardWriter.h"
 #include "join/FileJoin.h"
 #include "join/LineJoiner.h"
 #include "join/ListTidying.h"
-#include "join/Recipients.h"
+#include "addresses/Recipients.h"
 #include "listfiles/SampleList.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "form/OutputMenu.h"
 
 #include "core/LineBreaks.h"
-#include "join/Recipients.h"
+#include "addresses/Recipients.h"
 #include "textview/TextArea.h"
 
 #include <QClipboard>

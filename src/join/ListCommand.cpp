@@ -1,7 +1,7 @@
 #include "join/ListCommand.h"
 
-#include "join/AddressCheck.h"
-#include "join/AddressExtraction.h"
+#include "addresses/AddressCheck.h"
+#include "addresses/AddressExtraction.h"
 #include "join/LineJoiner.h"
 #include "join/ListTidying.h"
 

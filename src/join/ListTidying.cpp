@@ -1,6 +1,6 @@
 #include "join/ListTidying.h"
 
-#include "join/AddressCheck.h"
+#include "addresses/AddressCheck.h"
 
 #include <QHash>
 #include <QVarLengthArray>
@@ -18,11 +18,6 @@ namespace {
 constexpr qsizetype reportEvery = 1 << 16;
 // Lists from this long are sorted on two threads.
 constexpr qsizetype parallelFrom = 1 << 16;
-
-bool isSpaceOrTab(QChar c)
-{
-    return c == u' ' || c == u'\t';
-}
 
 // UTF-16 units ranked so that comparing them compares code points: the
 // surrogates, which stand for code points above U+FFFF, after all others.
@@ -166,17 +161,6 @@ private:
 
 ListTidying::ListTidying(QList<QStringView> lines, Progress *progress) : m_lines(std::move(lines)), m_progress(progress)
 {
-}
-
-QStringView ListTidying::trimmedAtEnds(QStringView line)
-{
-    qsizetype start = 0;
-    qsizetype end = line.size();
-    while (start < end && isSpaceOrTab(line[start]))
-        ++start;
-    while (end > start && isSpaceOrTab(line[end - 1]))
-        --end;
-    return line.sliced(start, end - start);
 }
 
 void ListTidying::report(qsizetype done, qsizetype total, int fromPermille, int toPermille) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Blanks.h"
+
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -58,13 +60,12 @@ public:
     // The line without spaces and tabs at either end.
     static QStringView trimmed(QStringView line)
     {
-        const auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
-        return line.isEmpty() || (!blank(line.front()) && !blank(line.back())) ? line : trimmedAtEnds(line);
+        return line.isEmpty() || (!Blanks::isBlank(line.front()) && !Blanks::isBlank(line.back())) ? line
+                                                                                                     : Blanks::trimmed(line);
     }
     static bool isEmpty(QStringView line) { return trimmed(line).isEmpty(); }
 
 private:
-    static QStringView trimmedAtEnds(QStringView line);
     class AddressKeys;
     QList<qsizetype> firstOccurrences() const;
     QList<QStringView> sorted() const;

@@ -1,4 +1,4 @@
-#include "join/Recipients.h"
+#include "addresses/Recipients.h"
 
 #include <vector>
 

@@ -2,7 +2,7 @@
 // keyword: they come first.
 #include <gmime/gmime.h>
 
-#include "join/AddressExtraction.h"
+#include "addresses/AddressExtraction.h"
 
 #include <QUrl>
 

@@ -1,6 +1,6 @@
-#include "join/AddressCheck.h"
+#include "addresses/AddressCheck.h"
 
-#include "join/ListTidying.h"
+#include "core/Blanks.h"
 
 #include <QChar>
 
@@ -22,7 +22,7 @@ constexpr qsizetype longestLabel = 63;
 
 QStringView trimmed(QStringView text)
 {
-    return ListTidying::trimmed(text);
+    return Blanks::trimmed(text);
 }
 
 char32_t codePointAt(QStringView text, qsizetype i)

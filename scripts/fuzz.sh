@@ -34,7 +34,7 @@ for target in decoding paths joining streaming title report addresses history ge
   else
     seed=$(printf %s "$target" | cksum | cut -d' ' -f1)
   fi
-  QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=fuzz/lsan-suppressions.txt build-fuzz/fuzz/fuzz_$target \
+  QT_HASH_SEED=0 QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=fuzz/lsan-suppressions.txt build-fuzz/fuzz/fuzz_$target \
     -seed="$seed" -runs="$targetRuns" -max_len=4096 -artifact_prefix=build-fuzz/ \
     -print_final_stats=1 "$scratch/$target" "fuzz/corpus/$target" 2>"$scratch/$target.log" \
     || { cat "$scratch/$target.log"; echo "fuzz_$target failed (-seed=$seed)"; exit 1; }

@@ -1,35 +1,51 @@
 #include "addresses/AddressCheck.h"
 
+#include "addresses/AddressCharacters.h"
+#include "addresses/AddressTokens.h"
 #include "core/Blanks.h"
 
 #include <QChar>
+#include <QVarLengthArray>
 
 #include <arpa/inet.h>
 #include <idn2.h>
 #include <unicode/uchar.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <new>
 #include <optional>
 
 namespace AddressCheck {
 
 namespace {
 
+using AddressCharacters::codePointAt;
+using AddressCharacters::isIdeographicFullStop;
+using AddressCharacters::isInvisible;
+
 constexpr qsizetype longestLocalPart = 64; // bytes in UTF-8
 constexpr qsizetype longestDomain = 253;
 constexpr qsizetype longestLabel = 63;
+constexpr qsizetype longestAddress = 254; // bytes, as SMTP's path holds it between < and >
+
+using Token = AddressTokens::Token;
+using Kind = AddressTokens::Kind;
+using Tokens = QVarLengthArray<Token, 32>;
+
+Tokens tokensOf(QStringView text)
+{
+    Tokens tokens;
+    AddressTokens reader(text);
+    for (Token token; reader.next(token);)
+        tokens.append(token);
+    return tokens;
+}
 
 QStringView trimmed(QStringView text)
 {
     return Blanks::trimmed(text);
-}
-
-char32_t codePointAt(QStringView text, qsizetype i)
-{
-    if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-        return QChar::surrogateToUcs4(text[i], text[i + 1]);
-    return text[i].unicode();
 }
 
 // Why an address is none, as cheap to make as to pass on: the words are put
@@ -72,23 +88,13 @@ QString describe(const Problem &problem)
         .arg(shown, name[0] ? QStringLiteral(" (%1)").arg(QLatin1String(name)) : QString(), QLatin1String(problem.words));
 }
 
-// The signs a dot-atom may hold beside letters and digits.
-bool isAtomSign(char16_t c)
-{
-    switch (c) {
-    case u'!': case u'#': case u'$': case u'%': case u'&': case u'\'': case u'*': case u'+': case u'-':
-    case u'/': case u'=': case u'?': case u'^': case u'_': case u'`': case u'{': case u'|': case u'}':
-    case u'~':
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Letters of any script, and the marks, digits, signs and symbols that go
-// with them; no controls, spaces, separators or unassigned code points.
+// with them; no controls, spaces, separators, unassigned code points or
+// characters that do not show.
 bool isInternationalCharacter(char32_t c)
 {
+    if (isInvisible(c))
+        return false;
     switch (QChar::category(c)) {
     case QChar::Other_Control:
     case QChar::Other_Format:
@@ -112,76 +118,65 @@ bool isDomainCharacter(char32_t c)
         return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
     const QChar::Category category = QChar::category(c);
     return category != QChar::Other_Control && category != QChar::Separator_Space && category != QChar::Separator_Line
-           && category != QChar::Separator_Paragraph;
+           && category != QChar::Separator_Paragraph && !isInvisible(c);
 }
 
 bool isAtomCharacter(char32_t c)
 {
-    if (c < 0x80)
-        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || isAtomSign(char16_t(c));
-    return isInternationalCharacter(c);
-}
-
-// The position of the first c outside a quoted string, or -1.
-qsizetype unquoted(QStringView text, char16_t c, bool last = false)
-{
-    qsizetype found = -1;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (quoted && text[i] == u'\\')
-            ++i;
-        else if (text[i] == u'"')
-            quoted = !quoted;
-        else if (!quoted && text[i] == c && (found = i, !last))
-            break;
-    }
-    return found;
+    return c < 0x80 ? AddressCharacters::isAtomAscii(char16_t(c)) : isInternationalCharacter(c);
 }
 
 struct Parsed
 {
     Problem problem;
     QStringView local;
+    QStringView domain;
     QString asciiDomain; // the domain in ASCII, lower case, when asked for
 };
 
-// A display name: words and quoted strings, with no sign unquoted that
-// would make it more than a name.
-Problem nameProblem(QStringView name)
+// A display name: words, dots, quoted strings and comments, with no sign
+// outside them that would make it more than a name.
+Problem nameProblem(QStringView text, const Token *from, const Token *to)
 {
-    bool quoted = false;
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const QChar c = name[i];
-        if (quoted) {
-            if (c == u'\\')
-                ++i;
-            else if (c == u'"')
-                quoted = false;
+    for (const Token *token = from; token != to; ++token) {
+        if (token->kind == Kind::Quoted && !token->closed)
+            return Problem{"a quote in the name is not closed"};
+        if (token->kind == Kind::Comment && !token->closed)
+            return Problem{"a ( without a ) in the name"};
+    }
+    for (const Token *token = from; token != to; ++token) {
+        const QChar c = text[token->start];
+        if (token->kind == Kind::Literal)
+            return notAllowed(u'[', " in the name");
+        if (token->kind != Kind::Sign)
             continue;
-        }
-        if (c == u'"')
-            quoted = true;
-        else if (c == u',')
+        if (c == u',')
             return Problem{"a comma in the name (put the name in quotes)"};
-        else if (c == u';' || c == u':' || c == u'@' || c == u'<' || c == u'>' || c == u'[' || c == u']' || c == u'\\')
+        if (c == u';' || c == u':' || c == u'@' || c == u'<' || c == u'>' || c == u']' || c == u'\\' || c == u')')
             return notAllowed(c.unicode(), " in the name");
     }
-    return quoted ? Problem{"a quote in the name is not closed"} : Problem{};
+    return {};
 }
 
-Problem localPartProblem(QStringView local, bool quoted)
+qsizetype utf8Bytes(char32_t c)
+{
+    return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+}
+
+Problem localPartProblem(QStringView local, bool quoted, qsizetype &bytes)
 {
     if (local.isEmpty())
         return Problem{"nothing before the @"};
-    qsizetype bytes = 0;
+    bytes = 0;
     bool twoDots = false;
     for (qsizetype i = 0; i < local.size(); ++i) {
         const char32_t c = codePointAt(local, i);
         if (c > 0xFFFF)
             ++i;
-        bytes += c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+        bytes += utf8Bytes(c);
         const bool inside = quoted && i > 0 && i + 1 < local.size();
-        if (inside ? c != u' ' && c != u'\t' && (c < 0x20 || c == 0x7F || (c >= 0x80 && !isInternationalCharacter(c)))
+        if (inside ? c != u' ' && c != u'\t'
+                         && (c < 0x20 || c == 0x7F || (c >= 0x80 && !isInternationalCharacter(c)))
                    : !quoted && c != u'.' && !isAtomCharacter(c))
             return notAllowed(c);
         twoDots = twoDots || (!quoted && c == u'.' && i > 0 && local[i - 1] == u'.');
@@ -213,12 +208,15 @@ Problem literalProblem(QStringView domain, QString *ascii)
     return {};
 }
 
-// The domain in ASCII through IDNA2008, or why it has none.
+// The domain in ASCII through IDNA2008, or why it has none. IDNA that runs
+// out of memory is memory that ran out, not a name that is wrong.
 Problem internationalProblem(QStringView domain, QString &ascii)
 {
     char *converted = nullptr;
     const int status = idn2_to_ascii_8z(domain.toUtf8().constData(), &converted, IDN2_NONTRANSITIONAL | IDN2_NFC_INPUT);
     const std::unique_ptr<char, decltype(&std::free)> owned(converted, &std::free);
+    if (status == IDN2_MALLOC)
+        throw std::bad_alloc();
     Problem problem;
     if (status != IDN2_OK)
         problem.idnaStatus = status;
@@ -227,12 +225,29 @@ Problem internationalProblem(QStringView domain, QString &ascii)
     return problem;
 }
 
-Problem domainProblem(QStringView domain, QString *ascii)
+// The domain as IDNA reads its dots: the ideographic and full-width full
+// stops separate labels as a dot does.
+QStringView withPlainDots(QStringView domain, QString &store)
 {
-    if (domain.isEmpty())
+    if (std::none_of(domain.begin(), domain.end(), [](QChar c) { return isIdeographicFullStop(c.unicode()); }))
+        return domain;
+    store = domain.toString();
+    std::replace_if(store.begin(), store.end(), [](QChar c) { return isIdeographicFullStop(c.unicode()); }, QChar(u'.'));
+    return store;
+}
+
+// Whether the domain is a name mail can be sent to; its ASCII form and that
+// form's length (for the address's whole length) when it is.
+Problem domainProblem(QStringView written, QString *ascii, qsizetype &asciiLength)
+{
+    if (written.isEmpty())
         return Problem{"nothing after the @"};
-    if (domain.front() == u'[')
-        return literalProblem(domain, ascii);
+    if (written.front() == u'[') {
+        asciiLength = written.size();
+        return literalProblem(written, ascii);
+    }
+    QString plain;
+    const QStringView domain = withPlainDots(written, plain);
     // One pass finds what the checks below look at.
     bool international = false;
     bool comma = false;
@@ -272,8 +287,8 @@ Problem domainProblem(QStringView domain, QString *ascii)
             return problem;
     }
     const QStringView form = converted.isNull() ? domain : QStringView(converted);
-    // IDNA maps some characters to others (a full-width stop to a dot): what
-    // it gives must still be letters, digits, hyphens and dots.
+    // IDNA maps some characters to others: what it gives must still be
+    // letters, digits, hyphens and dots.
     for (QChar c : form)
         if (!isDomainCharacter(c.unicode()) || c.unicode() >= 0x80)
             return notAllowed(c.unicode(), " in the domain");
@@ -295,9 +310,46 @@ Problem domainProblem(QStringView domain, QString *ascii)
         }
         lastLabel = end + 1;
     }
+    asciiLength = form.size();
     if (ascii)
         *ascii = form.toString().toLower();
     return {};
+}
+
+// Where the @ of an address stands, or why there is none to take.
+qsizetype atOf(QStringView address, bool quoted, Problem &problem)
+{
+    if (quoted) {
+        AddressTokens reader(address);
+        Token first{};
+        reader.next(first);
+        if (!first.closed) {
+            problem = Problem{"a quote before the @ is not closed"};
+            return -1;
+        }
+        if (first.end < address.size() && address[first.end] == u'@')
+            return first.end;
+        problem = address.indexOf(u'@', first.end) < 0 ? Problem{"no @"} : Problem{"something between the quotes and the @"};
+        return -1;
+    }
+    qsizetype at = -1;
+    qsizetype ats = 0;
+    bool space = false;
+    bool separator = false;
+    for (qsizetype i = 0; i < address.size(); ++i) {
+        const char16_t c = address[i].unicode();
+        if (c == u'@' && ats++ == 0)
+            at = i;
+        space = space || c == u' ' || c == u'\t';
+        separator = separator || c == u',' || c == u';';
+    }
+    if (ats == 0)
+        problem = Problem{"no @"};
+    else if (ats > 1)
+        problem = separator || space ? Problem{"more than one address"} : Problem{"more than one @"};
+    else if (space)
+        problem = Problem{"a space inside"};
+    return problem ? -1 : at;
 }
 
 // The address itself: local@domain; with the domain's ASCII form when
@@ -305,68 +357,86 @@ Problem domainProblem(QStringView domain, QString *ascii)
 Parsed parseAddress(QStringView address, bool wantAscii)
 {
     Parsed parsed;
-    qsizetype at = -1;
     const bool quoted = address.startsWith(u'"');
-    if (quoted) {
-        // The closing quote, an escaped one passed over.
-        qsizetype end = 1;
-        for (bool escaped = false; end < address.size() && (escaped || address[end] != u'"'); ++end)
-            escaped = !escaped && address[end] == u'\\';
-        if (end >= address.size()) {
-            parsed.problem = Problem{"a quote before the @ is not closed"};
-            return parsed;
-        }
-        at = end + 1;
-        if (at >= address.size() || address[at] != u'@') {
-            parsed.problem = address.indexOf(u'@', at) < 0 ? Problem{"no @"}
-                                                            : Problem{"something between the quotes and the @"};
-            return parsed;
-        }
-    } else {
-        qsizetype ats = 0;
-        bool space = false;
-        bool separator = false;
-        for (qsizetype i = 0; i < address.size(); ++i) {
-            const char16_t c = address[i].unicode();
-            if (c == u'@' && ats++ == 0)
-                at = i;
-            space = space || c == u' ' || c == u'\t';
-            separator = separator || c == u',' || c == u';';
-        }
-        if (ats == 0) {
-            parsed.problem = Problem{"no @"};
-            return parsed;
-        }
-        if (ats > 1) {
-            parsed.problem = separator || space ? Problem{"more than one address"} : Problem{"more than one @"};
-            return parsed;
-        }
-        if (space) {
-            parsed.problem = Problem{"a space inside"};
-            return parsed;
-        }
-    }
+    const qsizetype at = atOf(address, quoted, parsed.problem);
+    if (at < 0)
+        return parsed;
     parsed.local = address.first(at);
-    parsed.problem = localPartProblem(parsed.local, quoted);
+    parsed.domain = address.sliced(at + 1);
+    qsizetype localBytes = 0;
+    qsizetype asciiLength = 0;
+    parsed.problem = localPartProblem(parsed.local, quoted, localBytes);
     if (!parsed.problem)
-        parsed.problem = domainProblem(address.sliced(at + 1), wantAscii ? &parsed.asciiDomain : nullptr);
+        parsed.problem = domainProblem(address.sliced(at + 1), wantAscii ? &parsed.asciiDomain : nullptr, asciiLength);
+    if (!parsed.problem) {
+        qsizetype domainBytes = 0;
+        for (QChar c : address.sliced(at + 1))
+            domainBytes += c.isSurrogate() ? 2 : utf8Bytes(c.unicode());
+        if (localBytes + 1 + qMax(domainBytes, asciiLength) > longestAddress)
+            parsed.problem = Problem{"the address is longer than 254 bytes"};
+    }
     return parsed;
 }
 
-// A bare address, or a name followed by an address in angle brackets.
+// A bare address, or a name followed by an address in angle brackets; a
+// comment after either is no part of it (ann@x.org (Ann Lee)).
 Parsed parse(QStringView text, bool wantAscii)
 {
-    if (text.endsWith(u'>')) {
-        const qsizetype open = unquoted(text, u'<', true);
-        if (open >= 0) {
-            Parsed parsed;
-            parsed.problem = nameProblem(text.first(open));
-            return !parsed.problem
-                       ? parseAddress(trimmed(text.sliced(open + 1, text.size() - open - 2)), wantAscii)
-                       : parsed;
+    const Tokens tokens = tokensOf(text);
+    qsizetype count = tokens.size();
+    while (count > 0 && (tokens[count - 1].kind == Kind::Blank
+                         || (tokens[count - 1].kind == Kind::Comment && tokens[count - 1].closed)))
+        --count;
+    Parsed parsed;
+    if (count == 0) {
+        parsed.problem = Problem{"no @"};
+        return parsed;
+    }
+    const QStringView body = text.first(tokens[count - 1].end);
+    if (tokens[count - 1].is(u'>', text)) {
+        for (qsizetype open = count - 2; open >= 0; --open) {
+            if (!tokens[open].is(u'<', text))
+                continue;
+            parsed.problem = nameProblem(text, tokens.begin(), tokens.begin() + open);
+            if (parsed.problem)
+                return parsed;
+            const qsizetype from = tokens[open].end;
+            return parseAddress(Blanks::trimmed(body.sliced(from, body.size() - 1 - from)), wantAscii);
         }
     }
-    return parseAddress(text, wantAscii);
+    for (qsizetype i = 0; i < count; ++i) {
+        if (tokens[i].kind == Kind::Comment && !tokens[i].closed) {
+            parsed.problem = Problem{"a ( without a )"};
+            return parsed;
+        }
+    }
+    return parseAddress(body, wantAscii);
+}
+
+// A quoted local part as addresses are compared: without its quotes where
+// it needs none ("ann"@x.org is ann@x.org), else with only the escapes a
+// quote and a backslash need.
+QString comparedLocalPart(QStringView local)
+{
+    if (!local.startsWith(u'"'))
+        return local.toString();
+    QString inside;
+    inside.reserve(local.size());
+    for (qsizetype i = 1; i + 1 < local.size(); ++i) {
+        if (local[i] == u'\\' && i + 2 < local.size())
+            ++i;
+        inside += local[i];
+    }
+    qsizetype bytes = 0;
+    if (!localPartProblem(inside, false, bytes))
+        return inside;
+    QString quoted(u'"');
+    for (QChar c : inside) {
+        if (c == u'"' || c == u'\\')
+            quoted += u'\\';
+        quoted += c;
+    }
+    return quoted + u'"';
 }
 
 } // namespace
@@ -385,6 +455,17 @@ bool isAddress(QStringView line)
     return !text.isEmpty() && !parse(text, false).problem;
 }
 
+QStringView address(QStringView line)
+{
+    const QStringView text = trimmed(line);
+    if (text.isEmpty())
+        return {};
+    const Parsed parsed = parse(text, false);
+    if (parsed.problem)
+        return {};
+    return QStringView(parsed.local.begin(), parsed.domain.end());
+}
+
 QString key(QStringView line)
 {
     const QStringView text = trimmed(line);
@@ -393,7 +474,7 @@ QString key(QStringView line)
     const Parsed parsed = parse(text, true);
     if (parsed.problem)
         return {};
-    return parsed.local.toString().toCaseFolded() + u'@' + parsed.asciiDomain;
+    return comparedLocalPart(parsed.local).toCaseFolded() + u'@' + parsed.asciiDomain;
 }
 
 } // namespace AddressCheck

@@ -1,16 +1,13 @@
-// GLib's headers name a member "signals", which Qt's headers make a
-// keyword: they come first.
-#include <gmime/gmime.h>
-
 #include "addresses/AddressExtraction.h"
+
+#include "addresses/AddressCharacters.h"
+#include "addresses/AddressCheck.h"
+#include "addresses/AddressTokens.h"
+#include "addresses/ContactLines.h"
 
 #include <QUrl>
 
 #include <algorithm>
-#include <array>
-#include <limits>
-#include <mutex>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -18,154 +15,69 @@ namespace AddressExtraction {
 
 namespace {
 
-// Lines longer than this are no header fields: GMime is not asked.
-constexpr qsizetype longestHeader = 1 << 16;
+using namespace AddressCharacters;
+using Token = AddressTokens::Token;
+using Kind = AddressTokens::Kind;
 
-char32_t codePointBefore(QStringView text, qsizetype i)
-{
-    if (text[i - 1].isLowSurrogate() && i >= 2 && text[i - 2].isHighSurrogate())
-        return QChar::surrogateToUcs4(text[i - 2], text[i - 1]);
-    return text[i - 1].unicode();
-}
-
-char32_t codePointAt(QStringView text, qsizetype i)
-{
-    if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-        return QChar::surrogateToUcs4(text[i], text[i + 1]);
-    return text[i].unicode();
-}
-
-int width(char32_t c)
-{
-    return c > 0xFFFF ? 2 : 1;
-}
-
-bool isWordCharacter(char32_t c)
+// What a local part may hold in running text: an atom's ASCII and dots,
+// letters, marks, digits and symbols of any script, and characters that
+// show nothing (kept, so that checking tells of them). Punctuation and
+// spaces of any script end it.
+bool isLocalCharacter(char32_t c)
 {
     if (c < 0x80)
-        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+        return isAtomAscii(char16_t(c)) || c == u'.';
+    if (isInvisible(c))
+        return true;
+    const QChar::Category category = QChar::category(c);
+    return (category >= QChar::Mark_NonSpacing && category <= QChar::Number_Other)
+           || (category >= QChar::Letter_Uppercase && category <= QChar::Letter_Other)
+           || (category >= QChar::Symbol_Math && category <= QChar::Symbol_Other);
+}
+
+// What a domain may hold: ASCII letters, digits, hyphens and dots, letters,
+// marks and digits of any script, the full stops IDNA takes for dots, and
+// characters that show nothing.
+bool isDomainCharacter(char32_t c)
+{
+    if (c < 0x80)
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-'
+               || c == u'.';
+    if (isInvisible(c) || isIdeographicFullStop(c))
+        return true;
     const QChar::Category category = QChar::category(c);
     return (category >= QChar::Mark_NonSpacing && category <= QChar::Number_Other)
            || (category >= QChar::Letter_Uppercase && category <= QChar::Letter_Other);
 }
 
-// What a local part may hold: letters of any script, digits, dots and the
-// signs of a dot-atom.
-bool isLocalCharacter(char32_t c)
+// Signs that start no local part in running text, though an atom may hold
+// them: they are the text's punctuation ('ann@x.org', {ann@x.org},
+// a@x.org/bob@y.org).
+bool isLeadingPunctuation(char32_t c)
 {
-    static const std::array<bool, 0x80> ascii = [] {
-        std::array<bool, 0x80> table{};
-        for (char16_t c : u"!#$%&'*+-/=?^_`{|}~.abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789")
-            table[c] = c != 0;
-        return table;
-    }();
-    return c < 0x80 ? ascii[c] : isWordCharacter(c);
+    return c == u'.' || c == u'\'' || c == u'`' || c == u'{' || c == u'}' || c == u'|' || c == u'/' || c == u'='
+           || c == u'?' || c == u'^' || c == u'~' || c == u'!' || c == u'#' || c == u'$' || c == u'%' || c == u'&'
+           || c == u'*' || c == u'-' || isInvisible(c);
 }
 
-bool isDomainCharacter(char32_t c)
+bool isTrailingPunctuation(char32_t c)
 {
-    return isWordCharacter(c) || c == u'-' || c == u'.';
+    return c == u'.' || c == u'-' || isIdeographicFullStop(c) || isInvisible(c);
 }
-
-// Mailboxes through GMime --------------------------------------------------------
-
-qsizetype atsOutsideQuotes(QStringView line)
-{
-    qsizetype ats = 0;
-    bool quoted = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        if (quoted && line[i] == u'\\')
-            ++i;
-        else if (line[i] == u'"')
-            quoted = !quoted;
-        else if (!quoted && line[i] == u'@')
-            ++ats;
-    }
-    return ats;
-}
-
-// Whether every ( in the line, wherever it stands, opens a comment that
-// closes as GMime reads comments (nested, a backslash escaping the next
-// character). GMime loses memory on every call where one does not close
-// after an address literal, so such a line is not given to it. From the
-// character after a (, every reading of the line agrees on which brackets
-// are escaped; the comment closes where the running count of brackets from
-// there first falls below where it started.
-bool everyCommentCloses(QStringView line)
-{
-    std::vector<int> depth(size_t(line.size()) + 1, 0); // count of ( less ) before each position
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const char16_t c = line[i].unicode();
-        depth[size_t(i) + 1] = depth[size_t(i)] + (c == u'(') - (c == u')');
-        if (c == u'\\' && i + 1 < line.size()) {
-            ++i;
-            depth[size_t(i) + 1] = depth[size_t(i)];
-        }
-    }
-    int lowestAfter = std::numeric_limits<int>::max();
-    for (qsizetype i = line.size() - 1; i >= 0; --i) {
-        if (line[i] == u'(' && lowestAfter > depth[size_t(i) + 1] - 1)
-            return false;
-        lowestAfter = std::min(lowestAfter, depth[size_t(i) + 1]);
-    }
-    return true;
-}
-
-void addMailboxes(InternetAddressList *list, QStringList &found)
-{
-    for (int i = 0; i < internet_address_list_length(list); ++i) {
-        InternetAddress *address = internet_address_list_get_address(list, i);
-        if (INTERNET_ADDRESS_IS_GROUP(address))
-            addMailboxes(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)), found);
-        else
-            found << QString::fromUtf8(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
-    }
-}
-
-// The line as a header's list of mailboxes, when it is one: every @ of it
-// in an address GMime finds, nothing else taken for one. A line with one @
-// is left to the scan, which finds the same in a mailbox of any form.
-std::optional<QStringList> asMailboxes(QStringView line)
-{
-    if (line.size() > longestHeader || atsOutsideQuotes(line) < 2 || line.contains(QChar(0)) || !everyCommentCloses(line))
-        return std::nullopt;
-    static std::once_flag initialised;
-    std::call_once(initialised, [] { g_mime_init(); });
-    InternetAddressList *list = internet_address_list_parse(nullptr, line.toUtf8().constData());
-    if (!list)
-        return std::nullopt;
-    QStringList found;
-    addMailboxes(list, found);
-    g_object_unref(list);
-    const bool whole = found.size() == atsOutsideQuotes(line)
-                       && std::all_of(found.begin(), found.end(), [](const QString &a) { return a.contains(u'@'); });
-    return whole ? std::optional(found) : std::nullopt;
-}
-
-// The scan around each @ -------------------------------------------------------------
-
-struct Scan
-{
-    QStringView line;
-    std::vector<std::pair<qsizetype, QString>> found;   // where each starts, and what
-    std::vector<std::pair<qsizetype, qsizetype>> taken; // what mailto: links hold, in order
-};
 
 // A mailto: link's recipients: the path and its to, cc and bcc fields,
 // percent-decoded, a comma between addresses; its subject and body are no
-// addresses, whatever they hold.
-void scanMailto(Scan &scan, qsizetype at)
+// addresses, whatever they hold. In HTML its fields are joined by &amp;.
+QStringList mailtoRecipients(QStringView link)
 {
-    static const QString stops = QStringLiteral(" \t\"'<>()[]");
-    qsizetype end = at + 7;
-    while (end < scan.line.size() && !stops.contains(scan.line[end]))
-        ++end;
-    scan.taken.emplace_back(at, end);
-    const QStringView link = scan.line.sliced(at + 7, end - at - 7);
-    const qsizetype question = link.indexOf(u'?');
-    QList<QStringView> parts{question < 0 ? link : link.first(question)};
+    QString text = link.toString();
+    text.replace(QStringLiteral("&amp;"), QStringLiteral("&"), Qt::CaseInsensitive);
+    while (!text.isEmpty() && QStringView(u".,;:!?").contains(text.back()))
+        text.chop(1);
+    const qsizetype question = text.indexOf(u'?');
+    QList<QStringView> parts{QStringView(text).first(question < 0 ? text.size() : question)};
     if (question >= 0) {
-        for (QStringView field : link.sliced(question + 1).split(u'&')) {
+        for (QStringView field : QStringView(text).sliced(question + 1).split(u'&')) {
             const qsizetype equals = field.indexOf(u'=');
             const QStringView name = field.first(qMax<qsizetype>(0, equals));
             if (equals > 0 && (name.compare(u"to", Qt::CaseInsensitive) == 0 || name.compare(u"cc", Qt::CaseInsensitive) == 0
@@ -173,42 +85,197 @@ void scanMailto(Scan &scan, qsizetype at)
                 parts << field.sliced(equals + 1);
         }
     }
+    QStringList recipients;
     for (QStringView part : parts) {
         const QString decoded = QUrl::fromPercentEncoding(part.toUtf8());
-        for (QStringView address : QStringView(decoded).split(u','))
-            if (address.trimmed().contains(u'@'))
-                scan.found.emplace_back(at, address.trimmed().toString());
+        for (QStringView piece : QStringView(decoded).split(u',')) {
+            piece = piece.trimmed();
+            if (!piece.contains(u'@'))
+                continue;
+            const QStringView address = AddressCheck::address(piece);
+            recipients << (address.isEmpty() ? piece : address).toString();
+        }
     }
+    return recipients;
 }
 
-// The address around the @ at: as far as a local part's characters reach
-// before it (or a quoted string), and a domain's after it (or an address
-// literal); punctuation around it stays out. Answers where it ends.
-qsizetype scanAt(Scan &scan, qsizetype at)
+// The search of one line that is no address as it stands.
+class Search
 {
-    const QStringView line = scan.line;
-    qsizetype start = at;
-    if (at > 1 && line[at - 1] == u'"' && line.lastIndexOf(u'"', at - 2) >= 0) {
-        start = line.lastIndexOf(u'"', at - 2);
-    } else {
-        while (start > 0 && isLocalCharacter(codePointBefore(line, start)))
-            start -= width(codePointBefore(line, start));
-        while (start < at && (line[start] == u'.' || line[start] == u'\'' || line[start] == u'`'))
-            ++start;
+public:
+    explicit Search(QStringView line) : m_line(line) {}
+
+    QStringList found()
+    {
+        if (std::any_of(m_line.begin(), m_line.end(), [](QChar c) { return c == u'"' || c == u'(' || c == u'<' || c == u'['; }))
+            readTokens();
+        takeMailtoLinks();
+        for (qsizetype at = m_line.indexOf(u'@'); at >= 0; at = m_line.indexOf(u'@', at + 1))
+            if (at >= m_floor && !isHidden(at))
+                searchAround(at);
+        std::stable_sort(m_found.begin(), m_found.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+        QStringList found;
+        found.reserve(qsizetype(m_found.size()));
+        for (auto &[start, address] : m_found)
+            found << std::move(address);
+        return found;
     }
-    qsizetype end = at + 1;
-    if (end < line.size() && line[end] == u'[' && line.indexOf(u']', end) > 0) {
-        end = line.indexOf(u']', end) + 1;
-    } else {
-        while (end < line.size() && isDomainCharacter(codePointAt(line, end)))
-            end += width(codePointAt(line, end));
-        while (end > at + 1 && line[end - 1] == u'.')
-            --end;
+
+private:
+    void hide(qsizetype from, qsizetype to)
+    {
+        if (m_hidden.empty())
+            m_hidden.assign(size_t(m_line.size()), false);
+        std::fill(m_hidden.begin() + from, m_hidden.begin() + to, true);
     }
-    if (start < at && end > at + 1)
-        scan.found.emplace_back(start, line.sliced(start, end - start).toString());
-    return end;
-}
+    bool isHidden(qsizetype at) const { return !m_hidden.empty() && m_hidden[size_t(at)]; }
+
+    // The token a place lies in, when the line was read as tokens.
+    const Token *tokenAt(qsizetype at) const
+    {
+        const auto after = std::upper_bound(m_tokens.begin(), m_tokens.end(), at,
+                                            [](qsizetype place, const Token &token) { return place < token.start; });
+        return after == m_tokens.begin() || (after - 1)->end <= at ? nullptr : &*(after - 1);
+    }
+
+    // Quotes, comments and angle brackets say what is a name: a quoted
+    // string just before an @ is a local part, whose @s are its own; the
+    // quoted strings and comments of a name before an address in angle
+    // brackets are no addresses, nor is an address standing as that name
+    // (bob@y.org <ann@x.org>).
+    void readTokens()
+    {
+        m_tokens = AddressTokens::of(m_line);
+        for (qsizetype i = 0; i < qsizetype(m_tokens.size()); ++i) {
+            const Token &token = m_tokens[size_t(i)];
+            if (token.kind == Kind::Quoted && token.closed && token.end < m_line.size() && m_line[token.end] == u'@')
+                hide(token.start, token.end);
+            else if (token.is(u'<', m_line) && isAngleAddress(i))
+                hideName(i);
+        }
+    }
+
+    // Whether the < at token i opens an address in angle brackets: a > is
+    // the next of the signs < > , ; after it, with an @ between.
+    bool isAngleAddress(qsizetype open) const
+    {
+        bool at = false;
+        for (size_t i = size_t(open) + 1; i < m_tokens.size(); ++i) {
+            const Token &token = m_tokens[i];
+            if (token.kind != Kind::Sign)
+                continue;
+            const QChar c = m_line[token.start];
+            if (c == u'@')
+                at = true;
+            else if (c == u'>')
+                return at;
+            else if (c == u'<' || c == u',' || c == u';')
+                return false;
+        }
+        return false;
+    }
+
+    void hideName(qsizetype open)
+    {
+        qsizetype i = open - 1;
+        // Comments right before the brackets belong to the name.
+        for (; i >= 0 && (m_tokens[size_t(i)].kind == Kind::Blank || (m_tokens[size_t(i)].kind == Kind::Comment && m_tokens[size_t(i)].closed)); --i)
+            if (m_tokens[size_t(i)].kind == Kind::Comment)
+                hide(m_tokens[size_t(i)].start, m_tokens[size_t(i)].end);
+        // An address standing right before them is their name.
+        qsizetype word = i;
+        while (word >= 0 && (m_tokens[size_t(word)].kind == Kind::Word || m_tokens[size_t(word)].kind == Kind::Dot))
+            --word;
+        if (word >= 0 && word < i && m_tokens[size_t(word)].is(u'@', m_line))
+            hide(m_tokens[size_t(word)].start, m_tokens[size_t(word)].end);
+        // The quoted strings of the words before them.
+        for (; i >= 0; --i) {
+            const Token &token = m_tokens[size_t(i)];
+            if (token.kind == Kind::Quoted && token.closed)
+                hide(token.start, token.end);
+            else if (token.kind != Kind::Blank && token.kind != Kind::Word && token.kind != Kind::Dot
+                     && !(token.kind == Kind::Comment && token.closed))
+                break;
+        }
+    }
+
+    void takeMailtoLinks()
+    {
+        static const QString stops = QStringLiteral(" \t\"'<>()[]`");
+        for (qsizetype at = m_line.indexOf(u"mailto:", 0, Qt::CaseInsensitive); at >= 0;
+             at = m_line.indexOf(u"mailto:", at + 7, Qt::CaseInsensitive)) {
+            if (isHidden(at))
+                continue;
+            qsizetype end = at + 7;
+            while (end < m_line.size() && !stops.contains(m_line[end]))
+                ++end;
+            for (QString &address : mailtoRecipients(m_line.sliced(at + 7, end - at - 7)))
+                m_found.emplace_back(at, std::move(address));
+            hide(at, end);
+        }
+    }
+
+    // The address around the @ at: a quoted string just before it, or as
+    // far back as a local part's characters reach, not into the address
+    // before nor out of the quoted string or comment it stands in; and an
+    // address literal after it, or as far as a domain's characters reach.
+    // Comments right after it are its own.
+    void searchAround(qsizetype at)
+    {
+        qsizetype lowest = m_floor;
+        qsizetype highest = m_line.size();
+        if (const Token *around = tokenAt(at); around && around->kind != Kind::Sign) {
+            lowest = qMax(lowest, around->start + 1);
+            highest = around->end - 1;
+        }
+        qsizetype start = at;
+        const Token *before = at > 0 ? tokenAt(at - 1) : nullptr;
+        if (before && before->kind == Kind::Quoted && before->closed && before->end == at && before->start >= lowest) {
+            start = before->start;
+        } else {
+            while (start > lowest && isLocalCharacter(codePointBefore(m_line, start)))
+                start -= width(codePointBefore(m_line, start));
+            while (start < at && isLeadingPunctuation(codePointAt(m_line, start)))
+                start += width(codePointAt(m_line, start));
+        }
+        qsizetype end = at + 1;
+        const Token *after = end < highest ? tokenAt(end) : nullptr;
+        if (after && after->kind == Kind::Literal && after->closed && after->end <= highest) {
+            end = after->end;
+        } else {
+            while (end < highest && isDomainCharacter(codePointAt(m_line, end)))
+                end += width(codePointAt(m_line, end));
+            while (end > at + 1 && isTrailingPunctuation(codePointBefore(m_line, end)))
+                end -= width(codePointBefore(m_line, end));
+        }
+        if (start == at || end == at + 1)
+            return;
+        m_found.emplace_back(start, m_line.sliced(start, end - start).toString());
+        m_floor = end;
+        hideCommentsAfter(end);
+    }
+
+    void hideCommentsAfter(qsizetype end)
+    {
+        if (m_tokens.empty())
+            return;
+        if (end < m_line.size() && m_line[end] == u'>')
+            ++end;
+        for (const Token *token = tokenAt(end); token; token = tokenAt(end)) {
+            if (token->kind == Kind::Comment && token->closed)
+                hide(token->start, token->end);
+            else if (token->kind != Kind::Blank)
+                return;
+            end = token->end;
+        }
+    }
+
+    QStringView m_line;
+    std::vector<Token> m_tokens;                       // read only where quotes or brackets matter
+    std::vector<bool> m_hidden;                        // places where no address is searched
+    std::vector<std::pair<qsizetype, QString>> m_found; // where each starts, and what
+    qsizetype m_floor = 0;                             // where the last address found ends
+};
 
 } // namespace
 
@@ -216,27 +283,19 @@ QStringList in(QStringView line)
 {
     if (!line.contains(u'@') && !line.contains(u"mailto:", Qt::CaseInsensitive))
         return {};
-    if (std::optional<QStringList> mailboxes = asMailboxes(line))
-        return *std::move(mailboxes);
-    Scan scan{line, {}, {}};
-    if (line.contains(u':')) {
-        for (qsizetype at = line.indexOf(u"mailto:", 0, Qt::CaseInsensitive); at >= 0;
-             at = line.indexOf(u"mailto:", scan.taken.back().second, Qt::CaseInsensitive))
-            scanMailto(scan, at);
-    }
-    auto link = scan.taken.begin();
-    for (qsizetype at = line.indexOf(u'@'); at >= 0; at = line.indexOf(u'@', at + 1)) {
-        while (link != scan.taken.end() && link->second <= at)
-            ++link;
-        if (link == scan.taken.end() || at < link->first)
-            at = qMax(at, scanAt(scan, at) - 1);
-    }
-    std::stable_sort(scan.found.begin(), scan.found.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    if (const QStringView address = AddressCheck::address(line); !address.isEmpty())
+        return {address.toString()};
+    return Search(line).found();
+}
+
+QStringList inLines(const QList<QStringView> &lines)
+{
     QStringList found;
-    found.reserve(qsizetype(scan.found.size()));
-    for (auto &[start, address] : scan.found)
-        found << std::move(address);
+    ContactLines contacts;
+    const auto search = [&found](QStringView text, qsizetype) { found << in(text); };
+    for (QStringView line : lines)
+        contacts.feed(line, 0, search);
+    contacts.finish(search);
     return found;
 }
 

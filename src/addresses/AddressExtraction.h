@@ -5,18 +5,29 @@
 #include <QStringView>
 
 // Finding the e-mail addresses in text as people paste it, in order of
-// appearance, names and surrounding text left out:
-// - mailboxes as mail headers write them (Ann Lee <ann@x.org>, "Lee, Ann"
-//   <ann@x.org>, encoded names, several to a line, groups, a header's
-//   field name), parsed by GMime;
-// - everything else around each @: rows of CSV or tab-separated exports
-//   whatever the column, vCard and LDIF lines, free text with punctuation
-//   around the address (ann@x.org). or <ann@x.org>,), and mailto: links,
-//   percent-encoded or with ?subject=..., in plain text or in HTML.
+// appearance, as mail reads them: only mailboxes are recipients, never an
+// address inside a display name, a quoted name or a comment.
+// - A line that is one address as AddressCheck takes it gives exactly that
+//   address, whatever letters or signs it holds ("Lee, Ann" <ann@x.org>,
+//   ann@x.org (Ann Lee), "bob@y.org" <ann@x.org> all give ann@x.org).
+// - Other lines are searched around each @: headers with several
+//   mailboxes, groups and field names (To: Ann <ann@x.org>, bob@y.org),
+//   rows of CSV or tab-separated exports whatever the column, free text
+//   with punctuation around the address ((ann@x.org). or {ann@x.org}), and
+//   mailto: links, percent-encoded, with an empty path and ?to=, several
+//   addresses, cc= and bcc=, in plain text or in HTML (&amp;). A quoted
+//   string or comment next to an address in angle brackets is its name; a
+//   comment after an address is its comment; punctuation that cannot
+//   belong to an address stays out of it.
 // What is found need not be a valid address (carl@z): AddressCheck tells.
 // Obfuscated forms (ann at x dot org) are not guessed.
 namespace AddressExtraction {
 
+// The addresses of one line, unfolded (ContactLines unfolds lines).
 QStringList in(QStringView line);
+
+// The addresses of the lines of a text, read as ContactLines reads them:
+// folded lines unfolded, encoded values decoded.
+QStringList inLines(const QList<QStringView> &lines);
 
 } // namespace AddressExtraction

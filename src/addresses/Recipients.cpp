@@ -1,6 +1,7 @@
 #include "addresses/Recipients.h"
 
-#include <vector>
+#include "addresses/AddressTokens.h"
+#include "core/Blanks.h"
 
 namespace Recipients {
 
@@ -8,20 +9,18 @@ namespace {
 
 bool isBlank(QStringView item)
 {
-    for (QChar c : item)
-        if (c != u' ' && c != u'\t')
-            return false;
-    return true;
+    return Blanks::trimmed(item).isEmpty();
 }
 
-// For every position, the last place at or after it where a character
-// occurs (-1 for none): one pass from the end, so that finding out whether
-// an opening sign closes later costs nothing.
-std::vector<qsizetype> lastOccurrences(QStringView line, char16_t c)
+// Where the last > stands outside quoted strings and comments, or -1: a <
+// before it opens angle brackets that close.
+qsizetype lastClosingAngle(QStringView line)
 {
-    std::vector<qsizetype> last(size_t(line.size()) + 1, -1);
-    for (qsizetype i = line.size() - 1; i >= 0; --i)
-        last[size_t(i)] = line[i] == c ? qMax(i, last[size_t(i) + 1]) : last[size_t(i) + 1];
+    qsizetype last = -1;
+    AddressTokens tokens(line);
+    for (AddressTokens::Token token; tokens.next(token);)
+        if (token.is(u'>', line))
+            last = token.start;
     return last;
 }
 
@@ -30,38 +29,25 @@ std::vector<qsizetype> lastOccurrences(QStringView line, char16_t c)
 QList<std::pair<qsizetype, qsizetype>> in(QStringView line)
 {
     QList<std::pair<qsizetype, qsizetype>> recipients;
-    const std::vector<qsizetype> lastQuote = lastOccurrences(line, u'"');
-    const std::vector<qsizetype> lastAngle = lastOccurrences(line, u'>');
-    const std::vector<qsizetype> lastParenthesis = lastOccurrences(line, u')');
-    const auto closesLater = [](const std::vector<qsizetype> &last, qsizetype i) { return last[size_t(i) + 1] > i; };
     const auto add = [&](qsizetype from, qsizetype to) {
         if (!isBlank(line.sliced(from, to - from)))
             recipients.append({from, to});
     };
+    const qsizetype closingAngle = lastClosingAngle(line);
     qsizetype start = 0;
-    bool quoted = false;
     bool angled = false;
-    int comments = 0;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const QChar c = line[i];
-        if (quoted) {
-            if (c == u'\\')
-                ++i;
-            else if (c == u'"')
-                quoted = false;
-        } else if (c == u'"' && closesLater(lastQuote, i)) {
-            quoted = true;
-        } else if (comments > 0) {
-            comments += c == u'(' ? 1 : c == u')' ? -1 : 0;
-        } else if (c == u'(' && closesLater(lastParenthesis, i)) {
-            comments = 1;
-        } else if (angled) {
+    AddressTokens tokens(line);
+    for (AddressTokens::Token token; tokens.next(token);) {
+        if (token.kind != AddressTokens::Kind::Sign)
+            continue;
+        const QChar c = line[token.start];
+        if (angled) {
             angled = c != u'>';
-        } else if (c == u'<' && closesLater(lastAngle, i)) {
-            angled = true;
+        } else if (c == u'<') {
+            angled = token.start < closingAngle;
         } else if (c == u',') {
-            add(start, i);
-            start = i + 1;
+            add(start, token.start);
+            start = token.end;
         }
     }
     add(start, line.size());

@@ -10,7 +10,7 @@
 // ("Lee, Ann" <ann@x.org>), a comment or angle brackets cuts nothing, and
 // items that are empty or of spaces and tabs only are none. Quotes and
 // brackets count only where they close later in the line, so that a stray
-// one does not swallow the rest of it.
+// one does not swallow the rest of it (AddressTokens reads them).
 namespace Recipients {
 
 // Where each recipient lies in the line: its start and end.

@@ -5,11 +5,11 @@
 #include "app/StandardStreams.h"
 #include "core/Failure.h"
 #include "core/FileAccess.h"
-#include "core/LineBreaks.h"
 #include "join/FileJoin.h"
+#include "join/LineDecoder.h"
 #include "join/ListCommand.h"
+#include "join/ListedAddresses.h"
 #include "join/StreamingJoin.h"
-#include "listfiles/TextFiles.h"
 
 #include <QFile>
 
@@ -63,17 +63,6 @@ public:
 private:
     QByteArray m_pending;
 };
-
-// Standard input, a pipe or a device, or a file for tidying: read whole.
-std::optional<QByteArray> readWhole(const QString &path, int fd, off_t sizeHint)
-{
-    try {
-        return readToEnd(fd, sizeHint);
-    } catch (const Failure &failure) {
-        complain(path, failure.description());
-        return std::nullopt;
-    }
-}
 
 // A source to read: the descriptor, and whether it is an ordinary file (which
 // can be read twice); nothing, once told, when it cannot be read.
@@ -130,19 +119,28 @@ bool joinSource(const QString &path, StreamingJoin &join, Output &output)
     return true;
 }
 
-// A source's lines as "Load File" puts them in the input; with skipEmpty,
-// an empty file gives nothing instead of "empty file".
-std::optional<ListCommand::Source> readSource(const QString &path, bool skipEmpty)
+// A source's lines as "Load File" puts them in the input, handed to take
+// as they are read: an ordinary file a block at a time, any other source
+// whole. With skipEmptyFile, an empty file gives nothing instead of "empty
+// file". Trouble is told; answers whether there was none.
+bool readSource(const QString &path, bool skipEmptyFile, const LineDecoder::Take &take)
 {
-    Source source;
-    if (!open(path, source))
-        return std::nullopt;
-    const std::optional<QByteArray> bytes = readWhole(path, source.fd, source.status.st_size);
-    if (!bytes)
-        return std::nullopt;
-    if (skipEmpty && bytes->isEmpty())
-        return ListCommand::Source{path, QString()};
-    return ListCommand::Source{path, withCrLfLineBreaks(linesWithBreaks(listFileText(*bytes)))};
+    try {
+        Source source;
+        if (!open(path, source))
+            return false;
+        LineDecoder decoder(take, skipEmptyFile);
+        if (source.ordinary)
+            FileJoin::readOrdinaryFile(source.fd, source.status, decoder);
+        else
+            FileJoin::readHeld(readToEnd(source.fd, source.status.st_size), decoder);
+        return true;
+    } catch (const Failure &failure) {
+        complain(path, failure.description());
+    } catch (const std::bad_alloc &) {
+        complain(path, QStringLiteral("Out of memory"));
+    }
+    return false;
 }
 
 // Every source joined as the window joins it, written as it is made.
@@ -167,40 +165,34 @@ int joinPlainly(const QStringList &paths, Output &output)
     return status;
 }
 
-// The sources read whole, and the lines the options leave written; lines
-// that are no address told as FILE:LINE: REASON: TEXT.
+// The sources' lines through the options, read and written a block at a
+// time; lines that are no address told as FILE:LINE: REASON: TEXT.
 int joinWithOptions(const QStringList &paths, const ListCommand::Options &options, Output &output)
 {
     int status = 0;
-    QList<ListCommand::Source> sources;
-    QStringList excludedKeys;
-    const auto read = [&](const QString &path, bool skipEmpty) {
-        try {
-            std::optional<ListCommand::Source> source = readSource(path, skipEmpty);
-            if (!source)
-                status = 1;
-            return source;
-        } catch (const std::bad_alloc &) {
-            complain(path, QStringLiteral("Out of memory"));
-            status = 1;
-            return std::optional<ListCommand::Source>();
-        }
-    };
-    for (const QString &path : paths)
-        if (std::optional<ListCommand::Source> source = read(path, options.skipEmpty))
-            sources << *std::move(source);
     try {
+        ListedAddresses excluded;
         for (const QString &path : options.exclude)
-            if (const std::optional<ListCommand::Source> listed = read(path, true))
-                excludedKeys << ListCommand::addressKeysIn(listed->text);
-        ListCommand::Result result = ListCommand::run(sources, excludedKeys, options);
-        for (const ListCommand::NotAnAddress &line : std::as_const(result.notAddresses))
+            if (!readSource(path, true, [&excluded](QStringView line) { excluded.addLine(line); }))
+                status = 1;
+        excluded.finish();
+        const auto tell = [&status](const ListCommand::NotAnAddress &line) {
             std::fprintf(stderr, "%s:%lld: %s: %s\n", qPrintable(line.name), static_cast<long long>(line.line),
                          qPrintable(line.reason), qPrintable(line.text));
-        if (!result.notAddresses.isEmpty())
             status = 1;
-        for (QByteArray &line : result.lines)
-            output.append(line);
+        };
+        ListCommand::Run run(options, options.exclude.isEmpty() ? nullptr : &excluded,
+                             {[&output](QByteArray &bytes) { output.append(bytes); }, tell});
+        for (const QString &path : paths) {
+            run.startSource(path);
+            if (!readSource(path, options.skipEmpty, [&run](QStringView line) { run.take(line); }))
+                status = 1;
+            run.endSource();
+        }
+        run.finish();
+    } catch (const Failure &failure) {
+        std::fprintf(stderr, "kestrava: %s\n", qPrintable(failure.description()));
+        return 1;
     } catch (const std::bad_alloc &) {
         std::fprintf(stderr, "kestrava: Out of memory\n");
         return 1;

@@ -2,8 +2,9 @@
 
 #include "addresses/AddressCheck.h"
 #include "addresses/AddressExtraction.h"
+#include "addresses/ContactLines.h"
 #include "join/LineJoiner.h"
-#include "join/ListCommand.h"
+#include "join/ListedAddresses.h"
 #include "textview/TextArea.h"
 
 #include <QLocale>
@@ -65,7 +66,7 @@ struct InputMenu::Counting
     std::optional<ListTidying::Counts> counts;
 };
 
-InputMenu::InputMenu(TextArea &input, std::function<void()> outOfMemory, ListedAddresses listedAddresses)
+InputMenu::InputMenu(TextArea &input, std::function<void()> outOfMemory, ChooseListed listedAddresses)
     : QObject(&input), m_input(input), m_outOfMemory(outOfMemory), m_listedAddresses(std::move(listedAddresses)),
       m_work(new InputWork(input, outOfMemory))
 {
@@ -225,11 +226,14 @@ void InputMenu::extractAddresses()
     m_work->start(tr("Extract Addresses"), scope(), [](QStringView text, ListTidying::Progress &progress) {
         const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
         QStringList found;
+        ContactLines contacts;
+        const auto search = [&found](QStringView text, qsizetype) { found << AddressExtraction::in(text); };
         for (qsizetype line = 0; line < lines.size(); ++line) {
             if (line % reportEvery == 0)
                 report(progress, line, lines.size());
-            found << AddressExtraction::in(lines[line]);
+            contacts.feed(lines[line], line, search);
         }
+        contacts.finish(search);
         return InputWork::Lines::of(found);
     });
 }
@@ -264,7 +268,11 @@ void InputMenu::removeListedAddresses()
         tr("Remove Addresses Listed in File"), scope(),
         [listed = *listed, removed](QStringView text, ListTidying::Progress &progress) {
             const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
-            const QList<QStringView> kept = ListTidying(lines, &progress).withoutListed(ListCommand::addressKeysIn(listed));
+            ListedAddresses addresses;
+            for (QStringView line : LineJoiner::cutAtLineBreaks(listed))
+                addresses.addLine(line);
+            addresses.finish();
+            const QList<QStringView> kept = ListTidying(lines, &progress).withoutListed(addresses);
             *removed = lines.size() - kept.size();
             return InputWork::Lines{kept, {}};
         },

@@ -33,11 +33,11 @@ class InputMenu : public QObject
 public:
     // The text of the files the user picks for "Remove Addresses Listed in
     // File", their lines one after the other; nothing when none was picked.
-    using ListedAddresses = std::function<std::optional<QString>()>;
+    using ChooseListed = std::function<std::optional<QString>()>;
 
     // Should an entry run out of memory, it changes nothing and outOfMemory
     // tells the user.
-    InputMenu(TextArea &input, std::function<void()> outOfMemory, ListedAddresses listedAddresses);
+    InputMenu(TextArea &input, std::function<void()> outOfMemory, ChooseListed listedAddresses);
 
     // How long an entry's work may keep the window waiting before it shows
     // its progress and goes on meanwhile.
@@ -62,7 +62,7 @@ private:
 
     TextArea &m_input;
     std::function<void()> m_outOfMemory;
-    ListedAddresses m_listedAddresses;
+    ChooseListed m_listedAddresses;
     InputWork *m_work = nullptr;
 
     // The menu on show, its counts line and the entries counts may disable.

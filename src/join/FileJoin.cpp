@@ -27,26 +27,51 @@ off_t eachBlock(int fd, QByteArray &block, Step step)
     }
 }
 
+// A file rewritten to the same size with its modification time put back
+// still shows a new change time.
 bool sameFile(const struct stat &opened, const struct stat &now)
 {
     return now.st_size == opened.st_size && now.st_mtim.tv_sec == opened.st_mtim.tv_sec
-           && now.st_mtim.tv_nsec == opened.st_mtim.tv_nsec;
+           && now.st_mtim.tv_nsec == opened.st_mtim.tv_nsec && now.st_ctim.tv_sec == opened.st_ctim.tv_sec
+           && now.st_ctim.tv_nsec == opened.st_ctim.tv_nsec;
 }
+
+// Joins as the window joins, handing on the UTF-8 after each block.
+class Joining : public Reader
+{
+public:
+    Joining(StreamingJoin &join, const Writer &write) : m_join(join), m_write(write) {}
+    void startFile(StreamingJoin::Encoding encoding) override { m_join.startFile(encoding); }
+    void feed(QByteArrayView bytes) override
+    {
+        m_join.feed(bytes, m_converted);
+        m_write(m_converted);
+    }
+    void finishFile() override
+    {
+        m_join.finishFile(m_converted);
+        m_write(m_converted);
+    }
+    bool isBroken() const override { return m_join.isBroken(); }
+
+private:
+    StreamingJoin &m_join;
+    const Writer &m_write;
+    QByteArray m_converted;
+};
 
 } // namespace
 
-void joinHeld(const QByteArray &bytes, StreamingJoin &join, const Writer &write)
+void readHeld(const QByteArray &bytes, Reader &reader)
 {
     StreamingJoin::Utf8Check check;
     check.feed(bytes);
-    QByteArray converted;
-    join.startFile(StreamingJoin::encodingOf(bytes, check.isValid()));
-    join.feed(bytes, converted);
-    join.finishFile(converted);
-    write(converted);
+    reader.startFile(StreamingJoin::encodingOf(bytes, check.isValid()));
+    reader.feed(bytes);
+    reader.finishFile();
 }
 
-void joinOrdinaryFile(int fd, const struct stat &opened, StreamingJoin &join, const Writer &write, qsizetype blockSize)
+void readOrdinaryFile(int fd, const struct stat &opened, Reader &reader, qsizetype blockSize)
 {
     QByteArray block(blockSize, Qt::Uninitialized);
     QByteArray start;
@@ -62,21 +87,30 @@ void joinOrdinaryFile(int fd, const struct stat &opened, StreamingJoin &join, co
         return check.isValidSoFar();
     });
     if (whole || start.isEmpty()) {
-        joinHeld(start, join, write);
+        readHeld(start, reader);
         return;
     }
-    join.startFile(StreamingJoin::encodingOf(start, check.isValid()));
-    QByteArray converted;
+    reader.startFile(StreamingJoin::encodingOf(start, check.isValid()));
     const off_t read = eachBlock(fd, block, [&](QByteArrayView bytes) {
-        join.feed(bytes, converted);
-        write(converted);
+        reader.feed(bytes);
         return true;
     });
-    join.finishFile(converted);
-    write(converted);
+    reader.finishFile();
     struct stat now {};
-    if (::fstat(fd, &now) != 0 || join.isBroken() || read != opened.st_size || !sameFile(opened, now))
+    if (::fstat(fd, &now) != 0 || reader.isBroken() || read != opened.st_size || !sameFile(opened, now))
         throw Failure(QStringLiteral("File changed as it was read"));
+}
+
+void joinHeld(const QByteArray &bytes, StreamingJoin &join, const Writer &write)
+{
+    Joining joining(join, write);
+    readHeld(bytes, joining);
+}
+
+void joinOrdinaryFile(int fd, const struct stat &opened, StreamingJoin &join, const Writer &write, qsizetype blockSize)
+{
+    Joining joining(join, write);
+    readOrdinaryFile(fd, opened, joining, blockSize);
 }
 
 } // namespace FileJoin

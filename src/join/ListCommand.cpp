@@ -2,78 +2,18 @@
 
 #include "addresses/AddressCheck.h"
 #include "addresses/AddressExtraction.h"
-#include "join/LineJoiner.h"
-#include "join/ListTidying.h"
+#include "addresses/ContactLines.h"
+#include "core/Blanks.h"
+#include "join/KeySet.h"
+#include "join/LineKeys.h"
+#include "join/LineSorter.h"
+#include "join/ListedAddresses.h"
+
+#include <QStringEncoder>
 
 #include <vector>
 
 namespace ListCommand {
-
-namespace {
-
-using Operation = ListTidying::Operation;
-
-// A line with where it came from.
-struct Line
-{
-    QStringView text;
-    qsizetype source = 0;
-    qsizetype number = 0; // in its source, from 1
-};
-
-// The lines of the sources one after the other, as the input holds them: the
-// CR LF after each source's last line ends that line, and the one after the
-// last source's leaves an empty line at the end.
-std::vector<Line> linesOf(const QList<Source> &sources)
-{
-    std::vector<Line> lines;
-    for (qsizetype source = 0; source < sources.size(); ++source) {
-        const QList<QStringView> pieces = LineJoiner::cutAtLineBreaks(sources[source].text);
-        for (qsizetype i = 0; i + 1 < pieces.size(); ++i)
-            lines.push_back({pieces[i], source, i + 1});
-    }
-    if (!lines.empty())
-        lines.push_back({QStringView(), lines.back().source, lines.back().number + 1});
-    return lines;
-}
-
-// Each line's addresses in its place, each with the line's number; the
-// found addresses are kept in store.
-std::vector<Line> extracted(const std::vector<Line> &lines, QStringList &store)
-{
-    std::vector<Line> found;
-    for (const Line &line : lines) {
-        for (const QString &address : AddressExtraction::in(line.text)) {
-            store << address;
-            found.push_back({QStringView(store.back()), line.source, line.number});
-        }
-    }
-    return found;
-}
-
-QList<QStringView> textsOf(const std::vector<Line> &lines)
-{
-    QList<QStringView> texts;
-    texts.reserve(qsizetype(lines.size()));
-    for (const Line &line : lines)
-        texts << line.text;
-    return texts;
-}
-
-// Joined, the whole list on one line or so many items to a line; a batch is
-// so many recipients, and empty items are none.
-QList<QByteArray> joined(QList<QStringView> lines, const Options &options)
-{
-    if (options.batch == 0)
-        return {LineJoiner::joined(lines, options.separator).toUtf8() + '\n'};
-    lines = ListTidying(lines).apply(Operation::RemoveEmpty);
-    QList<QByteArray> output;
-    for (qsizetype from = 0; from < lines.size(); from += options.batch)
-        output << LineJoiner::joined(lines.mid(from, options.batch), options.separator).toUtf8() + '\n';
-    return output;
-}
-
-} // namespace
 
 bool Options::isPlain() const
 {
@@ -81,56 +21,258 @@ bool Options::isPlain() const
            && separator == u"," && batch == 0;
 }
 
-QStringList addressKeysIn(QStringView text)
+namespace {
+
+// One step of the chain: takes a line with its number in its source, and
+// hands on what it gives to the next step.
+class Stage
 {
-    QStringList keys;
-    for (QStringView line : LineJoiner::cutAtLineBreaks(text)) {
-        if (const QString key = AddressCheck::key(line); !key.isEmpty()) {
-            keys << key;
-            continue;
-        }
-        for (const QString &address : AddressExtraction::in(line))
-            if (const QString key = AddressCheck::key(address); !key.isEmpty())
-                keys << key;
+public:
+    virtual ~Stage() = default;
+    void setNext(Stage *next) { m_next = next; }
+    virtual void take(QStringView line, qsizetype number) { m_next->take(line, number); }
+    virtual void endSource() { m_next->endSource(); }
+    virtual void finish() { m_next->finish(); }
+
+protected:
+    Stage *m_next = nullptr;
+};
+
+// Each line's addresses in its place, read as ContactLines reads lines:
+// folded ones first unfolded, within each source.
+class Extracting : public Stage
+{
+public:
+    void take(QStringView line, qsizetype number) override { m_contacts.feed(line, number, m_search); }
+    void endSource() override
+    {
+        m_contacts.finish(m_search);
+        m_next->endSource();
     }
-    return keys;
+
+private:
+    ContactLines m_contacts;
+    const ContactLines::Search m_search = [this](QStringView text, qsizetype number) {
+        for (const QString &address : AddressExtraction::in(text))
+            m_next->take(address, number);
+    };
+};
+
+class Trimming : public Stage
+{
+public:
+    void take(QStringView line, qsizetype number) override { m_next->take(Blanks::trimmed(line), number); }
+};
+
+class Checking : public Stage
+{
+public:
+    Checking(const QString &source, const Output &output) : m_source(source), m_output(output) {}
+    void take(QStringView line, qsizetype number) override
+    {
+        if (Blanks::trimmed(line).isEmpty() || AddressCheck::isAddress(line)) {
+            m_next->take(line, number);
+            return;
+        }
+        m_output.tell({m_source, number, AddressCheck::check(line).reason, line.toString()});
+    }
+
+private:
+    const QString &m_source;
+    const Output &m_output;
+};
+
+class SkippingEmpty : public Stage
+{
+public:
+    void take(QStringView line, qsizetype number) override
+    {
+        if (!Blanks::trimmed(line).isEmpty())
+            m_next->take(line, number);
+    }
+};
+
+class Excluding : public Stage
+{
+public:
+    explicit Excluding(const ListedAddresses &listed) : m_listed(listed) {}
+    void take(QStringView line, qsizetype number) override
+    {
+        if (!m_listed.holds(line))
+            m_next->take(line, number);
+    }
+
+private:
+    const ListedAddresses &m_listed;
+};
+
+// The first of the lines with the same key goes on; only the keys are kept.
+class Unique : public Stage
+{
+public:
+    void take(QStringView line, qsizetype number) override
+    {
+        const QStringView key = LineKeys::duplicateKeyOf(line, m_address);
+        if (!key.isEmpty()) {
+            m_folded.clear();
+            LineKeys::appendFolded(key, m_folded);
+            if (!m_keys.insert(m_folded))
+                return;
+        }
+        m_next->take(line, number);
+    }
+
+private:
+    KeySet m_keys;
+    QString m_address;
+    QByteArray m_folded;
+};
+
+class Sorting : public Stage
+{
+public:
+    void take(QStringView line, qsizetype) override { m_sorter.add(line); }
+    void endSource() override {}
+    void finish() override
+    {
+        m_sorter.finish([this](QStringView line) { m_next->take(line, 0); });
+        m_next->finish();
+    }
+
+private:
+    LineSorter m_sorter;
+};
+
+// The lines joined with the separator, all on one line or so many items to
+// a line (a batch is so many recipients: empty items are none), written a
+// megabyte at a time.
+class Joining : public Stage
+{
+public:
+    Joining(const Options &options, const Output &output)
+        : m_separator(options.separator.toUtf8()), m_batch(options.batch), m_output(output)
+    {
+    }
+    void take(QStringView line, qsizetype) override
+    {
+        if (m_batch > 0 && Blanks::trimmed(line).isEmpty())
+            return;
+        if (m_items > 0)
+            m_bytes += m_separator;
+        const qsizetype before = m_bytes.size();
+        m_bytes.resize(before + line.size() * 3);
+        char *end = m_utf8.appendToBuffer(m_bytes.data() + before, line);
+        m_bytes.truncate(end - m_bytes.constData());
+        if (++m_items == m_batch)
+            endLine();
+        if (m_bytes.size() >= (1 << 20))
+            m_output.write(m_bytes);
+    }
+    void endSource() override {}
+    void finish() override
+    {
+        if (m_batch == 0 || m_items > 0)
+            endLine();
+        m_output.write(m_bytes);
+    }
+
+private:
+    void endLine()
+    {
+        m_bytes += '\n';
+        m_items = 0;
+    }
+
+    const QByteArray m_separator;
+    const qsizetype m_batch;
+    const Output &m_output;
+    QStringEncoder m_utf8{QStringEncoder::Utf8};
+    QByteArray m_bytes;
+    qsizetype m_items = 0;
+};
+
+// Where lines go that are not joined: --check alone tells, and that is all.
+class Ending : public Stage
+{
+public:
+    void take(QStringView, qsizetype) override {}
+    void endSource() override {}
+    void finish() override {}
+};
+
+} // namespace
+
+class Run::Chain
+{
+public:
+    Chain(const Options &options, const ListedAddresses *excluded, Output output) : m_output(std::move(output))
+    {
+        if (options.extract)
+            add(std::make_unique<Extracting>());
+        if (options.trim)
+            add(std::make_unique<Trimming>());
+        if (options.check)
+            add(std::make_unique<Checking>(m_source, m_output));
+        if (options.join) {
+            if (options.skipEmpty)
+                add(std::make_unique<SkippingEmpty>());
+            if (excluded)
+                add(std::make_unique<Excluding>(*excluded));
+            if (options.unique)
+                add(std::make_unique<Unique>());
+            if (options.sort)
+                add(std::make_unique<Sorting>());
+            add(std::make_unique<Joining>(options, m_output));
+        } else {
+            add(std::make_unique<Ending>());
+        }
+    }
+
+    void add(std::unique_ptr<Stage> stage)
+    {
+        if (!m_stages.empty())
+            m_stages.back()->setNext(stage.get());
+        m_stages.push_back(std::move(stage));
+    }
+
+    Output m_output;
+    QString m_source;
+    qsizetype m_number = 0;
+    bool m_anyLine = false;
+    std::vector<std::unique_ptr<Stage>> m_stages;
+};
+
+Run::Run(const Options &options, const ListedAddresses *excluded, Output output)
+    : m_chain(std::make_unique<Chain>(options, excluded, std::move(output)))
+{
 }
 
-Result run(const QList<Source> &sources, const QStringList &excludedKeys, const Options &options)
+Run::~Run() = default;
+
+void Run::startSource(const QString &name)
 {
-    Result result;
-    QStringList store;
-    std::vector<Line> lines = linesOf(sources);
-    if (options.extract)
-        lines = extracted(lines, store);
-    if (options.trim)
-        for (Line &line : lines)
-            line.text = ListTidying::trimmed(line.text);
-    if (options.check) {
-        std::vector<Line> addresses;
-        for (const Line &line : lines) {
-            const AddressCheck::Verdict verdict = AddressCheck::check(line.text);
-            if (verdict.empty || verdict.isAddress())
-                addresses.push_back(line);
-            else
-                result.notAddresses.append({sources[line.source].name, line.number, verdict.reason, line.text.toString()});
-        }
-        lines = std::move(addresses);
+    m_chain->m_source = name;
+    m_chain->m_number = 0;
+}
+
+void Run::take(QStringView line)
+{
+    m_chain->m_anyLine = true;
+    m_chain->m_stages.front()->take(line, ++m_chain->m_number);
+}
+
+void Run::endSource()
+{
+    m_chain->m_stages.front()->endSource();
+}
+
+void Run::finish()
+{
+    if (m_chain->m_anyLine) {
+        m_chain->m_stages.front()->take(QStringView(), ++m_chain->m_number);
+        m_chain->m_stages.front()->endSource();
     }
-    if (!options.join)
-        return result;
-    QList<QStringView> texts = textsOf(lines);
-    lines = {};
-    if (options.skipEmpty)
-        texts = ListTidying(texts).apply(Operation::RemoveEmpty);
-    if (!options.exclude.isEmpty())
-        texts = ListTidying(texts).withoutListed(excludedKeys);
-    if (options.unique)
-        texts = ListTidying(texts).apply(Operation::RemoveDuplicates);
-    if (options.sort)
-        texts = ListTidying(texts).apply(Operation::Sort);
-    result.lines = joined(texts, options);
-    return result;
+    m_chain->m_stages.front()->finish();
 }
 
 } // namespace ListCommand

@@ -1,14 +1,22 @@
 #pragma once
 
 #include <QByteArray>
-#include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class ListedAddresses;
 
 // What kestrava --join and --check do with the lines of their sources, in
 // this order whatever the order the options come in: find the addresses in
 // each line, trim, check, skip empty lines, leave out the listed addresses,
 // then duplicates, sort, and join the lines so many to an output line.
+// Lines go through one at a time, as they are read: only --unique, which
+// keeps the keys of the lines it has let through, and --sort, which keeps
+// the lines in runs and beyond a budget in temporary files, remember more
+// than a line.
 namespace ListCommand {
 
 struct Options
@@ -28,14 +36,6 @@ struct Options
     bool isPlain() const;
 };
 
-// One source's text as Load File puts it in the input: each of its lines
-// followed by CR LF (an empty file holds the line "empty file").
-struct Source
-{
-    QString name; // "-" for standard input
-    QString text;
-};
-
 // A line that is no address, as --check tells it: where it stands in its
 // source (its own lines counted from 1), why, and what it holds.
 struct NotAnAddress
@@ -46,17 +46,36 @@ struct NotAnAddress
     QString text;
 };
 
-struct Result
+// Where the results go as they are made.
+struct Output
 {
-    QList<QByteArray> lines; // UTF-8, each ending in a line feed
-    QList<NotAnAddress> notAddresses;
+    std::function<void(QByteArray &bytes)> write;           // the joined lines in UTF-8; takes the bytes, leaving them empty
+    std::function<void(const NotAnAddress &line)> tell;     // each line --check finds
 };
 
-// The keys of the addresses a text's lines hold, as --exclude and "Remove
-// Addresses Listed in File" take them: a line that is an address, or the
-// addresses found in one that is not.
-QStringList addressKeysIn(QStringView text);
+// The lines of the sources through the options.
+class Run
+{
+public:
+    // excluded: the addresses of the --exclude files (none without them).
+    Run(const Options &options, const ListedAddresses *excluded, Output output);
+    ~Run();
+    Run(const Run &) = delete;
+    Run &operator=(const Run &) = delete;
 
-Result run(const QList<Source> &sources, const QStringList &excludedKeys, const Options &options);
+    // A source's lines as "Load File" puts them in the input (LineDecoder
+    // reads them): its name, each of its lines, its end.
+    void startSource(const QString &name);
+    void take(QStringView line);
+    void endSource();
+    // After the last source: the empty line its last line break leaves, and
+    // what waits for the end (sorted lines, the end of the joined line).
+    // Raises a Failure when sorting cannot use its temporary files.
+    void finish();
+
+private:
+    class Chain;
+    std::unique_ptr<Chain> m_chain;
+};
 
 } // namespace ListCommand

@@ -1,6 +1,8 @@
 #include "join/ListTidying.h"
 
 #include "addresses/AddressCheck.h"
+#include "join/LineKeys.h"
+#include "join/ListedAddresses.h"
 
 #include <QHash>
 #include <QVarLengthArray>
@@ -14,69 +16,12 @@
 
 namespace {
 
+using namespace LineKeys;
+
 // Lines between two looks at whether the work is still wanted.
 constexpr qsizetype reportEvery = 1 << 16;
 // Lists from this long are sorted on two threads.
 constexpr qsizetype parallelFrom = 1 << 16;
-
-// UTF-16 units ranked so that comparing them compares code points: the
-// surrogates, which stand for code points above U+FFFF, after all others.
-inline char16_t rank(char16_t unit)
-{
-    return unit < 0xD800 ? unit : unit >= 0xE000 ? char16_t(unit - 0x800) : char16_t(unit + 0x2000);
-}
-
-// The unit at i of a text under simple case folding, which keeps every
-// character's length: keys are folded as they are compared, never copied.
-inline char16_t foldedAt(QStringView text, qsizetype i)
-{
-    const char16_t unit = text[i].unicode();
-    if (unit < 0x80)
-        return unit >= u'A' && unit <= u'Z' ? char16_t(unit + 32) : unit;
-    if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-        return QChar::highSurrogate(QChar::toCaseFolded(QChar::surrogateToUcs4(text[i], text[i + 1])));
-    if (QChar::isLowSurrogate(unit) && i > 0 && text[i - 1].isHighSurrogate())
-        return QChar::lowSurrogate(QChar::toCaseFolded(QChar::surrogateToUcs4(text[i - 1], text[i])));
-    return char16_t(QChar::toCaseFolded(char32_t(unit)));
-}
-
-// How many units two keys share from their start, folded.
-qsizetype commonLength(QStringView a, QStringView b)
-{
-    const qsizetype shorter = qMin(a.size(), b.size());
-    qsizetype i = 0;
-    while (i < shorter && (a[i] == b[i] || foldedAt(a, i) == foldedAt(b, i)))
-        ++i;
-    return i;
-}
-
-bool precedes(QStringView a, QStringView b)
-{
-    const qsizetype common = commonLength(a, b);
-    return common == qMin(a.size(), b.size()) ? a.size() < b.size()
-                                               : rank(foldedAt(a, common)) < rank(foldedAt(b, common));
-}
-
-bool sameKey(QStringView a, QStringView b)
-{
-    return a.size() == b.size() && commonLength(a, b) == a.size();
-}
-
-// The hash of a key, folded in a buffer of its own.
-quint32 hashOf(QStringView key)
-{
-    QVarLengthArray<char16_t, 256> folded(key.size());
-    for (qsizetype i = 0; i < key.size(); ++i)
-        folded[i] = foldedAt(key, i);
-    return quint32(qHash(QStringView(folded.data(), folded.size())));
-}
-
-// Whether the address of a line that is one is the line itself, trimmed and
-// folded: no name, no quotes, nothing beyond ASCII.
-bool isPlainAddressForm(QStringView key)
-{
-    return std::all_of(key.begin(), key.end(), [](QChar c) { return c.unicode() < 0x80 && c != u'<' && c != u'"'; });
-}
 
 // Runs work on the first half of so many lines here and on the second on a
 // thread of its own, where the list is long enough to be worth it (or where
@@ -129,14 +74,13 @@ public:
             for (qsizetype line = from; line < to; ++line) {
                 if (line % reportEvery == 0)
                     tidying.report(line, lines.size(), 0, 500);
-                QStringView key = trimmed(lines[line]);
+                QString address;
+                QStringView key = duplicateKeyOf(lines[line], address);
                 if (key.isEmpty())
                     continue;
-                if (!isPlainAddressForm(key)) {
-                    if (QString address = AddressCheck::key(key); !address.isEmpty()) {
-                        found.second.emplace_back(line, std::move(address));
-                        key = found.second.back().second;
-                    }
+                if (!address.isEmpty()) {
+                    found.second.emplace_back(line, std::move(address));
+                    key = found.second.back().second;
                 }
                 found.first.push_back(quint64(hashOf(key)) << 32 | quint64(line));
             }
@@ -411,32 +355,16 @@ QList<QStringView> ListTidying::apply(Operation operation) const
     return result;
 }
 
-// The listed keys by their hashes, so that each line costs one look among
-// them, and a comparison only where a hash matches; each half of the lines
-// on a thread of its own.
-QList<QStringView> ListTidying::withoutListed(const QStringList &keys) const
+// Each half of the lines on a thread of its own.
+QList<QStringView> ListTidying::withoutListed(const ListedAddresses &listed) const
 {
-    std::vector<std::pair<quint32, qsizetype>> listed;
-    listed.reserve(size_t(keys.size()));
-    for (qsizetype i = 0; i < keys.size(); ++i)
-        listed.emplace_back(hashOf(keys[i]), i);
-    std::sort(listed.begin(), listed.end());
-    const auto isListed = [&](QStringView text) {
-        if (!AddressCheck::isAddress(text))
-            return false;
-        const QString address = isPlainAddressForm(text) ? QString() : AddressCheck::key(text);
-        const QStringView key = address.isNull() ? text : QStringView(address);
-        auto [from, to] = std::equal_range(listed.begin(), listed.end(), std::pair(hashOf(key), qsizetype(-1)),
-                                           [](const auto &a, const auto &b) { return a.first < b.first; });
-        return std::any_of(from, to, [&](const auto &entry) { return sameKey(keys[entry.second], key); });
-    };
     const auto keepRange = [&](qsizetype from, qsizetype to) {
         QList<QStringView> kept;
         kept.reserve(to - from);
         for (qsizetype line = from; line < to; ++line) {
             if (line % reportEvery == 0)
                 report(line, m_lines.size(), 0, 1000);
-            if (!isListed(trimmed(m_lines[line])))
+            if (!listed.holds(m_lines[line]))
                 kept.append(m_lines[line]);
         }
         return kept;

@@ -8,6 +8,8 @@
 
 #include <atomic>
 
+class ListedAddresses;
+
 // Tidying a list of lines before it is joined: duplicates, empty lines,
 // spaces, order and lines that are no e-mail addresses. Lines are equal when
 // they are equal ignoring letter case and the spaces and tabs at either end
@@ -54,8 +56,8 @@ public:
     qsizetype duplicates() const;
     // The lines after the operation, as views into the same text.
     QList<QStringView> apply(Operation operation) const;
-    // The lines but those whose address is among the keys (AddressCheck::key).
-    QList<QStringView> withoutListed(const QStringList &keys) const;
+    // The lines but those whose address the lists hold.
+    QList<QStringView> withoutListed(const ListedAddresses &listed) const;
 
     // The line without spaces and tabs at either end.
     static QStringView trimmed(QStringView line)

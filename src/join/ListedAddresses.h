@@ -1,0 +1,30 @@
+#pragma once
+
+#include "addresses/ContactLines.h"
+#include "join/KeySet.h"
+
+#include <QStringView>
+
+// The addresses that unsubscribe and bounce lists hold, for leaving out the
+// lines whose addresses they hold, compared as addresses (ignoring case,
+// names and comments: ANN@x.org in a list takes "Ann" <ann@X.org>). A
+// list's line may be an address, or hold addresses among other text, in
+// the forms AddressExtraction finds, vCard and LDIF among them.
+class ListedAddresses
+{
+public:
+    // A list's lines, one at a time; finish() after its last.
+    void addLine(QStringView line);
+    void finish();
+
+    // Whether the line is an address the lists hold. Safe to ask from
+    // several threads at once, once every list is added.
+    bool holds(QStringView line) const;
+    qsizetype size() const { return m_keys.size(); }
+
+private:
+    void addFound(QStringView text);
+
+    ContactLines m_contacts;
+    KeySet m_keys;
+};

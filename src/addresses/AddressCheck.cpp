@@ -439,6 +439,12 @@ QString comparedLocalPart(QStringView local)
     return quoted + u'"';
 }
 
+// The plainest addresses, most of every list, are told in one pass.
+bool isPlain(QStringView text)
+{
+    return AddressCharacters::isPlainAddress(text.utf16(), text.size());
+}
+
 } // namespace
 
 Verdict check(QStringView line)
@@ -446,20 +452,22 @@ Verdict check(QStringView line)
     const QStringView text = trimmed(line);
     if (text.isEmpty())
         return {true, {}};
+    if (isPlain(text))
+        return {};
     return {false, describe(parse(text, false).problem)};
 }
 
 bool isAddress(QStringView line)
 {
     const QStringView text = trimmed(line);
-    return !text.isEmpty() && !parse(text, false).problem;
+    return !text.isEmpty() && (isPlain(text) || !parse(text, false).problem);
 }
 
 QStringView address(QStringView line)
 {
     const QStringView text = trimmed(line);
-    if (text.isEmpty())
-        return {};
+    if (text.isEmpty() || isPlain(text))
+        return text;
     const Parsed parsed = parse(text, false);
     if (parsed.problem)
         return {};
@@ -471,6 +479,8 @@ QString key(QStringView line)
     const QStringView text = trimmed(line);
     if (text.isEmpty())
         return {};
+    if (isPlain(text))
+        return text.toString().toLower();
     const Parsed parsed = parse(text, true);
     if (parsed.problem)
         return {};

@@ -30,6 +30,10 @@ public:
     void feed(QStringView line, qsizetype tag, const Search &search);
     // The end of the lines: what is left goes to search.
     void finish(const Search &search);
+    // Whether a line fed now that is no property (as a bare address is
+    // none) goes to search as it stands, at once: no line waits for more,
+    // and none is inside a vCard or an LDIF record.
+    bool readsAsItStands() const { return !m_pending && m_block == Block::None; }
 
 private:
     enum class Block { None, VCard, Ldif };

@@ -173,7 +173,10 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
     try {
         ListedAddresses excluded;
         for (const QString &path : options.exclude)
-            if (!readSource(path, true, [&excluded](QStringView line) { excluded.addLine(line); }))
+            if (!readSource(path, true, [&excluded](const QList<QByteArrayView> &lines) {
+                    for (const QByteArrayView line : lines)
+                        excluded.addLine(line);
+                }))
                 status = 1;
         excluded.finish();
         const auto tell = [&status](const ListCommand::NotAnAddress &line) {
@@ -185,7 +188,7 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
                              {[&output](QByteArray &bytes) { output.append(bytes); }, tell});
         for (const QString &path : paths) {
             run.startSource(path);
-            if (!readSource(path, options.skipEmpty, [&run](QStringView line) { run.take(line); }))
+            if (!readSource(path, options.skipEmpty, [&run](const QList<QByteArrayView> &lines) { run.take(lines); }))
                 status = 1;
             run.endSource();
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QStringView>
 
 // Spaces and tabs: what may stand around a line's item without counting
@@ -11,8 +12,9 @@ inline bool isBlank(QChar c)
     return c == u' ' || c == u'\t';
 }
 
-// The line without spaces and tabs at either end.
-inline QStringView trimmed(QStringView line)
+// The line without spaces and tabs at either end, in UTF-16 or UTF-8.
+template<typename Text>
+inline Text trimmed(Text line)
 {
     qsizetype start = 0;
     qsizetype end = line.size();

@@ -1,17 +1,19 @@
 #include "join/KeySet.h"
 
-#include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace {
 
-constexpr int offsetBits = 20; // a block of records holds 1 MiB, or one record alone
+constexpr int offsetBits = 20; // a block of keys holds 1 MiB, or one key alone
 constexpr qsizetype blockSize = qsizetype(1) << offsetBits;
 constexpr int placeBits = 40;
 constexpr quint64 placeMask = (quint64(1) << placeBits) - 1;
+constexpr quint64 lowHashMask = (quint64(1) << (64 - placeBits)) - 1;
 constexpr qsizetype mostDomains = 1 << 16;
 
-void appendNumber(QVarLengthArray<char, 256> &out, quint64 n)
+template<typename Bytes>
+void appendNumber(Bytes &out, quint64 n)
 {
     while (n >= 0x80) {
         out.append(char(0x80 | (n & 0x7F)));
@@ -31,112 +33,165 @@ quint64 numberAt(const char *&p)
     }
 }
 
-quint64 hashOf(QByteArrayView record)
+// A quick hash of bytes, eight at a time, mixed as MurmurHash3 finishes.
+quint64 quickHash(QByteArrayView bytes, quint64 hash = 0x9E3779B97F4A7C15ull)
 {
-    return quint64(qHash(record, size_t(0x9E3779B97F4A7C15ull)));
+    const char *p = bytes.data();
+    qsizetype left = bytes.size();
+    for (; left >= 8; p += 8, left -= 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
+        hash ^= hash >> 29;
+    }
+    quint64 word = 0;
+    std::memcpy(&word, p, size_t(left));
+    hash = (hash ^ word ^ quint64(bytes.size()) << 56) * 0xC4CEB9FE1A85EC53ull;
+    hash ^= hash >> 33;
+    hash *= 0xFF51AFD7ED558CCDull;
+    return hash ^ (hash >> 33);
+}
+
+// The key kept at a place: its part before the domain, and the domain.
+struct KeptKey
+{
+    QByteArrayView local;
+    QByteArrayView domain;
+};
+
+KeptKey keptAt(const std::vector<QByteArray> &blocks, const std::vector<QByteArray> &domains, quint64 place)
+{
+    const char *p = blocks[size_t(place >> offsetBits)].constData() + (place & (blockSize - 1));
+    const quint64 length = numberAt(p);
+    const QByteArrayView local(p, qsizetype(length));
+    p += length;
+    const quint64 domain = numberAt(p);
+    return {local, domain ? QByteArrayView(domains[size_t(domain - 1)]) : QByteArrayView()};
+}
+
+// The hash's top byte, never 0, which marks a free slot.
+quint8 tagOf(quint64 hash)
+{
+    return quint8(1 + (hash >> 56) % 255);
 }
 
 } // namespace
 
-void KeySet::makeRecord(QByteArrayView key, qsizetype at, quint32 domain, Record &record)
+bool KeySet::isKeptAt(quint64 place, QByteArrayView key) const
 {
-    record.clear();
+    const KeptKey kept = keptAt(m_blocks, m_domains, place);
+    return kept.local.size() + kept.domain.size() == key.size() && key.startsWith(kept.local)
+           && key.endsWith(kept.domain);
+}
+
+quint64 KeySet::hashKeptAt(quint64 place) const
+{
+    const KeptKey kept = keptAt(m_blocks, m_domains, place);
+    QVarLengthArray<char, 256> key;
+    key.append(kept.local.data(), kept.local.size());
+    key.append(kept.domain.data(), kept.domain.size());
+    return quickHash(QByteArrayView(key.constData(), key.size()));
+}
+
+// A byte of each slot's hash beside the slots, in a table a fraction of their
+// size, is looked at first: most keys asked for and not there are told
+// without reaching into the slots.
+std::size_t KeySet::slotOf(QByteArrayView key, quint64 hash) const
+{
+    const std::size_t mask = m_slots.size() - 1;
+    const quint8 tag = tagOf(hash);
+    for (std::size_t slot = std::size_t(hash) & mask;; slot = (slot + 1) & mask) {
+        const quint8 tagHere = m_tags[slot];
+        if (tagHere == 0 || (tagHere == tag && isKeptAt(m_slots[slot] & placeMask, key)))
+            return slot;
+    }
+}
+
+quint64 KeySet::keep(QByteArrayView key)
+{
+    // Keys in a row mostly share their domain: the last one is tried first.
+    qsizetype at = -1;
+    quint32 domain = 0;
+    if (m_lastDomain > 0 && key.endsWith(m_domains[m_lastDomain - 1])) {
+        domain = m_lastDomain;
+        at = key.size() - m_domains[domain - 1].size();
+    } else if (at = key.lastIndexOf('@'); at >= 0) {
+        domain = m_domainNumbers.value(QByteArray::fromRawData(key.data() + at, key.size() - at));
+        if (domain == 0 && qsizetype(m_domains.size()) < mostDomains) {
+            m_domains.push_back(key.sliced(at).toByteArray());
+            domain = quint32(m_domains.size());
+            m_domainNumbers.insert(m_domains.back(), domain);
+        }
+        m_lastDomain = domain;
+    }
+    QVarLengthArray<char, 256> record;
     const QByteArrayView local = domain ? key.first(at) : key;
     appendNumber(record, quint64(local.size()));
     record.append(local.data(), local.size());
     appendNumber(record, domain);
-}
-
-QByteArrayView KeySet::recordAt(quint64 place) const
-{
-    const QByteArray &block = m_blocks[size_t(place >> offsetBits)];
-    const char *start = block.constData() + (place & (blockSize - 1));
-    const char *p = start;
-    p += numberAt(p);
-    numberAt(p);
-    return QByteArrayView(start, p - start);
-}
-
-qsizetype KeySet::slotOf(QByteArrayView record, quint64 hash) const
-{
-    const size_t mask = m_slots.size() - 1;
-    const quint64 tag = hash >> placeBits << placeBits;
-    for (size_t slot = size_t(hash) & mask;; slot = (slot + 1) & mask) {
-        const quint64 entry = m_slots[slot];
-        if (entry == 0 || ((entry & ~placeMask) == tag && recordAt((entry & placeMask) - 1) == record))
-            return qsizetype(slot);
-    }
-}
-
-quint64 KeySet::keep(QByteArrayView record)
-{
     if (m_blocks.empty() || m_blocks.back().size() + record.size() > blockSize) {
-        if (m_blocks.size() >= (size_t(1) << (placeBits - offsetBits)))
+        if (m_blocks.size() >= (std::size_t(1) << (placeBits - offsetBits)))
             throw std::bad_alloc();
         m_blocks.emplace_back();
-        m_blocks.back().reserve(qMax(blockSize, record.size()));
+        m_blocks.back().reserve(qMax(blockSize, qsizetype(record.size())));
     }
     QByteArray &block = m_blocks.back();
     const quint64 place = quint64(m_blocks.size() - 1) << offsetBits | quint64(block.size());
-    block += record;
+    block.append(record.constData(), record.size());
     return place;
 }
 
+// Each slot keeps the low bits of its key's hash beside the key's place, so
+// that the keys find their new slots without being read again, up to
+// tables of so many slots.
 void KeySet::grow()
 {
-    std::vector<quint64> old(m_slots.size() * 2);
-    old.swap(m_slots);
-    const size_t mask = m_slots.size() - 1;
-    for (const quint64 entry : old) {
-        if (entry == 0)
+    std::vector<quint64> oldSlots(m_slots.size() * 2);
+    std::vector<quint8> oldTags(m_tags.size() * 2);
+    oldSlots.swap(m_slots);
+    oldTags.swap(m_tags);
+    const std::size_t mask = m_slots.size() - 1;
+    const bool lowBitsSuffice = mask <= lowHashMask;
+    for (std::size_t old = 0; old < oldSlots.size(); ++old) {
+        if (oldTags[old] == 0)
             continue;
-        const quint64 hash = hashOf(recordAt((entry & placeMask) - 1));
-        size_t slot = size_t(hash) & mask;
-        while (m_slots[slot] != 0)
+        const quint64 entry = oldSlots[old];
+        std::size_t slot = (lowBitsSuffice ? std::size_t(entry >> placeBits) : std::size_t(hashKeptAt(entry & placeMask))) & mask;
+        while (m_tags[slot] != 0)
             slot = (slot + 1) & mask;
         m_slots[slot] = entry;
+        m_tags[slot] = oldTags[old];
     }
 }
 
-bool KeySet::insert(QByteArrayView key)
+quint64 KeySet::hashOf(QByteArrayView key)
 {
-    const qsizetype at = key.lastIndexOf('@');
-    quint32 domain = 0;
-    if (at >= 0) {
-        const QByteArray name = QByteArray::fromRawData(key.data() + at, key.size() - at);
-        domain = m_domains.value(name);
-        if (domain == 0 && m_domains.size() < mostDomains)
-            domain = m_domains.insert(QByteArray(name.constData(), name.size()), quint32(m_domains.size() + 1)).value();
-    }
-    Record record;
-    makeRecord(key, at, domain, record);
-    const QByteArrayView kept(record.constData(), record.size());
-    const quint64 hash = hashOf(kept);
-    qsizetype slot = slotOf(kept, hash);
-    if (m_slots[size_t(slot)] != 0)
+    return quickHash(key);
+}
+
+void KeySet::prefetch(quint64 hash) const
+{
+    const std::size_t slot = std::size_t(hash) & (m_slots.size() - 1);
+    __builtin_prefetch(&m_tags[slot]);
+    __builtin_prefetch(&m_slots[slot]);
+}
+
+bool KeySet::insert(QByteArrayView key, quint64 hash)
+{
+    std::size_t slot = slotOf(key, hash);
+    if (m_tags[slot] != 0)
         return false;
     if ((m_count + 1) * 4 > qsizetype(m_slots.size()) * 3) {
         grow();
-        slot = slotOf(kept, hash);
+        slot = slotOf(key, hash);
     }
-    m_slots[size_t(slot)] = (hash >> placeBits << placeBits) | (keep(kept) + 1);
+    m_slots[slot] = (hash & lowHashMask) << placeBits | keep(key);
+    m_tags[slot] = tagOf(hash);
     ++m_count;
     return true;
 }
 
 bool KeySet::contains(QByteArrayView key) const
 {
-    const qsizetype at = key.lastIndexOf('@');
-    quint32 domain = 0;
-    if (at >= 0) {
-        domain = m_domains.value(QByteArray::fromRawData(key.data() + at, key.size() - at));
-        // A domain not kept while there was room for it is the domain of no
-        // key kept.
-        if (domain == 0 && m_domains.size() < mostDomains)
-            return false;
-    }
-    Record record;
-    makeRecord(key, at, domain, record);
-    const QByteArrayView kept(record.constData(), record.size());
-    return m_slots[size_t(slotOf(kept, hashOf(kept)))] != 0;
+    return m_count > 0 && m_tags[slotOf(key, hashOf(key))] != 0;
 }

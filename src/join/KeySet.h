@@ -10,31 +10,40 @@
 // A set of keys (folded lines, addresses) kept compactly and exactly, for
 // lists of millions of lines: each key's bytes once, in blocks, the part
 // from its last @ on (its domain, which a list's addresses share) kept once
-// for all and named by a number; a table of places, eight bytes each, finds
-// them. Memory grows with the keys that differ, not with the lines.
+// for all and named by a number; a table of places, eight bytes each, with
+// a byte of each key's hash beside it, finds them. Memory grows with the keys that differ, not with the lines.
 class KeySet
 {
 public:
     // Adds the key; answers whether it was new.
-    bool insert(QByteArrayView key);
+    bool insert(QByteArrayView key) { return insert(key, hashOf(key)); }
     // Safe to ask from several threads at once, while nothing is added.
     bool contains(QByteArrayView key) const;
     qsizetype size() const { return m_count; }
 
+    // For many keys at a time: each key's hash, and a word that the memory
+    // its slot lies in is about to be read, so that the next keys' slots
+    // are on their way while one is looked at.
+    static quint64 hashOf(QByteArrayView key);
+    void prefetch(quint64 hash) const;
+    bool insert(QByteArrayView key, quint64 hash);
+
 private:
-    // The key as it is kept: the length of the part before its domain, that
-    // part, and its domain's number (0 for none: a key without an @, or one
-    // whose domain came after so many others that it is kept whole).
-    using Record = QVarLengthArray<char, 256>;
-    static void makeRecord(QByteArrayView key, qsizetype at, quint32 domain, Record &record);
-    // Where the record is, or the free slot it would take.
-    qsizetype slotOf(QByteArrayView record, quint64 hash) const;
-    QByteArrayView recordAt(quint64 place) const;
-    quint64 keep(QByteArrayView record);
+    // Where the key is in the table, or the free slot it would take.
+    std::size_t slotOf(QByteArrayView key, quint64 hash) const;
+    bool isKeptAt(quint64 place, QByteArrayView key) const;
+    // A key as kept: the length of the part before its domain (all of it,
+    // for a key without an @ or one of so many domains), that part, and its
+    // domain's number, or 0.
+    quint64 keep(QByteArrayView key);
+    quint64 hashKeptAt(quint64 place) const;
     void grow();
 
-    std::vector<quint64> m_slots = std::vector<quint64>(1024); // place + 1 and the hash's top bits; 0 for none
+    std::vector<quint64> m_slots = std::vector<quint64>(1024); // where each key is kept, and its hash's low bits
+    std::vector<quint8> m_tags = std::vector<quint8>(1024);    // a byte of each slot's hash; 0 for a free slot
     qsizetype m_count = 0;
     std::vector<QByteArray> m_blocks;
-    QHash<QByteArray, quint32> m_domains;
+    std::vector<QByteArray> m_domains;
+    QHash<QByteArray, quint32> m_domainNumbers;
+    quint32 m_lastDomain = 0; // the domain of the key kept last
 };

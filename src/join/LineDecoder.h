@@ -2,21 +2,23 @@
 
 #include "join/FileJoin.h"
 
-#include <QString>
-#include <QStringDecoder>
+#include <QByteArray>
+#include <QList>
 
 #include <functional>
 
-// Decodes a list file's bytes, a block at a time, into the lines that "Load
-// File" puts in the input, decoded as if read whole: every CR LF, LF and CR
-// is a line break, and the last line is what follows the last one (an empty
-// line after a break at the end). A file of no bytes gives the line "empty
-// file"; one of nothing but a byte-order mark gives no line at all. Halves
-// of UTF-16 surrogate pairs that stand alone become U+FFFD.
+// Reads a list file's bytes, a block at a time, as the lines that "Load
+// File" puts in the input, in UTF-8, decoded as if read whole: every CR LF,
+// LF and CR is a line break, and the last line is what follows the last
+// one (an empty line after a break at the end). A file of no bytes gives
+// the line "empty file"; one of nothing but a byte-order mark gives no line
+// at all. UTF-8 goes through as it is, checked again on the way; other
+// encodings are converted as StreamingJoin converts them. The lines are
+// handed on many at a time, as views that last for the call.
 class LineDecoder : public FileJoin::Reader
 {
 public:
-    using Take = std::function<void(QStringView line)>;
+    using Take = std::function<void(const QList<QByteArrayView> &lines)>;
 
     // skipEmptyFile: a file of no bytes gives no line either.
     LineDecoder(Take take, bool skipEmptyFile);
@@ -24,21 +26,21 @@ public:
     void startFile(StreamingJoin::Encoding encoding) override;
     void feed(QByteArrayView bytes) override;
     void finishFile() override;
-    bool isBroken() const override { return m_broken; }
+    bool isBroken() const override { return m_utf8 ? m_broken : m_join.isBroken(); }
 
 private:
-    void decodeUtf16(QByteArrayView bytes);
     void handOnLines(bool atEnd);
-    void handOn(qsizetype from, qsizetype to);
+    void handOn(QByteArrayView line);
+    void handOnGathered();
 
     Take m_take;
     bool m_skipEmptyFile;
-    StreamingJoin::Encoding m_encoding = StreamingJoin::Encoding::Utf8;
-    QStringDecoder m_utf8;
-    StreamingJoin::Utf8Check m_check; // UTF-8 checked again as it is decoded
+    bool m_utf8 = true;
+    StreamingJoin m_join{StreamingJoin::Breaks::LineFeeds}; // for other encodings
+    StreamingJoin::Utf8Check m_check;
     qint64 m_fed = 0;
     bool m_anyText = false;
     bool m_broken = false;
-    int m_pendingByte = -1; // the first byte of a UTF-16 unit
-    QString m_text;         // decoded, not yet handed on: the start of a line
+    QByteArray m_text; // read, not yet handed on: the start of a line
+    QList<QByteArrayView> m_lines; // gathered to be handed on at once
 };

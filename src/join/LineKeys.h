@@ -118,4 +118,53 @@ inline QStringView duplicateKeyOf(QStringView line, QString &store)
     return store.isEmpty() ? key : QStringView(store);
 }
 
+// A line in UTF-8 with nothing beyond ASCII folds byte by byte.
+inline bool isAscii(QByteArrayView line)
+{
+    return std::all_of(line.begin(), line.end(), [](char c) { return static_cast<uchar>(c) < 0x80; });
+}
+
+inline void appendLowered(QByteArrayView ascii, QByteArray &out)
+{
+    const qsizetype start = out.size();
+    out.resize(start + ascii.size());
+    std::transform(ascii.begin(), ascii.end(), out.begin() + start,
+                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
+}
+
+// The key a line in UTF-8 sorts by, folded as appendFolded() folds it.
+inline void appendFoldedTrimmed(QByteArrayView line, QByteArray &out)
+{
+    const QByteArrayView key = Blanks::trimmed(line);
+    if (isAscii(key))
+        appendLowered(key, out);
+    else
+        appendFolded(QString::fromUtf8(key), out);
+}
+
+// The key a line in UTF-8 counts as a duplicate by, folded as appendFolded()
+// folds it; false for an empty line, which is no duplicate of another. A
+// line of ASCII without a name, quotes or a comment is its own key,
+// lowered as it is looked at.
+inline bool appendFoldedDuplicateKey(QByteArrayView line, QByteArray &out)
+{
+    const QByteArrayView key = Blanks::trimmed(line);
+    if (key.isEmpty())
+        return false;
+    const qsizetype start = out.size();
+    out.resize(start + key.size());
+    char *w = out.data() + start;
+    bool plain = true;
+    for (const char c : key) {
+        plain = plain && static_cast<uchar>(c) < 0x80 && c != '<' && c != '"' && c != '(';
+        *w++ = c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+    }
+    if (!plain) {
+        out.truncate(start);
+        QString address;
+        appendFolded(duplicateKeyOf(QString::fromUtf8(line), address), out);
+    }
+    return true;
+}
+
 } // namespace LineKeys

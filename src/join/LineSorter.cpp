@@ -20,17 +20,39 @@ namespace {
 constexpr std::size_t fanIn = 16;
 constexpr qsizetype bufferSize = 1 << 20;
 
-quint64 prefixOf(QStringView key)
+// Eight bytes of a key from a place, big-endian, so that comparing them as
+// numbers compares them as bytes; bytes past its end count as none.
+quint64 wordAt(QByteArrayView key, qsizetype from)
 {
-    quint64 units = 0;
-    for (qsizetype i = 0; i < 4; ++i)
-        units = units << 16 | (i < key.size() ? LineKeys::rank(LineKeys::foldedAt(key, i)) : 0);
-    return units;
+    quint64 word = 0;
+    for (qsizetype i = from; i < from + 8; ++i)
+        word = word << 8 | (i < key.size() ? static_cast<uchar>(key[i]) : 0);
+    return word;
 }
 
-bool precedes(QStringView a, QStringView b)
+qsizetype sharedLength(QByteArrayView a, QByteArrayView b)
 {
-    return LineKeys::precedes(Blanks::trimmed(a), Blanks::trimmed(b));
+    const qsizetype shorter = qMin(a.size(), b.size());
+    qsizetype i = 0;
+    while (i < shorter && a[i] == b[i])
+        ++i;
+    return i;
+}
+
+// Keys compared past the bytes all of them share: sixteen bytes as two
+// numbers, then the rest.
+int compareKeys(QByteArrayView a, quint64 aHigh, quint64 aLow, QByteArrayView b, quint64 bHigh, quint64 bLow,
+                qsizetype shared)
+{
+    if (aHigh != bHigh)
+        return aHigh < bHigh ? -1 : 1;
+    if (aLow != bLow)
+        return aLow < bLow ? -1 : 1;
+    // Keys that end within the numbers differ by their lengths alone.
+    if (a.size() <= shared + 16 && b.size() <= shared + 16)
+        return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+    const qsizetype from = qMin(shared + 16, qMin(a.size(), b.size()));
+    return a.sliced(from).compare(b.sliced(from));
 }
 
 Failure temporaryFailure(const char *what, const QString &description)
@@ -49,18 +71,18 @@ int makeTemporaryFile()
     return fd;
 }
 
-// A run written to its file: each line's length in UTF-16 units, then its
-// units.
+// A run written to its file: each line's length, then its bytes. Its keys
+// are made again as it is read, which costs less than writing them.
 class RunWriter
 {
 public:
     explicit RunWriter(int fd) : m_fd(fd) { m_buffer.reserve(bufferSize + 64); }
 
-    void write(QStringView line)
+    void write(QByteArrayView line)
     {
         const quint32 length = quint32(line.size());
         m_buffer.append(reinterpret_cast<const char *>(&length), sizeof length);
-        m_buffer.append(reinterpret_cast<const char *>(line.utf16()), line.size() * 2);
+        m_buffer.append(line);
         if (m_buffer.size() >= bufferSize)
             flush();
     }
@@ -72,7 +94,7 @@ public:
         } catch (const Failure &failure) {
             throw temporaryFailure("write", failure.description());
         }
-        m_buffer.clear();
+        m_buffer.truncate(0);
     }
 
 private:
@@ -89,17 +111,24 @@ public:
             throw temporaryFailure("read", QString::fromLocal8Bit(std::strerror(errno)));
     }
 
-    // The next line, or false at the end of the run.
-    bool next()
+    // The next line and its key, or false at the end of the run.
+    bool next(qsizetype shared)
     {
         quint32 length = 0;
         if (!read(reinterpret_cast<char *>(&length), sizeof length, true))
             return false;
         m_line.resize(length);
-        read(reinterpret_cast<char *>(m_line.data()), qsizetype(length) * 2, false);
+        read(m_line.data(), m_line.size(), false);
+        m_key.truncate(0);
+        LineKeys::appendFoldedTrimmed(m_line, m_key);
+        high = wordAt(m_key, shared);
+        low = wordAt(m_key, shared + 8);
         return true;
     }
-    QStringView line() const { return m_line; }
+    QByteArrayView key() const { return m_key; }
+    QByteArrayView line() const { return m_line; }
+    quint64 high = 0;
+    quint64 low = 0;
 
 private:
     bool read(char *to, qsizetype size, bool mayEnd)
@@ -130,7 +159,8 @@ private:
     QByteArray m_buffer;
     qsizetype m_at = 0;
     qsizetype m_filled = 0;
-    QString m_line;
+    QByteArray m_line;
+    QByteArray m_key;
 };
 
 } // namespace
@@ -139,8 +169,8 @@ LineSorter::LineSorter(qsizetype budget) : m_budget(budget) {}
 
 LineSorter::~LineSorter()
 {
-    for (const int fd : m_runs)
-        ::close(fd);
+    for (const Run &run : m_runs)
+        ::close(run.fd);
 }
 
 QString LineSorter::temporaryFolder()
@@ -149,102 +179,119 @@ QString LineSorter::temporaryFolder()
     return folder.isEmpty() ? QStringLiteral("/tmp") : folder;
 }
 
-void LineSorter::add(QStringView line)
+void LineSorter::add(QByteArrayView line)
 {
-    const qsizetype held = (m_text.size() + line.size()) * 2 + qsizetype(m_entries.size() + 1) * qsizetype(sizeof(Entry));
-    if (held > m_budget && !m_entries.empty()) {
-        sortRun();
+    const qsizetype held = m_bytes.size() + line.size() * 2 + qsizetype(m_entries.size() + 1) * qsizetype(sizeof(Entry));
+    if (held > m_budget && !m_entries.empty())
         m_runs.push_back(writeRun());
+    const qsizetype offset = m_bytes.size();
+    LineKeys::appendFoldedTrimmed(line, m_bytes);
+    const qsizetype keyLength = m_bytes.size() - offset;
+    m_bytes += line;
+    m_entries.push_back({0, 0, offset, quint32(keyLength), quint32(line.size()), quint32(m_entries.size())});
+}
+
+// Sorts the run; answers how many bytes all its keys share.
+qsizetype LineSorter::sortRun()
+{
+    if (m_entries.empty())
+        return 0;
+    const QByteArrayView first = keyOf(m_entries.front());
+    qsizetype shared = first.size();
+    for (const Entry &entry : m_entries)
+        shared = qMin(shared, sharedLength(first, keyOf(entry)));
+    for (Entry &entry : m_entries) {
+        entry.high = wordAt(keyOf(entry), shared);
+        entry.low = wordAt(keyOf(entry), shared + 8);
     }
-    m_entries.push_back({prefixOf(Blanks::trimmed(line)), m_text.size(), quint32(line.size()), quint32(m_entries.size())});
-    m_text += line;
-}
-
-void LineSorter::sortRun()
-{
-    const auto view = [this](const Entry &entry) { return QStringView(m_text).sliced(entry.offset, entry.length); };
-    std::sort(m_entries.begin(), m_entries.end(), [&](const Entry &a, const Entry &b) {
-        if (a.prefix != b.prefix)
-            return a.prefix < b.prefix;
-        const QStringView lineA = view(a);
-        const QStringView lineB = view(b);
-        if (precedes(lineA, lineB))
-            return true;
-        return !precedes(lineB, lineA) && a.order < b.order;
+    std::sort(m_entries.begin(), m_entries.end(), [this, shared](const Entry &a, const Entry &b) {
+        const int compared = compareKeys(keyOf(a), a.high, a.low, keyOf(b), b.high, b.low, shared);
+        return compared != 0 ? compared < 0 : a.order < b.order;
     });
+    return shared;
 }
 
-int LineSorter::writeRun()
+LineSorter::Run LineSorter::writeRun()
 {
+    const qsizetype shared = sortRun();
     const int fd = makeTemporaryFile();
     try {
         RunWriter writer(fd);
         for (const Entry &entry : m_entries)
-            writer.write(QStringView(m_text).sliced(entry.offset, entry.length));
+            writer.write(lineOf(entry));
         writer.flush();
     } catch (...) {
         ::close(fd);
         throw;
     }
-    m_text.clear();
+    Run run{fd, shared, keyOf(m_entries.front()).toByteArray()};
+    m_bytes.truncate(0);
     m_entries.clear();
-    return fd;
+    return run;
 }
 
-void LineSorter::finish(const std::function<void(QStringView)> &take)
+void LineSorter::finish(const std::function<void(QByteArrayView)> &take)
 {
-    sortRun();
     if (m_runs.empty()) {
+        sortRun();
         for (const Entry &entry : m_entries)
-            take(QStringView(m_text).sliced(entry.offset, entry.length));
+            take(lineOf(entry));
         return;
     }
     if (!m_entries.empty())
         m_runs.push_back(writeRun());
-    m_text = QString();
+    m_bytes = QByteArray();
     m_entries = {};
     // Runs beyond sixteen are merged first, the earliest lines into a run
     // that stays first, so that equal lines keep their order.
     while (m_runs.size() > fanIn) {
-        std::deque<int> group(m_runs.begin(), m_runs.begin() + fanIn);
-        const int fd = makeTemporaryFile();
+        const std::deque<Run> group(m_runs.begin(), m_runs.begin() + fanIn);
+        Run merged{makeTemporaryFile(), 0, {}};
         try {
-            RunWriter writer(fd);
-            mergeRuns(group, [&writer](QStringView line) { writer.write(line); });
+            RunWriter writer(merged.fd);
+            mergeRuns(group, [&](QByteArrayView line) { writer.write(line); });
             writer.flush();
         } catch (...) {
-            ::close(fd);
+            ::close(merged.fd);
             throw;
         }
-        for (const int merged : group)
-            ::close(merged);
+        merged.shared = group.front().shared;
+        merged.firstKey = group.front().firstKey;
+        for (const Run &run : group) {
+            merged.shared = std::min({merged.shared, run.shared, sharedLength(merged.firstKey, run.firstKey)});
+            ::close(run.fd);
+        }
         m_runs.erase(m_runs.begin(), m_runs.begin() + fanIn);
-        m_runs.push_front(fd);
+        m_runs.push_front(merged);
     }
     mergeRuns(m_runs, take);
 }
 
 // The lines of the runs, in order: among equal ones, the earlier run's first.
-void LineSorter::mergeRuns(std::deque<int> runs, const std::function<void(QStringView)> &take)
+void LineSorter::mergeRuns(const std::deque<Run> &runs, const Merged &merged)
 {
+    qsizetype shared = runs.front().shared;
+    for (const Run &run : runs)
+        shared = std::min({shared, run.shared, sharedLength(runs.front().firstKey, run.firstKey)});
     std::vector<RunReader> readers;
     readers.reserve(runs.size());
-    for (const int fd : runs)
-        readers.emplace_back(fd);
-    const auto later = [&readers](std::size_t a, std::size_t b) {
-        if (precedes(readers[b].line(), readers[a].line()))
-            return true;
-        return !precedes(readers[a].line(), readers[b].line()) && b < a;
+    for (const Run &run : runs)
+        readers.emplace_back(run.fd);
+    const auto later = [&readers, shared](std::size_t a, std::size_t b) {
+        const RunReader &x = readers[a];
+        const RunReader &y = readers[b];
+        const int compared = compareKeys(x.key(), x.high, x.low, y.key(), y.high, y.low, shared);
+        return compared != 0 ? compared > 0 : a > b;
     };
     std::priority_queue<std::size_t, std::vector<std::size_t>, decltype(later)> next(later);
     for (std::size_t run = 0; run < readers.size(); ++run)
-        if (readers[run].next())
+        if (readers[run].next(shared))
             next.push(run);
     while (!next.empty()) {
         const std::size_t run = next.top();
         next.pop();
-        take(readers[run].line());
-        if (readers[run].next())
+        merged(readers[run].line());
+        if (readers[run].next(shared))
             next.push(run);
     }
 }

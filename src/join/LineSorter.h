@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
-#include <QStringView>
 
 #include <deque>
 #include <functional>
@@ -18,33 +18,53 @@
 class LineSorter
 {
 public:
-    explicit LineSorter(qsizetype budget = qsizetype(64) << 20);
+    explicit LineSorter(qsizetype budget = qsizetype(96) << 20);
     ~LineSorter();
     LineSorter(const LineSorter &) = delete;
     LineSorter &operator=(const LineSorter &) = delete;
 
-    void add(QStringView line);
+    // A line in UTF-8.
+    void add(QByteArrayView line);
     // Hands on every line in order. Raises a Failure naming the temporary
     // folder when a file there cannot be made, written (a full disk) or
     // read.
-    void finish(const std::function<void(QStringView line)> &take);
+    void finish(const std::function<void(QByteArrayView line)> &take);
 
     static QString temporaryFolder();
 
 private:
+    // A line and its key (the line trimmed and folded, in UTF-8, whose bytes
+    // compare as keys compare), one after the other in the run's bytes; the
+    // run's keys compare at first by sixteen bytes from where they start to
+    // differ, packed into numbers beside them.
     struct Entry
     {
-        quint64 prefix; // the first four units of the key, folded and ranked
+        quint64 high;
+        quint64 low;
         qsizetype offset;
-        quint32 length;
+        quint32 keyLength;
+        quint32 lineLength;
         quint32 order;
     };
-    void sortRun();
-    int writeRun();
-    void mergeRuns(std::deque<int> runs, const std::function<void(QStringView)> &take);
+    // A run's file: its lines, and how many bytes all its keys share.
+    struct Run
+    {
+        int fd;
+        qsizetype shared;
+        QByteArray firstKey;
+    };
+    using Merged = std::function<void(QByteArrayView line)>;
+    QByteArrayView keyOf(const Entry &entry) const { return {m_bytes.constData() + entry.offset, entry.keyLength}; }
+    QByteArrayView lineOf(const Entry &entry) const
+    {
+        return {m_bytes.constData() + entry.offset + entry.keyLength, entry.lineLength};
+    }
+    qsizetype sortRun();
+    Run writeRun();
+    void mergeRuns(const std::deque<Run> &runs, const Merged &merged);
 
     qsizetype m_budget;
-    QString m_text; // the run's lines one after the other
+    QByteArray m_bytes; // the run's keys and lines
     std::vector<Entry> m_entries;
-    std::deque<int> m_runs; // the files of the runs written, in the order of their lines
+    std::deque<Run> m_runs; // the files of the runs written, in the order of their lines
 };

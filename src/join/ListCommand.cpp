@@ -1,16 +1,18 @@
 #include "join/ListCommand.h"
 
+#include "addresses/AddressCharacters.h"
 #include "addresses/AddressCheck.h"
 #include "addresses/AddressExtraction.h"
 #include "addresses/ContactLines.h"
 #include "core/Blanks.h"
+#include "core/Halves.h"
 #include "join/KeySet.h"
 #include "join/LineKeys.h"
 #include "join/LineSorter.h"
 #include "join/ListedAddresses.h"
 
-#include <QStringEncoder>
-
+#include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace ListCommand {
@@ -23,119 +25,135 @@ bool Options::isPlain() const
 
 namespace {
 
-// One step of the chain: takes a line with its number in its source, and
-// hands on what it gives to the next step.
+// Batches of lines from this many are sifted on two threads.
+constexpr qsizetype parallelFrom = 1 << 12;
+
+// Copies a few bytes, as most lines are, without a call.
+char *copied(QByteArrayView bytes, char *out)
+{
+    const char *from = bytes.data();
+    const qsizetype size = bytes.size();
+    if (size > 32)
+        return static_cast<char *>(std::memcpy(out, from, size_t(size))) + size;
+    if (size >= 16) {
+        std::memcpy(out, from, 16);
+        std::memcpy(out + size - 16, from + size - 16, 16);
+    } else if (size >= 8) {
+        std::memcpy(out, from, 8);
+        std::memcpy(out + size - 8, from + size - 8, 8);
+    } else {
+        for (qsizetype i = 0; i < size; ++i)
+            out[i] = from[i];
+    }
+    return out + size;
+}
+
+bool isPlainAddress(QByteArrayView text)
+{
+    return AddressCharacters::isPlainAddress(text.data(), text.size());
+}
+
+// A line with its number in its source; once sifted, whether it is kept.
+struct Line
+{
+    QByteArrayView text;
+    qsizetype number = 0;
+    bool kept = false;
+};
+
+// What trimming, checking, skipping empty lines and leaving out listed
+// addresses make of a line, which depends on the line alone: the line as
+// it goes on, or not; why it is no address, for --check to tell.
+void sift(Line &line, QString &reason, const Options &options, const ListedAddresses *excluded)
+{
+    if (options.trim)
+        line.text = Blanks::trimmed(line.text);
+    const QByteArrayView text = Blanks::trimmed(line.text);
+    // Whether the line is a plain address is found once, if at all.
+    const bool plain = (options.check || excluded) && !text.isEmpty() && isPlainAddress(text);
+    line.kept = false;
+    if (options.check && !text.isEmpty() && !plain) {
+        const QString decoded = QString::fromUtf8(line.text);
+        if (!AddressCheck::isAddress(decoded)) {
+            reason = AddressCheck::check(decoded).reason;
+            return;
+        }
+    }
+    if (!options.join || (options.skipEmpty && text.isEmpty()))
+        return;
+    line.kept = !excluded || !(plain ? excluded->holdsPlain(text) : excluded->holds(line.text));
+}
+
+// One step after sifting: takes a line, and hands on what it gives.
 class Stage
 {
 public:
     virtual ~Stage() = default;
     void setNext(Stage *next) { m_next = next; }
-    virtual void take(QStringView line, qsizetype number) { m_next->take(line, number); }
-    virtual void endSource() { m_next->endSource(); }
+    virtual void take(QByteArrayView line) = 0;
+    virtual void takeAll(const std::vector<QByteArrayView> &lines)
+    {
+        for (const QByteArrayView line : lines)
+            take(line);
+    }
     virtual void finish() { m_next->finish(); }
 
 protected:
     Stage *m_next = nullptr;
 };
 
-// Each line's addresses in its place, read as ContactLines reads lines:
-// folded ones first unfolded, within each source.
-class Extracting : public Stage
-{
-public:
-    void take(QStringView line, qsizetype number) override { m_contacts.feed(line, number, m_search); }
-    void endSource() override
-    {
-        m_contacts.finish(m_search);
-        m_next->endSource();
-    }
-
-private:
-    ContactLines m_contacts;
-    const ContactLines::Search m_search = [this](QStringView text, qsizetype number) {
-        for (const QString &address : AddressExtraction::in(text))
-            m_next->take(address, number);
-    };
-};
-
-class Trimming : public Stage
-{
-public:
-    void take(QStringView line, qsizetype number) override { m_next->take(Blanks::trimmed(line), number); }
-};
-
-class Checking : public Stage
-{
-public:
-    Checking(const QString &source, const Output &output) : m_source(source), m_output(output) {}
-    void take(QStringView line, qsizetype number) override
-    {
-        if (Blanks::trimmed(line).isEmpty() || AddressCheck::isAddress(line)) {
-            m_next->take(line, number);
-            return;
-        }
-        m_output.tell({m_source, number, AddressCheck::check(line).reason, line.toString()});
-    }
-
-private:
-    const QString &m_source;
-    const Output &m_output;
-};
-
-class SkippingEmpty : public Stage
-{
-public:
-    void take(QStringView line, qsizetype number) override
-    {
-        if (!Blanks::trimmed(line).isEmpty())
-            m_next->take(line, number);
-    }
-};
-
-class Excluding : public Stage
-{
-public:
-    explicit Excluding(const ListedAddresses &listed) : m_listed(listed) {}
-    void take(QStringView line, qsizetype number) override
-    {
-        if (!m_listed.holds(line))
-            m_next->take(line, number);
-    }
-
-private:
-    const ListedAddresses &m_listed;
-};
-
 // The first of the lines with the same key goes on; only the keys are kept.
+// Many lines at a time, the slots of the keys a little ahead asked for
+// while one is looked up: most keys of a long list lie far out of the
+// processor's caches.
 class Unique : public Stage
 {
 public:
-    void take(QStringView line, qsizetype number) override
+    void take(QByteArrayView line) override { takeAll({line}); }
+    void takeAll(const std::vector<QByteArrayView> &lines) override
     {
-        const QStringView key = LineKeys::duplicateKeyOf(line, m_address);
-        if (!key.isEmpty()) {
-            m_folded.clear();
-            LineKeys::appendFolded(key, m_folded);
-            if (!m_keys.insert(m_folded))
-                return;
+        m_folded.truncate(0);
+        m_ends.clear();
+        m_hashes.clear();
+        for (const QByteArrayView line : lines) {
+            const qsizetype start = m_folded.size();
+            const bool keyed = LineKeys::appendFoldedDuplicateKey(line, m_folded);
+            m_ends.push_back(keyed ? m_folded.size() : -1);
+            m_hashes.push_back(keyed ? KeySet::hashOf(QByteArrayView(m_folded).sliced(start)) : 0);
         }
-        m_next->take(line, number);
+        constexpr std::size_t ahead = 8;
+        qsizetype start = 0;
+        m_first.clear();
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (i + ahead < lines.size() && m_ends[i + ahead] >= 0)
+                m_keys.prefetch(m_hashes[i + ahead]);
+            if (m_ends[i] < 0) {
+                m_first.push_back(lines[i]);
+                continue;
+            }
+            const QByteArrayView key = QByteArrayView(m_folded).sliced(start, m_ends[i] - start);
+            if (m_keys.insert(key, m_hashes[i]))
+                m_first.push_back(lines[i]);
+            start = m_ends[i];
+        }
+        m_next->takeAll(m_first);
     }
 
 private:
     KeySet m_keys;
-    QString m_address;
-    QByteArray m_folded;
+    QByteArray m_folded;               // the keys of the lines at hand, one after the other
+    std::vector<qsizetype> m_ends;     // where each line's key ends; -1 for an empty line
+    std::vector<quint64> m_hashes;
+    std::vector<QByteArrayView> m_first;
 };
 
 class Sorting : public Stage
 {
 public:
-    void take(QStringView line, qsizetype) override { m_sorter.add(line); }
-    void endSource() override {}
+    void take(QByteArrayView line) override { m_sorter.add(line); }
     void finish() override
     {
-        m_sorter.finish([this](QStringView line) { m_next->take(line, 0); });
+        m_sorter.finish([this](QByteArrayView line) { m_next->take(line); });
         m_next->finish();
     }
 
@@ -153,81 +171,108 @@ public:
         : m_separator(options.separator.toUtf8()), m_batch(options.batch), m_output(output)
     {
     }
-    void take(QStringView line, qsizetype) override
+    void take(QByteArrayView line) override
     {
         if (m_batch > 0 && Blanks::trimmed(line).isEmpty())
             return;
+        if (m_used + m_separator.size() + line.size() + 1 > m_bytes.size())
+            makeRoom(m_separator.size() + line.size() + 1);
+        char *out = m_bytes.data() + m_used;
         if (m_items > 0)
-            m_bytes += m_separator;
-        const qsizetype before = m_bytes.size();
-        m_bytes.resize(before + line.size() * 3);
-        char *end = m_utf8.appendToBuffer(m_bytes.data() + before, line);
-        m_bytes.truncate(end - m_bytes.constData());
-        if (++m_items == m_batch)
-            endLine();
-        if (m_bytes.size() >= (1 << 20))
-            m_output.write(m_bytes);
+            out = copied(m_separator, out);
+        out = copied(line, out);
+        if (++m_items == m_batch) {
+            *out++ = '\n';
+            m_items = 0;
+        }
+        m_used = out - m_bytes.constData();
     }
-    void endSource() override {}
     void finish() override
     {
-        if (m_batch == 0 || m_items > 0)
-            endLine();
+        if (m_batch == 0 || m_items > 0) {
+            makeRoom(1);
+            m_bytes[m_used++] = '\n';
+        }
+        m_bytes.truncate(m_used);
         m_output.write(m_bytes);
     }
 
 private:
-    void endLine()
+    // Writes what is made once the room left is too small for so many bytes.
+    void makeRoom(qsizetype needed)
     {
-        m_bytes += '\n';
-        m_items = 0;
+        if (m_used + needed <= m_bytes.size())
+            return;
+        m_bytes.truncate(m_used);
+        m_output.write(m_bytes);
+        m_bytes.resize(qMax(needed, qsizetype(1) << 20));
+        m_used = 0;
     }
 
     const QByteArray m_separator;
     const qsizetype m_batch;
     const Output &m_output;
-    QStringEncoder m_utf8{QStringEncoder::Utf8};
-    QByteArray m_bytes;
+    QByteArray m_bytes; // written up to m_used, a megabyte at a time
+    qsizetype m_used = 0;
     qsizetype m_items = 0;
-};
-
-// Where lines go that are not joined: --check alone tells, and that is all.
-class Ending : public Stage
-{
-public:
-    void take(QStringView, qsizetype) override {}
-    void endSource() override {}
-    void finish() override {}
 };
 
 } // namespace
 
+// The chain: each line's addresses found in its place (in order, as
+// ContactLines reads lines), then every line sifted (a batch at a time, on
+// two threads), then duplicates, sorting and joining.
 class Run::Chain
 {
 public:
-    Chain(const Options &options, const ListedAddresses *excluded, Output output) : m_output(std::move(output))
+    Chain(const Options &options, const ListedAddresses *excluded, Output output)
+        : m_options(options), m_excluded(excluded), m_output(std::move(output))
     {
-        if (options.extract)
-            add(std::make_unique<Extracting>());
-        if (options.trim)
-            add(std::make_unique<Trimming>());
-        if (options.check)
-            add(std::make_unique<Checking>(m_source, m_output));
-        if (options.join) {
-            if (options.skipEmpty)
-                add(std::make_unique<SkippingEmpty>());
-            if (excluded)
-                add(std::make_unique<Excluding>(*excluded));
-            if (options.unique)
-                add(std::make_unique<Unique>());
-            if (options.sort)
-                add(std::make_unique<Sorting>());
-            add(std::make_unique<Joining>(options, m_output));
-        } else {
-            add(std::make_unique<Ending>());
-        }
+        if (!options.join)
+            return;
+        if (options.unique)
+            add(std::make_unique<Unique>());
+        if (options.sort)
+            add(std::make_unique<Sorting>());
+        add(std::make_unique<Joining>(options, m_output));
     }
 
+    void take(const QList<QByteArrayView> &lines)
+    {
+        m_lines.reserve(size_t(lines.size()));
+        for (const QByteArrayView line : lines) {
+            ++m_number;
+            if (!m_options.extract) {
+                m_lines.push_back({line, m_number});
+                continue;
+            }
+            const QByteArrayView text = Blanks::trimmed(line);
+            if (m_contacts.readsAsItStands() && isPlainAddress(text))
+                m_lines.push_back({text, m_number});
+            else
+                m_contacts.feed(QString::fromUtf8(line), m_number, m_found);
+        }
+        siftLines();
+    }
+
+    void endSource()
+    {
+        if (m_options.extract)
+            m_contacts.finish(m_found);
+        siftLines();
+    }
+
+    void finish()
+    {
+        if (!m_stages.empty())
+            m_stages.front()->finish();
+    }
+
+    QString m_source;
+    qsizetype m_number = 0;
+    bool m_anyLine = false;
+
+private:
     void add(std::unique_ptr<Stage> stage)
     {
         if (!m_stages.empty())
@@ -235,11 +280,51 @@ public:
         m_stages.push_back(std::move(stage));
     }
 
+    // The lines sifted, each half of them on a thread of its own, and what
+    // is kept handed on in order, with what --check tells.
+    void siftLines()
+    {
+        const auto siftRange = [this](qsizetype from, qsizetype to) {
+            std::vector<std::pair<qsizetype, QString>> reasons;
+            for (qsizetype i = from; i < to; ++i) {
+                QString reason;
+                sift(m_lines[size_t(i)], reason, m_options, m_excluded);
+                if (!reason.isNull())
+                    reasons.emplace_back(i, std::move(reason));
+            }
+            return reasons;
+        };
+        std::vector<std::pair<qsizetype, QString>> reasons;
+        for (auto &half : inHalves(qsizetype(m_lines.size()), parallelFrom, siftRange))
+            std::move(half.begin(), half.end(), std::back_inserter(reasons));
+        for (auto &[i, reason] : reasons) {
+            const Line &line = m_lines[size_t(i)];
+            m_output.tell({m_source, line.number, std::move(reason), QString::fromUtf8(line.text)});
+        }
+        m_keptLines.clear();
+        for (const Line &line : m_lines)
+            if (line.kept)
+                m_keptLines.push_back(line.text);
+        if (!m_keptLines.empty())
+            m_stages.front()->takeAll(m_keptLines);
+        m_lines.clear();
+        m_kept.clear();
+    }
+
+    const Options &m_options;
+    const ListedAddresses *m_excluded;
     Output m_output;
-    QString m_source;
-    qsizetype m_number = 0;
-    bool m_anyLine = false;
     std::vector<std::unique_ptr<Stage>> m_stages;
+    std::vector<Line> m_lines; // to be sifted
+    std::vector<QByteArrayView> m_keptLines;
+    ContactLines m_contacts;
+    QList<QByteArray> m_kept; // the addresses found in lines, until they are sifted
+    const ContactLines::Search m_found = [this](QStringView text, qsizetype number) {
+        for (const QString &address : AddressExtraction::in(text)) {
+            m_kept.append(address.toUtf8());
+            m_lines.push_back({m_kept.back(), number});
+        }
+    };
 };
 
 Run::Run(const Options &options, const ListedAddresses *excluded, Output output)
@@ -255,24 +340,24 @@ void Run::startSource(const QString &name)
     m_chain->m_number = 0;
 }
 
-void Run::take(QStringView line)
+void Run::take(const QList<QByteArrayView> &lines)
 {
-    m_chain->m_anyLine = true;
-    m_chain->m_stages.front()->take(line, ++m_chain->m_number);
+    m_chain->m_anyLine = m_chain->m_anyLine || !lines.isEmpty();
+    m_chain->take(lines);
 }
 
 void Run::endSource()
 {
-    m_chain->m_stages.front()->endSource();
+    m_chain->endSource();
 }
 
 void Run::finish()
 {
     if (m_chain->m_anyLine) {
-        m_chain->m_stages.front()->take(QStringView(), ++m_chain->m_number);
-        m_chain->m_stages.front()->endSource();
+        m_chain->take({QByteArrayView()});
+        m_chain->endSource();
     }
-    m_chain->m_stages.front()->finish();
+    m_chain->finish();
 }
 
 } // namespace ListCommand

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -63,10 +64,11 @@ public:
     Run(const Run &) = delete;
     Run &operator=(const Run &) = delete;
 
-    // A source's lines as "Load File" puts them in the input (LineDecoder
-    // reads them): its name, each of its lines, its end.
+    // A source's lines as "Load File" puts them in the input, in UTF-8
+    // (LineDecoder reads them): its name, its lines, many at a time, its
+    // end.
     void startSource(const QString &name);
-    void take(QStringView line);
+    void take(const QList<QByteArrayView> &lines);
     void endSource();
     // After the last source: the empty line its last line break leaves, and
     // what waits for the end (sorted lines, the end of the joined line).

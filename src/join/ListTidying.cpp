@@ -1,5 +1,6 @@
 #include "join/ListTidying.h"
 
+#include "core/Halves.h"
 #include "addresses/AddressCheck.h"
 #include "join/LineKeys.h"
 #include "join/ListedAddresses.h"
@@ -9,9 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <future>
 #include <iterator>
-#include <system_error>
 #include <vector>
 
 namespace {
@@ -23,34 +22,10 @@ constexpr qsizetype reportEvery = 1 << 16;
 // Lists from this long are sorted on two threads.
 constexpr qsizetype parallelFrom = 1 << 16;
 
-// Runs work on the first half of so many lines here and on the second on a
-// thread of its own, where the list is long enough to be worth it (or where
-// no thread can be had, on all of it here); answers the results in order.
 template<typename Work>
-auto inHalves(qsizetype count, Work work) -> std::vector<decltype(work(0, 0))>
+auto inHalves(qsizetype count, Work work)
 {
-    using Result = decltype(work(0, 0));
-    std::vector<Result> results;
-    std::future<Result> second;
-    const qsizetype middle = count / 2;
-    if (count >= parallelFrom) {
-        try {
-            second = std::async(std::launch::async, work, middle, count);
-        } catch (const std::system_error &) {
-        }
-    }
-    if (!second.valid()) {
-        results.push_back(work(0, count));
-        return results;
-    }
-    try {
-        results.push_back(work(0, middle));
-    } catch (...) {
-        second.wait();
-        throw;
-    }
-    results.push_back(second.get());
-    return results;
+    return ::inHalves(count, parallelFrom, work);
 }
 
 } // namespace

@@ -1,9 +1,12 @@
 #include "join/ListedAddresses.h"
 
+#include "addresses/AddressCharacters.h"
 #include "addresses/AddressCheck.h"
 #include "addresses/AddressExtraction.h"
 #include "core/Blanks.h"
 #include "join/LineKeys.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -15,9 +18,16 @@ bool foldedKeyOf(QStringView line, QByteArray &buffer)
     if (!AddressCheck::isAddress(text))
         return false;
     const QString address = LineKeys::isPlainAddressForm(text) ? QString() : AddressCheck::key(text);
-    buffer.clear();
+    buffer.truncate(0);
     LineKeys::appendFolded(address.isNull() ? text : QStringView(address), buffer);
     return true;
+}
+
+// A plain address (at most 254 bytes) in lower case, in a buffer of 256.
+QByteArrayView lowered(QByteArrayView address, char *buffer)
+{
+    std::transform(address.begin(), address.end(), buffer, [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
+    return QByteArrayView(buffer, address.size());
 }
 
 } // namespace
@@ -25,6 +35,18 @@ bool foldedKeyOf(QStringView line, QByteArray &buffer)
 void ListedAddresses::addLine(QStringView line)
 {
     m_contacts.feed(line, 0, [this](QStringView text, qsizetype) { addFound(text); });
+}
+
+// The plainest addresses, most lines of most lists, go in as they are.
+void ListedAddresses::addLine(QByteArrayView line)
+{
+    const QByteArrayView text = Blanks::trimmed(line);
+    if (m_contacts.readsAsItStands() && AddressCharacters::isPlainAddress(text.data(), text.size())) {
+        char folded[256];
+        m_keys.insert(lowered(text, folded));
+        return;
+    }
+    addLine(QString::fromUtf8(line));
 }
 
 void ListedAddresses::finish()
@@ -38,6 +60,20 @@ void ListedAddresses::addFound(QStringView text)
     for (const QString &address : AddressExtraction::in(text))
         if (foldedKeyOf(address, folded))
             m_keys.insert(folded);
+}
+
+bool ListedAddresses::holds(QByteArrayView line) const
+{
+    const QByteArrayView text = Blanks::trimmed(line);
+    if (AddressCharacters::isPlainAddress(text.data(), text.size()))
+        return holdsPlain(text);
+    return m_keys.size() > 0 && holds(QString::fromUtf8(line));
+}
+
+bool ListedAddresses::holdsPlain(QByteArrayView address) const
+{
+    char folded[256];
+    return m_keys.size() > 0 && m_keys.contains(lowered(address, folded));
 }
 
 bool ListedAddresses::holds(QStringView line) const

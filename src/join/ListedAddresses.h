@@ -3,6 +3,7 @@
 #include "addresses/ContactLines.h"
 #include "join/KeySet.h"
 
+#include <QByteArrayView>
 #include <QStringView>
 
 // The addresses that unsubscribe and bounce lists hold, for leaving out the
@@ -13,13 +14,19 @@
 class ListedAddresses
 {
 public:
-    // A list's lines, one at a time; finish() after its last.
+    // A list's lines, one at a time, in UTF-16 or UTF-8; finish() after
+    // its last.
     void addLine(QStringView line);
+    void addLine(QByteArrayView line);
     void finish();
 
     // Whether the line is an address the lists hold. Safe to ask from
     // several threads at once, once every list is added.
     bool holds(QStringView line) const;
+    bool holds(QByteArrayView line) const;
+    // The same for a line known to be, trimmed, a plain address
+    // (AddressCharacters::isPlainAddress).
+    bool holdsPlain(QByteArrayView address) const;
     qsizetype size() const { return m_keys.size(); }
 
 private:

@@ -8,14 +8,18 @@
 // "Load File" of them and then "Start Joining" give, in UTF-8: each file is
 // decoded as loading decodes it, every line break in it (CR LF, CR or LF)
 // becomes a comma, and so does the line break that loading adds after it.
-// No more than a block is held, whatever the file's size; the encoding is
-// chosen first, from the file's start and whether it is UTF-8 throughout.
-// Halves of UTF-16 surrogate pairs that stand alone become U+FFFD, as in
-// decoding.
+// Or, to read the lines themselves, into UTF-8 whose every line break is
+// one LF, and nothing added. No more than a block is held, whatever the
+// file's size; the encoding is chosen first, from the file's start and
+// whether it is UTF-8 throughout. Halves of UTF-16 surrogate pairs that
+// stand alone become U+FFFD, as in decoding.
 class StreamingJoin
 {
 public:
     enum class Encoding { Utf8, Windows1252, Utf16LittleEndian, Utf16BigEndian };
+    enum class Breaks { Commas, LineFeeds };
+
+    explicit StreamingJoin(Breaks breaks = Breaks::Commas);
 
     // Whether bytes are valid UTF-8 throughout, told a block at a time, as
     // the strict reading of list files tells it.
@@ -42,8 +46,8 @@ public:
     // UTF-8 throughout.
     static Encoding encodingOf(QByteArrayView start, bool validUtf8);
 
-    // A new file in the given encoding; an empty file reads as the line
-    // "empty file".
+    // A new file in the given encoding; joined, an empty file reads as the
+    // line "empty file".
     void startFile(Encoding encoding);
     // Converts the next bytes of the file, appending the UTF-8 to out. The
     // first block holds at least the file's first three bytes.
@@ -55,6 +59,10 @@ public:
     // first invalid byte on nothing more is written, and a character cut off
     // at the end shows as U+FFFD.
     bool isBroken() const { return m_broken; }
+    // Whether the file so far held any bytes, and any text (a byte-order
+    // mark is none).
+    bool anyBytes() const { return m_fed > 0; }
+    bool anyText() const { return m_anyText; }
 
 private:
     void feedUtf8(QByteArrayView bytes, QByteArray &out);
@@ -63,6 +71,7 @@ private:
     void addUnit(char16_t unit);
     void flushUtf16(QByteArray &out, bool atEnd);
 
+    const char m_break; // what a line break becomes
     Encoding m_encoding = Encoding::Utf8;
     qint64 m_fed = 0;        // bytes of the file so far
     bool m_anyText = false;  // whether the file holds more than a byte-order mark

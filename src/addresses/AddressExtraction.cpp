@@ -65,6 +65,16 @@ bool isTrailingPunctuation(char32_t c)
     return c == u'.' || c == u'-' || isIdeographicFullStop(c) || isInvisible(c);
 }
 
+// Where the next mailto: from a place starts, in any case, or -1: found by
+// the colon, which few lines hold many of.
+qsizetype mailtoFrom(QStringView line, qsizetype from)
+{
+    for (qsizetype colon = line.indexOf(u':', from + 6); colon >= 0; colon = line.indexOf(u':', colon + 1))
+        if (line.sliced(colon - 6, 6).compare(u"mailto", Qt::CaseInsensitive) == 0)
+            return colon - 6;
+    return -1;
+}
+
 // A mailto: link's recipients: the path and its to, cc and bcc fields,
 // percent-decoded, a comma between addresses; its subject and body are no
 // addresses, whatever they hold. In HTML its fields are joined by &amp;.
@@ -105,7 +115,7 @@ class Search
 public:
     explicit Search(QStringView line) : m_line(line) {}
 
-    QStringList found()
+    void each(const Found &found)
     {
         if (std::any_of(m_line.begin(), m_line.end(), [](QChar c) { return c == u'"' || c == u'(' || c == u'<' || c == u'['; }))
             readTokens();
@@ -113,12 +123,15 @@ public:
         for (qsizetype at = m_line.indexOf(u'@'); at >= 0; at = m_line.indexOf(u'@', at + 1))
             if (at >= m_floor && !isHidden(at))
                 searchAround(at);
-        std::stable_sort(m_found.begin(), m_found.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-        QStringList found;
-        found.reserve(qsizetype(m_found.size()));
-        for (auto &[start, address] : m_found)
-            found << std::move(address);
-        return found;
+        // The links' addresses stand where their links start.
+        auto link = m_links.begin();
+        for (const auto &[start, end] : m_found) {
+            for (; link != m_links.end() && link->first <= start; ++link)
+                found(link->second);
+            found(m_line.sliced(start, end - start));
+        }
+        for (; link != m_links.end(); ++link)
+            found(link->second);
     }
 
 private:
@@ -202,15 +215,14 @@ private:
     void takeMailtoLinks()
     {
         static const QString stops = QStringLiteral(" \t\"'<>()[]`");
-        for (qsizetype at = m_line.indexOf(u"mailto:", 0, Qt::CaseInsensitive); at >= 0;
-             at = m_line.indexOf(u"mailto:", at + 7, Qt::CaseInsensitive)) {
+        for (qsizetype at = mailtoFrom(m_line, 0); at >= 0; at = mailtoFrom(m_line, at + 7)) {
             if (isHidden(at))
                 continue;
             qsizetype end = at + 7;
             while (end < m_line.size() && !stops.contains(m_line[end]))
                 ++end;
             for (QString &address : mailtoRecipients(m_line.sliced(at + 7, end - at - 7)))
-                m_found.emplace_back(at, std::move(address));
+                m_links.emplace_back(at, std::move(address));
             hide(at, end);
         }
     }
@@ -250,7 +262,7 @@ private:
         }
         if (start == at || end == at + 1)
             return;
-        m_found.emplace_back(start, m_line.sliced(start, end - start).toString());
+        m_found.emplace_back(start, end);
         m_floor = end;
         hideCommentsAfter(end);
     }
@@ -273,19 +285,33 @@ private:
     QStringView m_line;
     std::vector<Token> m_tokens;                       // read only where quotes or brackets matter
     std::vector<bool> m_hidden;                        // places where no address is searched
-    std::vector<std::pair<qsizetype, QString>> m_found; // where each starts, and what
+    std::vector<std::pair<qsizetype, qsizetype>> m_found; // where each address around an @ starts and ends
+    std::vector<std::pair<qsizetype, QString>> m_links; // where each link starts, and an address of it
     qsizetype m_floor = 0;                             // where the last address found ends
 };
 
 } // namespace
 
+void each(QStringView line, const Found &found)
+{
+    const qsizetype at = line.indexOf(u'@');
+    if (at < 0 && mailtoFrom(line, 0) < 0)
+        return;
+    // Two @ make no address but where one is in a quoted local part
+    // ("a@b"@x.org).
+    const bool oneAtMost = at < 0 || line.indexOf(u'@', at + 1) < 0 || line.contains(u"\"@");
+    if (const QStringView address = oneAtMost ? AddressCheck::address(line) : QStringView(); !address.isEmpty()) {
+        found(address);
+        return;
+    }
+    Search(line).each(found);
+}
+
 QStringList in(QStringView line)
 {
-    if (!line.contains(u'@') && !line.contains(u"mailto:", Qt::CaseInsensitive))
-        return {};
-    if (const QStringView address = AddressCheck::address(line); !address.isEmpty())
-        return {address.toString()};
-    return Search(line).found();
+    QStringList addresses;
+    each(line, [&addresses](QStringView address) { addresses << address.toString(); });
+    return addresses;
 }
 
 QStringList inLines(const QList<QStringView> &lines)

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <functional>
+
 // Finding the e-mail addresses in text as people paste it, in order of
 // appearance, as mail reads them: only mailboxes are recipients, never an
 // address inside a display name, a quoted name or a comment.
@@ -23,7 +25,10 @@
 // Obfuscated forms (ann at x dot org) are not guessed.
 namespace AddressExtraction {
 
-// The addresses of one line, unfolded (ContactLines unfolds lines).
+// The addresses of one line, unfolded (ContactLines unfolds lines), in
+// order; each view lasts for the call.
+using Found = std::function<void(QStringView address)>;
+void each(QStringView line, const Found &found);
 QStringList in(QStringView line);
 
 // The addresses of the lines of a text, read as ContactLines reads them:

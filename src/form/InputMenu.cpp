@@ -225,16 +225,27 @@ void InputMenu::extractAddresses()
     m_countingWork.cancel();
     m_work->start(tr("Extract Addresses"), scope(), [](QStringView text, ListTidying::Progress &progress) {
         const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
-        QStringList found;
+        // The addresses one after the other in one text, and each where it lies.
+        QString found;
+        QList<std::pair<qsizetype, qsizetype>> places;
+        const auto add = [&](QStringView address) {
+            places.append({found.size(), address.size()});
+            found += address;
+        };
         ContactLines contacts;
-        const auto search = [&found](QStringView text, qsizetype) { found << AddressExtraction::in(text); };
+        const auto search = [&](QStringView text, qsizetype) { AddressExtraction::each(text, add); };
         for (qsizetype line = 0; line < lines.size(); ++line) {
             if (line % reportEvery == 0)
                 report(progress, line, lines.size());
             contacts.feed(lines[line], line, search);
         }
         contacts.finish(search);
-        return InputWork::Lines::of(found);
+        InputWork::Lines made;
+        made.views.reserve(places.size());
+        for (const auto &[start, length] : std::as_const(places))
+            made.views.append(QStringView(found).sliced(start, length));
+        made.kept = QStringList{std::move(found)};
+        return made;
     });
 }
 

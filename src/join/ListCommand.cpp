@@ -11,6 +11,8 @@
 #include "join/LineSorter.h"
 #include "join/ListedAddresses.h"
 
+#include <QStringEncoder>
+
 #include <cstring>
 #include <iterator>
 #include <vector>
@@ -54,11 +56,15 @@ bool isPlainAddress(QByteArrayView text)
 }
 
 // A line with its number in its source; once sifted, whether it is kept.
+// An address found in a line lies among the bytes of those found until
+// they all are, then the text is made a view of it.
 struct Line
 {
     QByteArrayView text;
     qsizetype number = 0;
     bool kept = false;
+    qsizetype found = -1; // where the address starts among the bytes of those found
+    qsizetype size = 0;
 };
 
 // What trimming, checking, skipping empty lines and leaving out listed
@@ -284,6 +290,9 @@ private:
     // is kept handed on in order, with what --check tells.
     void siftLines()
     {
+        for (Line &line : m_lines)
+            if (line.found >= 0)
+                line.text = QByteArrayView(m_foundBytes).sliced(line.found, line.size);
         const auto siftRange = [this](qsizetype from, qsizetype to) {
             std::vector<std::pair<qsizetype, QString>> reasons;
             for (qsizetype i = from; i < to; ++i) {
@@ -308,7 +317,7 @@ private:
         if (!m_keptLines.empty())
             m_stages.front()->takeAll(m_keptLines);
         m_lines.clear();
-        m_kept.clear();
+        m_foundBytes.truncate(0);
     }
 
     const Options &m_options;
@@ -318,12 +327,16 @@ private:
     std::vector<Line> m_lines; // to be sifted
     std::vector<QByteArrayView> m_keptLines;
     ContactLines m_contacts;
-    QList<QByteArray> m_kept; // the addresses found in lines, until they are sifted
+    QByteArray m_foundBytes; // the addresses found in lines, until they are sifted
+    QStringEncoder m_utf8{QStringEncoder::Utf8};
     const ContactLines::Search m_found = [this](QStringView text, qsizetype number) {
-        for (const QString &address : AddressExtraction::in(text)) {
-            m_kept.append(address.toUtf8());
-            m_lines.push_back({m_kept.back(), number});
-        }
+        AddressExtraction::each(text, [this, number](QStringView address) {
+            const qsizetype start = m_foundBytes.size();
+            m_foundBytes.resize(start + address.size() * 3);
+            char *end = m_utf8.appendToBuffer(m_foundBytes.data() + start, address);
+            m_foundBytes.truncate(end - m_foundBytes.constData());
+            m_lines.push_back({{}, number, false, start, m_foundBytes.size() - start});
+        });
     };
 };
 

@@ -291,6 +291,23 @@ void TestCommandLine::outOfMemoryIsTold()
     const Run streamed = run({u"--join"_s, hugePath}, {}, limited(false));
     QCOMPARE(streamed.errors, QByteArray());
     QCOMPARE(streamed.status, 0);
+    // Every option but --unique and --sort streams: a list of 300 MB of
+    // blank lines in 128 MB of address space.
+    const QString blank = m_dir->filePath(u"blank.txt"_s);
+    QFile file(blank);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const QByteArray lines = (QByteArray(1023, ' ') + '\n').repeated(1024);
+    for (int megabyte = 0; megabyte < 300; ++megabyte)
+        QVERIFY(file.write(lines) == lines.size());
+    file.close();
+    const Run options = run({u"--join"_s, u"--extract"_s, u"--trim"_s, u"--check"_s, u"--skip-empty"_s, u"--exclude"_s,
+                             write(u"listed.txt"_s, "a@x.org\n"), blank},
+                            {}, [] {
+                                const rlimit limit{rlim_t(1) << 27, rlim_t(1) << 27};
+                                ::setrlimit(RLIMIT_AS, &limit);
+                            });
+    QCOMPARE(options.errors, QByteArray());
+    QCOMPARE(options.output, "\n"_ba);
 }
 
 void TestCommandLine::tidyingAsTheWindowTidies_data()
@@ -417,6 +434,12 @@ void TestCommandLine::addressOptions_data()
     QTest::newRow("NUL bytes and no UTF-8") << QStringList{u"--join"_s, u"--extract"_s, u"--check"_s}
                                             << "a@x.org\0\xFF b@x\0.org"_ba << "a@x.org\n"_ba
                                             << "-:1: the domain has no dot: b@x\n"_ba;
+    QTest::newRow("only mailboxes, however mail writes them")
+        << QStringList{u"--join"_s, u"--extract"_s}
+        << "\"bob@y.org\" <ann@x.org>\nann@x.org (formerly ann@old.org)\nmail:: YW5uQHgub3Jn\n"
+           "EMAIL:firstname.lastname@engin\r\n eering.example.org\na\xE2\x98\x83" "b@x.org\nmailto:?to=a@x.org,b@x.org\n"_ba
+        << "ann@x.org,ann@x.org,ann@x.org,firstname.lastname@engineering.example.org,a\xE2\x98\x83" "b@x.org,a@x.org,b@x.org\n"_ba
+        << QByteArray();
     QTest::newRow("one recipient however written") << QStringList{u"--join"_s, u"--unique"_s, u"--skip-empty"_s}
                                                    << "Ann <ANN@x.org>\nann@x.org\nann@m\xC3\xBCnchen.de\nann@XN--MNCHEN-3YA.de\n"_ba
                                                    << "Ann <ANN@x.org>,ann@m\xC3\xBCnchen.de\n"_ba << QByteArray();
@@ -436,7 +459,7 @@ void TestCommandLine::addressOptions()
     // Addresses left out as two files list them, once each.
     const QStringList lists = {write(u"bounced.txt"_s, "B@X.org\n"), write(u"unsubscribed.csv"_s, "\"Lee, Carl\",carl@z.org\n")};
     const Run excluded = run({u"--join"_s, u"--exclude="_s + lists[0], u"--exclude"_s, lists[1], u"--skip-empty"_s},
-                             "a@x.org\nBob <b@x.org>\ncarl@z.org\nd@x.org\n");
+                             "a@x.org\nBob <b@x.org>\nb@x.org (Bob)\n\"b\"@x.org\ncarl@z.org\nd@x.org\n");
     QCOMPARE(excluded.output, "a@x.org,d@x.org\n"_ba);
 }
 

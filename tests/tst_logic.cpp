@@ -11,13 +11,16 @@
 #include "addresses/AddressExtraction.h"
 #include "join/ClipboardWriter.h"
 #include "join/FileJoin.h"
+#include "join/LineDecoder.h"
 #include "join/LineJoiner.h"
+#include "join/LineSorter.h"
 #include "join/ListTidying.h"
 #include "addresses/Recipients.h"
 #include "listfiles/SampleList.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -92,10 +95,15 @@ private slots:
     void addressesAndWhyNot();
     void addressesFoundInText_data();
     void addressesFoundInText();
+    void addressesFoundInLines_data();
+    void addressesFoundInLines();
+    void addressesFoundAsChecked();
     void addressesComparedAsAddresses_data();
     void addressesComparedAsAddresses();
     void fileChangedBetweenThePassesIsTold_data();
     void fileChangedBetweenThePassesIsTold();
+    void sortedInRunsAsTheWindowSorts();
+    void sortingToAFullDiskIsTold();
 
     void applicationTitle_data();
     void applicationTitle();
@@ -299,6 +307,8 @@ void TestLogic::recipientsOfAJoinedLine_data()
                                              << QStringList{u"\"a\\\",b\" <a@x.org>"_s, u"c"_s};
     QTest::newRow("angle brackets") << u"Ann <a,b@x.org>,c"_s << QStringList{u"Ann <a,b@x.org>"_s, u"c"_s};
     QTest::newRow("a comment") << u"a@x.org (Lee, Ann),c"_s << QStringList{u"a@x.org (Lee, Ann)"_s, u"c"_s};
+    QTest::newRow("a comma in nested comments") << u"x@y.org (a (b) c, d), z@w.org"_s
+                                                << QStringList{u"x@y.org (a (b) c, d)"_s, u" z@w.org"_s};
     QTest::newRow("a quote that never closes") << u"\"a,b,c"_s << QStringList{u"\"a"_s, u"b"_s, u"c"_s};
     QTest::newRow("brackets that never close") << u"<a,(b,c"_s << QStringList{u"<a"_s, u"(b"_s, u"c"_s};
     QTest::newRow("nothing") << QString() << QStringList();
@@ -337,6 +347,21 @@ void TestLogic::addressesAndWhyNot_data()
     address("IPv6 literal", u"ann@[IPv6:2001:db8::1]"_s);
     address("64 bytes before the @", QString(64, u'a') + u"@x.org"_s);
     address("labels of 63", u"a@"_s + QString(63, u'b') + u"."_s + QString(63, u'c') + u".org"_s);
+    address("a comment after it", u"ann@x.org (Ann Lee)"_s);
+    address("a named one with a comment", u"Ann <ann@x.org> (home)"_s);
+    address("a quoted part ending in an escaped backslash", u"\"a\\\\\"@x.org"_s);
+    address("ideographic full stops", u"a@x\u3002org"_s);
+    address("254 bytes in all", QString(64, u'a') + u"@"_s + (QString(63, u'b') + u"."_s).repeated(2) + QString(57, u'c') + u".org"_s);
+    not_("255 bytes in all", QString(64, u'a') + u"@"_s + (QString(63, u'b') + u"."_s).repeated(2) + QString(58, u'c') + u".org"_s,
+         u"the address is longer than 254 bytes"_s);
+    not_("a label between full stops left empty", u"a@x.\uFF0Eorg"_s, u"two dots together in the domain"_s);
+    not_("a space that takes no room in the domain", u"ann@x\u200B.org"_s,
+         u"the character U+200B (ZERO WIDTH SPACE) is not allowed in the domain"_s);
+    not_("a joiner before the @", u"a\u200Db@x.org"_s, u"the character U+200D (ZERO WIDTH JOINER) is not allowed"_s);
+    not_("an unquoted @ in the name", u"bob@y.org <ann@x.org>"_s,
+         u"the character \"@\" (COMMERCIAL AT) is not allowed in the name"_s);
+    not_("a comment that never closes", u"ann@x.org (Ann"_s, u"a ( without a )"_s);
+    not_("a comment in the name that never closes", u"Ann (x <ann@x.org>"_s, u"a ( without a ) in the name"_s);
     not_("no @", u"ann.x.org"_s, u"no @"_s);
     not_("two @", u"ann@@x.org"_s, u"more than one @"_s);
     not_("two addresses", u"ann@x.org, bob@x.org"_s, u"more than one address"_s);
@@ -414,6 +439,21 @@ void TestLogic::addressesFoundInText_data()
                                                     << QStringList{u"\U0001D51E\U0001D52B@x.org"_s};
     QTest::newRow("capitals beyond ASCII") << u"write \u00D8rjan@x.no now"_s << QStringList{u"\u00D8rjan@x.no"_s};
     QTest::newRow("an @ first, an address after") << u"@ann: write to bob@x.org"_s << QStringList{u"bob@x.org"_s};
+    QTest::newRow("an address as a quoted name") << u"\"bob@y.org\" <ann@x.org>"_s << QStringList{ann};
+    QTest::newRow("an address in a comment") << u"ann@x.org (formerly ann@old.org)"_s << QStringList{ann};
+    QTest::newRow("names and comments in a header")
+        << u"To: \"bob@y.org\" <ann@x.org>, carl@z.org (was carl@old.org), Dan (dan@old.org) <dan@w.org>"_s
+        << QStringList{ann, u"carl@z.org"_s, u"dan@w.org"_s};
+    QTest::newRow("an address as the name") << u"ann@x.org <ann@x.org>, bob@y.org"_s << QStringList{ann, u"bob@y.org"_s};
+    QTest::newRow("mailto: with an empty path") << u"mailto:?to=a@x.org,b@x.org"_s << QStringList{u"a@x.org"_s, u"b@x.org"_s};
+    QTest::newRow("mailto: in HTML with &amp;") << u"<a href=\"mailto:a@x.org?cc=b@y.org&amp;bcc=c@z.org\">"_s
+                                                << QStringList{u"a@x.org"_s, u"b@y.org"_s, u"c@z.org"_s};
+    QTest::newRow("mailto: ending a sentence") << u"Write to mailto:ann@x.org."_s << QStringList{ann};
+    QTest::newRow("a slash between two") << u"ann@x.org/bob@y.org"_s << QStringList{ann, u"bob@y.org"_s};
+    QTest::newRow("in braces") << u"{ann@x.org}"_s << QStringList{ann};
+    QTest::newRow("a CSV row quoted throughout") << u"\"Ann\",\"Lee\",\"ann@x.org\""_s << QStringList{ann};
+    QTest::newRow("a sign that shows nothing stays for checking to tell") << u"write ann\u200B@x.org"_s
+                                                                          << QStringList{u"ann\u200B@x.org"_s};
     QTest::newRow("nothing to find") << u"ann at x dot org"_s << QStringList();
     QTest::newRow("an @ alone") << u"meet @ noon"_s << QStringList();
 }
@@ -425,6 +465,79 @@ void TestLogic::addressesFoundInText()
     QCOMPARE(AddressExtraction::in(line), found);
 }
 
+void TestLogic::addressesFoundInLines_data()
+{
+    QTest::addColumn<QString>("lines");
+    QTest::addColumn<QStringList>("found");
+    const QString ann = u"ann@x.org"_s;
+    const QString long_ = u"firstname.lastname@engineering.example.org"_s;
+    QTest::newRow("a folded vCard") << u"BEGIN:VCARD⏎VERSION:3.0⏎EMAIL:firstname.lastname@engin⏎␠eering.example.org⏎END:VCARD"_s
+                                    << QStringList{long_};
+    QTest::newRow("a folded EMAIL alone") << u"EMAIL:firstname.lastname@engin⏎␠eering.example.org"_s << QStringList{long_};
+    QTest::newRow("a folded LDIF value") << u"dn: cn=Ann⏎mail: firstname.lastname@engin⏎␠eering.example.org"_s
+                                         << QStringList{long_};
+    QTest::newRow("LDIF's base64") << u"mail:: YW5uQHgub3Jn"_s << QStringList{ann};
+    QTest::newRow("LDIF's base64 beyond ASCII") << u"mail:: em/Dq0B4Lm9yZw=="_s << QStringList{u"zo\u00EB@x.org"_s};
+    QTest::newRow("an LDIF name naming the address") << u"dn: cn=Lee\\, Ann,mail=ann@x.org⏎cn: ann@old.org"_s << QStringList{ann};
+    QTest::newRow("named and given again") << u"dn: cn=Ann,mail=ann@x.org⏎mail: Ann@x.org⏎⏎dn: cn=Bob⏎mail: bob@y.org"_s
+                                           << QStringList{ann, u"bob@y.org"_s};
+    QTest::newRow("a mailing list's members") << u"dn: cn=Team⏎member: cn=Bob,mail=bob@y.org"_s << QStringList{u"bob@y.org"_s};
+    QTest::newRow("vCard's quoted-printable") << u"EMAIL;ENCODING=QUOTED-PRINTABLE:ann=40x.org"_s << QStringList{ann};
+    QTest::newRow("its soft line break") << u"EMAIL;QUOTED-PRINTABLE:ann@ex=⏎ample.org"_s << QStringList{u"ann@example.org"_s};
+    QTest::newRow("in the character set it names") << u"EMAIL;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:j=F6rg@x.org"_s
+                                                    << QStringList{u"j\u00F6rg@x.org"_s};
+    QTest::newRow("vCard's base64") << u"EMAIL;ENCODING=b:YW5uQHgub3Jn"_s << QStringList{ann};
+    QTest::newRow("only a vCard's addresses")
+        << u"BEGIN:VCARD⏎FN:bob@y.org⏎NOTE:was ann@old.org⏎item1.EMAIL;type=INTERNET:ann@x.org⏎END:VCARD⏎carl@z.org"_s
+        << QStringList{ann, u"carl@z.org"_s};
+    QTest::newRow("a folded header") << u"To: Ann <ann@x.org>,⏎␠Bob⏎␉<bob@y.org>"_s.replace(u"␉"_s, u"\t"_s)
+                                     << QStringList{ann, u"bob@y.org"_s};
+    QTest::newRow("an indented list is none") << u"ann@x.org⏎␠bob@y.org"_s << QStringList{ann, u"bob@y.org"_s};
+    QTest::newRow("an indented list after a heading") << u"Members:⏎␠ann@x.org⏎␠bob@y.org"_s
+                                                      << QStringList{ann, u"bob@y.org"_s};
+}
+
+// Lines as address books and mail programs write them.
+void TestLogic::addressesFoundInLines()
+{
+    QFETCH(QString, lines);
+    QFETCH(QStringList, found);
+    const QString text = fromExample(lines);
+    QCOMPARE(AddressExtraction::inLines(LineJoiner::cutAtLineBreaks(text)), found);
+}
+
+// For every line that checking takes as an address, finding gives exactly
+// that line's address, whatever letters and signs it holds: seeded random
+// local parts from every script and kind of sign, bare, named or with a
+// comment.
+void TestLogic::addressesFoundAsChecked()
+{
+    QRandomGenerator random(24);
+    const QList<char32_t> characters = {
+        u'a', u'Z', u'7', u'.', u'+', u'_', u'\'', u'/', u'{', u'~', u'!', u'#', u'&', u'=', u'?', u'`', u'-',
+        0xE9, 0xDF, 0x3B1, 0x436, 0x5D0, 0x627, 0x915, 0x94D, 0x4E2D, 0xAC00, 0x301, 0x2603, 0x20AC, 0xA9, 0xB7,
+        0x2014, 0xFFFD, 0x1F600, 0x1D51E, 0x200B, 0xA0, u'"', u'(', u'@', u' ', u',', u'<',
+    };
+    const QStringList domains = {u"x.org"_s, u"m\u00FCnchen.de"_s, u"[192.0.2.1]"_s, u"x\u3002org"_s, u"z"_s};
+    int addresses = 0;
+    for (int i = 0; i < 4000; ++i) {
+        QString local;
+        for (int length = 1 + random.bounded(8); length > 0; --length)
+            local += QString::fromUcs4(&characters[random.bounded(characters.size())], 1);
+        if (random.bounded(5) == 0)
+            local = u'"' + local + u'"';
+        const QString address = local + u'@' + domains[random.bounded(domains.size())];
+        const QString forms[] = {address, u"Ann Lee <"_s + address + u'>', address + u" (Ann, Lee)"_s,
+                                 u"\"Lee, Ann\" <"_s + address + u"> (home)"_s};
+        const QString line = forms[random.bounded(4)];
+        if (!AddressCheck::check(line).isAddress())
+            continue;
+        ++addresses;
+        QCOMPARE(AddressExtraction::inLines({line}), QStringList{address.trimmed()});
+    }
+    QVERIFY2(addresses > 500, qPrintable(QString::number(addresses)));
+}
+
 void TestLogic::addressesComparedAsAddresses_data()
 {
     QTest::addColumn<QString>("a");
@@ -433,6 +546,12 @@ void TestLogic::addressesComparedAsAddresses_data()
     QTest::newRow("case") << u"Ann@X.org"_s << u"ann@x.org"_s << true;
     QTest::newRow("a name") << u"Ann <ANN@X.org>"_s << u"ann@x.org"_s << true;
     QTest::newRow("IDNA") << u"ann@M\u00FCnchen.de"_s << u"ann@xn--mnchen-3ya.de"_s << true;
+    QTest::newRow("quotes it needs not") << u"\"Ann\"@x.org"_s << u"ann@x.org"_s << true;
+    QTest::newRow("escapes it needs not") << u"\"ann\\.lee\"@x.org"_s << u"ann.lee@x.org"_s << true;
+    QTest::newRow("quotes it needs") << u"\"ann lee\"@x.org"_s << u"\"ann\\ lee\"@x.org"_s << true;
+    QTest::newRow("quoted but another") << u"\"ann lee\"@x.org"_s << u"annlee@x.org"_s << false;
+    QTest::newRow("a comment") << u"ann@x.org (Ann)"_s << u"ann@x.org"_s << true;
+    QTest::newRow("an ideographic full stop") << u"a@x\uFF61org"_s << u"a@x.org"_s << true;
     QTest::newRow("other local parts") << u"ann@x.org"_s << u"anna@x.org"_s << false;
     QTest::newRow("other domains") << u"ann@x.org"_s << u"ann@x.net"_s << false;
 }
@@ -453,17 +572,23 @@ void TestLogic::fileChangedBetweenThePassesIsTold_data()
     QTest::addColumn<int>("reads"); // how many the file takes, -1 for as many as it may
     QTest::addColumn<QByteArray>("ending"); // how the joined bytes end, when that matters
     QTest::addColumn<bool>("sameTime"); // changed within the clock's tick: only the bytes tell
+    QTest::addColumn<bool>("lines");    // read as lines for the options, not joined whole
     const QByteArray utf8 = "zo\xC3\xAB@x.org\nann@x.org\n"; // 21 bytes, two blocks of 16
-    QTest::addRow("no longer UTF-8") << utf8 << QByteArray(utf8).replace("\xC3\xAB", "\xEB!") << true << -1 << QByteArray() << false;
-    // The character cut off shows as U+FFFD.
-    QTest::addRow("cut inside a character") << utf8 << utf8.left(3) << true << -1 << "zo\xEF\xBF\xBD,"_ba << false;
-    QTest::addRow("no longer UTF-8, within a tick") << utf8 << QByteArray(utf8).replace("\xC3\xAB", "\xEB!") << true << -1 << QByteArray() << true;
-    QTest::addRow("grown") << utf8 << utf8 + "bob@x.org\n" << true << -1 << QByteArray() << false;
-    QTest::addRow("other text, as long") << utf8 << QByteArray(utf8).replace("ann", "bob") << true << -1 << QByteArray() << false;
-    // Twice a full block and what is left up to the end.
-    QTest::addRow("unchanged") << utf8 << utf8 << false << 6 << QByteArray() << false;
-    // A file of less than a block is read once.
-    QTest::addRow("a short file") << "ann@x.org\n"_ba << "bob@x.org\n"_ba << false << 2 << QByteArray() << false;
+    for (const bool lines : {false, true}) {
+        const auto addRow = [lines](const char *tag) -> QTestData & {
+            return QTest::addRow("%s%s", tag, lines ? ", as lines" : "");
+        };
+        addRow("no longer UTF-8") << utf8 << QByteArray(utf8).replace("\xC3\xAB", "\xEB!") << true << -1 << QByteArray() << false << lines;
+        // The character cut off shows as U+FFFD.
+        addRow("cut inside a character") << utf8 << utf8.left(3) << true << -1 << "zo\xEF\xBF\xBD,"_ba << false << lines;
+        addRow("no longer UTF-8, within a tick") << utf8 << QByteArray(utf8).replace("\xC3\xAB", "\xEB!") << true << -1 << QByteArray() << true << lines;
+        addRow("grown") << utf8 << utf8 + "bob@x.org\n" << true << -1 << QByteArray() << false << lines;
+        addRow("other text, as long") << utf8 << QByteArray(utf8).replace("ann", "bob") << true << -1 << QByteArray() << false << lines;
+        // Twice a full block and what is left up to the end.
+        addRow("unchanged") << utf8 << utf8 << false << 6 << QByteArray() << false << lines;
+        // A file of less than a block is read once.
+        addRow("a short file") << "ann@x.org\n"_ba << "bob@x.org\n"_ba << false << 2 << QByteArray() << false << lines;
+    }
 }
 
 // A file joined a block at a time is read twice; should it change between the
@@ -476,6 +601,7 @@ void TestLogic::fileChangedBetweenThePassesIsTold()
     QFETCH(int, reads);
     QFETCH(QByteArray, ending);
     QFETCH(bool, sameTime);
+    QFETCH(bool, lines);
     QTemporaryDir dir;
     const QByteArray path = QFile::encodeName(putFile(dir.path(), u"list.txt"_s, file));
     const int fd = ::open(path.constData(), O_RDONLY);
@@ -504,8 +630,16 @@ void TestLogic::fileChangedBetweenThePassesIsTold()
         };
         StreamingJoin join;
         const FileJoin::Writer write = [&](QByteArray &bytes) { joined += std::exchange(bytes, {}); };
+        // Lines as the options read them, each with the comma joining gives it.
+        LineDecoder lineDecoder([&](const QList<QByteArrayView> &read) {
+            for (const QByteArrayView line : read)
+                joined += line.toByteArray() + ',';
+        }, false);
         try {
-            FileJoin::joinOrdinaryFile(fd, opened, join, write, 16);
+            if (lines)
+                FileJoin::readOrdinaryFile(fd, opened, lineDecoder, 16);
+            else
+                FileJoin::joinOrdinaryFile(fd, opened, join, write, 16);
         } catch (const Failure &f) {
             failure = f.description();
         }
@@ -524,6 +658,61 @@ void TestLogic::fileChangedBetweenThePassesIsTold()
     }
     ::close(fd);
     QCOMPARE(failure, told ? u"File changed as it was read"_s : QString());
+}
+
+// Lines sorted in runs of a few at a time, through temporary files merged
+// sixteen at a time and then again, come out as Sort Lines sorts them; no
+// temporary file is left.
+void TestLogic::sortedInRunsAsTheWindowSorts()
+{
+    QTemporaryDir folder;
+    const QByteArray savedFolder = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(folder.path()));
+    QRandomGenerator random(7);
+    const QStringList pieces = {u"ann"_s, u"Ann"_s, u" bob "_s, u"\u00C9mile"_s, u"\u00E9mile"_s, u"zo\u00EB"_s, u"\t"_s,
+                                u"\U0001D51E"_s, u"\uFFFD"_s, u"a"_s, u"A"_s, u"@x.org"_s, QString()};
+    QStringList lines;
+    for (int i = 0; i < 3000; ++i)
+        lines << pieces[random.bounded(pieces.size())] + pieces[random.bounded(pieces.size())];
+    QList<QByteArray> encoded;
+    LineSorter sorter(600);
+    for (const QString &line : std::as_const(lines))
+        sorter.add(encoded.emplace_back(line.toUtf8()));
+    QStringList sorted;
+    sorter.finish([&sorted](QByteArrayView line) { sorted << QString::fromUtf8(line); });
+    QList<QStringView> views(lines.begin(), lines.end());
+    QStringList expected;
+    for (QStringView line : ListTidying(views).apply(ListTidying::Operation::Sort))
+        expected << line.toString();
+    QCOMPARE(sorted, expected);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    qputenv("TMPDIR", savedFolder);
+}
+
+void TestLogic::sortingToAFullDiskIsTold()
+{
+    QTemporaryDir folder;
+    const QByteArray savedFolder = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(folder.path()));
+    QString told;
+    {
+        FileCallsOverride restore;
+        fileCalls().write = [](int, const void *, size_t) -> ssize_t {
+            errno = ENOSPC;
+            return -1;
+        };
+        LineSorter sorter(100);
+        try {
+            for (int i = 0; i < 100; ++i)
+                sorter.add(QByteArray::number(i % 7) + "@x.org");
+            sorter.finish([](QByteArrayView) {});
+        } catch (const Failure &failure) {
+            told = failure.description();
+        }
+    }
+    QCOMPARE(told, u"cannot write a temporary file in %1: No space left on device"_s.arg(folder.path()));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    qputenv("TMPDIR", savedFolder);
 }
 
 void TestLogic::applicationTitle_data()

@@ -9,6 +9,7 @@
 
 #include <unicode/ucnv.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -223,8 +224,10 @@ void ContactLines::feed(QStringView line, qsizetype tag, const Search &search)
         m_block = Block::None;
         return;
     }
-    if (is(property.name, u"dn"))
+    if (is(property.name, u"dn")) {
         m_block = Block::Ldif;
+        m_entryAddresses.clear();
+    }
     m_pending = true;
     m_line = line.toString();
     m_tag = tag;
@@ -246,14 +249,23 @@ void ContactLines::flush(const Search &search)
 {
     m_pending = false;
     const Property property = propertyOf(m_line);
+    // An entry's own name (dn:) names its address, which its mail: gives
+    // again: that is read once.
     if (namesEntries(property.name)) {
-        for (const QString &address : addressesNamedIn(decodedValue(property)))
+        const QStringList addresses = addressesNamedIn(decodedValue(property));
+        if (is(property.name, u"dn"))
+            m_entryAddresses = addresses;
+        for (const QString &address : addresses)
             search(address, m_tag);
         return;
     }
     if (m_block != Block::None) {
-        if (holdsAddresses(property.name))
-            search(decodedValue(property), m_tag);
+        const QString value = decodedValue(property);
+        const bool named = std::any_of(m_entryAddresses.begin(), m_entryAddresses.end(), [&](const QString &address) {
+            return Blanks::trimmed(QStringView(value)).compare(address, Qt::CaseInsensitive) == 0;
+        });
+        if (holdsAddresses(property.name) && !named)
+            search(value, m_tag);
         return;
     }
     const bool encoded = property.base64 || isQuotedPrintable(property.parameters) || isBase64(property.parameters);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <functional>
@@ -17,7 +18,8 @@
 //   and base64 values are decoded, in the character set they name;
 // - in a vCard or an LDIF record only the properties that hold addresses
 //   are read (EMAIL, mail, mozillaSecondEmail, the mail= of a dn: or
-//   member:), never a name, a note or a comment;
+//   member:), never a name, a note or a comment; a mail: that a dn: has
+//   named is read once;
 // - every other line is read as it stands.
 // Each piece of text is told with the tag of the line it starts on.
 class ContactLines
@@ -45,4 +47,5 @@ private:
     qsizetype m_tag = 0;
     bool m_dropsBlank = false; // a line going on loses its first space or tab
     bool m_softBreaks = false; // a value in quoted-printable, whose = at the end goes on
+    QStringList m_entryAddresses; // what the LDIF record's dn: names
 };

@@ -24,10 +24,13 @@ void LineDecoder::feed(QByteArrayView bytes)
     } else if (!m_broken) {
         // From the first byte that is no UTF-8 (the file changed since it
         // was found to be UTF-8), nothing more is handed on.
+        const int unfinished = m_check.unfinishedBytes();
         m_check.feed(bytes);
         m_broken = !m_check.isValidSoFar();
-        if (m_broken)
+        if (m_broken) {
+            endInReplacement(unfinished);
             return;
+        }
         if (first && bytes.startsWith("\xEF\xBB\xBF"))
             bytes = bytes.sliced(3);
         m_anyText = m_anyText || !bytes.isEmpty();
@@ -82,6 +85,16 @@ void LineDecoder::handOnGathered()
     m_lines.clear();
 }
 
+// What is handed on stays UTF-8: a character the file cut off shows as
+// U+FFFD.
+void LineDecoder::endInReplacement(int unfinished)
+{
+    if (unfinished > 0) {
+        m_text.chop(unfinished);
+        m_text += "\xEF\xBF\xBD";
+    }
+}
+
 void LineDecoder::finishFile()
 {
     if (!m_utf8) {
@@ -91,7 +104,7 @@ void LineDecoder::finishFile()
         // A character cut off at the end: the file is not what was taken
         // for UTF-8.
         m_broken = true;
-        m_text += "\xEF\xBF\xBD";
+        endInReplacement(m_check.unfinishedBytes());
     }
     if (m_fed == 0) {
         if (!m_skipEmptyFile)

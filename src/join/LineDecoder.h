@@ -32,6 +32,7 @@ private:
     void handOnLines(bool atEnd);
     void handOn(QByteArrayView line);
     void handOnGathered();
+    void endInReplacement(int unfinished);
 
     Take m_take;
     bool m_skipEmptyFile;

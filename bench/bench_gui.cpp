@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProgressBar>
 #include <QRegularExpression>
@@ -77,15 +78,17 @@ double painted(TextArea *area)
     return best;
 }
 
-// Milliseconds a command takes and the most memory it held, its output
-// thrown away.
+// Milliseconds a command takes, the processor time it used (user and
+// system, its own children's included) and the most memory it held, its
+// output thrown away, or put in a file.
 struct Measured
 {
     double milliseconds = 0;
+    double cpuMilliseconds = 0;
     double peakMegabytes = 0;
 };
 
-Measured measure(const QStringList &command)
+Measured measure(const QStringList &command, const QString &output = QStringLiteral("/dev/null"))
 {
     QList<QByteArray> arguments;
     for (const QString &argument : command)
@@ -96,7 +99,8 @@ Measured measure(const QStringList &command)
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, QFile::encodeName(output).constData(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     QElapsedTimer timer;
     timer.start();
     pid_t pid = 0;
@@ -107,7 +111,8 @@ Measured measure(const QStringList &command)
     double peak = 0;
     const QString status = QStringLiteral("/proc/%1/status").arg(pid);
     int exitStatus = 0;
-    while (waitpid(pid, &exitStatus, WNOHANG) == 0) {
+    rusage usage{};
+    while (wait4(pid, &exitStatus, WNOHANG, &usage) == 0) {
         QFile file(status);
         if (file.open(QIODevice::ReadOnly)) {
             static const QRegularExpression highWater(QStringLiteral("VmHWM:\\s*(\\d+) kB"));
@@ -116,7 +121,15 @@ Measured measure(const QStringList &command)
         usleep(2000);
     }
     posix_spawn_file_actions_destroy(&actions);
-    return {timer.nsecsElapsed() / 1e6, peak};
+    const auto ms = [](const timeval &t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+    return {timer.nsecsElapsed() / 1e6, ms(usage.ru_utime) + ms(usage.ru_stime), peak};
+}
+
+// A command of the shell, which the shell becomes, so that its memory is
+// the command's.
+Measured shell(const QString &command, const QString &output = QStringLiteral("/dev/null"))
+{
+    return measure({QStringLiteral("sh"), QStringLiteral("-c"), QStringLiteral("exec ") + command}, output);
 }
 
 // A list of so many megabytes with LF line ends, as Linux programs write them.
@@ -298,26 +311,53 @@ void benchLongTidying(TextArea *input, int count)
                 input->revision() == revision && !panel->isVisible() ? "as it was" : "CHANGED");
 }
 
-// A million lines as contact lists come: 70 % bare addresses, 20 % named
-// ones, 10 % rows of CSV exports or free text.
+// A line of the mix the address features are measured on, as contact
+// lists come: 70 % bare addresses, 20 % named ones (half of them To:
+// headers with encoded names), 10 % rows of CSV exports or free text.
+QString mixedLine(qint64 i)
+{
+    switch (i % 20) {
+    case 14:
+    case 15:
+        return QStringLiteral("\"Some One %1\" <someone.%1@example.org>").arg(i);
+    case 16:
+    case 17:
+        return QStringLiteral("To: =?UTF-8?Q?Zo=C3=AB_%1?= <zoe.%1@example.org>, \"Lee, Ann\" <ann.%1@x.org>").arg(i);
+    case 18:
+        return QStringLiteral("\"One, Some\",someone.%1@example.net,555-%1").arg(i);
+    case 19:
+        return QStringLiteral("Please write to (someone.%1@example.net) soon.").arg(i);
+    default:
+        return QStringLiteral("someone.%1@example.com").arg(i);
+    }
+}
+
 QString messyAddresses(int count)
 {
-    QString text;
-    text.reserve(qsizetype(count) * 40);
-    for (int i = 0; i < count; ++i) {
-        const int kind = i % 10;
-        if (kind < 7)
-            text += QStringLiteral("someone.%1@example.com").arg(i);
-        else if (kind < 9)
-            text += QStringLiteral("\"Some One %1\" <someone.%1@example.org>").arg(i);
-        else if (i % 20 == 9)
-            text += QStringLiteral("\"One, Some\",someone.%1@example.net,555-%1").arg(i);
-        else
-            text += QStringLiteral("Please write to (someone.%1@example.net) soon.").arg(i);
-        if (i + 1 < count)
-            text += QStringLiteral("\r\n");
+    QStringList lines;
+    lines.reserve(count);
+    for (int i = 0; i < count; ++i)
+        lines << mixedLine(i);
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+// A file of lines made by line(i), with LF line ends, written until it
+// holds so many lines or so many bytes, whichever comes first.
+QString writeLines(const QTemporaryDir &dir, const QString &name, qint64 count, qint64 bytes,
+                   const std::function<QString(qint64)> &line)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    for (qint64 i = 0; i < count && file.size() < bytes;) {
+        QByteArray block;
+        for (const qint64 end = qMin(count, i + 100'000); i < end; ++i)
+            block += line(i).toUtf8() + '\n';
+        if (file.write(block) != block.size())
+            qFatal("cannot write %s", qPrintable(path));
     }
-    return text;
+    return path;
 }
 
 // Extract Addresses on so many messy lines through the window, beside grep
@@ -328,9 +368,9 @@ void benchAddresses(const QTemporaryDir &dir, Form1 &form, TextArea *input, int 
     const QString messy = messyAddresses(count);
     const QString path = writeWithLineFeeds(dir, QStringLiteral("messy.txt"), messy);
     // Into a file: writing to /dev/null, grep stops at the first match.
-    const double grep = commandMilliseconds(QStringLiteral("sh"), {QStringLiteral("-c"),
-        QStringLiteral("grep -oE '[[:alnum:]._%+-]+@[[:alnum:].-]+' '%1' > '%1.found'").arg(path)});
-    std::printf("%d lines of addresses, named ones and text; grep -oE on them: %.1f ms\n", count, grep);
+    const double grep = shell(QStringLiteral("env LC_ALL=C grep -oE '[[:alnum:]._%+-]+@[[:alnum:].-]+' '%1'").arg(path),
+                              path + QStringLiteral(".found")).milliseconds;
+    std::printf("%d lines of addresses, named ones, To: headers and text; LC_ALL=C grep -oE on them: %.1f ms\n", count, grep);
     input->setText(messy);
     QMenu *menu = nullptr;
     std::printf("  the input's menu shown:      %8.1f ms\n", timed([&] { menu = openMenu(input); }));
@@ -363,6 +403,88 @@ void benchAddresses(const QTemporaryDir &dir, Form1 &form, TextArea *input, int 
     std::printf("  Remove Addresses Listed in File (%d addresses): %.1f ms, %lld lines went\n", count / 10, removing,
                 static_cast<long long>(before - input->lineCount()));
 }
+// The command line's options: finding addresses beside grep -oE, for each
+// kind of line; duplicates and sorting on ten million lines beside sort;
+// the time and most memory of each option on those lines; finding
+// addresses in a gigabyte.
+void benchCommandLine(const QTemporaryDir &dir)
+{
+    const QString kestrava = QStringLiteral(KESTRAVA_PROGRAM);
+    const QString found = dir.filePath(QStringLiteral("found.txt"));
+    const QString mixed = writeLines(dir, QStringLiteral("mixed.txt"), 1'000'000, qint64(1) << 40, mixedLine);
+    // Into a file: writing to /dev/null, grep stops at the first match.
+    const Measured grep = shell(QStringLiteral("env LC_ALL=C grep -oE '[[:alnum:]._%+-]+@[[:alnum:].-]+' '%1'").arg(mixed), found);
+    const Measured extract = measure({kestrava, QStringLiteral("--join"), QStringLiteral("--extract"), mixed});
+    std::printf("kestrava --join --extract, 1M mixed lines: %.0f ms, %.0f ms of processor time (%.2f x LC_ALL=C grep -oE, "
+                "%.0f ms), at most %.0f MB\n",
+                extract.milliseconds, extract.cpuMilliseconds, extract.cpuMilliseconds / grep.cpuMilliseconds,
+                grep.cpuMilliseconds, extract.peakMegabytes);
+    std::printf("  1M lines of one kind, processor time:");
+    const std::pair<const char *, int> kinds[] = {{"bare", 0}, {"named", 14}, {"To: headers", 16}, {"CSV", 18}, {"text", 19}};
+    for (const auto &[kind, offset] : kinds) {
+        const QString path = writeLines(dir, QStringLiteral("kind.txt"), 1'000'000, qint64(1) << 40,
+                                        [offset = offset](qint64 i) { return mixedLine(i / 20 * 20 + offset); });
+        std::printf(" %s %.0f ms%s", kind,
+                    measure({kestrava, QStringLiteral("--join"), QStringLiteral("--extract"), path}).cpuMilliseconds,
+                    offset == 19 ? "\n" : ",");
+    }
+
+    const QString untidy = writeLines(dir, QStringLiteral("untidy.txt"), 10'000'000, qint64(1) << 40, [](qint64 i) {
+        return i % 10 == 9 ? QString() : QStringLiteral(" Someone.%1@Example.com").arg(i % 9'000'000);
+    });
+    const qint64 size = QFileInfo(untidy).size();
+    QByteArray listed;
+    for (int i = 0; i < 9'000'000; i += 100)
+        listed += "someone." + QByteArray::number(i) + "@example.com\n";
+    const QString listedPath = dir.filePath(QStringLiteral("listed.txt"));
+    QFile listedFile(listedPath);
+    if (!listedFile.open(QIODevice::WriteOnly) || listedFile.write(listed) < 0)
+        qFatal("cannot write %s", qPrintable(listedPath));
+    listedFile.close();
+    const Measured sortUnique = shell(QStringLiteral("env LC_ALL=C sort -u -f '%1'").arg(untidy));
+    const Measured sortStable = shell(QStringLiteral("env LC_ALL=C sort -s -f '%1'").arg(untidy));
+    std::printf("10M lines (%.0f MB, a tenth empty, 9M addresses once, 1M again): LC_ALL=C sort -u -f %.0f ms, %.0f ms of "
+                "processor time, %.0f MB; sort -s -f %.0f ms, %.0f ms, %.0f MB\n",
+                size / 1e6, sortUnique.milliseconds, sortUnique.cpuMilliseconds, sortUnique.peakMegabytes,
+                sortStable.milliseconds, sortStable.cpuMilliseconds, sortStable.peakMegabytes);
+    const QString exclude = QStringLiteral("--exclude=") + listedPath;
+    const QList<QStringList> options = {
+        {},
+        {QStringLiteral("--skip-empty")},
+        {QStringLiteral("--trim")},
+        {QStringLiteral("--check")},
+        {QStringLiteral("--extract")},
+        {exclude},
+        {QStringLiteral("--trim"), QStringLiteral("--skip-empty"), QStringLiteral("--check"), exclude},
+        {QStringLiteral("--unique")},
+        {QStringLiteral("--sort")},
+    };
+    double plain = 0;
+    for (const QStringList &option : options) {
+        const Measured run = measure(QStringList{kestrava, QStringLiteral("--join")} + option + QStringList{untidy});
+        plain = option.isEmpty() ? run.milliseconds : plain;
+        QString shown = option.join(u' ');
+        shown.replace(exclude, QStringLiteral("--exclude (90,000 addresses)"));
+        std::printf("  --join %-52s %6.0f ms (%.2f x --join), %6.0f ms of processor time, at most %5.0f MB (%.2f x the list)\n",
+                    qPrintable(shown), run.milliseconds, run.milliseconds / plain, run.cpuMilliseconds, run.peakMegabytes,
+                    run.peakMegabytes * 1e6 / size);
+        if (option.size() == 1 && option[0] == u"--unique")
+            std::printf("    --unique: %.2f x the processor time of sort -u -f\n", run.cpuMilliseconds / sortUnique.cpuMilliseconds);
+        if (option.size() == 1 && option[0] == u"--sort")
+            std::printf("    --sort: %.2f x the time of sort -s -f, %.2f x its processor time\n",
+                        run.milliseconds / sortStable.milliseconds, run.cpuMilliseconds / sortStable.cpuMilliseconds);
+    }
+    QFile::remove(untidy);
+
+    if (qEnvironmentVariableIsSet("KESTRAVA_BENCH_NO_GIB"))
+        return;
+    const QString gigabyte = writeLines(dir, QStringLiteral("gigabyte.txt"), qint64(1) << 40, qint64(1) << 30, mixedLine);
+    const Measured large = measure({kestrava, QStringLiteral("--join"), QStringLiteral("--extract"), gigabyte});
+    std::printf("kestrava --join --extract, 1 GiB of mixed lines: %.0f ms, at most %.0f MB\n", large.milliseconds,
+                large.peakMegabytes);
+    QFile::remove(gigabyte);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -469,6 +591,8 @@ int main(int argc, char *argv[])
                 largeJoin.peakMegabytes);
     std::printf("  tr -d '\\r' | paste -sd, -:   %8.1f ms (--join takes %.2f x as long)\n",
                 largePaste.milliseconds, largeJoin.milliseconds / largePaste.milliseconds);
+
+    benchCommandLine(dir);
 
     // One item per line, and one empty line after each file's final CR LF.
     return QFile(saved).size() == size - files * linesPerFile - 1 ? 0 : 1;

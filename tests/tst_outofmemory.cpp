@@ -2,10 +2,13 @@
 // each edit is made again and again, memory failing at its first
 // allocation, then its second, and so on, until it completes without one. An
 // edit that fails leaves the text and its undo and redo history as they were.
+// Checking addresses, IDNA among it, the same way: memory that runs out is
+// told as such, never taken for an address that is none.
 //
 // Allocations fail through malloc itself, which this program provides in
 // place of the C library's: Qt's strings and the standard containers both
 // allocate through it, and both throw std::bad_alloc when it gives nothing.
+#include "addresses/AddressCheck.h"
 #include "textview/TextDocument.h"
 
 #include <QTest>
@@ -101,6 +104,7 @@ class TestOutOfMemory : public QObject
 private slots:
     void failedEditsChangeNothing_data();
     void failedEditsChangeNothing();
+    void checkingWithoutMemoryIsNoVerdict();
 };
 
 void TestOutOfMemory::failedEditsChangeNothing_data()
@@ -176,6 +180,34 @@ void TestOutOfMemory::failedEditsChangeNothing()
     }
     QVERIFY(failures > 0);
     qInfo("memory failed at each of %ld allocations in turn", failures);
+}
+
+void TestOutOfMemory::checkingWithoutMemoryIsNoVerdict()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the address sanitizer provides malloc itself");
+#endif
+    for (const QString &line : {u"Ann <ann@m\u00FCnchen.de>"_s, u"a@\u4F8B\u3048.\u30C6\u30B9\u30C8"_s, u"ann@\u2665.org"_s}) {
+        const QString reason = AddressCheck::check(line).reason;
+        long failures = 0;
+        for (long allocation = 0;; ++allocation) {
+            QString verdict;
+            bool failed = false;
+            allocationsLeft = allocation;
+            try {
+                verdict = AddressCheck::check(line).reason;
+            } catch (const std::bad_alloc &) {
+                failed = true;
+            }
+            const bool allocationFailed = allocationsLeft < 0;
+            allocationsLeft = -1;
+            if (!allocationFailed)
+                break;
+            failures += failed;
+            QVERIFY2(failed || verdict == reason, qPrintable(line + u": "_s + verdict));
+        }
+        QVERIFY(failures > 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestOutOfMemory)

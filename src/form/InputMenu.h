@@ -1,7 +1,7 @@
 #pragma once
 
 #include "form/InputWork.h"
-#include "form/ListWork.h"
+#include "core/ListWork.h"
 #include "join/ListTidying.h"
 
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "form/ListWork.h"
+#include "core/ListWork.h"
 #include "join/ListTidying.h"
 
 #include <QObject>

@@ -9,7 +9,7 @@ constexpr int offsetBits = 20; // a block of keys holds 1 MiB, or one key alone
 constexpr qsizetype blockSize = qsizetype(1) << offsetBits;
 constexpr int placeBits = 40;
 constexpr quint64 placeMask = (quint64(1) << placeBits) - 1;
-constexpr quint64 lowHashMask = (quint64(1) << (64 - placeBits)) - 1;
+constexpr int homeBits = 64 - placeBits; // the hash's top bits, which say where a key's slots start
 constexpr qsizetype mostDomains = 1 << 16;
 
 template<typename Bytes>
@@ -69,10 +69,18 @@ KeptKey keptAt(const std::vector<QByteArray> &blocks, const std::vector<QByteArr
     return {local, domain ? QByteArrayView(domains[size_t(domain - 1)]) : QByteArrayView()};
 }
 
-// The hash's top byte, never 0, which marks a free slot.
+// A byte of the hash below those that say where its slots start, never 0,
+// which marks a free slot.
 quint8 tagOf(quint64 hash)
 {
-    return quint8(1 + (hash >> 56) % 255);
+    return quint8(1 + (hash >> 32 & 0xFF) % 255);
+}
+
+// Where the slots of a key with these top bits of its hash start, spread
+// over tables of any size.
+std::size_t homeOf(quint64 top, std::size_t tableSize)
+{
+    return std::size_t((top * tableSize) >> homeBits);
 }
 
 } // namespace
@@ -84,23 +92,14 @@ bool KeySet::isKeptAt(quint64 place, QByteArrayView key) const
            && key.endsWith(kept.domain);
 }
 
-quint64 KeySet::hashKeptAt(quint64 place) const
-{
-    const KeptKey kept = keptAt(m_blocks, m_domains, place);
-    QVarLengthArray<char, 256> key;
-    key.append(kept.local.data(), kept.local.size());
-    key.append(kept.domain.data(), kept.domain.size());
-    return quickHash(QByteArrayView(key.constData(), key.size()));
-}
-
 // A byte of each slot's hash beside the slots, in a table a fraction of their
 // size, is looked at first: most keys asked for and not there are told
 // without reaching into the slots.
 std::size_t KeySet::slotOf(QByteArrayView key, quint64 hash) const
 {
-    const std::size_t mask = m_slots.size() - 1;
+    const std::size_t tableSize = m_slots.size();
     const quint8 tag = tagOf(hash);
-    for (std::size_t slot = std::size_t(hash) & mask;; slot = (slot + 1) & mask) {
+    for (std::size_t slot = homeOf(hash >> placeBits, tableSize);; slot = slot + 1 == tableSize ? 0 : slot + 1) {
         const quint8 tagHere = m_tags[slot];
         if (tagHere == 0 || (tagHere == tag && isKeptAt(m_slots[slot] & placeMask, key)))
             return slot;
@@ -141,24 +140,23 @@ quint64 KeySet::keep(QByteArrayView key)
     return place;
 }
 
-// Each slot keeps the low bits of its key's hash beside the key's place, so
-// that the keys find their new slots without being read again, up to
-// tables of so many slots.
+// Each slot keeps the top bits of its key's hash beside the key's place, so
+// that the keys find their new slots without being read again. The table
+// grows by half, which keeps it from holding more free slots than it must.
 void KeySet::grow()
 {
-    std::vector<quint64> oldSlots(m_slots.size() * 2);
-    std::vector<quint8> oldTags(m_tags.size() * 2);
+    std::vector<quint64> oldSlots(m_slots.size() + m_slots.size() / 2);
+    std::vector<quint8> oldTags(oldSlots.size());
     oldSlots.swap(m_slots);
     oldTags.swap(m_tags);
-    const std::size_t mask = m_slots.size() - 1;
-    const bool lowBitsSuffice = mask <= lowHashMask;
+    const std::size_t tableSize = m_slots.size();
     for (std::size_t old = 0; old < oldSlots.size(); ++old) {
         if (oldTags[old] == 0)
             continue;
         const quint64 entry = oldSlots[old];
-        std::size_t slot = (lowBitsSuffice ? std::size_t(entry >> placeBits) : std::size_t(hashKeptAt(entry & placeMask))) & mask;
+        std::size_t slot = homeOf(entry >> placeBits, tableSize);
         while (m_tags[slot] != 0)
-            slot = (slot + 1) & mask;
+            slot = slot + 1 == tableSize ? 0 : slot + 1;
         m_slots[slot] = entry;
         m_tags[slot] = oldTags[old];
     }
@@ -171,7 +169,7 @@ quint64 KeySet::hashOf(QByteArrayView key)
 
 void KeySet::prefetch(quint64 hash) const
 {
-    const std::size_t slot = std::size_t(hash) & (m_slots.size() - 1);
+    const std::size_t slot = homeOf(hash >> placeBits, m_slots.size());
     __builtin_prefetch(&m_tags[slot]);
     __builtin_prefetch(&m_slots[slot]);
 }
@@ -185,7 +183,7 @@ bool KeySet::insert(QByteArrayView key, quint64 hash)
         grow();
         slot = slotOf(key, hash);
     }
-    m_slots[slot] = (hash & lowHashMask) << placeBits | keep(key);
+    m_slots[slot] = (hash >> placeBits) << placeBits | keep(key);
     m_tags[slot] = tagOf(hash);
     ++m_count;
     return true;

@@ -36,10 +36,9 @@ private:
     // for a key without an @ or one of so many domains), that part, and its
     // domain's number, or 0.
     quint64 keep(QByteArrayView key);
-    quint64 hashKeptAt(quint64 place) const;
     void grow();
 
-    std::vector<quint64> m_slots = std::vector<quint64>(1024); // where each key is kept, and its hash's low bits
+    std::vector<quint64> m_slots = std::vector<quint64>(1024); // where each key is kept, and its hash's top bits
     std::vector<quint8> m_tags = std::vector<quint8>(1024);    // a byte of each slot's hash; 0 for a free slot
     qsizetype m_count = 0;
     std::vector<QByteArray> m_blocks;

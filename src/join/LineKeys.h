@@ -132,6 +132,20 @@ inline void appendLowered(QByteArrayView ascii, QByteArray &out)
                    [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; });
 }
 
+// Whether a line in UTF-8 is of plain form: ASCII, without a name, quotes
+// or a comment, so that, were it an address, its key would be itself,
+// lowered. It is lowered into out, which has room for it, as it is looked
+// at.
+inline bool loweredPlainForm(QByteArrayView line, char *out)
+{
+    bool plain = true;
+    for (const char c : line) {
+        plain = plain && static_cast<uchar>(c) < 0x80 && c != '<' && c != '"' && c != '(';
+        *out++ = c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+    }
+    return plain;
+}
+
 // The key a line in UTF-8 sorts by, folded as appendFolded() folds it.
 inline void appendFoldedTrimmed(QByteArrayView line, QByteArray &out)
 {
@@ -153,12 +167,7 @@ inline bool appendFoldedDuplicateKey(QByteArrayView line, QByteArray &out)
         return false;
     const qsizetype start = out.size();
     out.resize(start + key.size());
-    char *w = out.data() + start;
-    bool plain = true;
-    for (const char c : key) {
-        plain = plain && static_cast<uchar>(c) < 0x80 && c != '<' && c != '"' && c != '(';
-        *w++ = c >= 'A' && c <= 'Z' ? char(c + 32) : c;
-    }
+    const bool plain = loweredPlainForm(key, out.data() + start);
     if (!plain) {
         out.truncate(start);
         QString address;

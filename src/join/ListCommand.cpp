@@ -75,10 +75,8 @@ void sift(Line &line, QString &reason, const Options &options, const ListedAddre
     if (options.trim)
         line.text = Blanks::trimmed(line.text);
     const QByteArrayView text = Blanks::trimmed(line.text);
-    // Whether the line is a plain address is found once, if at all.
-    const bool plain = (options.check || excluded) && !text.isEmpty() && isPlainAddress(text);
     line.kept = false;
-    if (options.check && !text.isEmpty() && !plain) {
+    if (options.check && !text.isEmpty() && !isPlainAddress(text)) {
         const QString decoded = QString::fromUtf8(line.text);
         if (!AddressCheck::isAddress(decoded)) {
             reason = AddressCheck::check(decoded).reason;
@@ -87,7 +85,7 @@ void sift(Line &line, QString &reason, const Options &options, const ListedAddre
     }
     if (!options.join || (options.skipEmpty && text.isEmpty()))
         return;
-    line.kept = !excluded || !(plain ? excluded->holdsPlain(text) : excluded->holds(line.text));
+    line.kept = !excluded || !excluded->holds(line.text);
 }
 
 // One step after sifting: takes a line, and hands on what it gives.

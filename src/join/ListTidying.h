@@ -1,12 +1,11 @@
 #pragma once
 
 #include "core/Blanks.h"
+#include "core/WorkProgress.h"
 
 #include <QList>
 #include <QString>
 #include <QStringView>
-
-#include <atomic>
 
 class ListedAddresses;
 
@@ -36,16 +35,9 @@ public:
         bool wouldChange(Operation operation) const;
     };
 
-    // How far long work has come, for another thread to show, and a way for
-    // it to stop the work: the work then raises Cancelled.
-    struct Progress
-    {
-        std::atomic<int> permille{0};
-        std::atomic<bool> cancelled{false};
-    };
-    struct Cancelled
-    {
-    };
+    // How far the work has come, and a way to stop it (it raises Cancelled).
+    using Progress = WorkProgress;
+    using Cancelled = WorkCancelled;
 
     // The lines are views into text that outlives this object.
     explicit ListTidying(QList<QStringView> lines, Progress *progress = nullptr);

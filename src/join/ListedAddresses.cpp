@@ -62,18 +62,18 @@ void ListedAddresses::addFound(QStringView text)
             m_keys.insert(folded);
 }
 
+// A line of plain form (ASCII, no name, quotes or comment) is held when its
+// text, lowered, is a key kept: keys are those of valid addresses, so such
+// text is a valid address itself, and nothing else need be checked.
 bool ListedAddresses::holds(QByteArrayView line) const
 {
+    if (m_keys.size() == 0)
+        return false;
     const QByteArrayView text = Blanks::trimmed(line);
-    if (AddressCharacters::isPlainAddress(text.data(), text.size()))
-        return holdsPlain(text);
-    return m_keys.size() > 0 && holds(QString::fromUtf8(line));
-}
-
-bool ListedAddresses::holdsPlain(QByteArrayView address) const
-{
     char folded[256];
-    return m_keys.size() > 0 && m_keys.contains(lowered(address, folded));
+    if (text.size() <= 254 && LineKeys::loweredPlainForm(text, folded))
+        return m_keys.contains(QByteArrayView(folded, text.size()));
+    return holds(QString::fromUtf8(line));
 }
 
 bool ListedAddresses::holds(QStringView line) const

@@ -24,9 +24,6 @@ public:
     // several threads at once, once every list is added.
     bool holds(QStringView line) const;
     bool holds(QByteArrayView line) const;
-    // The same for a line known to be, trimmed, a plain address
-    // (AddressCharacters::isPlainAddress).
-    bool holdsPlain(QByteArrayView address) const;
     qsizetype size() const { return m_keys.size(); }
 
 private:

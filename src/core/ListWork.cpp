@@ -1,4 +1,4 @@
-#include "form/ListWork.h"
+#include "core/ListWork.h"
 
 #include <QMetaObject>
 

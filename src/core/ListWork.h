@@ -1,6 +1,6 @@
 #pragma once
 
-#include "join/ListTidying.h"
+#include "core/WorkProgress.h"
 
 #include <QObject>
 
@@ -10,15 +10,15 @@
 #include <future>
 #include <thread>
 
-// Work on a list that may take long, run on a thread of its own, so that the
-// window stays responsive meanwhile, can show how far it has come and can
-// stop it. One task at a time: starting one stops the one before.
+// Work that may take long, run on a thread of its own, so that the window
+// stays responsive meanwhile, can show how far it has come and can stop it.
+// One task at a time: starting one stops the one before.
 class ListWork : public QObject
 {
     Q_OBJECT
 
 public:
-    using Task = std::function<void(ListTidying::Progress &)>;
+    using Task = std::function<void(WorkProgress &)>;
 
     explicit ListWork(QObject *parent = nullptr);
     ~ListWork() override;
@@ -27,11 +27,11 @@ public:
     void start(Task task);
     // Waits up to so long for the task to end; answers whether it has.
     bool waitFor(std::chrono::milliseconds patience);
-    // Asks the task to stop; it ends soon after, with Cancelled.
+    // Asks the task to stop; it ends soon after, with WorkCancelled.
     void cancel();
     bool isRunning() const;
     int permille() const { return m_progress.permille.load(std::memory_order_relaxed); }
-    // What the task raised (std::bad_alloc, Cancelled), or nothing; known
+    // What the task raised (std::bad_alloc, WorkCancelled), or nothing; known
     // once it has ended.
     std::exception_ptr failure() const { return m_failure; }
 
@@ -43,7 +43,7 @@ private:
     void stop();
     void startThread(Task task, std::promise<void> done);
 
-    ListTidying::Progress m_progress;
+    WorkProgress m_progress;
     std::thread m_thread;
     std::future<void> m_done;
     std::exception_ptr m_failure;

@@ -150,6 +150,9 @@ void TestCommandLine::joinGivesTheWindowsLine()
     QVERIFY(QUtf8StringView(joined.output).isValidUtf8());
     QVERIFY(!line.contains(u'?') && !joined.output.contains('?'));
     QCOMPARE(joined.output, (line + u'\n').toUtf8());
+    // Read as lines for the options, with one that changes nothing, the same.
+    const Run asLines = run(QStringList{u"--join"_s, u"--exclude=/dev/null"_s} + paths);
+    QCOMPARE(asLines.output, joined.output);
 }
 
 void TestCommandLine::joinReadsStandardInput()
@@ -359,6 +362,8 @@ void TestCommandLine::separatorsAndBatches_data()
     QTest::newRow("nor make an empty line") << QStringList{u"--batch=2"_s} << "\n\n"_ba << QByteArray();
     QTest::newRow("nothing matched") << QStringList{u"--skip-empty"_s} << QByteArray() << "\n"_ba;
     QTest::newRow("an empty file kept") << QStringList{u"--unique"_s} << QByteArray() << "empty file,\n"_ba;
+    QTest::newRow("more than a megabyte") << QStringList{u"--trim"_s} << "ann@x.org\n"_ba.repeated(200'000)
+                                          << "ann@x.org,"_ba.repeated(200'000) + ",\n";
 }
 
 void TestCommandLine::separatorsAndBatches()

@@ -388,6 +388,7 @@ void TestLogic::addressesAndWhyNot_data()
     not_("an unquoted comma in a name", u"Lee, Ann <ann@x.org>"_s, u"a comma in the name (put the name in quotes)"_s);
     not_("an open quote", u"\"john@x.org"_s, u"a quote before the @ is not closed"_s);
     not_("no IP address in brackets", u"ann@[300.1.1.1]"_s, u"the address in brackets is not a valid IP address"_s);
+    not_("more after a NUL in brackets", u"ann@[192.0.2.1\0x]"_s, u"the address in brackets is not a valid IP address"_s);
     not_("a domain IDNA refuses", u"ann@\u2665.org"_s,
          u"the domain is not a valid international name (string contains a disallowed character)"_s);
     not_("an A-label that is none", u"ann@xn--zz.org"_s,
@@ -481,6 +482,7 @@ void TestLogic::addressesFoundInLines_data()
     QTest::newRow("an LDIF name naming the address") << u"dn: cn=Lee\\, Ann,mail=ann@x.org⏎cn: ann@old.org"_s << QStringList{ann};
     QTest::newRow("named and given again") << u"dn: cn=Ann,mail=ann@x.org⏎mail: Ann@x.org⏎⏎dn: cn=Bob⏎mail: bob@y.org"_s
                                            << QStringList{ann, u"bob@y.org"_s};
+    QTest::newRow("an LDIF name starting with the address") << u"dn: mail=ann@x.org,o=X"_s << QStringList{ann};
     QTest::newRow("a mailing list's members") << u"dn: cn=Team⏎member: cn=Bob,mail=bob@y.org"_s << QStringList{u"bob@y.org"_s};
     QTest::newRow("vCard's quoted-printable") << u"EMAIL;ENCODING=QUOTED-PRINTABLE:ann=40x.org"_s << QStringList{ann};
     QTest::newRow("its soft line break") << u"EMAIL;QUOTED-PRINTABLE:ann@ex=⏎ample.org"_s << QStringList{u"ann@example.org"_s};

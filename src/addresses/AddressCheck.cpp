@@ -201,7 +201,8 @@ Problem literalProblem(QStringView domain, QString *ascii)
     const bool valid = inside.left(5).compare("IPv6:", Qt::CaseInsensitive) == 0
                            ? ::inet_pton(AF_INET6, inside.constData() + 5, address) == 1
                            : ::inet_pton(AF_INET, inside.constData(), address) == 1;
-    if (!valid)
+    // inet_pton reads up to a NUL: what follows one would pass unread.
+    if (!valid || inside.contains('\0'))
         return Problem{"the address in brackets is not a valid IP address"};
     if (ascii)
         *ascii = domain.toString().toLower();

@@ -483,6 +483,9 @@ void TestLogic::addressesFoundInLines_data()
     QTest::newRow("named and given again") << u"dn: cn=Ann,mail=ann@x.org⏎mail: Ann@x.org⏎⏎dn: cn=Bob⏎mail: bob@y.org"_s
                                            << QStringList{ann, u"bob@y.org"_s};
     QTest::newRow("an LDIF name starting with the address") << u"dn: mail=ann@x.org,o=X"_s << QStringList{ann};
+    QTest::newRow("an LDIF name's emailAddress") << u"dn: cn=Ann,emailAddress=ann@x.org"_s << QStringList{ann};
+    QTest::newRow("a header after an LDIF record") << u"dn: cn=Ann,mail=ann@x.org⏎⏎To: bob@y.org"_s
+                                                   << QStringList{ann, u"bob@y.org"_s};
     QTest::newRow("an LDIF name escaping a sign") << u"dn: mail=ann\\+lee@x.org+cn=Ann"_s << QStringList{u"ann+lee@x.org"_s};
     QTest::newRow("a mailing list's members") << u"dn: cn=Team⏎member: cn=Bob,mail=bob@y.org"_s << QStringList{u"bob@y.org"_s};
     QTest::newRow("vCard's quoted-printable") << u"EMAIL;ENCODING=QUOTED-PRINTABLE:ann=40x.org"_s << QStringList{ann};

@@ -1,4 +1,5 @@
 #include "ProcessLimits.h"
+#include "ContextMenus.h"
 #include "FormDriver.h"
 #include "TestFiles.h"
 #include "core/Failure.h"
@@ -249,7 +250,7 @@ void TestLoadSave::answerBufferBoundary()
     m_driver->click("PushButton3");
     QCOMPARE(m_driver->boxes.size(), 1);
     QCOMPARE(m_driver->boxes[0].text,
-             u"You've selected too many files to add.\r\rPlease try adding via the \"Add All\" button."_s);
+             u"You've selected too many files to add.\r\rPlease select fewer files at a time."_s);
     QCOMPARE(m_driver->boxes[0].icon, QMessageBox::NoIcon);
     QCOMPARE(m_driver->boxes[0].title, u"Kestrava E-mail List Joiner"_s);
     QCOMPARE(m_driver->input()->text(), u"kept"_s);
@@ -304,6 +305,22 @@ void TestLoadSave::saveDialogStartsWithTheLastName()
     QCOMPARE(m_requests[3].initialName, m_dir->path());
     QCOMPARE(m_requests[3].nameFilters,
              QStringList({u"Comma-Delimited Files (*.csv) (*.csv)"_s, u"All Files (*.*) (*)"_s}));
+
+    // The name is Load's and Save's alone: picking the files of addresses to
+    // remove, and cancelling that, leave it as it was.
+    const QString bounced = write(u"bounced.txt"_s, "b@x.org");
+    m_requests.clear();
+    choose({{a}, {bounced}, {}, {}});
+    m_driver->click("PushButton3");
+    ::choose(m_driver->input(), u"Remove Addresses Listed in File"_s);
+    ::choose(m_driver->input(), u"Remove Addresses Listed in File"_s);
+    m_driver->click("PushButton20");
+    QCOMPARE(m_requests.size(), 4);
+    QCOMPARE(m_requests[1].title, u"Remove Addresses Listed in File(s)"_s);
+    QCOMPARE(m_requests[1].initialName, QString());
+    QVERIFY(m_requests[1].multiple && !m_requests[1].save);
+    QCOMPARE(m_requests[3].initialName, a);
+    QCOMPARE(m_driver->input()->text(), u"a\r\n"_s);
 }
 
 void TestLoadSave::savingToANewFileAsksNothing()
@@ -329,7 +346,7 @@ void TestLoadSave::overwriteNoLeavesTheFile()
     QCOMPARE(m_driver->boxes.size(), 1);
     QCOMPARE(m_driver->boxes[0].text, u"Are you sure you wish to overwrite "_s + path + u" ?"_s);
     QCOMPARE(m_driver->boxes[0].buttons, QMessageBox::Yes | QMessageBox::No);
-    QCOMPARE(m_driver->boxes[0].defaultButton, QMessageBox::Yes);
+    QCOMPARE(m_driver->boxes[0].defaultButton, QMessageBox::No);
     QCOMPARE(m_driver->boxes[0].icon, QMessageBox::NoIcon);
     QCOMPARE(m_driver->boxes[0].title, u"Kestrava E-mail List Joiner"_s);
     QCOMPARE(readFile(path), old);

@@ -10,6 +10,8 @@
 #include <QLocale>
 #include <QMenu>
 
+#include <mutex>
+
 namespace {
 
 using Operation = ListTidying::Operation;
@@ -55,15 +57,29 @@ void report(ListTidying::Progress &progress, qsizetype done, qsizetype total)
 } // namespace
 
 // The counts of one text of the input, for one scope; the text is shared,
-// not copied, and the work reads it on its own thread.
+// not copied, and the work reads it on its own thread. The counts are
+// written there and read on the window's thread, under a lock.
 struct InputMenu::Counting
 {
     QString text;
     quint64 revision = 0;
     std::pair<qsizetype, qsizetype> scope;
     bool selection = false;
+    bool stopped = false; // by an entry's work, before its counts were made
+    std::mutex guard;
     std::optional<ListTidying::Counts> early; // all but the duplicates, told while they are counted
     std::optional<ListTidying::Counts> counts;
+
+    void set(std::optional<ListTidying::Counts> Counting::*which, const ListTidying::Counts &made)
+    {
+        const std::lock_guard lock(guard);
+        this->*which = made;
+    }
+    std::optional<ListTidying::Counts> get(std::optional<ListTidying::Counts> Counting::*which)
+    {
+        const std::lock_guard lock(guard);
+        return this->*which;
+    }
 };
 
 InputMenu::InputMenu(TextArea &input, std::function<void()> outOfMemory, ChooseListed listedAddresses)
@@ -71,7 +87,12 @@ InputMenu::InputMenu(TextArea &input, std::function<void()> outOfMemory, ChooseL
       m_work(new InputWork(input, outOfMemory))
 {
     connect(&m_input, &TextArea::contextMenuAboutToShow, this, &InputMenu::addEntries);
-    connect(&m_countingWork, &ListWork::ended, this, &InputMenu::showCounts);
+    // Counting that ended without its counts (memory ran short): the menu
+    // shows without them.
+    connect(&m_countingWork, &ListWork::ended, this, [this] {
+        if (!m_countingWork.isRunning())
+            showCounts();
+    });
 }
 
 // The lines the entries act on: the whole lines a selection spans, when it
@@ -143,7 +164,7 @@ QString InputMenu::aboutTheCaretsLine() const
 void InputMenu::startCounting()
 {
     const std::pair<qsizetype, qsizetype> scope = this->scope();
-    if (m_counting && m_counting->revision == m_input.revision() && m_counting->scope == scope)
+    if (m_counting && !m_counting->stopped && m_counting->revision == m_input.revision() && m_counting->scope == scope)
         return;
     try {
         m_counting = std::make_shared<Counting>();
@@ -156,15 +177,24 @@ void InputMenu::startCounting()
             const ListTidying tidying(LineJoiner::cutAtLineBreaks(QStringView(counting->text).sliced(start, end - start)),
                                       &progress);
             ListTidying::Counts counts = tidying.lineCounts();
-            counting->early = counts;
+            counting->set(&Counting::early, counts);
             QMetaObject::invokeMethod(
                 this, [this, counting] { if (counting == m_counting) showCounts(); }, Qt::QueuedConnection);
             counts.duplicates = tidying.duplicates();
-            counting->counts = counts;
+            counting->set(&Counting::counts, counts);
         });
     } catch (const std::bad_alloc &) {
         m_counting.reset();
     }
+}
+
+// Stops the counting for the entry about to change the text; a menu shown
+// before the text changes counts again.
+void InputMenu::stopCounting()
+{
+    m_countingWork.cancel();
+    if (m_counting && !m_counting->get(&Counting::counts))
+        m_counting->stopped = true;
 }
 
 // Fills in the counts when they are made, and says why an entry that would
@@ -174,8 +204,9 @@ void InputMenu::showCounts()
 {
     if (!m_counting || !m_menu || !m_countsEntry)
         return;
-    const bool counting = m_countingWork.isRunning();
-    const std::optional<ListTidying::Counts> &known = counting ? m_counting->early : m_counting->counts;
+    const std::optional<ListTidying::Counts> finished = m_counting->get(&Counting::counts);
+    const bool counting = !finished && m_countingWork.isRunning();
+    const std::optional<ListTidying::Counts> known = counting ? m_counting->get(&Counting::early) : finished;
     if (!known) {
         if (!counting)
             m_menu->removeAction(m_countsEntry);
@@ -209,7 +240,7 @@ void InputMenu::showCounts()
 
 void InputMenu::tidy(Operation operation)
 {
-    m_countingWork.cancel();
+    stopCounting();
     QString label;
     for (const Entry &entry : tidyEntries())
         if (entry.operation == operation)
@@ -222,7 +253,7 @@ void InputMenu::tidy(Operation operation)
 // Each line's addresses in its place, one to a line.
 void InputMenu::extractAddresses()
 {
-    m_countingWork.cancel();
+    stopCounting();
     m_work->start(tr("Extract Addresses"), scope(), [](QStringView text, ListTidying::Progress &progress) {
         const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
         // The addresses one after the other in one text, and each where it lies.
@@ -273,7 +304,7 @@ void InputMenu::removeListedAddresses()
     const std::optional<QString> listed = m_listedAddresses();
     if (!listed)
         return;
-    m_countingWork.cancel();
+    stopCounting();
     auto removed = std::make_shared<qsizetype>(0);
     m_work->start(
         tr("Remove Addresses Listed in File"), scope(),

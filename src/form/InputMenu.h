@@ -52,6 +52,7 @@ private:
     std::pair<qsizetype, qsizetype> scope() const;
     void addEntries(QMenu *menu);
     void startCounting();
+    void stopCounting();
     void showCounts();
     QString aboutTheCaretsLine() const;
 

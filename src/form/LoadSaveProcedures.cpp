@@ -8,8 +8,6 @@
 #include "listfiles/TextFiles.h"
 #include "textview/TextArea.h"
 
-#include <QDir>
-
 #include <optional>
 
 namespace {
@@ -17,6 +15,9 @@ namespace {
 constexpr int dialogFlags = 0x280201;
 const QString textFilter = QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|");
 const QString csvFilter = QStringLiteral("Comma-Delimited Files (*.csv)|*.csv|All Files (*.*)|*.*|");
+// Told when the files picked do not fit the dialog's answer.
+const QString tooManyFiles = QStringLiteral("You've selected too many files to add.\r\r"
+                                            "Please select fewer files at a time.");
 
 } // namespace
 
@@ -26,12 +27,10 @@ void Form1::PushButton3_Click()
     p.setInterceptor([this](const std::exception_ptr &failure) {
         if (failureNumber(failure) != CommonDialog::BufferTooSmall)
             return false;
-        m_messageBoxes.inform(QStringLiteral("You've selected too many files to add.\r\r"
-                                             "Please try adding via the \"Add All\" button."));
+        m_messageBoxes.inform(tooManyFiles);
         return true;
     });
-    QStringList parts;
-    QString folder;
+    QStringList paths;
     p.run(100, [&] { CommonDialog1.setFileName(QString()); });
     p.run(102, [&] { CommonDialog1.setFlags(dialogFlags); });
     p.run(104, [&] { CommonDialog1.setDialogTitle(QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files")); });
@@ -39,7 +38,7 @@ void Form1::PushButton3_Click()
     p.run(108, [&] { CommonDialog1.ShowOpen(); });
     if (p.ended() || p.test(110, [&] { return CommonDialog1.FileName().isEmpty(); }))
         return;
-    p.run(112, [&] { parts = CommonDialog1.FileName().split(QChar(0)); });
+    p.run(112, [&] { paths = chosenPaths(CommonDialog1.FileName()); });
     // What the load puts into the input is one step that undo takes back.
     std::optional<TextArea::Step> step;
     p.run(114, [&] {
@@ -47,40 +46,28 @@ void Form1::PushButton3_Click()
         Text1->setText(QString());
     });
     p.run(116, [&] { setMousePointer(WindowPointer::Busy); });
-    if (p.test(118, [&] { return parts.size() == 1; }))
-        p.run(120, [&] { readLinesInto(*Text1, parts.value(0), m_messageBoxes); });
-    if (p.test(124, [&] { return parts.size() > 1; })) {
-        p.run(126, [&] { folder = parts.value(0); });
-        p.loop(128, [&] { return parts.size() - 1; }, 136, [&](qsizetype i) {
-            QString path;
-            p.run(130, [&] { path = folder + QDir::separator() + parts.value(i + 1); });
-            p.run(132, [&] { path = normalisePlatformPath(path); });
-            p.run(134, [&] { readLinesInto(*Text1, path, m_messageBoxes); });
+    if (p.test(118, [&] { return paths.size() == 1; }))
+        p.run(120, [&] { readLinesInto(*Text1, paths.value(0), m_messageBoxes); });
+    if (p.test(124, [&] { return paths.size() > 1; }))
+        p.loop(128, [&] { return paths.size(); }, 136, [&](qsizetype i) {
+            p.run(134, [&] { readLinesInto(*Text1, paths.value(i), m_messageBoxes); });
         });
-    }
     p.run(140, [&] { setMousePointer(WindowPointer::Default); });
 }
 
 // The files of the addresses that "Remove Addresses Listed in File" takes
-// out, picked as "Load File" picks files and read as it reads them: their
-// lines one after the other. A file that is gone or cannot be read is told
-// and the others are read.
+// out, picked in the Open dialog with a request of its own, which leaves the
+// name that Load and Save propose as it was, and read as "Load File" reads
+// them: their lines one after the other. A file that is gone or cannot be
+// read is told and the others are read.
 std::optional<QString> Form1::chooseListedAddresses()
 {
     QString lines;
     try {
-        CommonDialog1.setFileName(QString());
-        CommonDialog1.setFlags(dialogFlags);
-        CommonDialog1.setDialogTitle(QStringLiteral("Remove Addresses Listed in File(s)"));
-        CommonDialog1.setFilter(textFilter);
-        CommonDialog1.ShowOpen();
-        const QStringList parts = CommonDialog1.FileName().split(QChar(0));
-        if (CommonDialog1.FileName().isEmpty())
+        const QString answer = CommonDialog1.askOpen(QStringLiteral("Remove Addresses Listed in File(s)"), textFilter);
+        if (answer.isEmpty())
             return std::nullopt;
-        QStringList paths = parts.size() == 1 ? parts : QStringList();
-        for (qsizetype i = 1; i < parts.size(); ++i)
-            paths << normalisePlatformPath(parts[0] + QDir::separator() + parts[i]);
-        for (const QString &path : paths) {
+        for (const QString &path : chosenPaths(answer)) {
             try {
                 if (std::optional<QString> content = readListFile(path))
                     lines += linesWithBreaks(*std::move(content));
@@ -95,8 +82,7 @@ std::optional<QString> Form1::chooseListedAddresses()
         return std::nullopt;
     } catch (const Failure &failure) {
         if (failure.number() == CommonDialog::BufferTooSmall)
-            m_messageBoxes.inform(QStringLiteral("You've selected too many files to add.\r\r"
-                                                 "Please try adding via the \"Add All\" button."));
+            m_messageBoxes.inform(tooManyFiles);
         else
             m_messageBoxes.warn(failure.description(), m_messageBoxes.applicationTitle());
         return std::nullopt;

@@ -20,3 +20,16 @@ QString normalisePlatformPath(const QString &path)
 {
     return normalisePath(path, QDir::separator());
 }
+
+QStringList chosenPaths(const QString &answer)
+{
+    if (answer.isEmpty())
+        return {};
+    const QStringList parts = answer.split(QChar(0));
+    if (parts.size() == 1)
+        return parts;
+    QStringList paths;
+    for (qsizetype i = 1; i < parts.size(); ++i)
+        paths << normalisePlatformPath(parts[0] + QDir::separator() + parts[i]);
+    return paths;
+}

@@ -43,17 +43,28 @@ QString answerFor(const QStringList &chosen)
 
 CommonDialog::CommonDialog(QWidget *parent) : m_parent(parent) {}
 
+// The answer and its terminating NUL must fit the buffer.
+QString CommonDialog::answerOf(const QStringList &chosen)
+{
+    const QString answer = answerFor(chosen);
+    if (answer.size() >= FileNameBufferSize)
+        throw Failure(QStringLiteral("The file name buffer is too small for the selected files"), BufferTooSmall);
+    return answer;
+}
+
 bool CommonDialog::ShowOpen()
 {
     const QStringList chosen = choose(request(false));
     if (chosen.isEmpty())
         return false;
-    const QString answer = answerFor(chosen);
-    // The answer and its terminating NUL must fit the buffer.
-    if (answer.size() >= FileNameBufferSize)
-        throw Failure(QStringLiteral("The file name buffer is too small for the selected files"), BufferTooSmall);
-    m_fileName = answer;
+    m_fileName = answerOf(chosen);
     return true;
+}
+
+QString CommonDialog::askOpen(const QString &title, const QString &filter)
+{
+    const QStringList chosen = choose({false, true, title, qtNameFilters(filter), QString()});
+    return chosen.isEmpty() ? QString() : answerOf(chosen);
 }
 
 bool CommonDialog::ShowSave()

@@ -45,6 +45,12 @@ public:
     bool ShowOpen();
     bool ShowSave();
 
+    // Another use of the Open dialog, with a request of its own: several
+    // files, the title and filter given, no name at first. Answers as
+    // ShowOpen leaves FileName, empty for a cancel, and leaves FileName and
+    // the rest as they were.
+    QString askOpen(const QString &title, const QString &filter);
+
     void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
     // The next dialog answers with these files at once, as if the user had
     // chosen them (files given on the command line or dropped on the window).
@@ -56,6 +62,7 @@ public:
 
 private:
     QStringList choose(const Request &request);
+    static QString answerOf(const QStringList &chosen);
     Request request(bool save) const;
 
     QWidget *m_parent;

@@ -29,7 +29,7 @@ void MessageBox::warn(const QString &text, const QString &title)
 bool MessageBox::askYesNo(const QString &text)
 {
     return show(text, m_applicationTitle, QMessageBox::NoIcon, QMessageBox::Yes | QMessageBox::No,
-                QMessageBox::Yes)
+                QMessageBox::No)
         == QMessageBox::Yes;
 }
 

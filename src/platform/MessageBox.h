@@ -24,7 +24,8 @@ public:
     void inform(const QString &text);
     // OK only, the warning icon, the given title.
     void warn(const QString &text, const QString &title);
-    // Yes and No, Yes the default, no icon, the application title.
+    // Yes and No, No the default (what Enter gives changes nothing), no
+    // icon, the application title.
     bool askYesNo(const QString &text);
 
     void setAnswerer(Answerer answerer) { m_answerer = std::move(answerer); }

@@ -168,6 +168,7 @@ void TestCommandLine::needsNoDisplay()
     QCOMPARE(version.output, "kestrava 7.00\n"_ba);
     QCOMPARE(version.status, 0);
     Run help = run({u"--help"_s});
+    QVERIFY(help.output.startsWith("Usage: kestrava [options] [FILE...]\n"));
     QVERIFY(help.output.contains("--join"));
     QCOMPARE(help.status, 0);
     const QString a = write(u"a.txt"_s, "a");

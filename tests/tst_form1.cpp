@@ -728,10 +728,13 @@ void TestForm1::longTidyingShowsProgressAndCanBeStopped()
         click("PushButton1");
     QTRY_VERIFY_WITH_TIMEOUT(!panel->isVisible(), 60'000);
     QTest::qWait(20);
-    // The next menu counts its lines again, the counts following it.
+    // The next menu counts its lines again, the counts following it, and
+    // keeps its width when they come.
     if (stop != u"Clear Text"_s)
         menuEntries(input(), [](QMenu *menu) {
+            const int width = menu->width();
             QTRY_VERIFY(menu->actions().at(10)->text().startsWith(u"200,001 lines"_s));
+            QCOMPARE(menu->width(), width);
         });
     if (stop.isEmpty()) {
         QStringList sorted = before.split(u"\r\n"_s);

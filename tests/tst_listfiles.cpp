@@ -47,6 +47,7 @@ private slots:
     void overwritingANameAtTheLengthLimit();
     void savingWhereNoTemporaryFileCanBeMade_data();
     void savingWhereNoTemporaryFileCanBeMade();
+    void savingIntoAFolderOneMayNotRead();
     void savingKeepsAnotherUsersOwnership();
     void writingWhereNoFolderIsFails();
     void roundTripOfNonAsciiText();
@@ -394,6 +395,23 @@ void TestListFiles::savingWhereNoTemporaryFileCanBeMade()
     QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     QCOMPARE(readFile(path), text.toUtf8());
     QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList(u"list.txt"_s));
+}
+
+// A folder the user may write to but not read: the file is saved, and
+// nothing else is said.
+void TestListFiles::savingIntoAFolderOneMayNotRead()
+{
+    const QString folder = m_dir.filePath(u"drop"_s);
+    QVERIFY(QDir(m_dir.path()).mkdir(u"drop"_s));
+    QVERIFY(QFile::setPermissions(m_dir.path(), QFileDevice::Permissions(0x7711)));
+    QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x7733)));
+    {
+        ActingAsNobody nobody;
+        if (!nobody.isActive())
+            QSKIP("acting as another user needs root");
+        writeTextFile(folder + u"/list.txt"_s, u"new"_s);
+    }
+    QCOMPARE(readFile(folder + u"/list.txt"_s), "new"_ba);
 }
 
 void TestListFiles::savingKeepsAnotherUsersOwnership()

@@ -589,6 +589,12 @@ void TestLogic::fileChangedBetweenThePassesIsTold_data()
         addRow("cut inside a character") << utf8 << utf8.left(3) << true << -1 << "zo\xEF\xBF\xBD,"_ba << false << lines;
         addRow("no longer UTF-8, within a tick") << utf8 << QByteArray(utf8).replace("\xC3\xAB", "\xEB!") << true << -1 << QByteArray() << true << lines;
         addRow("grown") << utf8 << utf8 + "bob@x.org\n" << true << -1 << QByteArray() << false << lines;
+        // Windows-1252 rewritten as UTF-8 of the same size, its time put
+        // back: only the change time tells.
+        const QByteArray windows1252 = "caf\xE9\xE9\nzo\xEB@x.org\nann@x.org\n";
+        addRow("another encoding, as long, within a tick") << windows1252
+                                                            << QByteArray(windows1252).replace("\xE9\xE9", "\xC3\xA9")
+                                                            << true << -1 << QByteArray() << true << lines;
         addRow("other text, as long") << utf8 << QByteArray(utf8).replace("ann", "bob") << true << -1 << QByteArray() << false << lines;
         // Twice a full block and what is left up to the end.
         addRow("unchanged") << utf8 << utf8 << false << 6 << QByteArray() << false << lines;

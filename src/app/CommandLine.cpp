@@ -74,7 +74,8 @@ void describeOptions(QCommandLineParser &parser)
     parser.addOption({uniqueOption, QStringLiteral("With --join: keep the first of lines that are equal ignoring "
                                                    "case and spaces or tabs at either end, or that hold the same "
                                                    "address (\"Ann <Ann@x.org>\" and \"ann@x.org \" count once).")});
-    parser.addOption({sortOption, QStringLiteral("With --join: sort the lines alphabetically, ignoring case "
+    parser.addOption({sortOption, QStringLiteral("With --join: sort the lines alphabetically, ignoring case and "
+                                                 "spaces or tabs at either end; empty lines come first "
                                                  "(\"bo,Ann,cy\" gives \"Ann,bo,cy\").")});
     parser.addOption({separatorOption, QStringLiteral("With --join: put TEXT between items instead of a comma "
                                                       "(--separator='; ')."),

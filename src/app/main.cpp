@@ -19,9 +19,13 @@ void nameTheApplication()
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTRAVA_VERSION));
 }
 
-// --help, --version and --join need no display.
+// --help, --version and --join need no display. Help names the program as
+// it is called, not by the path it was started from.
 int runWithoutWindow(int argc, char *argv[])
 {
+    static char name[] = "kestrava";
+    if (argc > 0)
+        argv[0] = name;
     QCoreApplication app(argc, argv);
     nameTheApplication();
     QCommandLineParser parser;

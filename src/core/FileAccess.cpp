@@ -337,6 +337,14 @@ void syncFolder(const QByteArray &target)
                       + QStringLiteral(" (the new text is saved, but the disk could not confirm that it is stored)"));
     };
     Descriptor folder(::open(folderOf(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0 && errno == EACCES) {
+        // A folder one may write but not read cannot be opened to be synced:
+        // the file system that holds it and the file is synced instead.
+        Descriptor file(::open(target.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+        if (file.get() < 0 || ::syncfs(file.get()) != 0)
+            unconfirmed(errno);
+        return;
+    }
     if (folder.get() < 0)
         unconfirmed(errno);
     if (fileCalls().fsync(folder.get()) != 0 && errno != EINVAL)

@@ -144,10 +144,29 @@ void InputMenu::addEntries(QMenu *menu)
     add(tidyEntries().back());
     menu->addAction(tr("Remove Addresses Listed in File\u2026"), this, guarded([this] { removeListedAddresses(); }));
     startCounting();
-    if (!m_counting)
+    if (!m_counting) {
         menu->removeAction(m_countsEntry);
-    else if (m_countingWork.waitFor(m_countingPatience))
+        return;
+    }
+    keepWidthForCounts(menu);
+    if (m_countingWork.waitFor(m_countingPatience))
         showCounts();
+}
+
+// The menu is as wide from the start as its counts will make it: each count
+// takes at most as many digits as the lines do.
+void InputMenu::keepWidthForCounts(QMenu *menu)
+{
+    const QString waiting = m_countsEntry->text();
+    ListTidying::Counts widest;
+    widest.lines = widest.duplicates = widest.empty = widest.notAddresses = m_input.lineCount();
+    int width = 0;
+    for (const bool counting : {true, false}) {
+        m_countsEntry->setText(countsText(widest, m_counting->selection, counting));
+        width = qMax(width, menu->sizeHint().width());
+    }
+    m_countsEntry->setText(waiting);
+    menu->setMinimumWidth(width);
 }
 
 // Which line the caret is on and why it is no address, when it is none.
@@ -197,6 +216,21 @@ void InputMenu::stopCounting()
         m_counting->stopped = true;
 }
 
+// The counts line: the lines, the duplicates (or that they are being
+// counted), the empty lines and those that are no addresses, what the last
+// removal took, and what is wrong with the caret's line.
+QString InputMenu::countsText(const ListTidying::Counts &counts, bool selection, bool counting) const
+{
+    QString text = tr("%1%2: %3, %4 empty, %5")
+                       .arg(counted(counts.lines, tr("line"), tr("lines")), selection ? tr(" in the selection") : QString(),
+                            counting ? tr("counting duplicates\u2026")
+                                     : counted(counts.duplicates, tr("duplicate"), tr("duplicates")),
+                            number(counts.empty), counted(counts.notAddresses, tr("not an address"), tr("not addresses")));
+    if (m_removedRevision == m_counting->revision)
+        text += tr("; %1 removed as listed").arg(number(m_removed));
+    return text + aboutTheCaretsLine();
+}
+
 // Fills in the counts when they are made, and says why an entry that would
 // change nothing is not offered. Without them (memory ran short), the menu
 // stays as it is, every entry offered.
@@ -213,15 +247,7 @@ void InputMenu::showCounts()
         return;
     }
     const ListTidying::Counts &counts = *known;
-    QString text = tr("%1%2: %3, %4 empty, %5")
-                       .arg(counted(counts.lines, tr("line"), tr("lines")),
-                            m_counting->selection ? tr(" in the selection") : QString(),
-                            counting ? tr("counting duplicates\u2026")
-                                     : counted(counts.duplicates, tr("duplicate"), tr("duplicates")),
-                            number(counts.empty), counted(counts.notAddresses, tr("not an address"), tr("not addresses")));
-    if (m_removedRevision == m_counting->revision)
-        text += tr("; %1 removed as listed").arg(number(m_removed));
-    m_countsEntry->setText(text + aboutTheCaretsLine());
+    m_countsEntry->setText(countsText(counts, m_counting->selection, counting));
     for (const auto &[operation, action] : std::as_const(m_entries)) {
         if (!action || counts.wouldChange(operation) || (counting && operation == Operation::RemoveDuplicates))
             continue;

@@ -53,6 +53,8 @@ private:
     void addEntries(QMenu *menu);
     void startCounting();
     void stopCounting();
+    void keepWidthForCounts(QMenu *menu);
+    QString countsText(const ListTidying::Counts &counts, bool selection, bool counting) const;
     void showCounts();
     QString aboutTheCaretsLine() const;
 

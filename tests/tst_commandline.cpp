@@ -437,6 +437,9 @@ void TestCommandLine::addressOptions_data()
     QTest::newRow("brackets that never close") << QStringList{u"--join"_s, u"--extract"_s}
                                                << QByteArray(10'000, '<') + " a@x.org, b@x.org" << "a@x.org,b@x.org\n"_ba
                                                << QByteArray();
+    QTest::newRow("comments that never close") << QStringList{u"--join"_s, u"--extract"_s}
+                                               << QByteArray(100'000, '(') + " a@x.org, b@x.org" << "a@x.org,b@x.org\n"_ba
+                                               << QByteArray();
     QTest::newRow("NUL bytes and no UTF-8") << QStringList{u"--join"_s, u"--extract"_s, u"--check"_s}
                                             << "a@x.org\0\xFF b@x\0.org"_ba << "a@x.org\n"_ba
                                             << "-:1: the domain has no dot: b@x\n"_ba;
@@ -467,6 +470,10 @@ void TestCommandLine::addressOptions()
     const Run excluded = run({u"--join"_s, u"--exclude="_s + lists[0], u"--exclude"_s, lists[1], u"--skip-empty"_s},
                              "a@x.org\nBob <b@x.org>\nb@x.org (Bob)\n\"b\"@x.org\ncarl@z.org\nd@x.org\n");
     QCOMPARE(excluded.output, "a@x.org,d@x.org\n"_ba);
+    // A file's last line, though it may be folded, never goes on in the next
+    // file.
+    const Run extracted = run({u"--join"_s, u"--extract"_s, write(u"a.vcf"_s, "EMAIL:ann@x.org"), write(u"b.txt"_s, " bob@y.org\n")});
+    QCOMPARE(extracted.output, "ann@x.org,bob@y.org\n"_ba);
 }
 
 QTEST_MAIN(TestCommandLine)

@@ -468,6 +468,9 @@ void TestForm1::tidyingTheInput_data()
     const QString none = u", 0 not addresses"_s;
     QTest::newRow("duplicates") << u"a@x.org\r\nB@x.org\r\nb@x.org \r\na@x.org"_s << 0 << 0 << u"Remove Duplicate Lines"_s
                                 << u"4 lines: 2 duplicates, 0 empty"_s + none << u"a@x.org\r\nB@x.org"_s << true;
+    QTest::newRow("one recipient, however written") << u"Ann <ANN@x.org>\r\n\"ann\"@x.org (Ann)\r\nann@x.org"_s << 0 << 0
+                                                    << u"Remove Duplicate Lines"_s
+                                                    << u"3 lines: 2 duplicates, 0 empty"_s + none << u"Ann <ANN@x.org>"_s << true;
     QTest::newRow("empty lines are no duplicates") << u"a@x.org\r\n\r\n \t\r\nb@x.org\r\n"_s << 0 << 0
                                                    << u"Remove Empty Lines"_s << u"5 lines: 0 duplicates, 3 empty"_s + none
                                                    << u"a@x.org\r\nb@x.org"_s << true;

@@ -438,6 +438,8 @@ void TestLogic::addressesFoundInText_data()
     QTest::newRow("an @ in quotes") << u"\"a@b\"@x.org, c@y.org"_s << QStringList{u"\"a@b\"@x.org"_s, u"c@y.org"_s};
     QTest::newRow("letters beyond the first plane") << u"mail \U0001D51E\U0001D52B@x.org"_s
                                                     << QStringList{u"\U0001D51E\U0001D52B@x.org"_s};
+    QTest::newRow("a domain of letters without case") << u"write to ann@\u4F8B\u3048.\u30C6\u30B9\u30C8 now"_s
+                                                     << QStringList{u"ann@\u4F8B\u3048.\u30C6\u30B9\u30C8"_s};
     QTest::newRow("capitals beyond ASCII") << u"write \u00D8rjan@x.no now"_s << QStringList{u"\u00D8rjan@x.no"_s};
     QTest::newRow("an @ first, an address after") << u"@ann: write to bob@x.org"_s << QStringList{u"bob@x.org"_s};
     QTest::newRow("an address as a quoted name") << u"\"bob@y.org\" <ann@x.org>"_s << QStringList{ann};
@@ -492,6 +494,7 @@ void TestLogic::addressesFoundInLines_data()
     QTest::newRow("its soft line break") << u"EMAIL;QUOTED-PRINTABLE:ann@ex=⏎ample.org"_s << QStringList{u"ann@example.org"_s};
     QTest::newRow("in the character set it names") << u"EMAIL;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:j=F6rg@x.org"_s
                                                     << QStringList{u"j\u00F6rg@x.org"_s};
+    QTest::newRow("an = that escapes nothing") << u"EMAIL;ENCODING=QUOTED-PRINTABLE:a=zz=40x.org"_s << QStringList{u"a=zz@x.org"_s};
     QTest::newRow("vCard's base64") << u"EMAIL;ENCODING=b:YW5uQHgub3Jn"_s << QStringList{ann};
     QTest::newRow("only a vCard's addresses")
         << u"BEGIN:VCARD⏎FN:bob@y.org⏎NOTE:was ann@old.org⏎item1.EMAIL;type=INTERNET:ann@x.org⏎END:VCARD⏎carl@z.org"_s

@@ -6,6 +6,7 @@
 #include "core/ProductInfo.h"
 #include "core/ReportText.h"
 #include "form/InputMenu.h"
+#include "form/OutputMenu.h"
 #include "listfiles/SampleList.h"
 #include "platform/ProgressPanel.h"
 #include "platform/PushButton.h"
@@ -90,6 +91,7 @@ void TestForm1::init()
     m_form = m_driver->form.get();
     // The counts a test reads are there however busy the machine.
     input()->findChild<InputMenu *>()->setCountingPatience(std::chrono::seconds(10));
+    m_driver->output()->findChild<OutputMenu *>()->setCountingPatience(std::chrono::seconds(10));
 }
 
 void TestForm1::cleanup()
@@ -611,6 +613,12 @@ void TestForm1::copyingTheOutputInBatches()
     QCOMPARE(QGuiApplication::clipboard()->text(), u" a, b , \"c,d\" <c@x.org>"_s);
     output->setText(QString());
     QVERIFY(menuEntries(output).contains(u"Copy Next Batch-"_s));
+    // A long line's recipients are counted while the menu shows: its batch
+    // entries follow.
+    output->setText(u"someone@example.com,"_s.repeated(300'000));
+    output->findChild<OutputMenu *>()->setCountingPatience(std::chrono::milliseconds(0));
+    QVERIFY(menuEntries(output).contains(u"Counting recipients\u2026-"_s));
+    QTRY_VERIFY(menuEntries(output).contains(u"Copy Recipients 1-50 of 300,000"_s));
 }
 
 void TestForm1::runningOutOfMemoryChangesNothing_data()

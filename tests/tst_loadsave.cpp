@@ -1,5 +1,7 @@
 #include "ProcessLimits.h"
 #include "ContextMenus.h"
+#include "form/InputMenu.h"
+#include "platform/ProgressPanel.h"
 #include "FormDriver.h"
 #include "TestFiles.h"
 #include "core/Failure.h"
@@ -9,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QUrl>
@@ -442,6 +445,24 @@ void TestLoadSave::openingFilesLoadsThemAsLoadFileDoes()
     QCOMPARE(m_driver->boxes.size(), 1);
     QCOMPARE(m_driver->boxes[0].text, u"File not found"_s);
     QCOMPARE(m_driver->form->commonDialog().FileName(), m_dir->path() + u"\0a.txt\0gone.txt\0sub/b.txt"_s);
+    QTest::keyClick(m_driver->input(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(m_driver->input()->text(), u"before"_s);
+
+    // A load that takes long shows its progress over the input, and Escape
+    // stops it, the input as it was; let be, it ends with the files' lines.
+    const QString big = write(u"big.txt"_s, "someone@example.com\n"_ba.repeated(200'000));
+    m_driver->input()->findChild<InputMenu *>()->setPatience(std::chrono::milliseconds(0));
+    auto *panel = m_driver->form->findChild<ProgressPanel *>();
+    m_driver->form->openFiles({big});
+    QVERIFY(panel->isVisible());
+    QCOMPARE(panel->findChild<QLabel *>()->text(), u"Load File"_s);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!panel->isVisible());
+    QTest::qWait(200);
+    QCOMPARE(m_driver->input()->text(), u"before"_s);
+    m_driver->form->openFiles({big});
+    QTRY_VERIFY(!panel->isVisible());
+    QCOMPARE(m_driver->input()->lineCount(), 200'002);
 }
 
 void TestLoadSave::droppedFilesLoadAndDroppedTextInserts()

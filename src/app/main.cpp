@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -54,8 +55,9 @@ int runWindow(int argc, char *argv[])
     QStringList files;
     for (const QString &file : parser.positionalArguments())
         files << QDir::current().absoluteFilePath(file);
+    // The window shows first; the files load while it is on screen.
     if (!files.isEmpty())
-        form.openFiles(files);
+        QTimer::singleShot(0, &form, [&form, files] { form.openFiles(files); });
     return app.exec();
 }
 

@@ -171,7 +171,9 @@ void Form1::connectProcedures()
     connect(Text2, &TextArea::mousePressed, this, &Form1::Text2_MouseDown);
     Text1->setAcceptsFiles(true);
     connect(Text1, &TextArea::filesDropped, this, &Form1::openFiles);
-    m_inputMenu = new InputMenu(*Text1, [this] { reportOutOfMemory(); }, [this] { return chooseListedAddresses(); });
+    m_inputWork = new InputWork(*Text1, [this] { reportOutOfMemory(); });
+    m_inputMenu = new InputMenu(*Text1, *m_inputWork, [this] { reportOutOfMemory(); },
+                                [this] { return chooseListedAddresses(); });
     m_outputMenu = new OutputMenu(*Text2, [this] { reportOutOfMemory(); });
     connect(Text1, &TextArea::outOfMemory, this, &Form1::reportOutOfMemory);
     connect(Text2, &TextArea::outOfMemory, this, &Form1::reportOutOfMemory);

@@ -16,6 +16,7 @@
 
 class Frame;
 class InputMenu;
+class InputWork;
 class OutputMenu;
 class PushButton;
 class TextArea;
@@ -31,9 +32,10 @@ public:
 
     void Form_Load();
     void showCentred();
-    // Loads list files into the input exactly as "Load File" does when the
-    // user picks them.
-    void openFiles(const QStringList &paths);
+    // Loads list files into the input as "Load File" does when the user
+    // picks them, on a thread of its own, showing its progress when it
+    // takes long.
+    void openFiles(const QStringList &files);
 
     // The folder whose skin and hand cursor files Form_Load looks for; the
     // program's own folder unless a test points it elsewhere.
@@ -98,6 +100,7 @@ private:
     PushButton *PushButton17 = nullptr;
     PushButton *PushButton18 = nullptr;
     PushButton *PushButton20 = nullptr;
+    InputWork *m_inputWork = nullptr;
     InputMenu *m_inputMenu = nullptr;
     OutputMenu *m_outputMenu = nullptr;
 

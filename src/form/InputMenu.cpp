@@ -82,9 +82,9 @@ struct InputMenu::Counting
     }
 };
 
-InputMenu::InputMenu(TextArea &input, std::function<void()> outOfMemory, ChooseListed listedAddresses)
+InputMenu::InputMenu(TextArea &input, InputWork &work, std::function<void()> outOfMemory, ChooseListed listedAddresses)
     : QObject(&input), m_input(input), m_outOfMemory(outOfMemory), m_listedAddresses(std::move(listedAddresses)),
-      m_work(new InputWork(input, outOfMemory))
+      m_work(work)
 {
     connect(&m_input, &TextArea::contextMenuAboutToShow, this, &InputMenu::addEntries);
     // Counting that ended without its counts (memory ran short): the menu
@@ -271,7 +271,7 @@ void InputMenu::tidy(Operation operation)
     for (const Entry &entry : tidyEntries())
         if (entry.operation == operation)
             label = entry.label;
-    m_work->start(label, scope(), [operation](QStringView lines, ListTidying::Progress &progress) {
+    m_work.start(label, scope(), [operation](QStringView lines, ListTidying::Progress &progress) {
         return InputWork::Lines{ListTidying(LineJoiner::cutAtLineBreaks(lines), &progress).apply(operation), {}};
     });
 }
@@ -280,7 +280,7 @@ void InputMenu::tidy(Operation operation)
 void InputMenu::extractAddresses()
 {
     stopCounting();
-    m_work->start(tr("Extract Addresses"), scope(), [](QStringView text, ListTidying::Progress &progress) {
+    m_work.start(tr("Extract Addresses"), scope(), [](QStringView text, ListTidying::Progress &progress) {
         const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
         // The addresses one after the other in one text, and each where it lies.
         QString found;
@@ -332,7 +332,7 @@ void InputMenu::removeListedAddresses()
         return;
     stopCounting();
     auto removed = std::make_shared<qsizetype>(0);
-    m_work->start(
+    m_work.start(
         tr("Remove Addresses Listed in File"), scope(),
         [listed = *listed, removed](QStringView text, ListTidying::Progress &progress) {
             const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);

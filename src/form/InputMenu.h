@@ -35,13 +35,14 @@ public:
     // File", their lines one after the other; nothing when none was picked.
     using ChooseListed = std::function<std::optional<QString>()>;
 
-    // Should an entry run out of memory, it changes nothing and outOfMemory
-    // tells the user.
-    InputMenu(TextArea &input, std::function<void()> outOfMemory, ChooseListed listedAddresses);
+    // The entries' work goes through work, which the window shares with
+    // loading. Should an entry run out of memory, it changes nothing and
+    // outOfMemory tells the user.
+    InputMenu(TextArea &input, InputWork &work, std::function<void()> outOfMemory, ChooseListed listedAddresses);
 
     // How long an entry's work may keep the window waiting before it shows
     // its progress and goes on meanwhile.
-    void setPatience(std::chrono::milliseconds patience) { m_work->setPatience(patience); }
+    void setPatience(std::chrono::milliseconds patience) { m_work.setPatience(patience); }
     // How long the menu waits for its counts before it shows without them.
     void setCountingPatience(std::chrono::milliseconds patience) { m_countingPatience = patience; }
 
@@ -66,7 +67,7 @@ private:
     TextArea &m_input;
     std::function<void()> m_outOfMemory;
     ChooseListed m_listedAddresses;
-    InputWork *m_work = nullptr;
+    InputWork &m_work;
 
     // The menu on show, its counts line and the entries counts may disable.
     QPointer<QMenu> m_menu;

@@ -142,17 +142,19 @@ void InputWork::finish()
     // A text changed meanwhile is not what the work started from; lines
     // that stay as they were make no step to undo.
     const auto [start, end] = job->scope;
-    if (m_input.revision() != job->revision || job->unchanged)
+    if (m_input.revision() != job->revision)
         return;
-    qsizetype madeEnd = start + job->made.size();
-    if (job->whole) {
-        m_input.replaceText(*std::move(job->whole));
-        madeEnd = m_input.size();
-    } else {
-        m_input.replaceRange(start, end, job->made);
+    if (!job->unchanged) {
+        qsizetype madeEnd = start + job->made.size();
+        if (job->whole) {
+            m_input.replaceText(*std::move(job->whole));
+            madeEnd = m_input.size();
+        } else {
+            m_input.replaceRange(start, end, job->made);
+        }
+        m_input.setSelection(job->selected ? start : madeEnd, madeEnd);
     }
-    m_input.setSelection(job->selected ? start : madeEnd, madeEnd);
-    if (job->afterwards && m_input.revision() != job->revision)
+    if (job->afterwards)
         job->afterwards();
 }
 

@@ -48,7 +48,8 @@ public:
 
     // Starts the work on the text between two positions (whole lines), unless
     // other work whose result is still wanted is under way (work that was
-    // stopped is waited for); afterwards, once the new lines are in.
+    // stopped is waited for); afterwards, once the work is done and its
+    // lines are in (or it changed nothing), unless it was stopped.
     void start(const QString &label, std::pair<qsizetype, qsizetype> scope, Make make,
                std::function<void()> afterwards = {});
 

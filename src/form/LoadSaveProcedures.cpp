@@ -4,6 +4,7 @@
 #include "core/Procedure.h"
 #include "core/ReportText.h"
 #include "form/AreaFileRoutines.h"
+#include "form/InputWork.h"
 #include "listfiles/PathNormaliser.h"
 #include "listfiles/TextFiles.h"
 #include "textview/TextArea.h"
@@ -90,10 +91,62 @@ std::optional<QString> Form1::chooseListedAddresses()
     return lines;
 }
 
-void Form1::openFiles(const QStringList &paths)
+// Files given on the command line or dropped on the input load as "Load
+// File" loads them, and leave the name that Save proposes as it does, but
+// on a thread of their own: the window stays responsive, a long load shows
+// its progress over the input, and Escape or Cancel stops it, the input as
+// it was. What "Load File" tells of a file that is gone or cannot be read
+// is told once the load is done.
+void Form1::openFiles(const QStringList &files)
 {
-    CommonDialog1.answerNextWith(paths);
-    PushButton3_Click();
+    Procedure p(m_errorReport, Qualifier::PushButton3_Click);
+    p.setInterceptor([this](const std::exception_ptr &failure) {
+        if (failureNumber(failure) != CommonDialog::BufferTooSmall)
+            return false;
+        m_messageBoxes.inform(tooManyFiles);
+        return true;
+    });
+    QStringList paths;
+    p.run(108, [&] {
+        CommonDialog1.answerNextWith(files);
+        CommonDialog1.ShowOpen();
+    });
+    if (p.ended() || !p.run(112, [&] { paths = chosenPaths(CommonDialog1.FileName()); }))
+        return;
+    // What became of each file: gone, or the failure reading it raised.
+    struct Outcome
+    {
+        bool missing = false;
+        std::exception_ptr failure;
+    };
+    const auto outcomes = std::make_shared<std::vector<Outcome>>(size_t(paths.size()));
+    const auto load = [paths, outcomes](QStringView, WorkProgress &progress) {
+        QString text;
+        for (qsizetype i = 0; i < paths.size(); ++i) {
+            if (progress.cancelled)
+                throw WorkCancelled{};
+            progress.permille = int(1000 * i / paths.size());
+            try {
+                if (std::optional<QString> content = readListFile(paths[i]))
+                    text += linesWithBreaks(*std::move(content));
+                else
+                    (*outcomes)[size_t(i)].missing = true;
+            } catch (const Failure &) {
+                (*outcomes)[size_t(i)].failure = std::current_exception();
+            }
+        }
+        return InputWork::Lines::of({std::move(text)});
+    };
+    const auto tell = [this, outcomes, several = paths.size() > 1] {
+        Procedure p(m_errorReport, Qualifier::PushButton3_Click);
+        for (const Outcome &outcome : *outcomes) {
+            if (outcome.missing)
+                m_messageBoxes.inform(QStringLiteral("File not found"));
+            else if (outcome.failure)
+                p.run(several ? 134 : 120, [&] { std::rethrow_exception(outcome.failure); });
+        }
+    };
+    m_inputWork->start(QStringLiteral("Load File"), {0, Text1->size()}, load, tell);
 }
 
 void Form1::PushButton20_Click()

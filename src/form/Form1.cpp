@@ -20,6 +20,7 @@
 #include <QIcon>
 #include <QScreen>
 #include <QStyle>
+#include <QTimer>
 
 // The icons are built into a static library, whose resources a link would
 // otherwise drop; this must stand outside any namespace.
@@ -244,6 +245,10 @@ void Form1::showCentred()
     const QRect available = screen()->availableGeometry();
     setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), available));
     show();
+    QTimer::singleShot(0, this, [this] {
+        Text1->prepareContextMenu();
+        Text2->prepareContextMenu();
+    });
 }
 
 void Form1::reportOutOfMemory()

@@ -119,6 +119,10 @@ public:
     // Whether local files dropped on the area are handed on (filesDropped)
     // rather than refused; dropped text is always inserted.
     void setAcceptsFiles(bool accepts) { m_acceptsFiles = accepts; }
+
+    // Makes ready what the context menu needs the first time it shows, so
+    // that it then needs no more memory than later: once, when idle.
+    void prepareContextMenu();
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     // Draws the frame with the area's style (and skin) on another painter.
     void drawFrameOn(QPainter &painter);

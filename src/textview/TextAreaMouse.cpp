@@ -9,11 +9,14 @@
 #include <QClipboard>
 #include <QDrag>
 #include <QDropEvent>
+#include <QIcon>
 #include <QInputMethod>
 #include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QUrl>
+
+#include <memory>
 
 namespace {
 
@@ -313,6 +316,9 @@ QMenu *TextArea::createContextMenu()
 {
     auto *menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    // A menu shows no icon of its own: without one, its window is made
+    // without turning the program's icon, in four sizes, into pixels.
+    menu->setWindowIcon(QIcon());
     const bool hasText = !QGuiApplication::clipboard()->text().isEmpty();
     // The entries run from the menu's events: running out of memory is
     // caught here.
@@ -332,6 +338,18 @@ QMenu *TextArea::createContextMenu()
     menu->addSeparator();
     add(tr("Select All"), QKeySequence::SelectAll, !m_buffer.isEmpty(), &TextArea::selectAll);
     return menu;
+}
+
+// What a menu needs the first time it shows (its fonts, the fonts that
+// stand in for signs like the ellipsis, the style's caches) is
+// made ready beforehand, while memory is plenty: the first menu then needs
+// no more than later ones, whenever memory runs short.
+void TextArea::prepareContextMenu()
+{
+    const std::unique_ptr<QMenu> menu(createContextMenu());
+    menu->addAction(QStringLiteral("\u2026"));
+    menu->ensurePolished();
+    menu->sizeHint();
 }
 
 void TextArea::contextMenuEvent(QContextMenuEvent *event)

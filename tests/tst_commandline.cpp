@@ -134,7 +134,9 @@ void TestCommandLine::joinGivesTheWindowsLine_data()
     QTest::newRow("line breaks at the end") << QList<QByteArray>{"a\r"_ba, "b\n\n"_ba, "c\r\n\r"_ba, "\n"_ba};
     QTest::newRow("halves of pairs alone") << QList<QByteArray>{"\xFF\xFE" "a\0\r\0\n\0\0\xD8" "b"_ba,
                                                                 "\xFF\xFE\0\xDC\0\xD8" "a\0"_ba};
-    QTest::newRow("blocks") << QList<QByteArray>{crossed, late1252, straddled, utf16};
+    // UTF-8 but for a character cut off at the very end: Windows-1252 throughout.
+    const QByteArray cutAtEnd = "\xC3\xA9\n"_ba + QByteArray(block, 'c') + "\n\xE2\x82";
+    QTest::newRow("blocks") << QList<QByteArray>{crossed, late1252, straddled, utf16, cutAtEnd};
 }
 
 // Byte for byte the window's line, with a line feed after it.
@@ -146,6 +148,7 @@ void TestCommandLine::joinGivesTheWindowsLine()
         paths << write(u"list%1.txt"_s.arg(i), files[i]);
     const Run joined = run(QStringList{u"--join"_s} + paths);
     QCOMPARE(joined.status, 0);
+    QCOMPARE(joined.errors, QByteArray());
     const QString line = windowsLine(paths);
     QVERIFY(QUtf8StringView(joined.output).isValidUtf8());
     QVERIFY(!line.contains(u'?') && !joined.output.contains('?'));
@@ -196,6 +199,7 @@ void TestCommandLine::wrongOptionsAreTold_data()
     QTest::newRow("a batch after a space") << QStringList{u"--join"_s, u"--batch= 3"_s}
                                            << "kestrava: --batch needs a whole number of 1 or more, not ' 3'\n"_ba;
     QTest::newRow("tidying without --join") << QStringList{u"--sort"_s} << "kestrava: --sort works only with --join\n"_ba;
+    QTest::newRow("batches without --join") << QStringList{u"--batch=3"_s} << "kestrava: --batch works only with --join\n"_ba;
     QTest::newRow("extracting without either") << QStringList{u"--extract"_s}
                                                << "kestrava: --extract works only with --join or --check\n"_ba;
     QTest::newRow("excluding without --join") << QStringList{u"--check"_s, u"--exclude=x"_s}
@@ -359,6 +363,8 @@ void TestCommandLine::separatorsAndBatches_data()
         << QStringList{u"--separator=; "_s} << list << " b@x.org; A@x.org; ; a@x.org; c@x.org ; ; \n"_ba;
     QTest::newRow("batches of three") << QStringList{u"--batch=3"_s, u"--skip-empty"_s} << "1\n2\n3\n4\n5\n6\n7"_ba
                                       << "1,2,3\n4,5,6\n7\n"_ba;
+    QTest::newRow("batches of nine") << QStringList{u"--batch=9"_s} << "1\n2\n3\n4\n5\n6\n7\n8\n9\n10"_ba
+                                     << "1,2,3,4,5,6,7,8,9\n10\n"_ba;
     QTest::newRow("batches hold no empty item") << QStringList{u"--batch=2"_s} << "1\n\n2\n \n3\n"_ba << "1,2\n3\n"_ba;
     QTest::newRow("nor make an empty line") << QStringList{u"--batch=2"_s} << "\n\n"_ba << QByteArray();
     QTest::newRow("nothing matched") << QStringList{u"--skip-empty"_s} << QByteArray() << "\n"_ba;

@@ -574,6 +574,11 @@ void TestForm1::selectingTheNextLineThatIsNoAddress()
         selected << input->selectedText();
     }
     QCOMPARE(selected, QStringList({u"bad"_s, u"worse@"_s, u"bad"_s}));
+    // The caret within the only such line: round again to it.
+    input->setText(u"a@x.org\r\nbad\r\nb@x.org"_s);
+    input->setSelection(10, 10);
+    choose(input, u"Select Next Non-Address"_s);
+    QCOMPARE(input->selectedText(), u"bad"_s);
     input->setText(u"a@x.org"_s);
     QVERIFY(menuEntries(input).contains(u"Select Next Non-Address (every line is an address)-"_s));
 }

@@ -19,13 +19,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A text area's state written out: "|" is the caret, "^" the anchor of a
+// A text's state written out: "|" is the caret, "^" the anchor of a
 // selection, "\n" a line break (CR LF in the text).
-QString marked(const TextArea *area)
+QString marked(QString text, qsizetype caret, qsizetype anchor)
 {
-    QString text = area->text();
-    const qsizetype caret = area->caretPosition();
-    const qsizetype anchor = area->anchorPosition();
     if (anchor != caret && anchor > caret)
         text.insert(anchor, u'^');
     text.insert(caret, u'|');
@@ -34,17 +31,77 @@ QString marked(const TextArea *area)
     return text.replace(u"\r\n"_s, u"\n"_s);
 }
 
-void setMarked(TextArea *area, const QString &state)
+QString marked(const TextArea *area)
+{
+    return marked(area->text(), area->caretPosition(), area->anchorPosition());
+}
+
+QString marked(const TextEditor &editor)
+{
+    return marked(editor.buffer().text(), editor.caret(), editor.anchor());
+}
+
+// The text, and the anchor and caret, of a state written out.
+std::tuple<QString, qsizetype, qsizetype> unmarked(const QString &state)
 {
     const QString text = QString(state).replace(u"\n"_s, u"\r\n"_s);
     QString plain = text;
     plain.remove(u'|').remove(u'^');
-    area->setText(plain);
     const qsizetype caret = text.indexOf(u'|');
     const qsizetype anchor = text.indexOf(u'^');
     const qsizetype caretAt = caret - (anchor >= 0 && anchor < caret ? 1 : 0);
     const qsizetype anchorAt = anchor < 0 ? caretAt : anchor - (anchor > caret ? 1 : 0);
-    area->setSelection(anchorAt, caretAt);
+    return {plain, anchorAt, caretAt};
+}
+
+void setMarked(TextArea *area, const QString &state)
+{
+    const auto [text, anchor, caret] = unmarked(state);
+    area->setText(text);
+    area->setSelection(anchor, caret);
+}
+
+// The keys of the table below as the editor's commands, without a widget;
+// those of the clipboard are the widget's alone.
+std::function<void(TextEditor &)> editorCommand(const QString &key)
+{
+    using Move = TextEditor::Move;
+    const auto move = [](Move to, bool select) {
+        return [=](TextEditor &editor) { editor.move(to, select, 10); };
+    };
+    static const QHash<QString, std::function<void(TextEditor &)>> commands = {
+        {u"Right"_s, move(Move::NextCharacter, false)},
+        {u"Left"_s, move(Move::PreviousCharacter, false)},
+        {u"Shift+Right"_s, move(Move::NextCharacter, true)},
+        {u"Shift+Left"_s, move(Move::PreviousCharacter, true)},
+        {u"Ctrl+Right"_s, move(Move::NextWord, false)},
+        {u"Ctrl+Left"_s, move(Move::PreviousWord, false)},
+        {u"Ctrl+Shift+Left"_s, move(Move::PreviousWord, true)},
+        {u"Home"_s, move(Move::LineStart, false)},
+        {u"End"_s, move(Move::LineEnd, false)},
+        {u"Shift+End"_s, move(Move::LineEnd, true)},
+        {u"Ctrl+End"_s, move(Move::TextEnd, false)},
+        {u"Ctrl+Shift+Home"_s, move(Move::TextStart, true)},
+        {u"Down"_s, move(Move::NextLine, false)},
+        {u"Up"_s, move(Move::PreviousLine, false)},
+        {u"Shift+Down"_s, move(Move::NextLine, true)},
+        {u"Shift+Up"_s, move(Move::PreviousLine, true)},
+        {u"Ctrl+A"_s, [](TextEditor &editor) {
+             editor.setAnchor(0);
+             editor.moveCaret(editor.buffer().size(), true);
+         }},
+        {u"X"_s, [](TextEditor &editor) { editor.type(u"x"_s); }},
+        {u"Y"_s, [](TextEditor &editor) { editor.type(u"y"_s); }},
+        {u"Return"_s, [](TextEditor &editor) { editor.type(u"\r\n"_s, EditHistory::Kind::Other); }},
+        {u"Backspace"_s, [](TextEditor &editor) { editor.deleteBackwards(); }},
+        {u"Delete"_s, [](TextEditor &editor) { editor.deleteForwards(); }},
+        {u"Ctrl+Backspace"_s, [](TextEditor &editor) { editor.deleteWordBackwards(); }},
+        {u"Ctrl+Del"_s, [](TextEditor &editor) { editor.deleteWordForwards(); }},
+        {u"Ctrl+Z"_s, [](TextEditor &editor) { editor.undo(); }},
+        {u"Ctrl+Y"_s, [](TextEditor &editor) { editor.redo(); }},
+        {u"Ctrl+Shift+Z"_s, [](TextEditor &editor) { editor.redo(); }},
+    };
+    return commands.value(key);
 }
 
 // Gathers what a widget is asked to paint.
@@ -233,6 +290,20 @@ void TestTextArea::keys()
     for (const QString &key : keys.split(u", "_s))
         QTest::keySequence(m_area, QKeySequence::fromString(key));
     QCOMPARE(marked(m_area), after);
+
+    TextEditor editor;
+    editor.geometry().setFont(m_area->font());
+    const auto [text, anchor, caret] = unmarked(before);
+    editor.setText(text);
+    editor.setAnchor(anchor);
+    editor.moveCaret(caret, true);
+    for (const QString &key : keys.split(u", "_s)) {
+        const auto command = editorCommand(key);
+        if (!command)
+            return;
+        command(editor);
+    }
+    QCOMPARE(marked(editor), after);
 }
 
 void TestTextArea::typedText_data()

@@ -89,11 +89,8 @@ void TextArea::setText(const QString &text)
         m_composition = {};
         QGuiApplication::inputMethod()->reset();
     }
-    m_geometry.reset();
-    m_caret = m_anchor = 0;
     ++m_revision;
-    m_document.setText(text); // may run out of memory, and leaves the area empty then
-    m_goalX = -1;
+    m_editor.setText(text); // may run out of memory, and leaves the area empty then
     m_scrollX = 0;
     verticalScrollBar()->setValue(0);
     updateScrollBars();
@@ -110,23 +107,17 @@ void TextArea::appendText(const QString &text)
         setText(text);
         return;
     }
-    const qsizetype end = m_buffer.size();
-    const qsizetype lines = m_buffer.lineCount();
-    const QString normal = withCrLfLineBreaks(text);
-    m_document.append(normal);
+    const TextEditor::Change change = m_editor.append(text);
     ++m_revision;
-    m_geometry.textChanged(end, normal.size(), 0, m_buffer.lineCount() - lines, 0);
     updateScrollBars();
     viewport()->update();
-    TextAreaAccessibility::textChanged(this, end, QString(), normal);
+    TextAreaAccessibility::textChanged(this, change.position, QString(), change.inserted);
     emit textChanged();
 }
 
 void TextArea::replaceText(const QString &text)
 {
-    if (text == m_buffer.text())
-        return;
-    showWholeChange(m_document.replace(0, m_buffer.size(), text, EditHistory::Kind::Other, m_caret, m_anchor));
+    showWholeChange(m_editor.replaceAll(text));
 }
 
 void TextArea::NewText::setLines(const QList<QStringView> &lines)
@@ -136,14 +127,11 @@ void TextArea::NewText::setLines(const QList<QStringView> &lines)
 
 void TextArea::replaceText(NewText &&text)
 {
-    const TextDocument::Change change = m_document.replaceAll(std::move(text.m_buffer), m_caret, m_anchor);
-    if (!change.isEmpty())
-        m_geometry.expect(std::move(text.m_widths));
-    showWholeChange(change);
+    showWholeChange(m_editor.replaceAll(std::move(text.m_buffer), std::move(text.m_widths)));
 }
 
-// A whole new text shows from its start.
-void TextArea::showWholeChange(TextDocument::Change change)
+// Whatever an input method was composing goes with the old text.
+void TextArea::showWholeChange(const TextEditor::Change &change)
 {
     if (change.isEmpty())
         return;
@@ -151,35 +139,28 @@ void TextArea::showWholeChange(TextDocument::Change change)
         m_composition = {};
         QGuiApplication::inputMethod()->reset();
     }
-    change.caret = change.anchor = 0;
     showChange(change);
 }
 
 TextArea::Step::Step(TextArea &area) : m_area(area)
 {
-    m_area.m_document.beginStep(m_area.m_caret, m_area.m_anchor);
+    m_area.m_editor.beginStep();
 }
 
 TextArea::Step::~Step()
 {
-    m_area.m_document.endStep();
-}
-
-QString TextArea::selectedText() const
-{
-    const qsizetype from = qMin(m_caret, m_anchor);
-    return m_buffer.mid(from, qAbs(m_caret - m_anchor));
+    m_area.m_editor.endStep();
 }
 
 void TextArea::setSelection(qsizetype anchor, qsizetype caret)
 {
-    m_anchor = qBound<qsizetype>(0, anchor, m_buffer.size());
+    m_editor.setAnchor(anchor);
     moveCaret(caret, true);
 }
 
 void TextArea::selectAll()
 {
-    m_anchor = 0;
+    m_editor.setAnchor(0);
     moveCaret(m_buffer.size(), true);
     publishSelection();
 }
@@ -201,7 +182,8 @@ void TextArea::replaceRange(qsizetype start, qsizetype end, const QString &text)
 {
     start = qBound<qsizetype>(0, start, m_buffer.size());
     end = qBound(start, end, m_buffer.size());
-    replace(whole(start, false), whole(end, true) - whole(start, false), text, EditHistory::Kind::Other);
+    const qsizetype from = m_editor.whole(start, false);
+    edit([&] { return m_editor.replace(from, m_editor.whole(end, true) - from, text); });
 }
 
 QString TextArea::textAround(qsizetype position, qsizetype *start) const
@@ -229,47 +211,30 @@ QPointF TextArea::contentOrigin() const
     return QPointF(margin - m_scrollX, margin);
 }
 
-double TextArea::xOf(qsizetype position) const
-{
-    const qsizetype line = m_buffer.lineOf(position);
-    const LineGeometry::Chunk chunk = m_geometry.chunkAt(line, position);
-    const auto layout = m_geometry.layOut(chunk);
-    // Measuring a chunk moves what lies right of it, not the chunk itself.
-    m_geometry.measured(line, chunk, *layout);
-    return layout->xOf(position);
-}
-
 // Where the caret shows: inside what an input method composes, while it does.
 double TextArea::caretX() const
 {
+    const qsizetype caret = m_editor.caret();
     if (m_composition.position < 0)
-        return xOf(m_caret);
-    const qsizetype line = m_buffer.lineOf(m_caret);
-    return m_geometry.layOut(m_geometry.chunkAt(line, m_caret), &m_composition)->compositionCursorX();
-}
-
-qsizetype TextArea::positionInLine(qsizetype line, double x, QTextLine::CursorPosition mode) const
-{
-    const LineGeometry::Chunk chunk = m_geometry.chunkAtX(line, x);
-    const auto layout = m_geometry.layOut(chunk);
-    m_geometry.measured(line, chunk, *layout);
-    return layout->positionAt(x, mode);
+        return m_editor.xOf(caret);
+    const qsizetype line = m_buffer.lineOf(caret);
+    return m_geometry.layOut(m_geometry.chunkAt(line, caret), &m_composition)->compositionCursorX();
 }
 
 qsizetype TextArea::positionAt(const QPoint &point, QTextLine::CursorPosition mode) const
 {
     const qsizetype line = firstVisibleLine() + qFloor(double(point.y() - margin) / m_geometry.lineHeight());
-    return positionInLine(qBound<qsizetype>(0, line, lineCount() - 1), point.x() - margin + m_scrollX, mode);
+    return m_editor.positionInLine(qBound<qsizetype>(0, line, lineCount() - 1), point.x() - margin + m_scrollX, mode);
 }
 
 QRect TextArea::caretRect() const
 {
-    return rectAtX(m_caret, caretX());
+    return rectAtX(m_editor.caret(), caretX());
 }
 
 QRect TextArea::caretRectAt(qsizetype position) const
 {
-    return rectAtX(position, xOf(position));
+    return rectAtX(position, m_editor.xOf(position));
 }
 
 QRect TextArea::rectAtX(qsizetype position, double x) const
@@ -312,15 +277,15 @@ void TextArea::updateScrollBars()
 // it is meanwhile.
 void TextArea::measureEstimates()
 {
-    const qsizetype caretLine = m_buffer.lineOf(m_caret);
+    const qsizetype caretLine = m_buffer.lineOf(m_editor.caret());
     const qsizetype first = firstVisibleLine();
     const qsizetype line = caretLine >= first && caretLine < first + visibleLines() ? caretLine : first;
-    const qsizetype anchor = positionInLine(line, m_scrollX);
-    const double offset = xOf(anchor) - m_scrollX;
+    const qsizetype anchor = m_editor.positionInLine(line, m_scrollX);
+    const double offset = m_editor.xOf(anchor) - m_scrollX;
     if (!m_geometry.measureEstimates(16))
         m_measuring.stop();
     updateScrollBars();
-    setScrollX(xOf(anchor) - offset);
+    setScrollX(m_editor.xOf(anchor) - offset);
 }
 
 void TextArea::setScrollX(double x)
@@ -350,7 +315,7 @@ void TextArea::scrollContentsBy(int dx, int dy)
 // that the text does not move away under the pointer.
 void TextArea::ensureCaretVisible(Reveal reveal)
 {
-    const qsizetype line = m_buffer.lineOf(m_caret);
+    const qsizetype line = m_buffer.lineOf(m_editor.caret());
     QScrollBar *vertical = verticalScrollBar();
     const int fullLines = qMax(1, (viewport()->height() - margin) / m_geometry.lineHeight());
     if (line < vertical->value())
@@ -439,16 +404,16 @@ void TextArea::paintLine(QPainter &painter, qsizetype line, double y, const QRec
 {
     const double left = m_scrollX + area.left() - margin;
     const double right = m_scrollX + area.right() + 1 - margin;
-    const qsizetype selectionStart = qMin(m_caret, m_anchor);
-    const qsizetype selectionEnd = qMax(m_caret, m_anchor);
+    const qsizetype selectionStart = m_editor.selectionStart();
+    const qsizetype selectionEnd = m_editor.selectionEnd();
     QTextCharFormat selected;
     selected.setBackground(palette().brush(QPalette::Highlight));
     selected.setForeground(palette().brush(QPalette::HighlightedText));
     painter.setPen(palette().color(QPalette::Text));
     // What an input method composes shows inside the caret's chunk and
     // pushes what lies right of it further right.
-    const bool composing = m_composition.position >= 0 && m_buffer.lineOf(m_caret) == line;
-    const LineGeometry::Chunk caretChunk = composing ? m_geometry.chunkAt(line, m_caret) : LineGeometry::Chunk();
+    const bool composing = m_composition.position >= 0 && m_buffer.lineOf(m_editor.caret()) == line;
+    const LineGeometry::Chunk caretChunk = composing ? m_geometry.chunkAt(line, m_editor.caret()) : LineGeometry::Chunk();
     double pushed = 0;
     // Where the line ends as drawn: its width as measured, when its last
     // chunk shows.

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "textview/LineGeometry.h"
-#include "textview/TextDocument.h"
+#include "textview/TextEditor.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -72,10 +71,10 @@ public:
     };
 
     qsizetype lineCount() const { return m_buffer.lineCount(); }
-    qsizetype caretPosition() const { return m_caret; }
-    qsizetype anchorPosition() const { return m_anchor; }
-    bool hasSelection() const { return m_caret != m_anchor; }
-    QString selectedText() const;
+    qsizetype caretPosition() const { return m_editor.caret(); }
+    qsizetype anchorPosition() const { return m_editor.anchor(); }
+    bool hasSelection() const { return m_editor.hasSelection(); }
+    QString selectedText() const { return m_editor.selectedText(); }
     void setSelection(qsizetype anchor, qsizetype caret);
     void selectAll();
     // The caret's rectangle in viewport coordinates, and where the caret
@@ -88,8 +87,8 @@ public:
                          QTextLine::CursorPosition mode = QTextLine::CursorBetweenCharacters) const;
     // Changes with every change of the text.
     quint64 revision() const { return m_revision; }
-    bool canUndo() const { return m_document.canUndo(); }
-    bool canRedo() const { return m_document.canRedo(); }
+    bool canUndo() const { return m_editor.canUndo(); }
+    bool canRedo() const { return m_editor.canRedo(); }
 
     // What screen readers read: offsets that count a line break once, and
     // text with LF line breaks.
@@ -173,12 +172,10 @@ private:
     // Runs an action; should it run out of memory, says so and answers false.
     bool whileMemoryLasts(const std::function<void()> &action);
 
-    // Editing
-    void replace(qsizetype position, qsizetype length, const QString &text, EditHistory::Kind kind);
-    void insertTyped(const QString &text, EditHistory::Kind kind = EditHistory::Kind::Typing);
-    void deleteBackwards();
-    void showChange(const TextDocument::Change &change);
-    void showWholeChange(TextDocument::Change change);
+    // Editing: runs one of the editor's commands and shows what it changed.
+    void edit(const std::function<TextEditor::Change()> &command);
+    void showChange(const TextEditor::Change &change);
+    void showWholeChange(const TextEditor::Change &change);
     void stepThroughHistory(bool back);
     bool handleEditingKey(QKeyEvent *event);
     bool handleMovementKey(QKeyEvent *event);
@@ -190,20 +187,8 @@ private:
     // than needed for the mouse.
     enum class Reveal { Jump, Minimal };
     void moveCaret(qsizetype position, bool select, Reveal reveal = Reveal::Jump);
-    // The position itself, or, inside a line break or surrogate pair, the
-    // pair's end (forward) or start.
-    qsizetype whole(qsizetype position, bool forward) const;
+    void showCaretMoved(bool selectionChanged, Reveal reveal = Reveal::Jump);
     void setComposition(const QInputMethodEvent *event);
-    qsizetype nextPosition(qsizetype position) const;
-    qsizetype previousPosition(qsizetype position) const;
-    std::pair<QString, qsizetype> textForWordsAround(qsizetype position) const;
-    qsizetype nextWordStart(qsizetype position) const;
-    qsizetype previousWordStart(qsizetype position) const;
-    std::pair<qsizetype, qsizetype> wordAround(qsizetype position) const;
-    qsizetype positionInLine(qsizetype line, double x,
-                             QTextLine::CursorPosition mode = QTextLine::CursorBetweenCharacters) const;
-    qsizetype positionLinesAway(qsizetype lines, bool select) const;
-    double xOf(qsizetype position) const;
     double caretX() const;
     QRect rectAtX(qsizetype position, double x) const;
 
@@ -228,7 +213,6 @@ private:
     enum class Granularity { Characters, Words, Lines };
     void selectFrom(Granularity granularity, std::pair<qsizetype, qsizetype> range);
     void extendSelectionTo(qsizetype position);
-    std::pair<qsizetype, qsizetype> lineWithBreak(qsizetype position) const;
     bool isOnSelection(const QPoint &point) const;
     void dragSelection();
     Qt::DropAction runDrag(std::unique_ptr<QMimeData> data);
@@ -236,12 +220,9 @@ private:
     void moveText(qsizetype start, qsizetype end, qsizetype to);
     static QString forClipboard(const QString &text);
 
-    TextDocument m_document;
-    const TextBuffer &m_buffer = m_document.buffer();
-    mutable LineGeometry m_geometry{m_buffer};
-    qsizetype m_caret = 0;
-    qsizetype m_anchor = 0;
-    double m_goalX = -1; // where up and down aim, kept across short lines
+    TextEditor m_editor;
+    const TextBuffer &m_buffer = m_editor.buffer();
+    LineGeometry &m_geometry = m_editor.geometry();
     double m_scrollX = 0;
     double m_xScale = 1; // pixels per unit of the horizontal scroll bar
     bool m_caretShown = true;

@@ -13,12 +13,10 @@ void TextArea::inputMethodEvent(QInputMethodEvent *event)
         if (!hasSelection() && event->replacementLength() > 0) {
             // The replaced range never ends inside a line break or a
             // surrogate pair: those go whole or not at all.
-            const qsizetype from = qBound<qsizetype>(0, m_caret + event->replacementStart(), m_buffer.size());
-            const qsizetype to = qBound<qsizetype>(from, from + event->replacementLength(), m_buffer.size());
-            m_anchor = whole(from, false);
-            m_caret = whole(to, true);
+            const qsizetype from = m_editor.caret() + event->replacementStart();
+            m_editor.selectOutwards(from, from + event->replacementLength());
         }
-        insertTyped(event->commitString(), EditHistory::Kind::Other);
+        edit([&] { return m_editor.type(event->commitString(), EditHistory::Kind::Other); });
     }
     setComposition(event);
     viewport()->update();
@@ -32,7 +30,7 @@ void TextArea::setComposition(const QInputMethodEvent *event)
     m_composition = {};
     if (event->preeditString().isEmpty())
         return;
-    m_composition.position = m_caret;
+    m_composition.position = m_editor.caret();
     m_composition.text = event->preeditString();
     m_composition.cursor = int(m_composition.text.size());
     for (const QInputMethodEvent::Attribute &attribute : event->attributes()) {
@@ -53,6 +51,8 @@ void TextArea::setComposition(const QInputMethodEvent *event)
 
 QVariant TextArea::inputMethodQuery(Qt::InputMethodQuery query) const
 {
+    const qsizetype caret = m_editor.caret();
+    const qsizetype anchor = m_editor.anchor();
     qsizetype start = 0;
     switch (query) {
     case Qt::ImEnabled:
@@ -62,25 +62,25 @@ QVariant TextArea::inputMethodQuery(Qt::InputMethodQuery query) const
     case Qt::ImFont:
         return m_geometry.font();
     case Qt::ImCursorPosition:
-        textAround(m_caret, &start);
-        return int(m_caret - start);
+        textAround(caret, &start);
+        return int(caret - start);
     case Qt::ImAnchorPosition:
-        textAround(m_caret, &start);
-        return int(std::clamp<qsizetype>(m_anchor - start, 0, 1024));
+        textAround(caret, &start);
+        return int(std::clamp<qsizetype>(anchor - start, 0, 1024));
     case Qt::ImSurroundingText:
-        return textAround(m_caret, &start);
+        return textAround(caret, &start);
     case Qt::ImTextBeforeCursor: {
-        const QString around = textAround(m_caret, &start);
-        return around.left(m_caret - start);
+        const QString around = textAround(caret, &start);
+        return around.left(caret - start);
     }
     case Qt::ImTextAfterCursor: {
-        const QString around = textAround(m_caret, &start);
-        return around.mid(m_caret - start);
+        const QString around = textAround(caret, &start);
+        return around.mid(caret - start);
     }
     case Qt::ImCurrentSelection:
-        return textRange(qMin(m_caret, m_anchor), qMin(qMax(m_caret, m_anchor), qMin(m_caret, m_anchor) + 1024));
+        return textRange(qMin(caret, anchor), qMin(qMax(caret, anchor), qMin(caret, anchor) + 1024));
     case Qt::ImAbsolutePosition:
-        return qlonglong(m_caret);
+        return qlonglong(caret);
     case Qt::ImHints:
         return int(Qt::ImhMultiLine);
     default:

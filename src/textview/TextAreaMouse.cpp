@@ -47,7 +47,7 @@ void TextArea::mousePressEvent(QMouseEvent *event)
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     if (m_tripleClick.isActive() && (point - m_tripleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
         m_tripleClick.stop();
-        selectFrom(Granularity::Lines, lineWithBreak(position));
+        selectFrom(Granularity::Lines, m_editor.lineWithBreak(position));
     } else if (shift) {
         // Extends the selection as the last double or triple click made it:
         // by words or lines.
@@ -70,7 +70,7 @@ void TextArea::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     m_pressedOnSelection = false;
     const QPoint point = event->position().toPoint();
-    selectFrom(Granularity::Words, wordAround(positionAt(point, QTextLine::CursorOnCharacter)));
+    selectFrom(Granularity::Words, m_editor.wordAround(positionAt(point, QTextLine::CursorOnCharacter)));
     m_dragging = true;
     m_tripleClick.start(QApplication::doubleClickInterval(), this);
     m_tripleClickPoint = point;
@@ -136,7 +136,7 @@ void TextArea::selectFrom(Granularity granularity, std::pair<qsizetype, qsizetyp
 {
     m_granularity = granularity;
     m_origin = range;
-    m_anchor = range.first;
+    m_editor.setAnchor(range.first);
     moveCaret(range.second, true, Reveal::Minimal);
     publishSelection();
 }
@@ -148,25 +148,18 @@ void TextArea::extendSelectionTo(qsizetype position)
         return;
     }
     const auto unitAround = [&](qsizetype at) {
-        return m_granularity == Granularity::Words ? wordAround(at) : lineWithBreak(at);
+        return m_granularity == Granularity::Words ? m_editor.wordAround(at) : m_editor.lineWithBreak(at);
     };
     if (position < m_origin.first) {
-        m_anchor = m_origin.second;
+        m_editor.setAnchor(m_origin.second);
         moveCaret(unitAround(position).first, true, Reveal::Minimal);
     } else if (position > m_origin.second) {
-        m_anchor = m_origin.first;
+        m_editor.setAnchor(m_origin.first);
         moveCaret(unitAround(position - 1).second, true, Reveal::Minimal);
     } else {
-        m_anchor = m_origin.first;
+        m_editor.setAnchor(m_origin.first);
         moveCaret(m_origin.second, true, Reveal::Minimal);
     }
-}
-
-// The line that holds a position, with the line break after it.
-std::pair<qsizetype, qsizetype> TextArea::lineWithBreak(qsizetype position) const
-{
-    const qsizetype line = m_buffer.lineOf(position);
-    return {m_buffer.lineStart(line), line + 1 < lineCount() ? m_buffer.lineStart(line + 1) : m_buffer.size()};
 }
 
 // Whether a point lies on selected text (not on the empty room after a line).
@@ -177,7 +170,7 @@ bool TextArea::isOnSelection(const QPoint &point) const
     const qsizetype character = positionAt(point, QTextLine::CursorOnCharacter);
     const qsizetype line = m_buffer.lineOf(character);
     const double x = point.x() - contentOrigin().x();
-    return character >= qMin(m_caret, m_anchor) && character < qMax(m_caret, m_anchor)
+    return character >= m_editor.selectionStart() && character < m_editor.selectionEnd()
            && x < m_geometry.lineWidth(line) && !isLineBreak(m_buffer.at(character));
 }
 
@@ -201,12 +194,12 @@ void TextArea::dragSelection()
 {
     auto data = std::make_unique<QMimeData>();
     data->setText(forClipboard(selectedText()));
-    m_dragSource = {qMin(m_caret, m_anchor), qMax(m_caret, m_anchor)};
+    m_dragSource = {m_editor.selectionStart(), m_editor.selectionEnd()};
     m_droppedHere = false;
     const Qt::DropAction action = m_dragRunner ? m_dragRunner(std::move(data)) : runDrag(std::move(data));
     const auto [start, end] = std::exchange(m_dragSource, {-1, -1});
     if (action == Qt::MoveAction && !m_droppedHere)
-        replace(start, end - start, QString(), EditHistory::Kind::Other);
+        edit([&] { return m_editor.replace(start, end - start, QString()); });
 }
 
 Qt::DropAction TextArea::runDrag(std::unique_ptr<QMimeData> data)
@@ -288,7 +281,7 @@ void TextArea::dropEvent(QDropEvent *event)
         event->setDropAction(Qt::MoveAction);
     } else {
         const QString text = withCrLfLineBreaks(event->mimeData()->text());
-        replace(position, 0, text, EditHistory::Kind::Other);
+        edit([&] { return m_editor.replace(position, 0, text); });
         setSelection(position, position + text.size());
         event->setDropAction(Qt::CopyAction);
     }
@@ -300,14 +293,10 @@ void TextArea::dropEvent(QDropEvent *event)
 // that one undo takes back, and selects it there.
 void TextArea::moveText(qsizetype start, qsizetype end, qsizetype to)
 {
-    const QString moved = m_buffer.mid(start, end - start);
-    if (to < start) {
-        replace(to, end - to, moved + m_buffer.mid(to, start - to), EditHistory::Kind::Other);
-        setSelection(to, to + moved.size());
-    } else {
-        replace(start, to - start, m_buffer.mid(end, to - end) + moved, EditHistory::Kind::Other);
-        setSelection(to - moved.size(), to);
-    }
+    TextEditor::Change change;
+    edit([&] { return change = m_editor.moveText(start, end, to); });
+    if (!change.isEmpty())
+        setSelection(change.anchor, change.caret);
 }
 
 // The context menu ----------------------------------------------------------------

@@ -87,11 +87,11 @@ private:
     bool m_active = false;
 };
 
-// Whether the sanitizers watch this build; they reserve more address space
-// than any memory limit would leave.
-constexpr bool underAddressSanitizer =
-#if defined(__SANITIZE_ADDRESS__)
-    true;
+// Whether the sanitizers watch this build; they bring their own malloc,
+// and reserve more address space than any memory limit would leave.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define KESTRAVA_UNDER_SANITIZER 1
+constexpr bool underSanitizer = true;
 #else
-    false;
+constexpr bool underSanitizer = false;
 #endif

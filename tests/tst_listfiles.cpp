@@ -253,7 +253,7 @@ void TestListFiles::readingGoesByWhatTheOpenFileHolds()
 
 void TestListFiles::fileTooLargeToHoldIsOutOfMemory()
 {
-    if (underAddressSanitizer)
+    if (underSanitizer)
         QSKIP("the sanitizers need more address space than a limit leaves");
     const QString huge = putSparseFile(m_dir.path(), u"huge.txt"_s, qint64(2) << 30);
     MemoryLimit limit(qint64(512) << 20);

@@ -200,7 +200,7 @@ void TestLoadSave::listFileThatIsNoOrdinaryFileIsReported()
 
 void TestLoadSave::listTooLargeToHoldIsOutOfMemory()
 {
-    if (underAddressSanitizer)
+    if (underSanitizer)
         QSKIP("the sanitizers need more address space than a limit leaves");
     const QString huge = putSparseFile(m_dir->path(), u"huge.txt"_s, qint64(2) << 30);
     m_driver->input()->setText(u"before"_s);

@@ -8,6 +8,7 @@
 // Allocations fail through malloc itself, which this program provides in
 // place of the C library's: Qt's strings and the standard containers both
 // allocate through it, and both throw std::bad_alloc when it gives nothing.
+#include "ProcessLimits.h"
 #include "addresses/AddressCheck.h"
 #include "textview/TextDocument.h"
 
@@ -26,7 +27,7 @@ thread_local long allocationsLeft = -1;
 
 } // namespace
 
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(KESTRAVA_UNDER_SANITIZER)
 extern "C" void *__libc_malloc(size_t size);
 extern "C" void *__libc_realloc(void *pointer, size_t size);
 extern "C" void *__libc_calloc(size_t count, size_t size);
@@ -148,8 +149,8 @@ void TestOutOfMemory::failedEditsChangeNothing_data()
 
 void TestOutOfMemory::failedEditsChangeNothing()
 {
-#if defined(__SANITIZE_ADDRESS__)
-    QSKIP("the address sanitizer provides malloc itself");
+#if defined(KESTRAVA_UNDER_SANITIZER)
+    QSKIP("the sanitizers provide malloc themselves");
 #endif
     QFETCH(bool, undone);
     QFETCH(bool, many);
@@ -184,8 +185,8 @@ void TestOutOfMemory::failedEditsChangeNothing()
 
 void TestOutOfMemory::checkingWithoutMemoryIsNoVerdict()
 {
-#if defined(__SANITIZE_ADDRESS__)
-    QSKIP("the address sanitizer provides malloc itself");
+#if defined(KESTRAVA_UNDER_SANITIZER)
+    QSKIP("the sanitizers provide malloc themselves");
 #endif
     for (const QString &line : {u"Ann <ann@m\u00FCnchen.de>"_s, u"a@\u4F8B\u3048.\u30C6\u30B9\u30C8"_s, u"ann@\u2665.org"_s}) {
         const QString reason = AddressCheck::check(line).reason;

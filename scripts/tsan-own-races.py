@@ -1,0 +1,40 @@
+#!/usr/bin/env python3
+"""Prints the thread sanitizer's reports of races between two accesses made
+by this project's own code, from the logs given, and exits 1 when there is
+any. Accesses made inside libraries built without the sanitizer (Qt, the
+font libraries) are left out: the sanitizer cannot see how those libraries
+hand data between their threads, and reports them falsely."""
+import re
+import sys
+
+
+def first_module(stack):
+    for module in re.findall(r"^\s*#\d+ .*\((\S+?)\+0x[0-9a-f]+\)$", stack, re.M):
+        if not module.startswith("libtsan"):
+            return module
+    return ""
+
+
+def is_own(stack):
+    module = first_module(stack)
+    return module != "" and ".so" not in module
+
+
+own = []
+reports = 0
+for path in sys.argv[1:]:
+    with open(path, errors="replace") as log:
+        text = log.read()
+    for report in text.split("WARNING: ThreadSanitizer: ")[1:]:
+        report = report.split("SUMMARY:")[0]
+        if not report.startswith("data race"):
+            continue
+        reports += 1
+        accesses = re.split(r"\n\n", report)
+        stacks = [a for a in accesses if re.search(r"^\s+(Previous )?(atomic )?(read|write|Read|Write|Atomic)", a, re.M)]
+        if len(stacks) >= 2 and is_own(stacks[0]) and is_own(stacks[1]):
+            own.append(report)
+for report in own:
+    print("WARNING: ThreadSanitizer: " + report)
+print(f"{len(own)} races in the project's own code, of {reports} reported in {len(sys.argv) - 1} logs")
+sys.exit(1 if own else 0)

@@ -14,7 +14,7 @@ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRAVA_SANITIZE_T
 cmake --build build-tsan --parallel "$(nproc)"
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
-export TSAN_OPTIONS="halt_on_error=0 exitcode=0 die_after_fork=0 log_path=$logs/race"
+export TSAN_OPTIONS="halt_on_error=0 exitcode=0 die_after_fork=0 history_size=7 log_path=$logs/race"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build-tsan --output-on-failure --timeout 900
 

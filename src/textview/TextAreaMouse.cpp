@@ -197,9 +197,9 @@ void TextArea::dragSelection()
     m_dragSource = {m_editor.selectionStart(), m_editor.selectionEnd()};
     m_droppedHere = false;
     const Qt::DropAction action = m_dragRunner ? m_dragRunner(std::move(data)) : runDrag(std::move(data));
-    const auto [start, end] = std::exchange(m_dragSource, {-1, -1});
+    const auto source = std::exchange(m_dragSource, {-1, -1});
     if (action == Qt::MoveAction && !m_droppedHere)
-        edit([&] { return m_editor.replace(start, end - start, QString()); });
+        edit([&] { return m_editor.replace(source.first, source.second - source.first, QString()); });
 }
 
 Qt::DropAction TextArea::runDrag(std::unique_ptr<QMimeData> data)

@@ -7,6 +7,7 @@
 #include "core/ReportText.h"
 #include "listfiles/SkinFile.h"
 #include "core/FileAccess.h"
+#include "addresses/AddressAdvice.h"
 #include "addresses/AddressCheck.h"
 #include "addresses/AddressExtraction.h"
 #include "join/ClipboardWriter.h"
@@ -15,6 +16,7 @@
 #include "join/LineJoiner.h"
 #include "join/LineSorter.h"
 #include "join/ListTidying.h"
+#include "addresses/MailDomains.h"
 #include "addresses/Recipients.h"
 #include "listfiles/SampleList.h"
 
@@ -100,6 +102,10 @@ private slots:
     void addressesFoundAsChecked();
     void addressesComparedAsAddresses_data();
     void addressesComparedAsAddresses();
+    void adviceOnAddresses_data();
+    void adviceOnAddresses();
+    void typosOfCommonDomainsAreCorrected();
+    void realDomainsGetNoAdvice();
     void fileChangedBetweenThePassesIsTold_data();
     void fileChangedBetweenThePassesIsTold();
     void sortedInRunsAsTheWindowSorts();
@@ -571,6 +577,164 @@ void TestLogic::addressesComparedAsAddresses()
     QFETCH(QString, b);
     QFETCH(bool, same);
     QCOMPARE(AddressCheck::key(a) == AddressCheck::key(b), same);
+}
+
+void TestLogic::adviceOnAddresses_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("warning"); // empty: nothing to say
+    QTest::addColumn<QString>("suggestion");
+    const auto none = [](const char *tag, const QString &line) { QTest::newRow(tag) << line << QString() << QString(); };
+    const auto typo = [](const char *tag, const QString &line, const QString &meant) {
+        QTest::newRow(tag) << line << u"did you mean %1?"_s.arg(meant) << meant;
+    };
+    const auto warned = [](const char *tag, const QString &line, const QString &warning, const QString &meant = {}) {
+        QTest::newRow(tag) << line << warning << meant;
+    };
+    none("a common domain", u"ann@gmail.com"_s);
+    none("any other", u"ann@firm-734.co.uk"_s);
+    typo("letters swapped", u"ann@gmial.com"_s, u"ann@gmail.com"_s);
+    typo("a letter left out", u"ann@hotmal.com"_s, u"ann@hotmail.com"_s);
+    typo("two edits in a long name", u"ann@yahooo.co.k"_s, u"ann@yahoo.co.uk"_s);
+    typo("a top-level domain mistyped", u"ann@gmail.con"_s, u"ann@gmail.com"_s);
+    typo("written in capitals, in a named line", u"Ann <Ann@GMIAL.com>"_s, u"Ann@gmail.com"_s);
+    typo("one edit in a name of four letters", u"ann@zohi.com"_s, u"ann@zoho.com"_s);
+    none("two edits in a name of four letters", u"ann@zihi.com"_s);
+    none("a name of three letters changed", u"ann@gmy.net"_s);
+    none("a name of three letters under another real suffix", u"ann@gmx.fr"_s);
+    none(".ac.uk beside .co.uk", u"ann@yahoo.ac.uk"_s);
+    none(".nu beside .ru", u"ann@yandex.nu"_s);
+    none("an address literal", u"ann@[192.0.2.1]"_s);
+    warned("a top-level domain that does not exist", u"ann@firm.xyzq"_s, u"the top-level domain .xyzq does not exist"_s);
+    warned("one a letter away from a common one", u"ann@firm.cmo"_s,
+           u"the top-level domain .cmo does not exist, did you mean ann@firm.com?"_s, u"ann@firm.com"_s);
+    warned("in an international name", u"ann@\u043F\u0440\u0438\u043C\u0435\u0440\u3002o\u3002rg"_s,
+           u"the top-level domain .rg does not exist, did you mean ann@\u043F\u0440\u0438\u043C\u0435\u0440.o.org?"_s,
+           u"ann@\u043F\u0440\u0438\u043C\u0435\u0440.o.org"_s);
+    warned("example.com", u"ann@example.com"_s, u"example.com is reserved for examples"_s);
+    warned("a name under example.org", u"ann@mail.EXAMPLE.org"_s, u"example.org is reserved for examples"_s);
+    warned(".example", u"ann@x.example"_s, u".example is reserved for examples"_s);
+    warned(".invalid", u"ann@x.invalid"_s, u".invalid is never delivered"_s);
+    warned(".test", u"ann@x.test"_s, u".test is never delivered"_s);
+    warned("localhost", u"ann@printer.localhost"_s, u"localhost is never delivered"_s);
+    warned("Cyrillic letters among Latin ones in the domain", u"paypal@ex\u0430mple.com"_s,
+           u"the domain mixes Latin and Cyrillic letters, as look-alike names do"_s);
+    warned("and in the local part", u"p\u0430yp\u0430l@x.org"_s,
+           u"the local part mixes Latin and Cyrillic letters, as look-alike names do"_s);
+    none("a script for each label", u"ann@stra\u00DFe.\u0440\u0444"_s);
+    none("between ideographic full stops", u"ann@zye4b\u3002\u0440\u0444"_s);
+    none("one script", u"\u7528\u6237@\u4F8B\u5B50.\u4E2D\u56FD"_s);
+    warned("an ideographic top-level domain that is none", u"\u7528\u6237@\u4F8B\u5B50.\u5E7F\u544A"_s,
+           u"the top-level domain .\u5E7F\u544A does not exist"_s);
+}
+
+// Advice is given on addresses the checks accept, the same whether the line
+// or its address alone is advised on, the first time or from what was kept.
+void TestLogic::adviceOnAddresses()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, warning);
+    QFETCH(QString, suggestion);
+    QVERIFY(AddressCheck::isAddress(line));
+    AddressAdvice adviser;
+    for (int time = 0; time < 2; ++time) {
+        const AddressAdvice::Advice advice = adviser.on(line);
+        QCOMPARE(advice.warning, warning);
+        QCOMPARE(advice.suggestion, suggestion);
+    }
+    QCOMPARE(AddressAdvice().onAddress(AddressCheck::address(line).toUtf8()).warning, warning);
+}
+
+namespace {
+
+// The text with one letter put in, left out, changed, or swapped with the
+// next, where the generator says.
+QByteArray withTypo(QByteArray text, QRandomGenerator &random)
+{
+    const char letter = char('a' + random.bounded(26));
+    const int at = int(random.bounded(text.size()));
+    switch (random.bounded(4)) {
+    case 0:
+        return text.insert(at, letter);
+    case 1:
+        return text.remove(at, 1);
+    case 2:
+        text[at] = letter;
+        return text;
+    default:
+        if (at + 1 < text.size())
+            std::swap(text[at], text[at + 1]);
+        return text;
+    }
+}
+
+} // namespace
+
+// Typos of one and two edits of the domains of the table whose names are
+// longer than four letters get the domain back, nearly always: where they
+// do not, the typo is as near another domain of the table, or the edits
+// made it a real domain.
+void TestLogic::typosOfCommonDomainsAreCorrected()
+{
+    QRandomGenerator random(26);
+    AddressAdvice adviser;
+    for (const int edits : {1, 2}) {
+        int typos = 0;
+        int right = 0;
+        for (const char *domain : MailDomains::all()) {
+            if (QByteArrayView(domain).indexOf('.') <= 4)
+                continue;
+            for (int i = 0; i < 20; ++i) {
+                QByteArray typo = domain;
+                for (int edit = 0; edit < edits; ++edit)
+                    typo = withTypo(typo, random);
+                if (MailDomains::editDistance(typo, domain) != edits || MailDomains::isCommon(typo)
+                    || !AddressCheck::isAddress(QString::fromLatin1("ann@" + typo)))
+                    continue;
+                ++typos;
+                right += adviser.onAddress("ann@" + typo).suggestion == QLatin1String("ann@") + QLatin1String(domain);
+            }
+        }
+        QVERIFY2(right >= typos * 95 / 100, qPrintable(u"%1 of %2 typos of %3 edits"_s.arg(right).arg(typos).arg(edits)));
+    }
+}
+
+// Addresses at the table's domains and at names under every suffix that
+// ICANN delegates, a hundred thousand of them, are nearly never advised on.
+void TestLogic::realDomainsGetNoAdvice()
+{
+    QFile list(u"/usr/share/publicsuffix/public_suffix_list.dat"_s);
+    if (!list.open(QIODevice::ReadOnly))
+        QSKIP("the public suffix list is not installed");
+    QStringList suffixes;
+    for (const QByteArray &line : list.readAll().split('\n')) {
+        if (line.contains("===END ICANN DOMAINS==="))
+            break;
+        if (!line.isEmpty() && !line.startsWith("//") && !line.startsWith('*') && !line.startsWith('!'))
+            suffixes << QString::fromUtf8(line.trimmed());
+    }
+    QRandomGenerator random(2606);
+    const auto name = [&random] {
+        QString name;
+        for (int i = 0, size = 3 + int(random.bounded(10)); i < size; ++i)
+            name += QChar(u"abcdefghijklmnopqrstuvwxyz0123456789"[random.bounded(36)]);
+        return name;
+    };
+    AddressAdvice adviser;
+    int addresses = 0;
+    QStringList advised;
+    while (addresses < 100'000) {
+        const QString domain = addresses % 10 == 0
+                                   ? QString::fromLatin1(MailDomains::all()[random.bounded(int(MailDomains::all().size()))])
+                                   : name() + u'.' + suffixes[random.bounded(suffixes.size())];
+        const QString address = name() + u'@' + domain;
+        if (!AddressCheck::isAddress(address))
+            continue;
+        ++addresses;
+        if (const AddressAdvice::Advice advice = adviser.on(address); !advice.warning.isEmpty())
+            advised << address + u": "_s + advice.warning;
+    }
+    QVERIFY2(advised.size() <= addresses / 1000, qPrintable(advised.join(u'\n')));
 }
 
 void TestLogic::fileChangedBetweenThePassesIsTold_data()

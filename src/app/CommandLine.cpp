@@ -8,6 +8,8 @@ namespace {
 
 const QString joinOption = QStringLiteral("join");
 const QString checkOption = QStringLiteral("check");
+const QString strictOption = QStringLiteral("strict");
+const QString noWarningsOption = QStringLiteral("no-warnings");
 const QString extractOption = QStringLiteral("extract");
 const QString excludeOption = QStringLiteral("exclude");
 const QString trimOption = QStringLiteral("trim");
@@ -55,13 +57,22 @@ void describeOptions(QCommandLineParser &parser)
                        "The options act in this order, whatever the order given: --extract, --trim, --check,\n"
                        "--skip-empty, --exclude, --unique, --sort; then the lines are joined.\n\n"
                        "Exit status: 0 if all went well, 1 if a file could not be read, a write failed or\n"
-                       "--check found a line that is no address, 2 for a wrong option."));
+                       "--check found a line that is no address (or, with --strict, a warning), 2 for a wrong\n"
+                       "option."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption({joinOption, QStringLiteral("Print the joined line of the files to standard output; "
                                                  "no file, or -, reads standard input.")});
     parser.addOption({checkOption, QStringLiteral("Tell every line that is no e-mail address on standard error, as "
-                                                  "FILE:LINE: REASON: TEXT; with --join, leave such lines out.")});
+                                                  "FILE:LINE: REASON: TEXT; with --join, leave such lines out. "
+                                                  "Addresses that will likely not arrive are told as FILE:LINE: "
+                                                  "warning: REASON: TEXT and kept: a mistyped domain (\"did you "
+                                                  "mean ann@gmail.com?\"), a top-level domain that does not exist, "
+                                                  "a domain for examples only, letters of two scripts that look "
+                                                  "alike.")});
+    parser.addOption({strictOption, QStringLiteral("With --check: warnings, too, make the exit status 1.")});
+    parser.addOption({noWarningsOption, QStringLiteral("With --check: tell no warnings, only the lines that are no "
+                                                       "address.")});
     parser.addOption({extractOption, QStringLiteral("With --join or --check: put in place of each line the e-mail "
                                                     "addresses in it (\"Ann <ann@x.org>, bob@y.org\" gives two lines).")});
     parser.addOption({excludeOption, QStringLiteral("With --join: leave out the lines whose address is in FILE, "
@@ -112,6 +123,9 @@ Request readArguments(int argc, char *argv[])
     for (const QString &option : {extractOption, trimOption})
         if (parser.isSet(option) && !parser.isSet(joinOption) && !parser.isSet(checkOption))
             return {Request::Wrong, QStringLiteral("--%1 works only with --join or --check").arg(option)};
+    for (const QString &option : {strictOption, noWarningsOption})
+        if (parser.isSet(option) && !parser.isSet(checkOption))
+            return {Request::Wrong, QStringLiteral("--%1 works only with --check").arg(option)};
     const bool noWindow = parser.isSet(joinOption) || parser.isSet(checkOption) || parser.isSet(QStringLiteral("help"))
                           || parser.isSet(QStringLiteral("help-all")) || parser.isSet(QStringLiteral("version"));
     return {noWindow ? Request::NoWindow : Request::Window, {}};
@@ -122,6 +136,8 @@ ListCommand::Options joinOptionsOf(const QCommandLineParser &parser)
     ListCommand::Options options;
     options.join = parser.isSet(joinOption);
     options.check = parser.isSet(checkOption);
+    options.strict = parser.isSet(strictOption);
+    options.warnings = !parser.isSet(noWarningsOption);
     options.extract = parser.isSet(extractOption);
     options.exclude = parser.values(excludeOption);
     options.trim = parser.isSet(trimOption);

@@ -166,7 +166,8 @@ int joinPlainly(const QStringList &paths, Output &output)
 }
 
 // The sources' lines through the options, read and written a block at a
-// time; lines that are no address told as FILE:LINE: REASON: TEXT.
+// time; lines that are no address told as FILE:LINE: REASON: TEXT, and
+// warnings as FILE:LINE: warning: REASON: TEXT.
 int joinWithOptions(const QStringList &paths, const ListCommand::Options &options, Output &output)
 {
     int status = 0;
@@ -179,10 +180,11 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
                 }))
                 status = 1;
         excluded.finish();
-        const auto tell = [&status](const ListCommand::NotAnAddress &line) {
-            std::fprintf(stderr, "%s:%lld: %s: %s\n", qPrintable(line.name), static_cast<long long>(line.line),
-                         qPrintable(line.reason), qPrintable(line.text));
-            status = 1;
+        const auto tell = [&status, &options](const ListCommand::NotAnAddress &line) {
+            std::fprintf(stderr, "%s:%lld: %s%s: %s\n", qPrintable(line.name), static_cast<long long>(line.line),
+                         line.warning ? "warning: " : "", qPrintable(line.reason), qPrintable(line.text));
+            if (!line.warning || options.strict)
+                status = 1;
         };
         ListCommand::Run run(options, options.exclude.isEmpty() ? nullptr : &excluded,
                              {[&output](QByteArray &bytes) { output.append(bytes); }, tell});

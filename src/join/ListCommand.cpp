@@ -1,5 +1,6 @@
 #include "join/ListCommand.h"
 
+#include "addresses/AddressAdvice.h"
 #include "addresses/AddressCharacters.h"
 #include "addresses/AddressCheck.h"
 #include "addresses/AddressExtraction.h"
@@ -67,21 +68,39 @@ struct Line
     qsizetype size = 0;
 };
 
+// What --check tells of a line: why it is no address, or why an address
+// will likely not arrive.
+struct Told
+{
+    QString reason;
+    bool warning = false;
+};
+
 // What trimming, checking, skipping empty lines and leaving out listed
 // addresses make of a line, which depends on the line alone: the line as
-// it goes on, or not; why it is no address, for --check to tell.
-void sift(Line &line, QString &reason, const Options &options, const ListedAddresses *excluded)
+// it goes on, or not; what --check tells of it.
+void sift(Line &line, Told &told, const Options &options, const ListedAddresses *excluded, AddressAdvice &adviser)
 {
     if (options.trim)
         line.text = Blanks::trimmed(line.text);
     const QByteArrayView text = Blanks::trimmed(line.text);
     line.kept = false;
-    if (options.check && !text.isEmpty() && !isPlainAddress(text)) {
-        const QString decoded = QString::fromUtf8(line.text);
-        if (!AddressCheck::isAddress(decoded)) {
-            reason = AddressCheck::check(decoded).reason;
-            return;
+    if (options.check && !text.isEmpty()) {
+        AddressAdvice::Advice advice;
+        if (isPlainAddress(text)) {
+            if (options.warnings)
+                advice = adviser.onAddress(text);
+        } else {
+            const QString decoded = QString::fromUtf8(line.text);
+            if (!AddressCheck::isAddress(decoded)) {
+                told.reason = AddressCheck::check(decoded).reason;
+                return;
+            }
+            if (options.warnings)
+                advice = adviser.on(decoded);
         }
+        if (!advice.warning.isEmpty())
+            told = {advice.warning, true};
     }
     if (!options.join || (options.skipEmpty && text.isEmpty()))
         return;
@@ -291,22 +310,24 @@ private:
         for (Line &line : m_lines)
             if (line.found >= 0)
                 line.text = QByteArrayView(m_foundBytes).sliced(line.found, line.size);
+        // Each half has an adviser of its own: the first half starts at 0.
         const auto siftRange = [this](qsizetype from, qsizetype to) {
-            std::vector<std::pair<qsizetype, QString>> reasons;
+            std::vector<std::pair<qsizetype, Told>> told;
+            AddressAdvice &adviser = m_advisers[from == 0 ? 0 : 1];
             for (qsizetype i = from; i < to; ++i) {
-                QString reason;
-                sift(m_lines[size_t(i)], reason, m_options, m_excluded);
-                if (!reason.isNull())
-                    reasons.emplace_back(i, std::move(reason));
+                Told line;
+                sift(m_lines[size_t(i)], line, m_options, m_excluded, adviser);
+                if (!line.reason.isNull())
+                    told.emplace_back(i, std::move(line));
             }
-            return reasons;
+            return told;
         };
-        std::vector<std::pair<qsizetype, QString>> reasons;
+        std::vector<std::pair<qsizetype, Told>> told;
         for (auto &half : inHalves(qsizetype(m_lines.size()), parallelFrom, siftRange))
-            std::move(half.begin(), half.end(), std::back_inserter(reasons));
-        for (auto &[i, reason] : reasons) {
+            std::move(half.begin(), half.end(), std::back_inserter(told));
+        for (auto &[i, what] : told) {
             const Line &line = m_lines[size_t(i)];
-            m_output.tell({m_source, line.number, std::move(reason), QString::fromUtf8(line.text)});
+            m_output.tell({m_source, line.number, std::move(what.reason), QString::fromUtf8(line.text), what.warning});
         }
         m_keptLines.clear();
         for (const Line &line : m_lines)
@@ -327,6 +348,7 @@ private:
     ContactLines m_contacts;
     QByteArray m_foundBytes; // the addresses found in lines, until they are sifted
     QStringEncoder m_utf8{QStringEncoder::Utf8};
+    AddressAdvice m_advisers[2];
     const ContactLines::Search m_found = [this](QStringView text, qsizetype number) {
         AddressExtraction::each(text, [this, number](QStringView address) {
             const qsizetype start = m_foundBytes.size();

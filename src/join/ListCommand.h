@@ -26,6 +26,8 @@ struct Options
     bool extract = false;   // each line's addresses in place of the line
     bool trim = false;      // spaces and tabs at either end go
     bool check = false;     // lines that are no address are told and left out
+    bool warnings = true;   // with check: addresses that will likely not arrive are told too
+    bool strict = false;    // warnings fail the run as errors do
     bool skipEmpty = false; // empty lines and empty files go
     QStringList exclude;    // files whose addresses are left out
     bool unique = false;    // the first of equal lines stays
@@ -38,13 +40,16 @@ struct Options
 };
 
 // A line that is no address, as --check tells it: where it stands in its
-// source (its own lines counted from 1), why, and what it holds.
+// source (its own lines counted from 1), why, and what it holds; or, as a
+// warning, an address that will likely not arrive, and why (the line is
+// kept).
 struct NotAnAddress
 {
     QString name;
     qsizetype line = 0;
     QString reason;
     QString text;
+    bool warning = false;
 };
 
 // Where the results go as they are made.

@@ -1,0 +1,310 @@
+#include "addresses/AddressAdvice.h"
+
+#include "addresses/AddressCheck.h"
+#include "addresses/MailDomains.h"
+
+#include <QStringList>
+
+#include <libpsl.h>
+#include <unicode/uscript.h>
+#include <unicode/uspoof.h>
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+// Kept of this many domains at most before starting afresh.
+constexpr qsizetype domainsKept = 1 << 16;
+
+// The public suffix list as Debian keeps it up to date, or libpsl's own.
+const psl_ctx_t *publicSuffixes()
+{
+    static const psl_ctx_t *const list = psl_latest(nullptr);
+    return list;
+}
+
+// Whether a suffix is one that ICANN delegates (com, co.uk, рф), not one
+// that only the list's catch-all rule would make one (con).
+bool isRealSuffix(const QByteArray &suffix)
+{
+    const psl_ctx_t *list = publicSuffixes();
+    return !list || psl_is_public_suffix2(list, suffix.constData(), PSL_TYPE_ICANN | PSL_TYPE_NO_STAR_RULE);
+}
+
+// Whether the domain's top-level domain exists: some ending of the domain
+// is a delegated suffix (za has none of its own, only co.za and the like).
+bool topLevelExists(const QByteArray &domain)
+{
+    for (qsizetype from = 0;;) {
+        if (isRealSuffix(domain.mid(from)))
+            return true;
+        const qsizetype dot = domain.indexOf('.', from);
+        if (dot < 0)
+            return false;
+        from = dot + 1;
+    }
+}
+
+QByteArray suffixOf(const QByteArray &domain)
+{
+    const psl_ctx_t *list = publicSuffixes();
+    const char *suffix = list ? psl_unregistrable_domain(list, domain.constData()) : nullptr;
+    return suffix ? QByteArray(suffix) : QByteArray();
+}
+
+QByteArray nameOf(const QByteArray &domain)
+{
+    return domain.left(domain.indexOf('.'));
+}
+
+// Top-level domains by how often mail goes to them: the one a letter away
+// from one that does not exist is taken in this order.
+constexpr std::array commonTopLevels = {
+    "com", "net", "org", "de", "uk", "fr", "it", "nl", "ru", "br", "au", "jp", "ca", "es", "ch", "pl",
+    "in", "be", "at", "se", "dk", "no", "fi", "cz", "eu", "us", "info", "biz", "io", "co", "me", "edu",
+    "gov", "mx", "ar", "cn", "kr", "hk", "nz", "za", "ie", "pt", "gr", "tr", "il", "hu", "ro", "sk",
+};
+
+// The commonest top-level domain one edit away from one that is none.
+QByteArray nearTopLevel(const QByteArray &topLevel)
+{
+    for (const char *common : commonTopLevels)
+        if (MailDomains::editDistance(topLevel, common) == 1)
+            return common;
+    return {};
+}
+
+// Suffixes that look alike and are both real: one is no typo of the other.
+bool areLookAlikes(const QByteArray &a, const QByteArray &b)
+{
+    const auto pair = [&](QByteArrayView x, QByteArrayView y) {
+        return (a == x && b == y) || (a == y && b == x);
+    };
+    if (a.startsWith("ac.") && b.startsWith("co.") && a.mid(3) == b.mid(3))
+        return true;
+    if (b.startsWith("ac.") && a.startsWith("co.") && a.mid(3) == b.mid(3))
+        return true;
+    return pair("nu", "ru");
+}
+
+// Whether a suggestion would only trade one real suffix for another where
+// that is no likely typo: after a name of three letters or fewer (gmx.at
+// is no typo of gmx.de), or between suffixes that look alike.
+bool tradesRealSuffixes(const QByteArray &domain, const QByteArray &meant)
+{
+    if (nameOf(domain) != nameOf(meant))
+        return false;
+    const QByteArray suffix = suffixOf(domain);
+    if (!isRealSuffix(suffix))
+        return false;
+    return nameOf(meant).size() <= 3 || areLookAlikes(suffix, suffixOf(meant));
+}
+
+QString reservedDomain(const QByteArray &domain)
+{
+    const QByteArray topLevel = domain.mid(domain.lastIndexOf('.') + 1);
+    for (const char *examples : {"example.com", "example.net", "example.org"})
+        if (domain == examples || domain.endsWith(QByteArray(".") + examples))
+            return QStringLiteral("%1 is reserved for examples").arg(QLatin1String(examples));
+    if (topLevel == "example")
+        return QStringLiteral(".example is reserved for examples");
+    if (domain == "localhost" || topLevel == "localhost")
+        return QStringLiteral("localhost is never delivered");
+    for (const char *never : {"invalid", "test", "local"})
+        if (topLevel == never)
+            return QStringLiteral(".%1 is never delivered").arg(QLatin1String(never));
+    return {};
+}
+
+// A quick hash for the short strings domains are, eight bytes at a time.
+quint64 hashOf(QByteArrayView text)
+{
+    quint64 hash = quint64(text.size()) * 0x9e3779b97f4a7c15;
+    const char *at = text.data();
+    for (qsizetype left = text.size(); left > 0; left -= 8, at += 8) {
+        quint64 word = 0;
+        std::memcpy(&word, at, size_t(qMin<qsizetype>(left, 8)));
+        hash = (hash ^ word) * 0xbf58476d1ce4e5b9;
+        hash ^= hash >> 29;
+    }
+    return hash * 0x94d049bb133111eb;
+}
+
+bool isAscii(QByteArrayView text)
+{
+    for (const char c : text)
+        if (uchar(c) >= 0x80)
+            return false;
+    return true;
+}
+
+bool isAscii(QStringView text)
+{
+    for (const QChar c : text)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
+// The domain with its labels parted by plain full stops, whichever of the
+// full stops that international names allow was written.
+QString withFullStops(QStringView domain)
+{
+    QString labels = domain.toString();
+    for (const char16_t stop : {u'\u3002', u'\uff0e', u'\uff61'})
+        labels.replace(QChar(stop), u'.');
+    return labels;
+}
+
+} // namespace
+
+AddressAdvice::AddressAdvice()
+{
+    UErrorCode status = U_ZERO_ERROR;
+    m_spoofChecker = uspoof_open(&status);
+    uspoof_setChecks(m_spoofChecker, USPOOF_RESTRICTION_LEVEL | USPOOF_MIXED_NUMBERS, &status);
+    uspoof_setRestrictionLevel(m_spoofChecker, USPOOF_MODERATELY_RESTRICTIVE);
+    if (U_FAILURE(status)) {
+        uspoof_close(m_spoofChecker);
+        m_spoofChecker = nullptr;
+    }
+}
+
+AddressAdvice::~AddressAdvice()
+{
+    uspoof_close(m_spoofChecker);
+}
+
+AddressAdvice::Advice AddressAdvice::on(QStringView line)
+{
+    return onAddress(AddressCheck::address(line).toUtf8());
+}
+
+AddressAdvice::Advice AddressAdvice::onAddress(QByteArrayView address)
+{
+    const char *sign = static_cast<const char *>(memrchr(address.data(), '@', size_t(address.size())));
+    if (!sign || address.endsWith(']'))
+        return {};
+    const qsizetype at = sign - address.data();
+    const QByteArrayView local = address.first(at);
+    const DomainAdvice &found = adviceOnDomain(address.sliced(at + 1));
+    Advice advice;
+    if (!found.domain.isEmpty()) {
+        advice.suggestion = QString::fromUtf8(local) + u'@' + found.domain;
+        advice.warning = (found.warning.isEmpty() ? QString() : found.warning + QStringLiteral(", "))
+                         + QStringLiteral("did you mean %1?").arg(advice.suggestion);
+        return advice;
+    }
+    advice.warning = found.warning;
+    if (advice.warning.isEmpty() && !isAscii(local))
+        advice.warning = lookAlikeIn(QString::fromUtf8(local), QStringLiteral("the local part"));
+    return advice;
+}
+
+// Found once for each domain; kept for so many domains, then afresh.
+const AddressAdvice::DomainAdvice &AddressAdvice::adviceOnDomain(QByteArrayView domain)
+{
+    const quint64 hash = hashOf(domain);
+    const quint64 high = hash & ~quint64(0xffffffff);
+    const size_t mask = m_places.size() - 1;
+    for (size_t place = hash & mask; !m_places.empty() && m_places[place] != 0; place = (place + 1) & mask) {
+        if ((m_places[place] & ~quint64(0xffffffff)) != high)
+            continue;
+        const size_t number = size_t(m_places[place] & 0xffffffff) - 1;
+        const auto [start, size] = m_domainSpans[number];
+        if (QByteArrayView(m_domainBytes.constData() + start, size) == domain)
+            return m_domainAdvice[number];
+    }
+    makeRoom();
+    m_places[freePlace(hash)] = high | (m_domainSpans.size() + 1);
+    m_domainSpans.emplace_back(quint32(m_domainBytes.size()), quint32(domain.size()));
+    m_domainBytes.append(domain);
+    m_domainAdvice.push_back(findAdviceOnDomain(QString::fromUtf8(domain)));
+    return m_domainAdvice.back();
+}
+
+// Room for one more domain: the table of places at most half full, and no
+// more than so many domains kept.
+void AddressAdvice::makeRoom()
+{
+    if (m_domainSpans.size() >= size_t(domainsKept)) {
+        m_domainBytes.clear();
+        m_domainSpans.clear();
+        m_domainAdvice.clear();
+        m_places.clear();
+    }
+    if (2 * (m_domainSpans.size() + 1) <= m_places.size())
+        return;
+    std::vector<quint64> places = std::move(m_places);
+    m_places.assign(places.empty() ? 1024 : 2 * places.size(), 0);
+    for (const quint64 place : places)
+        if (place != 0) {
+            const auto [start, size] = m_domainSpans[size_t(place & 0xffffffff) - 1];
+            m_places[freePlace(hashOf(QByteArrayView(m_domainBytes.constData() + start, size)))] = place;
+        }
+}
+
+size_t AddressAdvice::freePlace(quint64 hash) const
+{
+    const size_t mask = m_places.size() - 1;
+    size_t place = hash & mask;
+    while (m_places[place] != 0)
+        place = (place + 1) & mask;
+    return place;
+}
+
+// Reserved names first, then typos of the common domains, then top-level
+// domains that do not exist (perhaps a typo of a common domain too:
+// gmial.con), then look-alike letters.
+AddressAdvice::DomainAdvice AddressAdvice::findAdviceOnDomain(QStringView written)
+{
+    const QString key = AddressCheck::key(QStringLiteral("x@") + written.toString());
+    const QByteArray domain = key.sliced(key.lastIndexOf(u'@') + 1).toLatin1();
+    if (const QString reserved = reservedDomain(domain); !reserved.isEmpty())
+        return {reserved, {}};
+    if (const QByteArray meant = MailDomains::meant(domain); !meant.isEmpty() && !tradesRealSuffixes(domain, meant))
+        return {{}, QString::fromLatin1(meant)};
+    const QString labels = withFullStops(written);
+    const QByteArray topLevel = domain.mid(domain.lastIndexOf('.') + 1);
+    if (!topLevelExists(domain)) {
+        const QString written = labels.sliced(labels.lastIndexOf(u'.') + 1).toLower();
+        DomainAdvice advice{QStringLiteral("the top-level domain .%1 does not exist").arg(written), {}};
+        if (const QByteArray near = nearTopLevel(topLevel); !near.isEmpty()) {
+            const QByteArray fixed = domain.left(domain.size() - topLevel.size()) + near;
+            const QByteArray meant = MailDomains::meant(fixed);
+            advice.domain = !meant.isEmpty() ? QString::fromLatin1(meant)
+                                             : labels.left(labels.lastIndexOf(u'.') + 1) + QLatin1String(near);
+        }
+        return advice;
+    }
+    if (isAscii(written))
+        return {};
+    for (const QStringView label : QStringView(labels).split(u'.'))
+        if (const QString lookAlike = lookAlikeIn(label, QStringLiteral("the domain")); !lookAlike.isEmpty())
+            return {lookAlike, {}};
+    return {};
+}
+
+// Letters of scripts mixed as look-alike names mix them, named.
+QString AddressAdvice::lookAlikeIn(QStringView name, const QString &where) const
+{
+    if (!m_spoofChecker)
+        return {};
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t failed = uspoof_check2(m_spoofChecker, reinterpret_cast<const UChar *>(name.utf16()),
+                                         int32_t(name.size()), nullptr, &status);
+    if (U_FAILURE(status) || failed == 0)
+        return {};
+    QStringList scripts;
+    for (const char32_t c : name.toUcs4()) {
+        const UScriptCode script = uscript_getScript(UChar32(c), &status);
+        const QString scriptName = QString::fromLatin1(uscript_getName(script));
+        if (script != USCRIPT_COMMON && script != USCRIPT_INHERITED && !scripts.contains(scriptName))
+            scripts << scriptName;
+    }
+    if (scripts.size() < 2)
+        return QStringLiteral("%1 mixes kinds of digits, as look-alike names do").arg(where);
+    const QString last = scripts.takeLast();
+    return QStringLiteral("%1 mixes %2 and %3 letters, as look-alike names do").arg(where, scripts.join(u", "), last);
+}

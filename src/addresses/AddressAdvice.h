@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+#include <vector>
+
+struct USpoofChecker;
+
+// Advice on an address that passes every check and yet will likely never
+// arrive, in plain words, as warnings beside the checks' errors:
+// - a mistyped domain of a common mail service, with the address it most
+//   likely meant ("did you mean ann@gmail.com?"), never applied by itself;
+// - a top-level domain that does not exist (the public suffix list says
+//   which do), with the likely one where a common one is a letter away;
+// - a domain reserved for examples (example.com) or never delivered
+//   (.invalid, .test, localhost);
+// - letters of two scripts mixed in a name as look-alike names are made
+//   (Cyrillic а in pаypal), as ICU's spoof checker finds them.
+// Nothing is looked up on the network. What is found of a domain is kept,
+// so that a list of many addresses at few domains is advised on quickly;
+// one adviser serves one thread.
+class AddressAdvice
+{
+public:
+    struct Advice
+    {
+        QString warning;    // empty: nothing to say
+        QString suggestion; // the address as it was likely meant, when there is one
+    };
+
+    AddressAdvice();
+    ~AddressAdvice();
+    AddressAdvice(const AddressAdvice &) = delete;
+    AddressAdvice &operator=(const AddressAdvice &) = delete;
+
+    // Advice on a line that AddressCheck accepts as an address.
+    Advice on(QStringView line);
+    // The same for such a line's address alone (local@domain), in UTF-8:
+    // quick when its domain was met before and there is nothing to say.
+    Advice onAddress(QByteArrayView address);
+
+private:
+    struct DomainAdvice
+    {
+        QString warning;
+        QString domain; // the domain meant, when a suggestion is made
+    };
+    const DomainAdvice &adviceOnDomain(QByteArrayView domain);
+    void makeRoom();
+    size_t freePlace(quint64 hash) const;
+    DomainAdvice findAdviceOnDomain(QStringView domain);
+    QString lookAlikeIn(QStringView name, const QString &where) const;
+
+    // The domains met, as written in UTF-8, one after the other, with what
+    // was found of each; and a flat table of their places by hash, each
+    // place the hash's high half and the domain's number plus one (0 for
+    // none), looked into without a copy of the domain.
+    QByteArray m_domainBytes;
+    std::vector<std::pair<quint32, quint32>> m_domainSpans; // where each starts, and its size
+    std::vector<DomainAdvice> m_domainAdvice;
+    std::vector<quint64> m_places;
+
+    USpoofChecker *m_spoofChecker = nullptr;
+};

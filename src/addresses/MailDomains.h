@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <span>
+
+// The mail domains people use most, worldwide, and the one of them a
+// mistyped domain most likely meant: within one edit (a letter put in, left
+// out, changed, or two side by side swapped) of a short domain, two of a
+// longer one. A domain of the table is never taken for a typo of another.
+namespace MailDomains {
+
+// The table, commonest first.
+std::span<const char *const> all();
+
+// Whether the domain (lower case, ASCII form) is one of the table's.
+bool isCommon(QByteArrayView domain);
+
+// The table's domain the domain was most likely meant to be: the nearest,
+// the commoner of two as near; empty when none is near enough, or when
+// the domain is in the table itself.
+QByteArray meant(QByteArrayView domain);
+
+// How many edits apart two strings are (optimal string alignment).
+int editDistance(QByteArrayView a, QByteArrayView b);
+
+} // namespace MailDomains

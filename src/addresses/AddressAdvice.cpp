@@ -2,6 +2,7 @@
 
 #include "addresses/AddressCheck.h"
 #include "addresses/MailDomains.h"
+#include "core/QuickHash.h"
 
 #include <QStringList>
 
@@ -117,20 +118,6 @@ QString reservedDomain(const QByteArray &domain)
     return {};
 }
 
-// A quick hash for the short strings domains are, eight bytes at a time.
-quint64 hashOf(QByteArrayView text)
-{
-    quint64 hash = quint64(text.size()) * 0x9e3779b97f4a7c15;
-    const char *at = text.data();
-    for (qsizetype left = text.size(); left > 0; left -= 8, at += 8) {
-        quint64 word = 0;
-        std::memcpy(&word, at, size_t(qMin<qsizetype>(left, 8)));
-        hash = (hash ^ word) * 0xbf58476d1ce4e5b9;
-        hash ^= hash >> 29;
-    }
-    return hash * 0x94d049bb133111eb;
-}
-
 bool isAscii(QByteArrayView text)
 {
     for (const char c : text)
@@ -205,7 +192,7 @@ AddressAdvice::Advice AddressAdvice::onAddress(QByteArrayView address)
 // Found once for each domain; kept for so many domains, then afresh.
 const AddressAdvice::DomainAdvice &AddressAdvice::adviceOnDomain(QByteArrayView domain)
 {
-    const quint64 hash = hashOf(domain);
+    const quint64 hash = quickHash(domain);
     const quint64 high = hash & ~quint64(0xffffffff);
     const size_t mask = m_places.size() - 1;
     for (size_t place = hash & mask; !m_places.empty() && m_places[place] != 0; place = (place + 1) & mask) {
@@ -241,7 +228,7 @@ void AddressAdvice::makeRoom()
     for (const quint64 place : places)
         if (place != 0) {
             const auto [start, size] = m_domainSpans[size_t(place & 0xffffffff) - 1];
-            m_places[freePlace(hashOf(QByteArrayView(m_domainBytes.constData() + start, size)))] = place;
+            m_places[freePlace(quickHash(QByteArrayView(m_domainBytes.constData() + start, size)))] = place;
         }
 }
 

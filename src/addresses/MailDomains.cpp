@@ -1,12 +1,13 @@
 #include "addresses/MailDomains.h"
 
-#include <QHash>
-#include <QList>
+
 #include <QSet>
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <bit>
 #include <array>
+#include <vector>
 
 namespace MailDomains {
 
@@ -63,40 +64,36 @@ bool nameNearEnough(QByteArrayView typo, QByteArrayView domain)
     return editDistance(nameOf(typo), name) <= (name.size() == 4 ? 1 : 0);
 }
 
-// The strings a string becomes with up to so many of its characters left
-// out: a typo and what it meant share one when they are that many edits
-// apart or fewer. Each is handed to f in a buffer of its own, valid while f
-// runs.
-template<typename F>
-void forEachOmission(QByteArrayView text, int edits, F f)
+// The kinds of character a string holds, a bit for each letter, digit,
+// dot and hyphen and one for any other: an edit brings in at most one kind
+// and takes away at most one.
+quint64 kindsOf(QByteArrayView text)
 {
-    f(text);
-    if (edits == 0 || text.isEmpty())
-        return;
-    QVarLengthArray<char, 64> shorter(text.size() - 1);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        // Leaving out either of two equal neighbours makes the same string.
-        if (i > 0 && text[i] == text[i - 1])
-            continue;
-        std::copy(text.begin(), text.begin() + i, shorter.begin());
-        std::copy(text.begin() + i + 1, text.end(), shorter.begin() + i);
-        forEachOmission(QByteArrayView(shorter.data(), shorter.size()), edits - 1, f);
+    quint64 kinds = 0;
+    for (const char c : text) {
+        int bit = 63;
+        if (c >= 'a' && c <= 'z')
+            bit = c - 'a';
+        else if (c >= '0' && c <= '9')
+            bit = 26 + c - '0';
+        else if (c == '.' || c == '-')
+            bit = c == '.' ? 36 : 37;
+        kinds |= quint64(1) << bit;
     }
+    return kinds;
 }
 
-// Every omission of the table's domains, with the domains it comes from.
+// The table's domains, each with the kinds of character it holds: a string
+// within two edits of one differs from it in size and in kinds by two at
+// most, which rules out nearly every domain before its distance is reckoned.
 class Index
 {
 public:
     Index()
     {
-        for (int i = 0; i < int(table.size()); ++i) {
-            forEachOmission(table[i], reach(table[i]), [&](QByteArrayView omission) {
-                QList<int> &domains = m_domains[omission.toByteArray()];
-                if (!domains.contains(i))
-                    domains.append(i);
-            });
-            m_common.insert(QByteArray(table[i]));
+        for (const char *domain : table) {
+            m_kinds.push_back(kindsOf(domain));
+            m_common.insert(QByteArray(domain));
         }
     }
 
@@ -107,29 +104,27 @@ public:
 
     QByteArray meant(QByteArrayView domain) const
     {
-        if (domain.size() > longest + 2 || isCommon(domain))
+        if (isCommon(domain))
             return {};
+        const quint64 kinds = kindsOf(domain);
         int best = -1;
         int bestDistance = 3;
-        forEachOmission(domain, 2, [&](QByteArrayView omission) {
-            const auto found = m_domains.constFind(QByteArray::fromRawData(omission.data(), omission.size()));
-            if (found == m_domains.cend())
-                return;
-            for (const int i : *found) {
-                const int distance = editDistance(domain, table[i]);
-                if (distance <= reach(table[i]) && nameNearEnough(domain, table[i])
-                    && (distance < bestDistance || (distance == bestDistance && i < best))) {
-                    best = i;
-                    bestDistance = distance;
-                }
+        for (int i = 0; i < int(table.size()); ++i) {
+            const QByteArrayView candidate(table[i]);
+            if (qAbs(candidate.size() - domain.size()) > 2 || std::popcount(kinds & ~m_kinds[i]) > 2
+                || std::popcount(m_kinds[i] & ~kinds) > 2)
+                continue;
+            const int distance = editDistance(domain, candidate);
+            if (distance < bestDistance && distance <= reach(candidate) && nameNearEnough(domain, candidate)) {
+                best = i;
+                bestDistance = distance;
             }
-        });
+        }
         return best < 0 ? QByteArray() : QByteArray(table[best]);
     }
 
 private:
-    static constexpr qsizetype longest = 20; // no domain of the table is longer
-    QHash<QByteArray, QList<int>> m_domains;
+    std::vector<quint64> m_kinds;
     QSet<QByteArray> m_common;
 };
 

@@ -1,5 +1,7 @@
 #include "join/KeySet.h"
 
+#include "core/QuickHash.h"
+
 #include <cstring>
 #include <new>
 
@@ -31,25 +33,6 @@ quint64 numberAt(const char *&p)
         if (byte < 0x80)
             return n;
     }
-}
-
-// A quick hash of bytes, eight at a time, mixed as MurmurHash3 finishes.
-quint64 quickHash(QByteArrayView bytes, quint64 hash = 0x9E3779B97F4A7C15ull)
-{
-    const char *p = bytes.data();
-    qsizetype left = bytes.size();
-    for (; left >= 8; p += 8, left -= 8) {
-        quint64 word;
-        std::memcpy(&word, p, 8);
-        hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
-        hash ^= hash >> 29;
-    }
-    quint64 word = 0;
-    std::memcpy(&word, p, size_t(left));
-    hash = (hash ^ word ^ quint64(bytes.size()) << 56) * 0xC4CEB9FE1A85EC53ull;
-    hash ^= hash >> 33;
-    hash *= 0xFF51AFD7ED558CCDull;
-    return hash ^ (hash >> 33);
 }
 
 // The key kept at a place: its part before the domain, and the domain.

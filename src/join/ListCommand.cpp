@@ -92,12 +92,13 @@ void sift(Line &line, Told &told, const Options &options, const ListedAddresses 
                 advice = adviser.onAddress(text);
         } else {
             const QString decoded = QString::fromUtf8(line.text);
-            if (!AddressCheck::isAddress(decoded)) {
+            const QStringView address = AddressCheck::address(decoded);
+            if (address.isEmpty()) {
                 told.reason = AddressCheck::check(decoded).reason;
                 return;
             }
             if (options.warnings)
-                advice = adviser.on(decoded);
+                advice = adviser.onAddress(address.toUtf8());
         }
         if (!advice.warning.isEmpty())
             told = {advice.warning, true};

@@ -16,6 +16,7 @@
 #include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
 #include <QScrollBar>
@@ -66,6 +67,7 @@ private slots:
     void tidyingTheInput();
     void selectingTheNextLineThatIsNoAddress();
     void removingAddressesListedInFiles();
+    void correctingMistypedDomains();
     void copyingTheOutputInBatches();
     void menuOpenedAgainAndAgainWhileCounting();
     void runningOutOfMemoryChangesNothing_data();
@@ -608,6 +610,42 @@ void TestForm1::removingAddressesListedInFiles()
     QVERIFY2(menuEntries(input).filter(u"3 removed as listed"_s).size() == 1, qPrintable(menuEntries(input).join(u'|')));
     QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(input->text(), text);
+}
+
+// Each change is shown, from the address to the one likely meant, with the
+// line's number in the whole text; those the user leaves checked are made in
+// one step that one undo takes back; Cancel changes nothing.
+void TestForm1::correctingMistypedDomains()
+{
+    TextArea *input = m_driver->input();
+    const QString text = u"Ann <ann@gmial.com>\r\nbob@yaho.com\r\ncarl@x.org\r\ndan@hotmial.com"_s;
+    input->setText(text);
+    QVERIFY(menuEntries(input).filter(u"0 not addresses, 3 look mistyped"_s).size() == 1);
+    QStringList shown;
+    bool accept = true;
+    m_form->choiceLists().setAnswerer([&](QDialog &, QListWidget &list) {
+        shown.clear();
+        for (int i = 0; i < list.count(); ++i)
+            shown << list.item(i)->text();
+        list.item(1)->setCheckState(Qt::Unchecked);
+        return accept;
+    });
+    choose(input, u"Correct Mistyped Domains"_s);
+    QCOMPARE(shown, QStringList({u"line 1: ann@gmial.com \u2192 ann@gmail.com"_s, u"line 2: bob@yaho.com \u2192 bob@yahoo.com"_s,
+                                 u"line 4: dan@hotmial.com \u2192 dan@hotmail.com"_s}));
+    QCOMPARE(input->text(), u"Ann <ann@gmail.com>\r\nbob@yaho.com\r\ncarl@x.org\r\ndan@hotmail.com"_s);
+    QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(input->text(), text);
+    accept = false;
+    choose(input, u"Correct Mistyped Domains"_s);
+    QCOMPARE(input->text(), text);
+    accept = true;
+    input->setSelection(input->lineStart(1), input->size());
+    choose(input, u"Correct Mistyped Domains"_s);
+    QCOMPARE(shown, QStringList({u"line 2: bob@yaho.com \u2192 bob@yahoo.com"_s, u"line 4: dan@hotmial.com \u2192 dan@hotmail.com"_s}));
+    QCOMPARE(input->text(), u"Ann <ann@gmial.com>\r\nbob@yahoo.com\r\ncarl@x.org\r\ndan@hotmial.com"_s);
+    input->setText(u"carl@x.org"_s);
+    QVERIFY(menuEntries(input).contains(u"Correct Mistyped Domains (none look mistyped)-"_s));
 }
 
 static QStringList menuTexts(QMenu *menu)

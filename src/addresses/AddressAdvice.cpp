@@ -4,13 +4,16 @@
 #include "addresses/MailDomains.h"
 #include "core/QuickHash.h"
 
+#include <QStringEncoder>
 #include <QStringList>
+#include <QVarLengthArray>
 
 #include <libpsl.h>
 #include <unicode/uscript.h>
 #include <unicode/uspoof.h>
 
 #include <array>
+#include <new>
 #include <cstring>
 
 namespace {
@@ -146,17 +149,7 @@ QString withFullStops(QStringView domain)
 
 } // namespace
 
-AddressAdvice::AddressAdvice()
-{
-    UErrorCode status = U_ZERO_ERROR;
-    m_spoofChecker = uspoof_open(&status);
-    uspoof_setChecks(m_spoofChecker, USPOOF_RESTRICTION_LEVEL | USPOOF_MIXED_NUMBERS, &status);
-    uspoof_setRestrictionLevel(m_spoofChecker, USPOOF_MODERATELY_RESTRICTIVE);
-    if (U_FAILURE(status)) {
-        uspoof_close(m_spoofChecker);
-        m_spoofChecker = nullptr;
-    }
-}
+AddressAdvice::AddressAdvice() = default;
 
 AddressAdvice::~AddressAdvice()
 {
@@ -165,7 +158,15 @@ AddressAdvice::~AddressAdvice()
 
 AddressAdvice::Advice AddressAdvice::on(QStringView line)
 {
-    return onAddress(AddressCheck::address(line).toUtf8());
+    return onAddress(AddressCheck::address(line));
+}
+
+AddressAdvice::Advice AddressAdvice::onAddress(QStringView address)
+{
+    QVarLengthArray<char, 256> utf8(3 * address.size());
+    QStringEncoder encoder(QStringEncoder::Utf8);
+    char *end = encoder.appendToBuffer(utf8.data(), address);
+    return onAddress(QByteArrayView(utf8.data(), end));
 }
 
 AddressAdvice::Advice AddressAdvice::onAddress(QByteArrayView address)
@@ -273,10 +274,31 @@ AddressAdvice::DomainAdvice AddressAdvice::findAdviceOnDomain(QStringView writte
     return {};
 }
 
-// Letters of scripts mixed as look-alike names mix them, named.
-QString AddressAdvice::lookAlikeIn(QStringView name, const QString &where) const
+// Made when a name that is not all ASCII is first met; none when ICU
+// cannot make one (but for want of memory, which is raised).
+USpoofChecker *AddressAdvice::spoofChecker()
 {
-    if (!m_spoofChecker)
+    if (m_spoofChecker || m_spoofCheckerFailed)
+        return m_spoofChecker;
+    UErrorCode status = U_ZERO_ERROR;
+    m_spoofChecker = uspoof_open(&status);
+    uspoof_setChecks(m_spoofChecker, USPOOF_RESTRICTION_LEVEL | USPOOF_MIXED_NUMBERS, &status);
+    if (U_SUCCESS(status))
+        uspoof_setRestrictionLevel(m_spoofChecker, USPOOF_MODERATELY_RESTRICTIVE);
+    if (U_FAILURE(status)) {
+        uspoof_close(m_spoofChecker);
+        m_spoofChecker = nullptr;
+        if (status == U_MEMORY_ALLOCATION_ERROR)
+            throw std::bad_alloc();
+        m_spoofCheckerFailed = true;
+    }
+    return m_spoofChecker;
+}
+
+// Letters of scripts mixed as look-alike names mix them, named.
+QString AddressAdvice::lookAlikeIn(QStringView name, const QString &where)
+{
+    if (!spoofChecker())
         return {};
     UErrorCode status = U_ZERO_ERROR;
     const int32_t failed = uspoof_check2(m_spoofChecker, reinterpret_cast<const UChar *>(name.utf16()),

@@ -40,6 +40,7 @@ public:
     // The same for such a line's address alone (local@domain), in UTF-8:
     // quick when its domain was met before and there is nothing to say.
     Advice onAddress(QByteArrayView address);
+    Advice onAddress(QStringView address);
 
 private:
     struct DomainAdvice
@@ -51,7 +52,8 @@ private:
     void makeRoom();
     size_t freePlace(quint64 hash) const;
     DomainAdvice findAdviceOnDomain(QStringView domain);
-    QString lookAlikeIn(QStringView name, const QString &where) const;
+    USpoofChecker *spoofChecker();
+    QString lookAlikeIn(QStringView name, const QString &where);
 
     // The domains met, as written in UTF-8, one after the other, with what
     // was found of each; and a flat table of their places by hash, each
@@ -63,4 +65,5 @@ private:
     std::vector<quint64> m_places;
 
     USpoofChecker *m_spoofChecker = nullptr;
+    bool m_spoofCheckerFailed = false;
 };

@@ -174,7 +174,8 @@ void Form1::connectProcedures()
     connect(Text1, &TextArea::filesDropped, this, &Form1::openFiles);
     m_inputWork = new InputWork(*Text1, [this] { reportOutOfMemory(); });
     m_inputMenu = new InputMenu(*Text1, *m_inputWork, [this] { reportOutOfMemory(); },
-                                [this] { return chooseListedAddresses(); });
+                                [this] { return chooseListedAddresses(); },
+                                [this](const QStringList &changes) { return chooseCorrections(changes); });
     m_outputMenu = new OutputMenu(*Text2, [this] { reportOutOfMemory(); });
     connect(Text1, &TextArea::outOfMemory, this, &Form1::reportOutOfMemory);
     connect(Text2, &TextArea::outOfMemory, this, &Form1::reportOutOfMemory);
@@ -262,4 +263,18 @@ void Form1::PushButton6_Click()
     p.run(100, [&] {
         m_messageBoxes.inform(QStringLiteral("Questions? Please contact Team Marrowick at ") + ProductInfo::contactPage);
     });
+}
+
+// The corrections of mistyped domains that the user accepts, each shown as
+// a change to check or clear; none to offer is said so.
+std::optional<QList<bool>> Form1::chooseCorrections(const QStringList &changes)
+{
+    if (changes.isEmpty()) {
+        m_messageBoxes.inform(QStringLiteral("No domain looks mistyped."));
+        return std::nullopt;
+    }
+    return m_choiceLists.choose(QStringLiteral("Correct Mistyped Domains"),
+                                QStringLiteral("These addresses look mistyped. The changes checked are made, "
+                                               "in one step that Undo takes back."),
+                                changes);
 }

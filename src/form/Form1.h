@@ -4,6 +4,7 @@
 #include "core/HomePageOpener.h"
 #include "join/ClipboardWriter.h"
 #include "platform/CommonDialog.h"
+#include "platform/ChoiceList.h"
 #include "platform/MessageBox.h"
 #include "platform/ProcessStarter.h"
 #include "platform/SkinFramework.h"
@@ -46,6 +47,7 @@ public:
 
     // The controls and services the procedures go through; tests answer them.
     MessageBox &messageBoxes() { return m_messageBoxes; }
+    ChoiceList &choiceLists() { return m_choiceLists; }
     ErrorReport &errorReport() { return m_errorReport; }
     CommonDialog &commonDialog() { return CommonDialog1; }
     HomePageOpener &homePageOpener() { return m_homePage; }
@@ -85,6 +87,7 @@ private:
     void Text2_MouseDown(Qt::MouseButton button);
     void PushButton20_Click();
     std::optional<QString> chooseListedAddresses();
+    std::optional<QList<bool>> chooseCorrections(const QStringList &changes);
     void saveThroughDialog(TextArea &source, const QString &qualifier, const QString &filter, int firstLine);
 
     Frame *Frame1 = nullptr;
@@ -105,6 +108,7 @@ private:
     OutputMenu *m_outputMenu = nullptr;
 
     MessageBox m_messageBoxes{this};
+    ChoiceList m_choiceLists{this};
     ErrorReport m_errorReport{[this](const QString &text, const QString &title) { m_messageBoxes.warn(text, title); }};
     CommonDialog CommonDialog1{this};
     SkinFramework SkinFramework1;

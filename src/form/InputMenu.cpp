@@ -12,6 +12,8 @@
 
 #include <mutex>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using Operation = ListTidying::Operation;
@@ -82,9 +84,10 @@ struct InputMenu::Counting
     }
 };
 
-InputMenu::InputMenu(TextArea &input, InputWork &work, std::function<void()> outOfMemory, ChooseListed listedAddresses)
+InputMenu::InputMenu(TextArea &input, InputWork &work, std::function<void()> outOfMemory, ChooseListed listedAddresses,
+                     ChooseCorrections corrections)
     : QObject(&input), m_input(input), m_outOfMemory(outOfMemory), m_listedAddresses(std::move(listedAddresses)),
-      m_work(work)
+      m_corrections(std::move(corrections)), m_work(work)
 {
     connect(&m_input, &TextArea::contextMenuAboutToShow, this, &InputMenu::addEntries);
     // Counting that ended without its counts (memory ran short): the menu
@@ -143,6 +146,7 @@ void InputMenu::addEntries(QMenu *menu)
     m_nextNonAddress = menu->addAction(tr("Select Next Non-Address"), this, guarded([this] { selectNextNonAddress(); }));
     add(tidyEntries().back());
     menu->addAction(tr("Remove Addresses Listed in File\u2026"), this, guarded([this] { removeListedAddresses(); }));
+    m_correctDomains = menu->addAction(tr("Correct Mistyped Domains\u2026"), this, guarded([this] { correctMistypedDomains(); }));
     startCounting();
     if (!m_counting) {
         menu->removeAction(m_countsEntry);
@@ -159,7 +163,7 @@ void InputMenu::keepWidthForCounts(QMenu *menu)
 {
     const QString waiting = m_countsEntry->text();
     ListTidying::Counts widest;
-    widest.lines = widest.duplicates = widest.empty = widest.notAddresses = m_input.lineCount();
+    widest.lines = widest.duplicates = widest.empty = widest.notAddresses = widest.mistyped = m_input.lineCount();
     int width = 0;
     for (const bool counting : {true, false}) {
         m_countsEntry->setText(countsText(widest, m_counting->selection, counting));
@@ -226,6 +230,8 @@ QString InputMenu::countsText(const ListTidying::Counts &counts, bool selection,
                             counting ? tr("counting duplicates\u2026")
                                      : counted(counts.duplicates, tr("duplicate"), tr("duplicates")),
                             number(counts.empty), counted(counts.notAddresses, tr("not an address"), tr("not addresses")));
+    if (counts.mistyped > 0)
+        text += u", "_s + counted(counts.mistyped, tr("looks mistyped"), tr("look mistyped"));
     if (m_removedRevision == m_counting->revision)
         text += tr("; %1 removed as listed").arg(number(m_removed));
     return text + aboutTheCaretsLine();
@@ -259,6 +265,10 @@ void InputMenu::showCounts()
     if (m_nextNonAddress && counts.notAddresses == 0 && !m_counting->selection) {
         m_nextNonAddress->setText(tr("Select Next Non-Address (every line is an address)"));
         m_nextNonAddress->setEnabled(false);
+    }
+    if (m_correctDomains && counts.mistyped == 0) {
+        m_correctDomains->setText(tr("Correct Mistyped Domains (none look mistyped)"));
+        m_correctDomains->setEnabled(false);
     }
 }
 
@@ -348,4 +358,42 @@ void InputMenu::removeListedAddresses()
             m_removed = *removed;
             m_removedRevision = m_input.revision();
         });
+}
+
+// The domains that look mistyped are found, each change is shown for the
+// user to accept or leave, and those accepted are made in one step.
+void InputMenu::correctMistypedDomains()
+{
+    stopCounting();
+    const std::pair<qsizetype, qsizetype> scope = this->scope();
+    auto found = std::make_shared<QList<DomainCorrections::Correction>>();
+    m_work.start(
+        tr("Correct Mistyped Domains"), scope,
+        [found](QStringView text, ListTidying::Progress &progress) {
+            const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
+            *found = DomainCorrections::find(lines, &progress);
+            return InputWork::Lines{lines, {}};
+        },
+        [this, found, scope] { offerCorrections(*found, scope); });
+}
+
+void InputMenu::offerCorrections(const QList<DomainCorrections::Correction> &found, std::pair<qsizetype, qsizetype> scope)
+{
+    const qsizetype firstLine = m_input.lineOf(scope.first);
+    QStringList changes;
+    for (const DomainCorrections::Correction &correction : found)
+        changes << tr("line %1: %2 \u2192 %3").arg(number(firstLine + correction.line + 1), correction.address, correction.meant);
+    const std::optional<QList<bool>> chosen = m_corrections(changes);
+    if (!chosen)
+        return;
+    QList<DomainCorrections::Correction> accepted;
+    for (qsizetype i = 0; i < found.size(); ++i)
+        if (chosen->value(i))
+            accepted.append(found[i]);
+    if (accepted.isEmpty())
+        return;
+    m_work.start(tr("Correct Mistyped Domains"), scope, [accepted](QStringView text, ListTidying::Progress &) {
+        DomainCorrections::Corrected corrected = DomainCorrections::apply(LineJoiner::cutAtLineBreaks(text), accepted);
+        return InputWork::Lines{std::move(corrected.lines), std::move(corrected.made)};
+    });
 }

@@ -2,6 +2,7 @@
 
 #include "form/InputWork.h"
 #include "core/ListWork.h"
+#include "join/DomainCorrections.h"
 #include "join/ListTidying.h"
 
 #include <QList>
@@ -22,7 +23,9 @@ class TextArea;
 // why the line of the caret is none; entries that tidy the lines (duplicates,
 // empty lines, spaces, order); and entries for addresses (extract them from
 // text, select the next line that is none, remove such lines, remove the
-// addresses that files list). Each change is one step that undo takes back.
+// addresses that files list, correct the domains that look mistyped once
+// the user has seen each change). Each change is one step that undo takes
+// back.
 //
 // The menu shows at once: the counts are made on a thread of their own and
 // fill in when ready. The entries' work is InputWork's.
@@ -34,11 +37,15 @@ public:
     // The text of the files the user picks for "Remove Addresses Listed in
     // File", their lines one after the other; nothing when none was picked.
     using ChooseListed = std::function<std::optional<QString>()>;
+    // Which of the proposed corrections ("line 3: ann@gmial.com \u2192
+    // ann@gmail.com") the user accepts; nothing when none is to be made.
+    using ChooseCorrections = std::function<std::optional<QList<bool>>(const QStringList &changes)>;
 
     // The entries' work goes through work, which the window shares with
     // loading. Should an entry run out of memory, it changes nothing and
     // outOfMemory tells the user.
-    InputMenu(TextArea &input, InputWork &work, std::function<void()> outOfMemory, ChooseListed listedAddresses);
+    InputMenu(TextArea &input, InputWork &work, std::function<void()> outOfMemory, ChooseListed listedAddresses,
+              ChooseCorrections corrections);
 
     // How long an entry's work may keep the window waiting before it shows
     // its progress and goes on meanwhile.
@@ -63,10 +70,13 @@ private:
     void extractAddresses();
     void selectNextNonAddress();
     void removeListedAddresses();
+    void correctMistypedDomains();
+    void offerCorrections(const QList<DomainCorrections::Correction> &found, std::pair<qsizetype, qsizetype> scope);
 
     TextArea &m_input;
     std::function<void()> m_outOfMemory;
     ChooseListed m_listedAddresses;
+    ChooseCorrections m_corrections;
     InputWork &m_work;
 
     // The menu on show, its counts line and the entries counts may disable.
@@ -74,6 +84,7 @@ private:
     QPointer<QAction> m_countsEntry;
     QList<std::pair<Operation, QPointer<QAction>>> m_entries;
     QPointer<QAction> m_nextNonAddress;
+    QPointer<QAction> m_correctDomains;
 
     ListWork m_countingWork;
     std::chrono::milliseconds m_countingPatience{20};

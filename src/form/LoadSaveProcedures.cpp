@@ -177,3 +177,4 @@ void Form1::saveThroughDialog(TextArea &source, const QString &qualifier, const 
     p.run(firstLine + 14, [&] { writeAreaToFile(source, CommonDialog1.FileName(), m_messageBoxes); });
     p.run(firstLine + 16, [&] { setMousePointer(WindowPointer::Default); });
 }
+

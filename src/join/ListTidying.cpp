@@ -1,6 +1,7 @@
 #include "join/ListTidying.h"
 
 #include "core/Halves.h"
+#include "addresses/AddressAdvice.h"
 #include "addresses/AddressCheck.h"
 #include "join/LineKeys.h"
 #include "join/ListedAddresses.h"
@@ -241,6 +242,7 @@ ListTidying::Counts ListTidying::lineCounts() const
 {
     const auto countRange = [this](qsizetype from, qsizetype to) {
         Counts counts;
+        AddressAdvice adviser;
         for (qsizetype line = from; line < to; ++line) {
             if (line % reportEvery == 0)
                 report(line, m_lines.size(), 0, 500);
@@ -248,7 +250,11 @@ ListTidying::Counts ListTidying::lineCounts() const
             counts.empty += key.isEmpty();
             counts.untrimmed = counts.untrimmed || key.size() != m_lines[line].size();
             counts.unsorted = counts.unsorted || (line > 0 && precedes(key, trimmed(m_lines[line - 1])));
-            counts.notAddresses += !key.isEmpty() && !AddressCheck::isAddress(key);
+            if (key.isEmpty())
+                continue;
+            const QStringView address = AddressCheck::address(key);
+            counts.notAddresses += address.isEmpty();
+            counts.mistyped += !address.isEmpty() && !adviser.onAddress(address).suggestion.isEmpty();
         }
         return counts;
     };
@@ -258,6 +264,7 @@ ListTidying::Counts ListTidying::lineCounts() const
         counts.untrimmed = counts.untrimmed || half.untrimmed;
         counts.unsorted = counts.unsorted || half.unsorted;
         counts.notAddresses += half.notAddresses;
+        counts.mistyped += half.mistyped;
     }
     counts.lines = m_lines.size();
     return counts;

@@ -29,6 +29,7 @@ public:
         qsizetype duplicates = 0;   // lines equal to an earlier one, empty ones aside
         qsizetype empty = 0;        // lines empty or of spaces and tabs only
         qsizetype notAddresses = 0; // lines neither empty nor an address
+        qsizetype mistyped = 0;     // addresses whose domain looks mistyped
         bool untrimmed = false;     // some line starts or ends with a space or tab
         bool unsorted = false;      // sorting would change the order
         // Whether the operation would change the lines.

@@ -1,0 +1,55 @@
+#include "join/DomainCorrections.h"
+
+#include "addresses/AddressAdvice.h"
+#include "addresses/AddressCheck.h"
+
+namespace DomainCorrections {
+
+namespace {
+
+constexpr qsizetype reportEvery = 1 << 14;
+
+QStringView domainOf(QStringView address)
+{
+    return address.sliced(address.lastIndexOf(u'@') + 1);
+}
+
+} // namespace
+
+QList<Correction> find(const QList<QStringView> &lines, WorkProgress *progress)
+{
+    QList<Correction> found;
+    AddressAdvice adviser;
+    for (qsizetype line = 0; line < lines.size(); ++line) {
+        if (progress && line % reportEvery == 0) {
+            if (progress->cancelled.load(std::memory_order_relaxed))
+                throw WorkCancelled{};
+            progress->permille.store(int(1000 * line / lines.size()), std::memory_order_relaxed);
+        }
+        const QStringView address = AddressCheck::address(lines[line]);
+        if (address.isEmpty())
+            continue;
+        QString meant = adviser.onAddress(address).suggestion;
+        if (meant.isEmpty())
+            continue;
+        const QStringView domain = domainOf(address);
+        found.append({line, domain.data() - lines[line].data(), domain.size(), address.toString(), std::move(meant)});
+    }
+    return found;
+}
+
+Corrected apply(const QList<QStringView> &lines, const QList<Correction> &chosen)
+{
+    Corrected corrected;
+    corrected.lines = lines;
+    for (const Correction &correction : chosen) {
+        const QStringView line = lines[correction.line];
+        QString made = line.first(correction.start).toString();
+        made.append(domainOf(correction.meant)).append(line.sliced(correction.start + correction.size));
+        corrected.made.append(std::move(made));
+        corrected.lines[correction.line] = corrected.made.constLast();
+    }
+    return corrected;
+}
+
+} // namespace DomainCorrections

@@ -1,0 +1,38 @@
+#include "platform/ChoiceList.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QVBoxLayout>
+
+std::optional<QList<bool>> ChoiceList::choose(const QString &title, const QString &text, const QStringList &items)
+{
+    QDialog dialog(m_parent);
+    dialog.setWindowTitle(title);
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *label = new QLabel(text, &dialog);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    layout->addWidget(label);
+    auto *list = new QListWidget(&dialog);
+    list->setUniformItemSizes(true);
+    for (const QString &text : items) {
+        auto *item = new QListWidgetItem(text, list);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Checked);
+    }
+    layout->addWidget(list);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    const bool accepted = m_answerer ? m_answerer(dialog, *list) : dialog.exec() == QDialog::Accepted;
+    if (!accepted)
+        return std::nullopt;
+    QList<bool> chosen;
+    chosen.reserve(items.size());
+    for (int i = 0; i < list->count(); ++i)
+        chosen.append(list->item(i)->checkState() == Qt::Checked);
+    return chosen;
+}

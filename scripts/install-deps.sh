@@ -9,13 +9,13 @@ set -euo pipefail
 packages=(
   build-essential cmake
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libicu-dev
-  pkg-config libidn2-dev libpsl-dev publicsuffix
+  pkg-config libidn2-dev libpsl-dev publicsuffix xdg-utils
   fonts-liberation
 )
 if [ "${1:-}" = --tests ]; then
   packages+=(
     fonts-dejavu-core fonts-noto-color-emoji fonts-lohit-deva
-    desktop-file-utils appstream xdg-utils
+    desktop-file-utils appstream
     dpkg-dev lintian man-db
     clang libclang-rt-14-dev bc acl
     python3 python3-email-validator

@@ -3,6 +3,7 @@
 #include "ContextMenus.h"
 #include "FormDriver.h"
 #include "ProcessLimits.h"
+#include "MailHandler.h"
 #include "TestFiles.h"
 #include "form/InputMenu.h"
 
@@ -29,13 +30,15 @@ struct Run
 
 // Runs the program with no display; setUp runs in the new process before the
 // program starts (to close a descriptor, ignore a signal, limit memory).
+// Without a display unless told to keep one.
 Run run(const QStringList &arguments, const QByteArray &input = {}, const std::function<void()> &setUp = {},
-        QProcess::ProcessChannelMode channels = QProcess::SeparateChannels)
+        QProcess::ProcessChannelMode channels = QProcess::SeparateChannels, bool display = false)
 {
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const QString &name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
-        environment.remove(name);
+        if (!display || name != u"DISPLAY")
+            environment.remove(name);
     program.setProcessEnvironment(environment);
     program.setProcessChannelMode(channels);
     if (setUp)
@@ -82,6 +85,7 @@ private slots:
     void sortedAsSortAndPaste();
     void addressOptions_data();
     void addressOptions();
+    void batchesToTheMailProgram();
 
 private:
     QString write(const QString &name, const QByteArray &bytes) { return putFile(m_dir->path(), name, bytes); }
@@ -208,6 +212,10 @@ void TestCommandLine::wrongOptionsAreTold_data()
                                                << "kestrava: --extract works only with --join or --check\n"_ba;
     QTest::newRow("excluding without --join") << QStringList{u"--check"_s, u"--exclude=x"_s}
                                               << "kestrava: --exclude works only with --join\n"_ba;
+    QTest::newRow("composing without batches") << QStringList{u"--join"_s, u"--compose"_s}
+                                               << "kestrava: --compose works only with --join and --batch, and no --separator\n"_ba;
+    QTest::newRow("composing to Cc") << QStringList{u"--join"_s, u"--batch=2"_s, u"--compose=cc"_s}
+                                     << "kestrava: --compose needs bcc or to, not 'cc'\n"_ba;
     QTest::newRow("strict without --check") << QStringList{u"--join"_s, u"--strict"_s}
                                             << "kestrava: --strict works only with --check\n"_ba;
 }
@@ -501,6 +509,30 @@ void TestCommandLine::addressOptions()
     // file.
     const Run extracted = run({u"--join"_s, u"--extract"_s, write(u"a.vcf"_s, "EMAIL:ann@x.org"), write(u"b.txt"_s, " bob@y.org\n")});
     QCOMPARE(extracted.output, "ann@x.org,bob@y.org\n"_ba);
+}
+
+// Each batch goes to the mail program as one message, through xdg-email,
+// in Bcc or To; none is printed. A mail program that fails is told, and
+// the command fails.
+void TestCommandLine::batchesToTheMailProgram()
+{
+    MailHandler handler;
+    const QByteArray list = "a@x.org\n\"Lee, Ann\" <ann@x.org>\nb@y.org\n\nzo\xC3\xAB@z.org\n";
+    const Run bcc = run({u"--join"_s, u"--batch=2"_s, u"--compose"_s}, list, {}, QProcess::SeparateChannels, true);
+    QCOMPARE(bcc.status, 0);
+    QCOMPARE(bcc.output, QByteArray());
+    QCOMPARE(bcc.errors, "kestrava: batch 1: recipients 1-2\nkestrava: batch 2: recipients 3-4\n"_ba);
+    const Run to = run({u"--join"_s, u"--batch=3"_s, u"--compose=to"_s, u"--skip-empty"_s}, list, {},
+                       QProcess::SeparateChannels, true);
+    QCOMPARE(to.status, 0);
+    QCOMPARE(handler.links(), QStringList({u"mailto:?bcc=a@x.org,%22Lee%2C%20Ann%22%20%3Cann@x.org%3E"_s,
+                                           u"mailto:?bcc=b@y.org,zo%C3%AB@z.org"_s,
+                                           u"mailto:?to=a@x.org,%22Lee%2C%20Ann%22%20%3Cann@x.org%3E,b@y.org"_s,
+                                           u"mailto:?to=zo%C3%AB@z.org"_s}));
+    handler.fail("no composer today");
+    const Run failed = run({u"--join"_s, u"--batch=2"_s, u"--compose"_s}, list, {}, QProcess::SeparateChannels, true);
+    QCOMPARE(failed.status, 1);
+    QCOMPARE(failed.errors, "kestrava: the mail program could not be opened: no composer today\n"_ba);
 }
 
 QTEST_MAIN(TestCommandLine)

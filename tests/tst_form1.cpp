@@ -1,5 +1,6 @@
 #include "ContextMenus.h"
 #include "FormDriver.h"
+#include "MailHandler.h"
 #include "ProcessLimits.h"
 #include "TestFiles.h"
 #include "core/Failure.h"
@@ -22,6 +23,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -69,6 +71,7 @@ private slots:
     void removingAddressesListedInFiles();
     void correctingMistypedDomains();
     void copyingTheOutputInBatches();
+    void writingToBatchesInTheMailProgram();
     void menuOpenedAgainAndAgainWhileCounting();
     void runningOutOfMemoryChangesNothing_data();
     void runningOutOfMemoryChangesNothing();
@@ -689,10 +692,64 @@ void TestForm1::copyingTheOutputInBatches()
     output->findChild<OutputMenu *>()->setCountingPatience(std::chrono::milliseconds(0));
     QMenu menu;
     emit output->contextMenuAboutToShow(&menu);
-    QMenu *batches = menu.actions().constLast()->menu();
+    QMenu *batches = menu.findChildren<QMenu *>().constFirst();
+    QCOMPARE(batches->title(), u"Copy Next Batch"_s);
     QCOMPARE(menuTexts(batches), QStringList{u"Counting recipients\u2026"_s});
     QTRY_COMPARE(menuTexts(batches).size(), 3);
     QCOMPARE(menuTexts(batches).first(), u"Copy Recipients 1-50 of 300,000"_s);
+}
+
+// The recipients of a link, as the mail program reads them.
+static QStringList recipientsOf(const QString &link, const QString &field)
+{
+    QStringList recipients;
+    const QString start = u"mailto:?"_s + field + u'=';
+    if (!link.startsWith(start))
+        return {u"not a link to "_s + field + u": "_s + link};
+    for (const QString &item : link.sliced(start.size()).split(u','))
+        recipients << QUrl::fromPercentEncoding(item.toLatin1());
+    return recipients;
+}
+
+// Each batch goes to the mail program through xdg-email, in Bcc or in To,
+// names with commas, quotes and letters of any script whole; a batch too
+// long for one message goes in as many as it needs; a mail program that
+// fails is told and the batch is not taken.
+void TestForm1::writingToBatchesInTheMailProgram()
+{
+    MailHandler handler;
+    TextArea *output = m_driver->output();
+    QStringList items;
+    for (int i = 1; i <= 120; ++i)
+        items << (i % 10 == 0 ? u"\"O'Brien, Zo\u00EB %1\" <zoe%1@x.org>"_s.arg(i) : u"r%1@x.org"_s.arg(i));
+    output->setText(items.join(u','));
+    choose(output, u"Write to Recipients 1-100 of 120"_s);
+    choose(output, u"Recipients in To, Not Bcc"_s);
+    choose(output, u"Write to Recipients 101-120 of 120"_s);
+    QCOMPARE(handler.links().size(), 2);
+    QCOMPARE(recipientsOf(handler.links()[0], u"bcc"_s), items.mid(0, 100));
+    QCOMPARE(recipientsOf(handler.links()[1], u"to"_s), items.mid(100));
+    QCOMPARE(output->selectedText(), items.mid(100).join(u','));
+    QVERIFY(m_driver->boxes.isEmpty());
+
+    handler.fail("no composer today");
+    choose(output, u"Write to Recipients 1-50"_s);
+    QCOMPARE(m_driver->boxes.size(), 1);
+    QCOMPARE(m_driver->boxes[0].text, u"The mail program could not be opened: no composer today"_s);
+    QVERIFY(menuEntries(output).contains(u"Write to Recipients 1-50 of 120"_s));
+
+    handler.succeed();
+    const QString longName = u"\u00C6"_s.repeated(60);
+    items.clear();
+    for (int i = 1; i <= 500; ++i)
+        items << u"\"%1 %2\" <a%2@x.org>"_s.arg(longName).arg(i);
+    output->setText(items.join(u','));
+    choose(output, u"Recipients in To, Not Bcc"_s);
+    choose(output, u"Write to Recipients 1-500 of 500 (in 2 messages)"_s);
+    const QStringList links = handler.links().mid(2);
+    QCOMPARE(links.size(), 2);
+    QVERIFY(links[0].size() <= 131'071 && links[1].size() <= 131'071);
+    QCOMPARE(recipientsOf(links[0], u"bcc"_s) + recipientsOf(links[1], u"bcc"_s), items);
 }
 
 // Each menu starts counting or takes up the counting under way; the last

@@ -17,6 +17,7 @@
 #include "join/LineSorter.h"
 #include "join/ListTidying.h"
 #include "addresses/MailDomains.h"
+#include "addresses/MailtoLinks.h"
 #include "addresses/Recipients.h"
 #include "listfiles/SampleList.h"
 
@@ -106,6 +107,7 @@ private slots:
     void adviceOnAddresses();
     void typosOfCommonDomainsAreCorrected();
     void realDomainsGetNoAdvice();
+    void mailtoLinksKeepEachRecipientWhole();
     void fileChangedBetweenThePassesIsTold_data();
     void fileChangedBetweenThePassesIsTold();
     void sortedInRunsAsTheWindowSorts();
@@ -735,6 +737,22 @@ void TestLogic::realDomainsGetNoAdvice()
             advised << address + u": "_s + advice.warning;
     }
     QVERIFY2(advised.size() <= addresses / 1000, qPrintable(advised.join(u'\n')));
+}
+
+// Names with commas, quotes and letters of any script are encoded so that
+// only the commas between recipients separate them; links longer than the
+// limit are cut between recipients, and a recipient too long for any link
+// has one of its own.
+void TestLogic::mailtoLinksKeepEachRecipientWhole()
+{
+    using MailtoLinks::Field;
+    QCOMPARE(MailtoLinks::of({u" a@x.org\t"_s, u"\"O'Brien, Ann\" <ann@x.org>"_s, u"Zo\u00EB <z@x.org>"_s}, Field::Bcc),
+             QStringList{u"mailto:?bcc=a@x.org,%22O%27Brien%2C%20Ann%22%20%3Cann@x.org%3E,Zo%C3%AB%20%3Cz@x.org%3E"_s});
+    QCOMPARE(MailtoLinks::of({u"a@x.org"_s, u"b@y.org"_s, u"c@z.org"_s}, Field::To, 26),
+             QStringList({u"mailto:?to=a@x.org,b@y.org"_s, u"mailto:?to=c@z.org"_s}));
+    QCOMPARE(MailtoLinks::of({u"a@x.org"_s, u"longer.than.the.limit@x.org"_s, u"b@y.org"_s}, Field::To, 26),
+             QStringList({u"mailto:?to=a@x.org"_s, u"mailto:?to=longer.than.the.limit@x.org"_s, u"mailto:?to=b@y.org"_s}));
+    QCOMPARE(MailtoLinks::of({}, Field::Bcc), QStringList());
 }
 
 void TestLogic::fileChangedBetweenThePassesIsTold_data()

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QString joinOption = QStringLiteral("join");
@@ -18,6 +20,7 @@ const QString uniqueOption = QStringLiteral("unique");
 const QString sortOption = QStringLiteral("sort");
 const QString separatorOption = QStringLiteral("separator");
 const QString batchOption = QStringLiteral("batch");
+const QString composeOption = QStringLiteral("compose");
 
 // A whole number of 1 or more written in digits alone, or 0 when the text
 // is none: no sign, no spaces.
@@ -94,8 +97,20 @@ void describeOptions(QCommandLineParser &parser)
     parser.addOption({batchOption, QStringLiteral("With --join: end a line after every N items, for mail "
                                                   "services that take so many recipients (--batch=100)."),
                       QStringLiteral("N")});
+    parser.addOption({composeOption, QStringLiteral("With --join and --batch: open the mail program's composer for each "
+                                                    "batch instead of printing it, the recipients in Bcc (--compose=to: "
+                                                    "in To); on a terminal, Enter opens the next."),
+                      QStringLiteral("bcc|to")});
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("List files to load."),
                                  QStringLiteral("[FILE...]"));
+}
+
+QStringList withOptionValues(QStringList arguments)
+{
+    for (QString &argument : arguments)
+        if (argument == u"--compose" || argument == u"-compose")
+            argument = QStringLiteral("--compose=bcc");
+    return arguments;
 }
 
 Request readArguments(int argc, char *argv[])
@@ -103,6 +118,7 @@ Request readArguments(int argc, char *argv[])
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    arguments = withOptionValues(arguments);
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     describeOptions(parser);
@@ -117,7 +133,12 @@ Request readArguments(int argc, char *argv[])
     if (parser.isSet(batchOption) && batchSize(parser.value(batchOption)) == 0)
         return {Request::Wrong,
                 QStringLiteral("--batch needs a whole number of 1 or more, not '%1'").arg(parser.value(batchOption))};
-    for (const QString &option : {skipEmptyOption, excludeOption, uniqueOption, sortOption, separatorOption, batchOption})
+    if (parser.isSet(composeOption) && !QStringList{u"bcc"_s, u"to"_s}.contains(parser.value(composeOption)))
+        return {Request::Wrong, QStringLiteral("--compose needs bcc or to, not '%1'").arg(parser.value(composeOption))};
+    if (parser.isSet(composeOption) && (!parser.isSet(batchOption) || parser.isSet(separatorOption)))
+        return {Request::Wrong, QStringLiteral("--compose works only with --join and --batch, and no --separator")};
+    for (const QString &option : {skipEmptyOption, excludeOption, uniqueOption, sortOption, separatorOption, batchOption,
+                                  composeOption})
         if (parser.isSet(option) && !parser.isSet(joinOption))
             return {Request::Wrong, QStringLiteral("--%1 works only with --join").arg(option)};
     for (const QString &option : {extractOption, trimOption})
@@ -149,4 +170,11 @@ ListCommand::Options joinOptionsOf(const QCommandLineParser &parser)
     if (parser.isSet(batchOption))
         options.batch = batchSize(parser.value(batchOption));
     return options;
+}
+
+std::optional<MailtoLinks::Field> composeOf(const QCommandLineParser &parser)
+{
+    if (!parser.isSet(composeOption))
+        return std::nullopt;
+    return parser.value(composeOption) == u"to" ? MailtoLinks::Field::To : MailtoLinks::Field::Bcc;
 }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "addresses/MailtoLinks.h"
 #include "join/ListCommand.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 class QCommandLineParser;
 
@@ -21,6 +24,12 @@ struct Request
 };
 Request readArguments(int argc, char *argv[]);
 
+// The arguments with the value an option may go without put in
+// (--compose is --compose=bcc).
+QStringList withOptionValues(QStringList arguments);
+
 // The options for --join and --check the parsed arguments give
 // (readArguments has checked them).
 ListCommand::Options joinOptionsOf(const QCommandLineParser &parser);
+// Where --compose puts the recipients, when it is given.
+std::optional<MailtoLinks::Field> composeOf(const QCommandLineParser &parser);

@@ -2,6 +2,7 @@
 // output, with errors told as the GNU tools tell them.
 #include "app/JoinCommand.h"
 
+#include "app/BatchComposer.h"
 #include "app/StandardStreams.h"
 #include "core/Failure.h"
 #include "core/FileAccess.h"
@@ -39,16 +40,27 @@ QString describeErrno(int code)
 class Output
 {
 public:
+    // Lines are handed to the composer instead, each once it is whole.
+    void composeWith(BatchComposer *composer) { m_composer = composer; }
+
     void append(QByteArray &bytes)
     {
         m_pending += bytes;
         bytes.clear();
-        if (m_pending.size() >= (1 << 20))
+        if (m_composer)
+            handOnLines();
+        else if (m_pending.size() >= (1 << 20))
             flush();
     }
 
     void flush()
     {
+        if (m_composer) {
+            handOnLines();
+            if (!m_pending.isEmpty())
+                m_composer->take(std::exchange(m_pending, {}));
+            return;
+        }
         try {
             if (wasClosedAtStart(STDOUT_FILENO))
                 throw Failure(describeErrno(EBADF));
@@ -61,7 +73,16 @@ public:
     }
 
 private:
+    void handOnLines()
+    {
+        qsizetype start = 0;
+        for (qsizetype end; (end = m_pending.indexOf('\n', start)) >= 0; start = end + 1)
+            m_composer->take(QByteArrayView(m_pending).sliced(start, end - start));
+        m_pending.remove(0, start);
+    }
+
     QByteArray m_pending;
+    BatchComposer *m_composer = nullptr;
 };
 
 // A source to read: the descriptor, and whether it is an ordinary file (which
@@ -207,11 +228,15 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
 
 } // namespace
 
-int joinToStandardOutput(const QStringList &files, const ListCommand::Options &options)
+int joinToStandardOutput(const QStringList &files, const ListCommand::Options &options,
+                         std::optional<MailtoLinks::Field> compose)
 {
     Output output;
+    std::optional<BatchComposer> composer;
+    if (compose)
+        output.composeWith(&composer.emplace(*compose));
     const QStringList paths = files.isEmpty() ? QStringList{QStringLiteral("-")} : files;
     const int status = options.isPlain() ? joinPlainly(paths, output) : joinWithOptions(paths, options, output);
     output.flush();
-    return status;
+    return composer && composer->failed() ? 1 : status;
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "addresses/MailtoLinks.h"
 #include "join/ListCommand.h"
 
 #include <QStringList>
+
+#include <optional>
 
 // Prints the line that "Load File" of the files and then "Start Joining"
 // would give, with a line feed after it; no file, or "-", is standard input.
@@ -12,4 +15,6 @@
 // read is named on standard error and makes the answer 1; the other files
 // are still joined. A failed write is told on standard error and ends the
 // program with 1.
-int joinToStandardOutput(const QStringList &files, const ListCommand::Options &options);
+// With compose, each batch goes to the mail composer instead (BatchComposer).
+int joinToStandardOutput(const QStringList &files, const ListCommand::Options &options,
+                         std::optional<MailtoLinks::Field> compose = {});

@@ -31,12 +31,12 @@ int runWithoutWindow(int argc, char *argv[])
     nameTheApplication();
     QCommandLineParser parser;
     describeOptions(parser);
-    parser.parse(QCoreApplication::arguments());
+    parser.parse(withOptionValues(QCoreApplication::arguments()));
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
         parser.showHelp(0);
     if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
-    return joinToStandardOutput(parser.positionalArguments(), joinOptionsOf(parser));
+    return joinToStandardOutput(parser.positionalArguments(), joinOptionsOf(parser), composeOf(parser));
 }
 
 int runWindow(int argc, char *argv[])

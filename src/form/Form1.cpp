@@ -176,7 +176,8 @@ void Form1::connectProcedures()
     m_inputMenu = new InputMenu(*Text1, *m_inputWork, [this] { reportOutOfMemory(); },
                                 [this] { return chooseListedAddresses(); },
                                 [this](const QStringList &changes) { return chooseCorrections(changes); });
-    m_outputMenu = new OutputMenu(*Text2, [this] { reportOutOfMemory(); });
+    m_outputMenu = new OutputMenu(*Text2, [this] { reportOutOfMemory(); },
+                                  [this](const QString &link) { return composeMail(link); });
     connect(Text1, &TextArea::outOfMemory, this, &Form1::reportOutOfMemory);
     connect(Text2, &TextArea::outOfMemory, this, &Form1::reportOutOfMemory);
 
@@ -277,4 +278,14 @@ std::optional<QList<bool>> Form1::chooseCorrections(const QStringList &changes)
                                 QStringLiteral("These addresses look mistyped. The changes checked are made, "
                                                "in one step that Undo takes back."),
                                 changes);
+}
+
+// A composer that could not be opened is told, in the words of what failed.
+bool Form1::composeMail(const QString &link)
+{
+    const MailComposer::Result result = m_mailComposer.open(link);
+    if (!result.started)
+        m_messageBoxes.warn(QStringLiteral("The mail program could not be opened: ") + result.message,
+                            m_messageBoxes.applicationTitle());
+    return result.started;
 }

@@ -5,6 +5,7 @@
 #include "join/ClipboardWriter.h"
 #include "platform/CommonDialog.h"
 #include "platform/ChoiceList.h"
+#include "platform/MailComposer.h"
 #include "platform/MessageBox.h"
 #include "platform/ProcessStarter.h"
 #include "platform/SkinFramework.h"
@@ -48,6 +49,7 @@ public:
     // The controls and services the procedures go through; tests answer them.
     MessageBox &messageBoxes() { return m_messageBoxes; }
     ChoiceList &choiceLists() { return m_choiceLists; }
+    MailComposer &mailComposer() { return m_mailComposer; }
     ErrorReport &errorReport() { return m_errorReport; }
     CommonDialog &commonDialog() { return CommonDialog1; }
     HomePageOpener &homePageOpener() { return m_homePage; }
@@ -88,6 +90,7 @@ private:
     void PushButton20_Click();
     std::optional<QString> chooseListedAddresses();
     std::optional<QList<bool>> chooseCorrections(const QStringList &changes);
+    bool composeMail(const QString &link);
     void saveThroughDialog(TextArea &source, const QString &qualifier, const QString &filter, int firstLine);
 
     Frame *Frame1 = nullptr;
@@ -109,6 +112,7 @@ private:
 
     MessageBox m_messageBoxes{this};
     ChoiceList m_choiceLists{this};
+    MailComposer m_mailComposer;
     ErrorReport m_errorReport{[this](const QString &text, const QString &title) { m_messageBoxes.warn(text, title); }};
     CommonDialog CommonDialog1{this};
     SkinFramework SkinFramework1;

@@ -1,5 +1,6 @@
 #include "form/OutputMenu.h"
 
+#include "addresses/MailtoLinks.h"
 #include "addresses/Recipients.h"
 #include "core/LineBreaks.h"
 #include "textview/TextArea.h"
@@ -27,8 +28,8 @@ struct OutputMenu::Counting
     Places recipients;
 };
 
-OutputMenu::OutputMenu(TextArea &output, std::function<void()> outOfMemory)
-    : QObject(&output), m_output(output), m_outOfMemory(std::move(outOfMemory))
+OutputMenu::OutputMenu(TextArea &output, std::function<void()> outOfMemory, Compose compose)
+    : QObject(&output), m_output(output), m_outOfMemory(std::move(outOfMemory)), m_compose(std::move(compose))
 {
     connect(&m_output, &TextArea::contextMenuAboutToShow, this, &OutputMenu::addEntries);
     connect(&m_countingWork, &ListWork::ended, this, &OutputMenu::takeCounted);
@@ -40,11 +41,13 @@ OutputMenu::OutputMenu(TextArea &output, std::function<void()> outOfMemory)
 void OutputMenu::addEntries(QMenu *menu)
 {
     m_batches = menu->addMenu(tr("Copy Next Batch"));
+    m_writes = menu->addMenu(tr("Write to Next Batch"));
     if (m_recipientsRevision == m_output.revision()) {
         fillBatches();
         return;
     }
-    m_batches->addAction(tr("Counting recipients\u2026"))->setEnabled(false);
+    for (QMenu *batches : {m_batches.get(), m_writes.get()})
+        batches->addAction(tr("Counting recipients\u2026"))->setEnabled(false);
     startCounting();
     if (m_countingWork.waitFor(m_countingPatience))
         takeCounted();
@@ -78,13 +81,15 @@ void OutputMenu::takeCounted()
         m_recipientsRevision = m_counting->revision;
     }
     m_counting.reset();
-    if (!m_batches)
+    if (!m_batches || !m_writes)
         return;
     if (m_recipientsRevision == m_output.revision()) {
         fillBatches();
-    } else {
-        m_batches->clear();
-        m_batches->setEnabled(false);
+        return;
+    }
+    for (QMenu *batches : {m_batches.get(), m_writes.get()}) {
+        batches->clear();
+        batches->setEnabled(false);
     }
 }
 
@@ -95,28 +100,73 @@ qsizetype OutputMenu::nextBatchStart() const
     return m_batchRevision == m_output.revision() && m_batchEnd < m_recipients.size() ? m_batchEnd : 0;
 }
 
-// An entry for each size, but none that would copy what a smaller one does.
 void OutputMenu::fillBatches()
 {
-    m_batches->clear();
+    fillBatches(m_batches, false);
+    fillBatches(m_writes, true);
+}
+
+// An entry for each size, but none that would take what a smaller one does;
+// a batch that needs more than one message says so.
+void OutputMenu::fillBatches(QMenu *menu, bool writing)
+{
+    menu->clear();
     const qsizetype count = m_recipients.size();
     const qsizetype first = nextBatchStart();
-    m_batches->setEnabled(count > 0);
+    menu->setEnabled(count > 0);
     for (const qsizetype size : batchSizes) {
         if (count == 0)
             break;
         const qsizetype last = qMin(count, first + size);
-        m_batches->addAction(tr("Copy Recipients %1-%2 of %3").arg(number(first + 1), number(last), number(count)),
-                             this, [this, size] {
-                                 try {
-                                     copyNextBatch(size);
-                                 } catch (const std::bad_alloc &) {
-                                     m_outOfMemory();
-                                 }
-                             });
+        QString label = (writing ? tr("Write to Recipients %1-%2 of %3") : tr("Copy Recipients %1-%2 of %3"))
+                            .arg(number(first + 1), number(last), number(count));
+        const qsizetype messages = writing ? MailtoLinks::of(nextBatch(size), MailtoLinks::Field::Bcc).size() : 1;
+        if (messages > 1)
+            label += tr(" (in %1 messages)").arg(messages);
+        menu->addAction(label, this, [this, size, writing] {
+            try {
+                writing ? writeToNextBatch(size) : copyNextBatch(size);
+            } catch (const std::bad_alloc &) {
+                m_outOfMemory();
+            }
+        });
         if (last == count)
             break;
     }
+    if (!writing || count == 0)
+        return;
+    menu->addSeparator();
+    QAction *toField = menu->addAction(tr("Recipients in To, Not Bcc"));
+    toField->setCheckable(true);
+    toField->setChecked(m_writeToTo);
+    connect(toField, &QAction::toggled, this, [this](bool checked) { m_writeToTo = checked; });
+}
+
+// The recipients of the next batch, read from the output's text where the
+// batch lies.
+QStringList OutputMenu::nextBatch(qsizetype size) const
+{
+    const qsizetype first = nextBatchStart();
+    const qsizetype last = qMin(m_recipients.size(), first + size);
+    if (first >= last)
+        return {};
+    const qsizetype from = m_recipients[first].first;
+    const QString lying = m_output.textRange(from, m_recipients[last - 1].second);
+    QStringList batch;
+    batch.reserve(last - first);
+    for (qsizetype i = first; i < last; ++i)
+        batch << lying.sliced(m_recipients[i].first - from, m_recipients[i].second - m_recipients[i].first);
+    return batch;
+}
+
+// The next batch is the one after this one, which shows selected.
+void OutputMenu::takeBatch(qsizetype size)
+{
+    const qsizetype first = nextBatchStart();
+    const qsizetype last = qMin(m_recipients.size(), first + size);
+    m_batchEnd = last;
+    m_batchRevision = m_output.revision();
+    m_output.setSelection(m_recipients[first].first, m_recipients[last - 1].second);
 }
 
 // Selects the batch, so that it shows where it lies, and copies its
@@ -125,14 +175,19 @@ void OutputMenu::copyNextBatch(qsizetype size)
 {
     if (m_recipientsRevision != m_output.revision())
         return;
-    const qsizetype first = nextBatchStart();
-    const qsizetype last = qMin(m_recipients.size(), first + size);
-    const QString text = m_output.text();
-    QStringList batch;
-    for (qsizetype i = first; i < last; ++i)
-        batch << text.sliced(m_recipients[i].first, m_recipients[i].second - m_recipients[i].first);
-    QGuiApplication::clipboard()->setText(withLfLineBreaks(batch.join(u',')));
-    m_batchEnd = last;
-    m_batchRevision = m_output.revision();
-    m_output.setSelection(m_recipients[first].first, m_recipients[last - 1].second);
+    QGuiApplication::clipboard()->setText(withLfLineBreaks(nextBatch(size).join(u',')));
+    takeBatch(size);
+}
+
+// Opens a composer for each message the batch needs; the batch is taken
+// only when every one of them started.
+void OutputMenu::writeToNextBatch(qsizetype size)
+{
+    if (m_recipientsRevision != m_output.revision())
+        return;
+    const MailtoLinks::Field field = m_writeToTo ? MailtoLinks::Field::To : MailtoLinks::Field::Bcc;
+    for (const QString &link : MailtoLinks::of(nextBatch(size), field))
+        if (!m_compose(link))
+            return;
+    takeBatch(size);
 }

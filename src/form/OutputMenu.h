@@ -3,6 +3,7 @@
 #include "core/ListWork.h"
 
 #include <QList>
+#include <QStringList>
 #include <QObject>
 #include <QPointer>
 
@@ -15,10 +16,11 @@ class QMenu;
 class TextArea;
 
 // What the output's menu offers beyond editing: copying the joined line a
-// batch of recipients at a time, for mail services that take only so many.
-// Each batch follows the last, until the end or a change of the output. The
-// menu shows at once; the recipients of a long line are counted on a
-// thread of their own, and the batch entries follow.
+// batch of recipients at a time, for mail services that take only so many,
+// or opening the mail program's composer with a batch in Bcc (or To). Each
+// batch follows the last, copied or written to, until the end or a change
+// of the output. The menu shows at once; the recipients of a long line are
+// counted on a thread of their own, and the batch entries follow.
 class OutputMenu : public QObject
 {
     Q_OBJECT
@@ -26,7 +28,11 @@ class OutputMenu : public QObject
 public:
     // Should an entry run out of memory, it changes nothing and outOfMemory
     // tells the user.
-    OutputMenu(TextArea &output, std::function<void()> outOfMemory);
+    // Opens a composer on a mailto: link; answers whether it started (when
+    // not, it has told the user why).
+    using Compose = std::function<bool(const QString &link)>;
+
+    OutputMenu(TextArea &output, std::function<void()> outOfMemory, Compose compose);
 
     // The entries copy these many recipients.
     static constexpr qsizetype batchSizes[] = {50, 100, 500};
@@ -43,11 +49,17 @@ private:
     void startCounting();
     void takeCounted();
     void fillBatches();
+    void fillBatches(QMenu *menu, bool writing);
+    QStringList nextBatch(qsizetype size) const;
+    void takeBatch(qsizetype size);
     void copyNextBatch(qsizetype size);
+    void writeToNextBatch(qsizetype size);
     qsizetype nextBatchStart() const;
 
     TextArea &m_output;
     std::function<void()> m_outOfMemory;
+    Compose m_compose;
+    bool m_writeToTo = false; // the recipients go in To rather than Bcc
     // The recipients of the output's text, once counted, and which text.
     Places m_recipients;
     quint64 m_recipientsRevision = ~quint64(0);
@@ -58,5 +70,6 @@ private:
     ListWork m_countingWork;
     std::shared_ptr<Counting> m_counting;
     std::chrono::milliseconds m_countingPatience{20};
-    QPointer<QMenu> m_batches; // the entries' submenu on show
+    QPointer<QMenu> m_batches; // the entries' submenus on show: copying
+    QPointer<QMenu> m_writes;  // and writing
 };

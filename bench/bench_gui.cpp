@@ -448,12 +448,12 @@ void benchCommandLine(const QTemporaryDir &dir)
     QFile::remove(real);
 
     const QString untidy = writeLines(dir, QStringLiteral("untidy.txt"), 10'000'000, qint64(1) << 40, [](qint64 i) {
-        return i % 10 == 9 ? QString() : QStringLiteral(" Someone.%1@Example.com").arg(i % 9'000'000);
+        return i % 10 == 9 ? QString() : QStringLiteral(" Someone.%1@Company.com").arg(i % 9'000'000);
     });
     const qint64 size = QFileInfo(untidy).size();
     QByteArray listed;
     for (int i = 0; i < 9'000'000; i += 100)
-        listed += "someone." + QByteArray::number(i) + "@example.com\n";
+        listed += "someone." + QByteArray::number(i) + "@company.com\n";
     const QString listedPath = dir.filePath(QStringLiteral("listed.txt"));
     QFile listedFile(listedPath);
     if (!listedFile.open(QIODevice::WriteOnly) || listedFile.write(listed) < 0)

@@ -12,6 +12,7 @@
 #include <unicode/uscript.h>
 #include <unicode/uspoof.h>
 
+#include <algorithm>
 #include <array>
 #include <new>
 #include <cstring>
@@ -164,6 +165,10 @@ AddressAdvice::Advice AddressAdvice::on(QStringView line)
 AddressAdvice::Advice AddressAdvice::onAddress(QStringView address)
 {
     QVarLengthArray<char, 256> utf8(3 * address.size());
+    if (isAscii(address)) {
+        std::transform(address.begin(), address.end(), utf8.begin(), [](QChar c) { return char(c.unicode()); });
+        return onAddress(QByteArrayView(utf8.data(), address.size()));
+    }
     QStringEncoder encoder(QStringEncoder::Utf8);
     char *end = encoder.appendToBuffer(utf8.data(), address);
     return onAddress(QByteArrayView(utf8.data(), end));

@@ -529,6 +529,11 @@ void TestForm1::tidyingTheInput_data()
                                              << u"2 lines: 0 duplicates, 0 empty, 2 not addresses; line 1 is not an "
                                                 "address: more than one address"_s
                                              << u"ann@x.org\r\nbob@y.org\r\ncarl@z.org"_s << false;
+    QTest::newRow("a contact's last line, which might have gone on") << u"BEGIN:VCARD\r\nEMAIL:ann@x.org"_s << 0 << 0
+                                                                     << u"Extract Addresses"_s
+                                                                     << u"2 lines: 0 duplicates, 0 empty, 2 not addresses; "
+                                                                        "line 1 is not an address: no @"_s
+                                                                     << u"ann@x.org"_s << false;
     QTest::newRow("addresses found where they stand") << u"ann@x.org\r\nbob@y.org"_s << 0 << 0 << u"Extract Addresses"_s
                                                       << u"2 lines: 0 duplicates, 0 empty"_s + none
                                                       << u"ann@x.org\r\nbob@y.org"_s << false;
@@ -888,6 +893,9 @@ void TestForm1::longTidyingShowsProgressAndCanBeStopped()
     else if (!stop.isEmpty())
         click("PushButton1");
     QTRY_VERIFY_WITH_TIMEOUT(!panel->isVisible(), 60'000);
+    // The panel had the keyboard; the input has it back.
+    if (stop != u"Clear Text"_s)
+        QCOMPARE(m_form->focusWidget(), input());
     QTest::qWait(20);
     // The next menu counts its lines again, the counts following it, and
     // keeps its width when they come.

@@ -118,7 +118,10 @@ void InputWork::start(const QString &label, std::pair<qsizetype, qsizetype> scop
 void InputWork::hideProgress()
 {
     m_progressTimer.stop();
-    const bool focused = m_panel->isAncestorOf(QApplication::focusWidget()) || m_panel->hasFocus();
+    // The window's focus, even while another window is active: the input
+    // takes it back from the panel then too, instead of nothing having it.
+    const QWidget *focus = m_panel->window()->focusWidget();
+    const bool focused = focus == m_panel || m_panel->isAncestorOf(focus);
     m_panel->hide();
     if (focused)
         m_input.setFocus();

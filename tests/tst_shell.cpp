@@ -235,6 +235,9 @@ void TestShell::coloursReadInADarkTheme()
     QCOMPARE(d.control("Frame1")->palette().color(QPalette::Window), skinned ? dark.color(QPalette::Button) : QColor(Qt::white));
     QCOMPARE(d.input()->palette().color(QPalette::Base), dark.color(QPalette::Base));
     QCOMPARE(d.input()->horizontalScrollBar()->palette().color(QPalette::Window), dark.color(QPalette::Window));
+    // A theme changed while the window is open is followed too.
+    QApplication::setPalette(light);
+    QTRY_COMPARE(d.input()->palette().color(QPalette::Base), light.color(QPalette::Base));
 }
 
 void TestShell::enterPressesAFocusedButton()

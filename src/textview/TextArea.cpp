@@ -376,6 +376,22 @@ void TextArea::changeEvent(QEvent *event)
     QAbstractScrollArea::changeEvent(event);
 }
 
+// A text area has colours of its own, so the desktop's new ones reach only
+// its window: the area watches the window it shows in for them.
+void TextArea::showEvent(QShowEvent *event)
+{
+    if (window() != this)
+        window()->installEventFilter(this);
+    QAbstractScrollArea::showEvent(event);
+}
+
+bool TextArea::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == window() && event->type() == QEvent::ApplicationPaletteChange)
+        useDesktopColours();
+    return QAbstractScrollArea::eventFilter(watched, event);
+}
+
 // Painting ------------------------------------------------------------------
 
 void TextArea::paintEvent(QPaintEvent *event)

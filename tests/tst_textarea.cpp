@@ -394,6 +394,19 @@ void TestTextArea::mouseSelects()
 
     QTest::mouseDClick(view, Qt::LeftButton, {}, second + QPoint(10, 0));
     QCOMPARE(m_area->selectedText(), u"bruno"_s);
+    // A press on the character just after the selection is no press on it.
+    bool dragged = false;
+    m_area->setDragRunner([&](std::unique_ptr<QMimeData>) {
+        dragged = true;
+        return Qt::IgnoreAction;
+    });
+    const QPoint justAfter = m_area->caretRectAt(23).center() + QPoint(2, 0);
+    QTest::mousePress(view, Qt::LeftButton, {}, justAfter);
+    QTest::mouseMove(view, second + QPoint(200, 0));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, second + QPoint(200, 0));
+    QVERIFY(!dragged);
+    QCOMPARE(m_area->selectedText(), u"@example.org"_s);
+    QTest::mouseDClick(view, Qt::LeftButton, {}, second + QPoint(10, 0));
 
     // Down after a click aims from the click, not from an earlier Up or Down.
     QTest::keyClick(m_area, Qt::Key_End, Qt::ControlModifier);

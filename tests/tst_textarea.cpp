@@ -815,6 +815,8 @@ void TestTextArea::screenReadersReadFollowAndEdit()
     QCOMPARE(text->textBeforeOffset(5, QAccessible::WordBoundary, &start, &end), u" "_s);
     QCOMPARE(std::pair(start, end), std::pair(3, 4));
     QCOMPARE(text->textAfterOffset(5, QAccessible::WordBoundary, &start, &end), u" "_s);
+    QCOMPARE(text->textAtOffset(5, QAccessible::NoBoundary, &start, &end), u"one two three"_s);
+    QCOMPARE(std::pair(start, end), std::pair(0, 13));
     m_area->setText(QString(100'000, u'x') + u"\r\nlast"_s);
 
     QList<std::pair<QAccessible::Event, int>> heard;

@@ -441,6 +441,14 @@ void TestTextArea::multipleClicksSelectWordsAndLines()
     QTest::mouseMove(view, at(10));
     QTest::mouseRelease(view, Qt::LeftButton, {}, at(10));
     QCOMPARE(m_area->selectedText(), u"two three"_s);
+    // Dragged back before the word and into it again, the word alone.
+    QTest::mouseClick(view, Qt::LeftButton, {}, at(30));
+    doubleClickAndHold(at(5));
+    QTest::mouseMove(view, at(1));
+    QCOMPARE(m_area->selectedText(), u"one two"_s);
+    QTest::mouseMove(view, at(5));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, at(5));
+    QCOMPARE(m_area->selectedText(), u"two"_s);
     QTest::mouseClick(view, Qt::LeftButton, {}, at(30));
     QTest::mouseDClick(view, Qt::LeftButton, {}, at(18));
     QTest::mousePress(view, Qt::LeftButton, {}, at(18));

@@ -198,6 +198,12 @@ AddressAdvice::Advice AddressAdvice::onAddress(QByteArrayView address)
 // Found once for each domain; kept for so many domains, then afresh.
 const AddressAdvice::DomainAdvice &AddressAdvice::adviceOnDomain(QByteArrayView domain)
 {
+    // Lines in a row mostly share their domain: the last one is tried first.
+    if (m_lastDomain < m_domainSpans.size()) {
+        const auto [start, size] = m_domainSpans[m_lastDomain];
+        if (QByteArrayView(m_domainBytes.constData() + start, size) == domain)
+            return m_domainAdvice[m_lastDomain];
+    }
     const quint64 hash = quickHash(domain);
     const quint64 high = hash & ~quint64(0xffffffff);
     const size_t mask = m_places.size() - 1;
@@ -206,10 +212,13 @@ const AddressAdvice::DomainAdvice &AddressAdvice::adviceOnDomain(QByteArrayView 
             continue;
         const size_t number = size_t(m_places[place] & 0xffffffff) - 1;
         const auto [start, size] = m_domainSpans[number];
-        if (QByteArrayView(m_domainBytes.constData() + start, size) == domain)
+        if (QByteArrayView(m_domainBytes.constData() + start, size) == domain) {
+            m_lastDomain = number;
             return m_domainAdvice[number];
+        }
     }
     makeRoom();
+    m_lastDomain = m_domainSpans.size();
     m_places[freePlace(hash)] = high | (m_domainSpans.size() + 1);
     m_domainSpans.emplace_back(quint32(m_domainBytes.size()), quint32(domain.size()));
     m_domainBytes.append(domain);

@@ -63,6 +63,7 @@ private:
     std::vector<std::pair<quint32, quint32>> m_domainSpans; // where each starts, and its size
     std::vector<DomainAdvice> m_domainAdvice;
     std::vector<quint64> m_places;
+    size_t m_lastDomain = ~size_t(0); // the number of the domain met last
 
     USpoofChecker *m_spoofChecker = nullptr;
     bool m_spoofCheckerFailed = false;

@@ -3,8 +3,8 @@
 #include "core/ErrorReport.h"
 #include "core/HomePageOpener.h"
 #include "join/ClipboardWriter.h"
-#include "platform/CommonDialog.h"
 #include "platform/ChoiceList.h"
+#include "platform/CommonDialog.h"
 #include "platform/MailComposer.h"
 #include "platform/MessageBox.h"
 #include "platform/ProcessStarter.h"
@@ -17,6 +17,7 @@
 #include <optional>
 
 class Frame;
+class Procedure;
 class InputMenu;
 class InputWork;
 class OutputMenu;
@@ -88,6 +89,7 @@ private:
     void PushButton18_Click();
     void Text2_MouseDown(Qt::MouseButton button);
     void PushButton20_Click();
+    void tellTooManyFiles(Procedure &p);
     std::optional<QString> chooseListedAddresses();
     std::optional<QList<bool>> chooseCorrections(const QStringList &changes);
     bool composeMail(const QString &link);

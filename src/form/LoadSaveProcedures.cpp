@@ -22,15 +22,22 @@ const QString tooManyFiles = QStringLiteral("You've selected too many files to a
 
 } // namespace
 
-void Form1::PushButton3_Click()
+// Too many files picked for the dialog's answer is told in words of its
+// own, not as an error.
+void Form1::tellTooManyFiles(Procedure &p)
 {
-    Procedure p(m_errorReport, Qualifier::PushButton3_Click);
     p.setInterceptor([this](const std::exception_ptr &failure) {
         if (failureNumber(failure) != CommonDialog::BufferTooSmall)
             return false;
         m_messageBoxes.inform(tooManyFiles);
         return true;
     });
+}
+
+void Form1::PushButton3_Click()
+{
+    Procedure p(m_errorReport, Qualifier::PushButton3_Click);
+    tellTooManyFiles(p);
     QStringList paths;
     p.run(100, [&] { CommonDialog1.setFileName(QString()); });
     p.run(102, [&] { CommonDialog1.setFlags(dialogFlags); });
@@ -100,12 +107,7 @@ std::optional<QString> Form1::chooseListedAddresses()
 void Form1::openFiles(const QStringList &files)
 {
     Procedure p(m_errorReport, Qualifier::PushButton3_Click);
-    p.setInterceptor([this](const std::exception_ptr &failure) {
-        if (failureNumber(failure) != CommonDialog::BufferTooSmall)
-            return false;
-        m_messageBoxes.inform(tooManyFiles);
-        return true;
-    });
+    tellTooManyFiles(p);
     QStringList paths;
     p.run(108, [&] {
         CommonDialog1.answerNextWith(files);

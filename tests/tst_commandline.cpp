@@ -86,6 +86,7 @@ private slots:
     void addressOptions_data();
     void addressOptions();
     void batchesToTheMailProgram();
+    void everyRemovedLineIsReported();
 
 private:
     QString write(const QString &name, const QByteArray &bytes) { return putFile(m_dir->path(), name, bytes); }
@@ -533,6 +534,116 @@ void TestCommandLine::batchesToTheMailProgram()
     const Run failed = run({u"--join"_s, u"--batch=2"_s, u"--compose"_s}, list, {}, QProcess::SeparateChannels, true);
     QCOMPARE(failed.status, 1);
     QCOMPARE(failed.errors, "kestrava: the mail program could not be opened: no composer today\n"_ba);
+}
+
+namespace {
+
+// A kind of line in the random lists: its text, the key of its address
+// (lower case; empty for none), and how many addresses it holds.
+struct LineKind
+{
+    QByteArray text;
+    QByteArray key;
+    int addresses = 0;
+};
+
+const QList<LineKind> lineKinds = {
+    {"ann@x.org", "ann@x.org", 1},        {"ANN@x.org", "ann@x.org", 1},
+    {" bob@y.org\t", "bob@y.org", 1},     {"Carl <carl@z.org>", "carl@z.org", 1},
+    {"dee@w.org", "dee@w.org", 1},        {"", "", 0},
+    {" \t", "", 0},                        {"not an address", "", 0},
+    {"carl@z", "", 1},                     {"x@bounced.org", "x@bounced.org", 1},
+    {"Bounced <X@bounced.org>", "x@bounced.org", 1}, {"a1@x.org, b1@x.org", "", 2},
+    {"Ann <ann@x.org>; eve@v.org", "", 2},
+};
+
+const LineKind *kindOf(QByteArrayView text)
+{
+    for (const LineKind &kind : lineKinds)
+        if (kind.text.trimmed() == text.trimmed())
+            return &kind;
+    return nullptr;
+}
+
+} // namespace
+
+// Seeded random lists through random options: each line reported as
+// removed went by the rule its reason names, and lines kept plus lines
+// removed are the lines read (a line split counting as its addresses).
+void TestCommandLine::everyRemovedLineIsReported()
+{
+    QRandomGenerator random(26);
+    const QString bounced = write(u"bounced.txt"_s, "x@bounced.org\n");
+    const QString report = m_dir->filePath(u"report.txt"_s);
+    const QStringList choices = {u"--extract"_s, u"--check"_s, u"--trim"_s, u"--skip-empty"_s, u"--unique"_s,
+                                 u"--exclude="_s + bounced};
+    for (int round = 0; round < 24; ++round) {
+        QStringList options = {u"--join"_s, u"--separator=|"_s, u"--report="_s + report};
+        for (const QString &choice : choices)
+            if (random.bounded(2))
+                options << choice;
+        QMap<QString, QByteArrayList> files;
+        qsizetype read = 0;
+        for (const QString &name : {u"one.txt"_s, u"two.txt"_s}) {
+            QByteArrayList lines;
+            for (int line = random.bounded(30); line > 0; --line)
+                lines << lineKinds[random.bounded(lineKinds.size())].text;
+            lines << QByteArray(); // the file's last line break leaves an empty line
+            read += lines.size();
+            files[write(name, lines.join('\n'))] = lines;
+        }
+        const Run joined = run(options + files.keys());
+        const bool extract = options.contains(u"--extract"_s);
+        qsizetype removed = 0;
+        QFile reported(report);
+        QVERIFY(reported.open(QIODevice::ReadOnly));
+        for (const QByteArray &line : reported.readAll().split('\n')) {
+            if (line.isEmpty())
+                continue;
+            const QList<QByteArray> parts = line.split(':');
+            QVERIFY2(parts.size() >= 4, line.constData());
+            // No text in these lists holds ": ", which reasons may.
+            const qsizetype reasonAt = line.indexOf(": ") + 2;
+            const QByteArray text = line.mid(line.lastIndexOf(": ") + 2);
+            const QByteArray reason = line.mid(reasonAt, line.lastIndexOf(": ") - reasonAt);
+            const QByteArray raw = files[QString::fromUtf8(parts[0])].value(parts[1].toInt() - 1);
+            const LineKind *kind = kindOf(raw);
+            QVERIFY2(kind, line.constData());
+            // The text is the line's, or with --extract one of its addresses.
+            QVERIFY2(extract ? raw.contains(text) : text.trimmed() == raw.trimmed(), line.constData());
+            if (reason.endsWith(" addresses found")) {
+                QVERIFY2(extract && kind->addresses == reason.split(' ').first().toInt(), line.constData());
+                removed -= kind->addresses - 1;
+                continue;
+            }
+            ++removed;
+            if (reason == "empty")
+                QVERIFY2(options.contains(u"--skip-empty"_s) && text.trimmed().isEmpty(), line.constData());
+            else if (reason == "no address found")
+                QVERIFY2(extract && kind->addresses == 0, line.constData());
+            else if (reason.startsWith("not an address: "))
+                QVERIFY2(options.contains(u"--check"_s) && kindOf(text) && kindOf(text)->key.isEmpty(), line.constData());
+            else if (reason == "listed in " + bounced.toUtf8())
+                QVERIFY2(text.toLower().contains("x@bounced.org"), line.constData());
+            else if (reason.startsWith("duplicate of ")) {
+                // Of an earlier line of this file or the one before.
+                const QByteArray first = reason.mid(13);
+                const QString firstFile = first.startsWith("line ") ? QString::fromUtf8(parts[0])
+                                                                    : QString::fromUtf8(first.left(first.lastIndexOf(':')));
+                const QByteArray firstLine = files[firstFile].value(first.mid(first.lastIndexOf(first.startsWith("line ") ? ' ' : ':') + 1).toInt() - 1);
+                QVERIFY2(options.contains(u"--unique"_s) && kindOf(firstLine), line.constData());
+                QVERIFY2(extract ? firstLine.toLower().contains(text.trimmed().toLower()) : kind->key == kindOf(firstLine)->key,
+                         line.constData());
+            }
+            else
+                QFAIL(line.constData());
+        }
+        const QByteArray output = joined.output.chopped(1);
+        const qsizetype kept = output.isEmpty() && extract ? 0 : output.split('|').size();
+        // The empty line after the last file is joined as the window joins it.
+        const bool lastEmptyKept = !extract && !options.contains(u"--skip-empty"_s);
+        QCOMPARE(kept - (lastEmptyKept ? 1 : 0) + removed, read);
+    }
 }
 
 QTEST_MAIN(TestCommandLine)

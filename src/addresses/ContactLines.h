@@ -36,6 +36,9 @@ public:
     // none) goes to search as it stands, at once: no line waits for more,
     // and none is inside a vCard or an LDIF record.
     bool readsAsItStands() const { return !m_pending && m_block == Block::None; }
+    // The tag of the line that waits for the next (which may go on it), or
+    // -1: what every line before it holds has gone to search.
+    qsizetype waitingTag() const { return m_pending ? m_tag : -1; }
 
 private:
     enum class Block { None, VCard, Ldif };

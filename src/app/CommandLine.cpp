@@ -21,6 +21,7 @@ const QString sortOption = QStringLiteral("sort");
 const QString separatorOption = QStringLiteral("separator");
 const QString batchOption = QStringLiteral("batch");
 const QString composeOption = QStringLiteral("compose");
+const QString reportOption = QStringLiteral("report");
 
 // A whole number of 1 or more written in digits alone, or 0 when the text
 // is none: no sign, no spaces.
@@ -101,6 +102,11 @@ void describeOptions(QCommandLineParser &parser)
                                                     "batch instead of printing it, the recipients in Bcc (--compose=to: "
                                                     "in To); on a terminal, Enter opens the next."),
                       QStringLiteral("bcc|to")});
+    parser.addOption({reportOption, QStringLiteral("With --join: write to FILE every line the options remove, and why, "
+                                                   "as FILE:LINE: REASON: TEXT (\"empty\", \"duplicate of line 12\", "
+                                                   "\"listed in bounced.txt\", \"no address found\"); a line split "
+                                                   "into several addresses is told too (\"3 addresses found\")."),
+                      QStringLiteral("FILE")});
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("List files to load."),
                                  QStringLiteral("[FILE...]"));
 }
@@ -138,7 +144,7 @@ Request readArguments(int argc, char *argv[])
     if (parser.isSet(composeOption) && (!parser.isSet(batchOption) || parser.isSet(separatorOption)))
         return {Request::Wrong, QStringLiteral("--compose works only with --join and --batch, and no --separator")};
     for (const QString &option : {skipEmptyOption, excludeOption, uniqueOption, sortOption, separatorOption, batchOption,
-                                  composeOption})
+                                  composeOption, reportOption})
         if (parser.isSet(option) && !parser.isSet(joinOption))
             return {Request::Wrong, QStringLiteral("--%1 works only with --join").arg(option)};
     for (const QString &option : {extractOption, trimOption})
@@ -169,6 +175,7 @@ ListCommand::Options joinOptionsOf(const QCommandLineParser &parser)
         options.separator = parser.value(separatorOption);
     if (parser.isSet(batchOption))
         options.batch = batchSize(parser.value(batchOption));
+    options.report = parser.isSet(reportOption);
     return options;
 }
 
@@ -177,4 +184,9 @@ std::optional<MailtoLinks::Field> composeOf(const QCommandLineParser &parser)
     if (!parser.isSet(composeOption))
         return std::nullopt;
     return parser.value(composeOption) == u"to" ? MailtoLinks::Field::To : MailtoLinks::Field::Bcc;
+}
+
+QString reportPathOf(const QCommandLineParser &parser)
+{
+    return parser.value(reportOption);
 }

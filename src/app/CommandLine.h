@@ -33,3 +33,5 @@ QStringList withOptionValues(QStringList arguments);
 ListCommand::Options joinOptionsOf(const QCommandLineParser &parser);
 // Where --compose puts the recipients, when it is given.
 std::optional<MailtoLinks::Field> composeOf(const QCommandLineParser &parser);
+// Where --report writes, when it is given.
+QString reportPathOf(const QCommandLineParser &parser);

@@ -85,6 +85,52 @@ private:
     BatchComposer *m_composer = nullptr;
 };
 
+// The lines removed, written to the --report file as FILE:LINE: REASON:
+// TEXT, a block at a time. Trouble with the file is told once and makes
+// the run fail; the join goes on.
+class ReportFile
+{
+public:
+    explicit ReportFile(const QString &path) : m_path(path)
+    {
+        m_file = std::fopen(QFile::encodeName(path).constData(), "we");
+        if (!m_file)
+            fail(errno);
+    }
+    ~ReportFile()
+    {
+        if (m_file)
+            std::fclose(m_file);
+    }
+    void write(const ListCommand::NotAnAddress &line)
+    {
+        if (m_file && std::fprintf(m_file, "%s:%lld: %s: %s\n", qPrintable(line.name), static_cast<long long>(line.line),
+                                   qPrintable(line.reason), qPrintable(line.text)) < 0)
+            fail(errno);
+    }
+    // Closes the file; answers whether all of it was written.
+    bool close()
+    {
+        if (m_file && std::fclose(std::exchange(m_file, nullptr)) != 0)
+            fail(errno);
+        return !m_failed;
+    }
+
+private:
+    void fail(int code)
+    {
+        if (!m_failed)
+            complain(m_path, describeErrno(code));
+        m_failed = true;
+        if (m_file)
+            std::fclose(std::exchange(m_file, nullptr));
+    }
+
+    QString m_path;
+    std::FILE *m_file = nullptr;
+    bool m_failed = false;
+};
+
 // A source to read: the descriptor, and whether it is an ordinary file (which
 // can be read twice); nothing, once told, when it cannot be read.
 struct Source
@@ -189,17 +235,21 @@ int joinPlainly(const QStringList &paths, Output &output)
 // The sources' lines through the options, read and written a block at a
 // time; lines that are no address told as FILE:LINE: REASON: TEXT, and
 // warnings as FILE:LINE: warning: REASON: TEXT.
-int joinWithOptions(const QStringList &paths, const ListCommand::Options &options, Output &output)
+int joinWithOptions(const QStringList &paths, const ListCommand::Options &options, Output &output,
+                    ReportFile *report)
 {
     int status = 0;
     try {
         ListedAddresses excluded;
-        for (const QString &path : options.exclude)
+        for (const QString &path : options.exclude) {
+            if (&path != &options.exclude.front())
+                excluded.nextList();
             if (!readSource(path, true, [&excluded](const QList<QByteArrayView> &lines) {
                     for (const QByteArrayView line : lines)
                         excluded.addLine(line);
                 }))
                 status = 1;
+        }
         excluded.finish();
         const auto tell = [&status, &options](const ListCommand::NotAnAddress &line) {
             std::fprintf(stderr, "%s:%lld: %s%s: %s\n", qPrintable(line.name), static_cast<long long>(line.line),
@@ -207,8 +257,9 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
             if (!line.warning || options.strict)
                 status = 1;
         };
+        const auto removed = [report](const ListCommand::NotAnAddress &line) { report->write(line); };
         ListCommand::Run run(options, options.exclude.isEmpty() ? nullptr : &excluded,
-                             {[&output](QByteArray &bytes) { output.append(bytes); }, tell});
+                             {[&output](QByteArray &bytes) { output.append(bytes); }, tell, removed});
         for (const QString &path : paths) {
             run.startSource(path);
             if (!readSource(path, options.skipEmpty, [&run](const QList<QByteArrayView> &lines) { run.take(lines); }))
@@ -229,14 +280,19 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
 } // namespace
 
 int joinToStandardOutput(const QStringList &files, const ListCommand::Options &options,
-                         std::optional<MailtoLinks::Field> compose)
+                         std::optional<MailtoLinks::Field> compose, const QString &reportPath)
 {
+    std::optional<ReportFile> report;
+    if (options.report)
+        report.emplace(reportPath);
     Output output;
     std::optional<BatchComposer> composer;
     if (compose)
         output.composeWith(&composer.emplace(*compose));
     const QStringList paths = files.isEmpty() ? QStringList{QStringLiteral("-")} : files;
-    const int status = options.isPlain() ? joinPlainly(paths, output) : joinWithOptions(paths, options, output);
+    const int status = options.isPlain() ? joinPlainly(paths, output)
+                                         : joinWithOptions(paths, options, output, report ? &*report : nullptr);
     output.flush();
-    return composer && composer->failed() ? 1 : status;
+    const bool reported = !report || report->close();
+    return (composer && composer->failed()) || !reported ? 1 : status;
 }

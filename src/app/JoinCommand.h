@@ -16,5 +16,6 @@
 // are still joined. A failed write is told on standard error and ends the
 // program with 1.
 // With compose, each batch goes to the mail composer instead (BatchComposer).
+// With options.report, reportPath gets every line removed, and why.
 int joinToStandardOutput(const QStringList &files, const ListCommand::Options &options,
-                         std::optional<MailtoLinks::Field> compose = {});
+                         std::optional<MailtoLinks::Field> compose = {}, const QString &reportPath = {});

@@ -36,7 +36,8 @@ int runWithoutWindow(int argc, char *argv[])
         parser.showHelp(0);
     if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
-    return joinToStandardOutput(parser.positionalArguments(), joinOptionsOf(parser), composeOf(parser));
+    return joinToStandardOutput(parser.positionalArguments(), joinOptionsOf(parser), composeOf(parser),
+                                reportPathOf(parser));
 }
 
 int runWindow(int argc, char *argv[])

@@ -40,6 +40,7 @@ struct KeptKey
 {
     QByteArrayView local;
     QByteArrayView domain;
+    quint64 number = 0;
 };
 
 KeptKey keptAt(const std::vector<QByteArray> &blocks, const std::vector<QByteArray> &domains, quint64 place)
@@ -49,7 +50,8 @@ KeptKey keptAt(const std::vector<QByteArray> &blocks, const std::vector<QByteArr
     const QByteArrayView local(p, qsizetype(length));
     p += length;
     const quint64 domain = numberAt(p);
-    return {local, domain ? QByteArrayView(domains[size_t(domain - 1)]) : QByteArrayView()};
+    const quint64 number = numberAt(p);
+    return {local, domain ? QByteArrayView(domains[size_t(domain - 1)]) : QByteArrayView(), number};
 }
 
 // A byte of the hash below those that say where its slots start, never 0,
@@ -89,7 +91,7 @@ std::size_t KeySet::slotOf(QByteArrayView key, quint64 hash) const
     }
 }
 
-quint64 KeySet::keep(QByteArrayView key)
+quint64 KeySet::keep(QByteArrayView key, quint64 number)
 {
     // Keys in a row mostly share their domain: the last one is tried first.
     qsizetype at = -1;
@@ -111,6 +113,7 @@ quint64 KeySet::keep(QByteArrayView key)
     appendNumber(record, quint64(local.size()));
     record.append(local.data(), local.size());
     appendNumber(record, domain);
+    appendNumber(record, number);
     if (m_blocks.empty() || m_blocks.back().size() + record.size() > blockSize) {
         if (m_blocks.size() >= (std::size_t(1) << (placeBits - offsetBits)))
             throw std::bad_alloc();
@@ -157,22 +160,30 @@ void KeySet::prefetch(quint64 hash) const
     __builtin_prefetch(&m_slots[slot]);
 }
 
-bool KeySet::insert(QByteArrayView key, quint64 hash)
+qint64 KeySet::insertNumbered(QByteArrayView key, quint64 hash, quint64 number)
 {
     std::size_t slot = slotOf(key, hash);
     if (m_tags[slot] != 0)
-        return false;
+        return qint64(keptAt(m_blocks, m_domains, m_slots[slot] & placeMask).number);
     if ((m_count + 1) * 4 > qsizetype(m_slots.size()) * 3) {
         grow();
         slot = slotOf(key, hash);
     }
-    m_slots[slot] = (hash >> placeBits) << placeBits | keep(key);
+    m_slots[slot] = (hash >> placeBits) << placeBits | keep(key, number);
     m_tags[slot] = tagOf(hash);
     ++m_count;
-    return true;
+    return -1;
 }
 
 bool KeySet::contains(QByteArrayView key) const
 {
     return m_count > 0 && m_tags[slotOf(key, hashOf(key))] != 0;
+}
+
+qint64 KeySet::numberOf(QByteArrayView key) const
+{
+    if (m_count == 0)
+        return -1;
+    const std::size_t slot = slotOf(key, hashOf(key));
+    return m_tags[slot] == 0 ? -1 : qint64(keptAt(m_blocks, m_domains, m_slots[slot] & placeMask).number);
 }

@@ -26,16 +26,22 @@ public:
     // are on their way while one is looked at.
     static quint64 hashOf(QByteArrayView key);
     void prefetch(quint64 hash) const;
-    bool insert(QByteArrayView key, quint64 hash);
+    bool insert(QByteArrayView key, quint64 hash) { return insertNumbered(key, hash, 0) < 0; }
+    // Adds the key with a number of the caller's (where it first stood,
+    // which list holds it); answers the number of the equal key kept
+    // before, or -1 when the key is new.
+    qint64 insertNumbered(QByteArrayView key, quint64 hash, quint64 number);
+    // The number kept with the key, or -1 when it is not kept.
+    qint64 numberOf(QByteArrayView key) const;
 
 private:
     // Where the key is in the table, or the free slot it would take.
     std::size_t slotOf(QByteArrayView key, quint64 hash) const;
     bool isKeptAt(quint64 place, QByteArrayView key) const;
     // A key as kept: the length of the part before its domain (all of it,
-    // for a key without an @ or one of so many domains), that part, and its
-    // domain's number, or 0.
-    quint64 keep(QByteArrayView key);
+    // for a key without an @ or one of so many domains), that part, its
+    // domain's number, or 0, and the caller's number.
+    quint64 keep(QByteArrayView key, quint64 number);
     void grow();
 
     std::vector<quint64> m_slots = std::vector<quint64>(1024); // where each key is kept, and its hash's top bits

@@ -14,7 +14,9 @@
 
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <cstring>
+#include <deque>
 #include <iterator>
 #include <vector>
 
@@ -23,7 +25,7 @@ namespace ListCommand {
 bool Options::isPlain() const
 {
     return join && !extract && !trim && !check && !skipEmpty && exclude.isEmpty() && !unique && !sort
-           && separator == u"," && batch == 0;
+           && separator == u"," && batch == 0 && !report;
 }
 
 namespace {
@@ -66,6 +68,8 @@ struct Line
     bool kept = false;
     qsizetype found = -1; // where the address starts among the bytes of those found
     qsizetype size = 0;
+    bool empty = false;   // left out as empty
+    qint64 listed = -1;   // left out as held by this --exclude list
 };
 
 // What --check tells of a line: why it is no address, or why an address
@@ -103,9 +107,12 @@ void sift(Line &line, Told &told, const Options &options, const ListedAddresses 
         if (!advice.warning.isEmpty())
             told = {advice.warning, true};
     }
-    if (!options.join || (options.skipEmpty && text.isEmpty()))
+    if (!options.join)
         return;
-    line.kept = !excluded || !excluded->holds(line.text);
+    line.empty = options.skipEmpty && text.isEmpty();
+    if (!line.empty)
+        line.listed = excluded ? excluded->listHolding(line.text) : -1;
+    line.kept = !line.empty && line.listed < 0;
 }
 
 // One step after sifting: takes a line, and hands on what it gives.
@@ -133,6 +140,16 @@ protected:
 class Unique : public Stage
 {
 public:
+    // Told of each line left out as a duplicate: its index among those
+    // taken, and the number given with the first of its kind.
+    using Duplicate = std::function<void(std::size_t index, quint64 first)>;
+    // Numbers for the lines next taken (none: 0 for each), and whom to tell.
+    void numberWith(const std::vector<quint64> *numbers, Duplicate duplicate)
+    {
+        m_numbers = numbers;
+        m_duplicate = std::move(duplicate);
+    }
+
     void take(QByteArrayView line) override { takeAll({line}); }
     void takeAll(const std::vector<QByteArrayView> &lines) override
     {
@@ -156,8 +173,11 @@ public:
                 continue;
             }
             const QByteArrayView key = QByteArrayView(m_folded).sliced(start, m_ends[i] - start);
-            if (m_keys.insert(key, m_hashes[i]))
+            const qint64 first = m_keys.insertNumbered(key, m_hashes[i], m_numbers ? (*m_numbers)[i] : 0);
+            if (first < 0)
                 m_first.push_back(lines[i]);
+            else if (m_numbers)
+                m_duplicate(i, quint64(first));
             start = m_ends[i];
         }
         m_next->takeAll(m_first);
@@ -169,6 +189,8 @@ private:
     std::vector<qsizetype> m_ends;     // where each line's key ends; -1 for an empty line
     std::vector<quint64> m_hashes;
     std::vector<QByteArrayView> m_first;
+    const std::vector<quint64> *m_numbers = nullptr;
+    Duplicate m_duplicate;
 };
 
 class Sorting : public Stage
@@ -245,7 +267,8 @@ private:
 
 // The chain: each line's addresses found in its place (in order, as
 // ContactLines reads lines), then every line sifted (a batch at a time, on
-// two threads), then duplicates, sorting and joining.
+// two threads), then duplicates, sorting and joining. With a report, what
+// each step removes is gathered for the batch and told in line order.
 class Run::Chain
 {
 public:
@@ -254,11 +277,21 @@ public:
     {
         if (!options.join)
             return;
-        if (options.unique)
-            add(std::make_unique<Unique>());
+        if (options.unique) {
+            auto unique = std::make_unique<Unique>();
+            if (options.report)
+                unique->numberWith(&m_keptNumbers, [this](std::size_t i, quint64 first) { noteDuplicate(i, first); });
+            add(std::move(unique));
+        }
         if (options.sort)
             add(std::make_unique<Sorting>());
         add(std::make_unique<Joining>(options, m_output));
+    }
+
+    void startSource(const QString &name)
+    {
+        m_sources.append(name);
+        m_number = 0;
     }
 
     void take(const QList<QByteArrayView> &lines)
@@ -270,20 +303,25 @@ public:
                 m_lines.push_back({line, m_number});
                 continue;
             }
+            if (m_options.report && !m_quiet)
+                m_waiting.push_back({m_number, line.toByteArray()});
             const QByteArrayView text = Blanks::trimmed(line);
-            if (m_contacts.readsAsItStands() && isPlainAddress(text))
+            if (m_contacts.readsAsItStands() && isPlainAddress(text)) {
                 m_lines.push_back({text, m_number});
-            else
+                countFound(m_number);
+            } else {
                 m_contacts.feed(QString::fromUtf8(line), m_number, m_found);
+            }
         }
-        siftLines();
+        const qsizetype waiting = m_contacts.waitingTag();
+        siftLines(waiting < 0 ? m_number : waiting - 1);
     }
 
     void endSource()
     {
         if (m_options.extract)
             m_contacts.finish(m_found);
-        siftLines();
+        siftLines(m_number);
     }
 
     void finish()
@@ -292,11 +330,19 @@ public:
             m_stages.front()->finish();
     }
 
-    QString m_source;
     qsizetype m_number = 0;
     bool m_anyLine = false;
+    bool m_quiet = false; // the empty line after the last is no line of a source: not reported
 
 private:
+    // A line extracted from waits until every address it holds is found.
+    struct Waiting
+    {
+        qsizetype number = 0;
+        QByteArray text;
+        qsizetype found = 0;
+    };
+
     void add(std::unique_ptr<Stage> stage)
     {
         if (!m_stages.empty())
@@ -304,9 +350,60 @@ private:
         m_stages.push_back(std::move(stage));
     }
 
+    void note(qsizetype number, QString reason, QByteArrayView text)
+    {
+        if (!m_quiet)
+            m_notes.push_back({m_sources.constLast(), number, std::move(reason), QString::fromUtf8(text)});
+    }
+
+    void countFound(qsizetype number)
+    {
+        if (!m_waiting.empty())
+            ++m_waiting[size_t(number - m_waiting.front().number)].found;
+    }
+
+    // The lines up to this one have given all their addresses: those that
+    // gave none, or several, are told.
+    void noteExtracted(qsizetype upTo)
+    {
+        while (!m_waiting.empty() && m_waiting.front().number <= upTo) {
+            const Waiting &line = m_waiting.front();
+            if (line.found != 1)
+                note(line.number,
+                     line.found == 0 ? QStringLiteral("no address found") : QStringLiteral("%1 addresses found").arg(line.found),
+                     line.text);
+            m_waiting.pop_front();
+        }
+    }
+
+    void noteSifted(const Line &line, const QString &checkReason)
+    {
+        if (line.kept)
+            return;
+        if (!checkReason.isNull())
+            note(line.number, QStringLiteral("not an address: ") + checkReason, line.text);
+        else if (line.empty)
+            note(line.number, QStringLiteral("empty"), line.text);
+        else if (line.listed >= 0)
+            note(line.number, QStringLiteral("listed in ") + m_options.exclude.value(qsizetype(line.listed)), line.text);
+    }
+
+    // A line's place for the report: its source's number, and its number.
+    static quint64 placeOf(qsizetype source, qsizetype number) { return quint64(source) << 40 | quint64(number); }
+
+    void noteDuplicate(std::size_t i, quint64 first)
+    {
+        const qsizetype source = qsizetype(first >> 40);
+        const qsizetype firstNumber = qsizetype(first & ((quint64(1) << 40) - 1));
+        const QString of = source == m_sources.size() - 1 ? QStringLiteral("line %1").arg(firstNumber)
+                                                          : QStringLiteral("%1:%2").arg(m_sources.at(source)).arg(firstNumber);
+        note(qsizetype(m_keptNumbers[i] & ((quint64(1) << 40) - 1)), QStringLiteral("duplicate of ") + of,
+             m_keptLines[i]);
+    }
+
     // The lines sifted, each half of them on a thread of its own, and what
     // is kept handed on in order, with what --check tells.
-    void siftLines()
+    void siftLines(qsizetype extractedUpTo)
     {
         for (Line &line : m_lines)
             if (line.found >= 0)
@@ -326,26 +423,54 @@ private:
         std::vector<std::pair<qsizetype, Told>> told;
         for (auto &half : inHalves(qsizetype(m_lines.size()), parallelFrom, siftRange))
             std::move(half.begin(), half.end(), std::back_inserter(told));
+        if (m_options.report)
+            noteExtracted(extractedUpTo);
+        auto nextTold = told.begin();
+        for (std::size_t i = 0; i < m_lines.size() && m_options.report; ++i) {
+            const bool isTold = nextTold != told.end() && std::size_t(nextTold->first) == i;
+            noteSifted(m_lines[i], isTold && !nextTold->second.warning ? nextTold->second.reason : QString());
+            nextTold += isTold ? 1 : 0;
+        }
         for (auto &[i, what] : told) {
             const Line &line = m_lines[size_t(i)];
-            m_output.tell({m_source, line.number, std::move(what.reason), QString::fromUtf8(line.text), what.warning});
+            m_output.tell({m_sources.constLast(), line.number, std::move(what.reason), QString::fromUtf8(line.text),
+                           what.warning});
         }
         m_keptLines.clear();
-        for (const Line &line : m_lines)
-            if (line.kept)
-                m_keptLines.push_back(line.text);
+        m_keptNumbers.clear();
+        for (const Line &line : m_lines) {
+            if (!line.kept)
+                continue;
+            m_keptLines.push_back(line.text);
+            if (m_options.report)
+                m_keptNumbers.push_back(placeOf(m_sources.size() - 1, line.number));
+        }
         if (!m_keptLines.empty())
             m_stages.front()->takeAll(m_keptLines);
         m_lines.clear();
         m_foundBytes.truncate(0);
+        tellNotes();
+    }
+
+    void tellNotes()
+    {
+        std::stable_sort(m_notes.begin(), m_notes.end(),
+                         [](const NotAnAddress &a, const NotAnAddress &b) { return a.line < b.line; });
+        for (const NotAnAddress &line : m_notes)
+            m_output.removed(line);
+        m_notes.clear();
     }
 
     const Options &m_options;
     const ListedAddresses *m_excluded;
     Output m_output;
     std::vector<std::unique_ptr<Stage>> m_stages;
+    QStringList m_sources; // the names of the sources so far, the one being read last
     std::vector<Line> m_lines; // to be sifted
     std::vector<QByteArrayView> m_keptLines;
+    std::vector<quint64> m_keptNumbers; // with a report: each kept line's place
+    std::deque<Waiting> m_waiting;      // with a report: lines whose addresses are being found
+    std::vector<NotAnAddress> m_notes;  // with a report: what the batch at hand removed
     ContactLines m_contacts;
     QByteArray m_foundBytes; // the addresses found in lines, until they are sifted
     QStringEncoder m_utf8{QStringEncoder::Utf8};
@@ -357,6 +482,7 @@ private:
             char *end = m_utf8.appendToBuffer(m_foundBytes.data() + start, address);
             m_foundBytes.truncate(end - m_foundBytes.constData());
             m_lines.push_back({{}, number, false, start, m_foundBytes.size() - start});
+            countFound(number);
         });
     };
 };
@@ -370,8 +496,7 @@ Run::~Run() = default;
 
 void Run::startSource(const QString &name)
 {
-    m_chain->m_source = name;
-    m_chain->m_number = 0;
+    m_chain->startSource(name);
 }
 
 void Run::take(const QList<QByteArrayView> &lines)
@@ -388,6 +513,7 @@ void Run::endSource()
 void Run::finish()
 {
     if (m_chain->m_anyLine) {
+        m_chain->m_quiet = true;
         m_chain->take({QByteArrayView()});
         m_chain->endSource();
     }

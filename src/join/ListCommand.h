@@ -34,6 +34,7 @@ struct Options
     bool sort = false;      // ignoring case; equal lines keep their order
     QString separator = QStringLiteral(",");
     qsizetype batch = 0; // items to an output line; 0 for one line
+    bool report = false;  // each line removed or split is told (Output::removed)
 
     // No more than --join: the window's own line.
     bool isPlain() const;
@@ -57,6 +58,12 @@ struct Output
 {
     std::function<void(QByteArray &bytes)> write;           // the joined lines in UTF-8; takes the bytes, leaving them empty
     std::function<void(const NotAnAddress &line)> tell;     // each line --check finds
+    // With report, in the order of the lines: each line removed, and why
+    // ("empty", "duplicate of line 12", "not an address: ...", "listed in
+    // FILE", "no address found"), and each line whose several addresses go
+    // on as lines of their own ("3 addresses found"). Lines kept plus lines
+    // removed are the lines read, a line split counting as its addresses.
+    std::function<void(const NotAnAddress &line)> removed;
 };
 
 // The lines of the sources through the options.

@@ -43,7 +43,7 @@ void ListedAddresses::addLine(QByteArrayView line)
     const QByteArrayView text = Blanks::trimmed(line);
     if (m_contacts.readsAsItStands() && AddressCharacters::isPlainAddress(text.data(), text.size())) {
         char folded[256];
-        m_keys.insert(lowered(text, folded));
+        insert(lowered(text, folded));
         return;
     }
     addLine(QString::fromUtf8(line));
@@ -54,30 +54,42 @@ void ListedAddresses::finish()
     m_contacts.finish([this](QStringView text, qsizetype) { addFound(text); });
 }
 
+void ListedAddresses::nextList()
+{
+    finish();
+    m_contacts = {};
+    ++m_list;
+}
+
+void ListedAddresses::insert(QByteArrayView key)
+{
+    m_keys.insertNumbered(key, KeySet::hashOf(key), m_list);
+}
+
 void ListedAddresses::addFound(QStringView text)
 {
     QByteArray folded;
     for (const QString &address : AddressExtraction::in(text))
         if (foldedKeyOf(address, folded))
-            m_keys.insert(folded);
+            insert(folded);
 }
 
 // A line of plain form (ASCII, no name, quotes or comment) is held when its
 // text, lowered, is a key kept: keys are those of valid addresses, so such
 // text is a valid address itself, and nothing else need be checked.
-bool ListedAddresses::holds(QByteArrayView line) const
+qint64 ListedAddresses::listHolding(QByteArrayView line) const
 {
     if (m_keys.size() == 0)
-        return false;
+        return -1;
     const QByteArrayView text = Blanks::trimmed(line);
     char folded[256];
     if (text.size() <= 254 && LineKeys::loweredPlainForm(text, folded))
-        return m_keys.contains(QByteArrayView(folded, text.size()));
-    return holds(QString::fromUtf8(line));
+        return m_keys.numberOf(QByteArrayView(folded, text.size()));
+    return listHolding(QString::fromUtf8(line));
 }
 
-bool ListedAddresses::holds(QStringView line) const
+qint64 ListedAddresses::listHolding(QStringView line) const
 {
     QByteArray folded;
-    return foldedKeyOf(line, folded) && m_keys.contains(folded);
+    return foldedKeyOf(line, folded) ? m_keys.numberOf(folded) : -1;
 }

@@ -15,20 +15,27 @@ class ListedAddresses
 {
 public:
     // A list's lines, one at a time, in UTF-16 or UTF-8; finish() after
-    // its last.
+    // its last. Lists are numbered from 0 in the order they are added:
+    // nextList() before the lines of the second and each further one.
     void addLine(QStringView line);
     void addLine(QByteArrayView line);
     void finish();
+    void nextList();
 
     // Whether the line is an address the lists hold. Safe to ask from
     // several threads at once, once every list is added.
-    bool holds(QStringView line) const;
-    bool holds(QByteArrayView line) const;
+    bool holds(QStringView line) const { return listHolding(line) >= 0; }
+    bool holds(QByteArrayView line) const { return listHolding(line) >= 0; }
+    // The number of the first list that holds the line's address, or -1.
+    qint64 listHolding(QStringView line) const;
+    qint64 listHolding(QByteArrayView line) const;
     qsizetype size() const { return m_keys.size(); }
 
 private:
     void addFound(QStringView text);
+    void insert(QByteArrayView key);
 
     ContactLines m_contacts;
     KeySet m_keys;
+    quint64 m_list = 0; // the number of the list being added
 };

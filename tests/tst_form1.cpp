@@ -20,6 +20,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -69,6 +70,7 @@ private slots:
     void tidyingTheInput();
     void selectingTheNextLineThatIsNoAddress();
     void removingAddressesListedInFiles();
+    void everyRemovedLineIsReported();
     void correctingMistypedDomains();
     void copyingTheOutputInBatches();
     void writingToBatchesInTheMailProgram();
@@ -618,6 +620,113 @@ void TestForm1::removingAddressesListedInFiles()
     QVERIFY2(menuEntries(input).filter(u"3 removed as listed"_s).size() == 1, qPrintable(menuEntries(input).join(u'|')));
     QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(input->text(), text);
+}
+
+namespace {
+
+// A kind of line in the random lists: its text, what it counts as a
+// duplicate by, whether it is an address, and how many addresses
+// extraction finds in it.
+struct LineKind
+{
+    QString text;
+    QString key;
+    bool address = false;
+    qsizetype found = 0;
+};
+
+const QList<LineKind> lineKinds = {
+    {u"ann@x.org"_s, u"ann@x.org"_s, true, 1},
+    {u"ANN@x.org"_s, u"ann@x.org"_s, true, 1},
+    {u" bob@y.org\t"_s, u"bob@y.org"_s, true, 1},
+    {u"Carl <carl@z.org>"_s, u"carl@z.org"_s, true, 1},
+    {u""_s, u""_s, false, 0},
+    {u" \t"_s, u""_s, false, 0},
+    {u"not an address"_s, u"not an address"_s, false, 0},
+    {u"carl@z"_s, u"carl@z"_s, false, 1},
+    {u"Bounced <X@bounced.org>"_s, u"x@bounced.org"_s, true, 1},
+    {u"eve@v.org"_s, u"eve@v.org"_s, true, 1},
+    {u"a1@x.org, b1@x.org"_s, u"a1@x.org, b1@x.org"_s, false, 2},
+};
+
+const LineKind &kindOf(const QString &text)
+{
+    for (const LineKind &kind : lineKinds)
+        if (kind.text == text)
+            return kind;
+    static const LineKind none;
+    return none;
+}
+
+} // namespace
+
+// Seeded random lists, whole or a selection of them, through each entry
+// that removes lines: the counts line says how many the step removed, and
+// the report copied names each such line by its number, with a reason
+// true of it; lines kept plus lines removed are the lines read, a line
+// extracted from counting as its addresses.
+void TestForm1::everyRemovedLineIsReported()
+{
+    QTemporaryDir folder;
+    const QStringList lists = {putFile(folder.path(), u"bounced.txt"_s, "x@bounced.org\n"),
+                               putFile(folder.path(), u"unsubscribed.csv"_s, "\"Lee, Eve\",EVE@v.org\n")};
+    m_form->commonDialog().setChooser([&](const CommonDialog::Request &) { return lists; });
+    TextArea *input = m_driver->input();
+    QRandomGenerator random(26);
+    const QStringList entries = {u"Remove Duplicate Lines"_s, u"Remove Empty Lines"_s, u"Remove Non-Addresses"_s,
+                                 u"Extract Addresses"_s, u"Remove Addresses Listed in File"_s};
+    for (int round = 0; round < 20; ++round) {
+        const QString entry = entries[round % entries.size()];
+        QStringList lines;
+        for (int i = 0; i < 40; ++i)
+            lines << lineKinds[random.bounded(lineKinds.size())].text;
+        input->setText(lines.join(u"\r\n"));
+        // Every other round, lines 3 to 38 selected.
+        const qsizetype first = round % 2 ? 2 : 0;
+        const qsizetype last = round % 2 ? 38 : 40;
+        if (first > 0)
+            input->setSelection(input->lineStart(first), input->lineStart(last) - 2);
+        const qsizetype linesBefore = input->lineCount();
+        choose(input, entry);
+        const QStringList counts = menuEntries(input).filter(u" removed "_s);
+        QCOMPARE(counts.size(), 1);
+        const qsizetype removedSaid = counts[0].section(u"; "_s, 1).section(u' ', 0, 0).toLongLong();
+        choose(input, u"Copy Report of Removed Lines"_s);
+        qsizetype removed = 0;
+        qsizetype splitExtra = 0;
+        for (const QString &line : QGuiApplication::clipboard()->text().split(u'\n', Qt::SkipEmptyParts)) {
+            const QStringList fields = line.split(u'\t');
+            QVERIFY2(fields.size() >= 3, qPrintable(line));
+            const qsizetype number = fields[0].toLongLong();
+            const QString &reason = fields[1];
+            const QString text = line.section(u'\t', 2);
+            QVERIFY2(number > first && number <= last && lines[number - 1] == text, qPrintable(line));
+            const LineKind &kind = kindOf(text);
+            if (reason.endsWith(u" addresses found"_s)) {
+                QVERIFY2(entry == u"Extract Addresses"_s && kind.found == reason.section(u' ', 0, 0).toLongLong(),
+                         qPrintable(line));
+                splitExtra += kind.found - 1;
+                continue;
+            }
+            ++removed;
+            bool right = false;
+            if (entry == u"Remove Empty Lines"_s)
+                right = reason == u"empty"_s && kind.key.isEmpty();
+            else if (entry == u"Remove Non-Addresses"_s)
+                right = reason.startsWith(u"not an address: "_s) && !kind.address && !kind.key.isEmpty();
+            else if (entry == u"Extract Addresses"_s)
+                right = reason == u"no address found"_s && kind.found == 0;
+            else if (entry == u"Remove Addresses Listed in File"_s)
+                right = reason == (kind.key == u"eve@v.org"_s ? u"listed in unsubscribed.csv"_s : u"listed in bounced.txt"_s)
+                        && (kind.key == u"eve@v.org"_s || kind.key == u"x@bounced.org"_s);
+            else if (const qsizetype of = reason.section(u' ', 3).toLongLong(); reason.startsWith(u"duplicate of line "_s))
+                right = of > first && of < number && kindOf(lines[of - 1]).key == kind.key && !kind.key.isEmpty();
+            QVERIFY2(right, qPrintable(line));
+        }
+        QVERIFY(removed > 0);
+        QCOMPARE(removed, removedSaid);
+        QCOMPARE(input->lineCount() - splitExtra + removed, linesBefore);
+    }
 }
 
 // Each change is shown, from the address to the one likely meant, with the

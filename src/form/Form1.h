@@ -90,7 +90,7 @@ private:
     void Text2_MouseDown(Qt::MouseButton button);
     void PushButton20_Click();
     void tellTooManyFiles(Procedure &p);
-    std::optional<QString> chooseListedAddresses();
+    std::optional<QList<std::pair<QString, QString>>> chooseListedAddresses();
     std::optional<QList<bool>> chooseCorrections(const QStringList &changes);
     bool composeMail(const QString &link);
     void saveThroughDialog(TextArea &source, const QString &qualifier, const QString &filter, int firstLine);

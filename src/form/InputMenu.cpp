@@ -7,6 +7,8 @@
 #include "join/ListedAddresses.h"
 #include "textview/TextArea.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLocale>
 #include <QMenu>
 
@@ -47,6 +49,41 @@ const QList<Entry> &tidyEntries()
         {Operation::RemoveNonAddresses, InputMenu::tr("Remove Non-Addresses"), InputMenu::tr("every line is an address")},
     };
     return all;
+}
+
+// The step whose removals an operation reports, if it removes lines.
+std::optional<RemovalReport::Step> removalStep(Operation operation)
+{
+    switch (operation) {
+    case Operation::RemoveDuplicates:
+        return RemovalReport::Step::RemoveDuplicates;
+    case Operation::RemoveEmpty:
+        return RemovalReport::Step::RemoveEmpty;
+    case Operation::RemoveNonAddresses:
+        return RemovalReport::Step::RemoveNonAddresses;
+    case Operation::TrimSpaces:
+    case Operation::Sort:
+        break;
+    }
+    return std::nullopt;
+}
+
+// How the counts line tells what a step removed.
+QString removedAs(RemovalReport::Step step)
+{
+    switch (step) {
+    case RemovalReport::Step::RemoveEmpty:
+        return InputMenu::tr("; %1 removed as empty");
+    case RemovalReport::Step::RemoveDuplicates:
+        return InputMenu::tr("; %1 removed as duplicates");
+    case RemovalReport::Step::RemoveNonAddresses:
+        return InputMenu::tr("; %1 removed as not addresses");
+    case RemovalReport::Step::RemoveListed:
+        return InputMenu::tr("; %1 removed as listed");
+    case RemovalReport::Step::ExtractAddresses:
+        break;
+    }
+    return InputMenu::tr("; %1 removed with no address found");
 }
 
 void report(ListTidying::Progress &progress, qsizetype done, qsizetype total)
@@ -147,6 +184,8 @@ void InputMenu::addEntries(QMenu *menu)
     add(tidyEntries().back());
     menu->addAction(tr("Remove Addresses Listed in File\u2026"), this, guarded([this] { removeListedAddresses(); }));
     m_correctDomains = menu->addAction(tr("Correct Mistyped Domains\u2026"), this, guarded([this] { correctMistypedDomains(); }));
+    if (hasReport())
+        menu->addAction(tr("Copy Report of Removed Lines"), this, guarded([this] { copyReport(); }));
     startCounting();
     if (!m_counting) {
         menu->removeAction(m_countsEntry);
@@ -232,8 +271,8 @@ QString InputMenu::countsText(const ListTidying::Counts &counts, bool selection,
                             number(counts.empty), counted(counts.notAddresses, tr("not an address"), tr("not addresses")));
     if (counts.mistyped > 0)
         text += u", "_s + counted(counts.mistyped, tr("looks mistyped"), tr("look mistyped"));
-    if (m_removedRevision == m_counting->revision)
-        text += tr("; %1 removed as listed").arg(number(m_removed));
+    if (m_report && m_reportRevision == m_counting->revision)
+        text += removedAs(m_report->step()).arg(number(m_report->removedCount()));
     return text + aboutTheCaretsLine();
 }
 
@@ -281,17 +320,57 @@ void InputMenu::tidy(Operation operation)
     for (const Entry &entry : tidyEntries())
         if (entry.operation == operation)
             label = entry.label;
-    m_work.start(label, scope(), [operation](QStringView lines, ListTidying::Progress &progress) {
-        return InputWork::Lines{ListTidying(LineJoiner::cutAtLineBreaks(lines), &progress).apply(operation), {}};
-    });
+    const std::optional<RemovalReport::Step> step = removalStep(operation);
+    auto report = step ? std::make_shared<RemovalReport>(*step) : nullptr;
+    const std::pair<qsizetype, qsizetype> scope = this->scope();
+    m_work.start(
+        label, scope,
+        [operation, report](QStringView text, ListTidying::Progress &progress) {
+            const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
+            QList<QStringView> kept = ListTidying(lines, &progress).apply(operation);
+            if (report)
+                report->noteRemoved(lines, kept);
+            return InputWork::Lines{std::move(kept), {}};
+        },
+        keepReport(report, scope));
+}
+
+// Once a step is done: its report, for the lines it left.
+std::function<void()> InputMenu::keepReport(std::shared_ptr<const RemovalReport> report,
+                                            std::pair<qsizetype, qsizetype> scope)
+{
+    return [this, report, scope] {
+        m_report = report;
+        m_reportRevision = m_input.revision();
+        m_reportScope = {scope.first, qMax(m_input.caretPosition(), m_input.anchorPosition())};
+    };
+}
+
+bool InputMenu::hasReport() const
+{
+    return m_report && m_reportRevision == m_input.revision();
+}
+
+// The report goes to the clipboard, a line each: number, reason, text.
+void InputMenu::copyReport()
+{
+    if (!hasReport())
+        return;
+    const auto [start, end] = m_reportScope;
+    const QString kept = m_input.textRange(start, end);
+    QGuiApplication::clipboard()->setText(
+        m_report->text(m_input.lineOf(start), LineJoiner::cutAtLineBreaks(kept)));
 }
 
 // Each line's addresses in its place, one to a line.
 void InputMenu::extractAddresses()
 {
     stopCounting();
-    m_work.start(tr("Extract Addresses"), scope(), [](QStringView text, ListTidying::Progress &progress) {
+    auto removals = std::make_shared<RemovalReport>(RemovalReport::Step::ExtractAddresses);
+    const std::pair<qsizetype, qsizetype> scope = this->scope();
+    m_work.start(tr("Extract Addresses"), scope, [removals](QStringView text, ListTidying::Progress &progress) {
         const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
+        std::vector<qsizetype> counts(size_t(lines.size()));
         // The addresses one after the other in one text, and each where it lies.
         QString found;
         QList<std::pair<qsizetype, qsizetype>> places;
@@ -300,20 +379,27 @@ void InputMenu::extractAddresses()
             found += address;
         };
         ContactLines contacts;
-        const auto search = [&](QStringView text, qsizetype) { AddressExtraction::each(text, add); };
+        const auto search = [&](QStringView text, qsizetype line) {
+            AddressExtraction::each(text, [&](QStringView address) {
+                ++counts[size_t(line)];
+                add(address);
+            });
+        };
         for (qsizetype line = 0; line < lines.size(); ++line) {
             if (line % reportEvery == 0)
                 report(progress, line, lines.size());
             contacts.feed(lines[line], line, search);
         }
         contacts.finish(search);
+        for (qsizetype line = 0; line < lines.size(); ++line)
+            removals->noteFound(line, lines[line], counts[size_t(line)]);
         InputWork::Lines made;
         made.views.reserve(places.size());
         for (const auto &[start, length] : std::as_const(places))
             made.views.append(QStringView(found).sliced(start, length));
         made.kept = QStringList{std::move(found)};
         return made;
-    });
+    }, keepReport(removals, scope));
 }
 
 // The next line after the caret's that is no address, wrapping at the end.
@@ -337,27 +423,32 @@ void InputMenu::selectNextNonAddress()
 // many went.
 void InputMenu::removeListedAddresses()
 {
-    const std::optional<QString> listed = m_listedAddresses();
+    const std::optional<QList<ListedFile>> listed = m_listedAddresses();
     if (!listed)
         return;
     stopCounting();
-    auto removed = std::make_shared<qsizetype>(0);
+    auto report = std::make_shared<RemovalReport>(RemovalReport::Step::RemoveListed);
+    const std::pair<qsizetype, qsizetype> scope = this->scope();
     m_work.start(
-        tr("Remove Addresses Listed in File"), scope(),
-        [listed = *listed, removed](QStringView text, ListTidying::Progress &progress) {
+        tr("Remove Addresses Listed in File"), scope,
+        [listed = *listed, report](QStringView text, ListTidying::Progress &progress) {
             const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
-            ListedAddresses addresses;
-            for (QStringView line : LineJoiner::cutAtLineBreaks(listed))
-                addresses.addLine(line);
-            addresses.finish();
-            const QList<QStringView> kept = ListTidying(lines, &progress).withoutListed(addresses);
-            *removed = lines.size() - kept.size();
-            return InputWork::Lines{kept, {}};
+            auto addresses = std::make_shared<ListedAddresses>();
+            QStringList names;
+            for (const auto &[name, lines] : listed) {
+                if (!names.isEmpty())
+                    addresses->nextList();
+                names.append(name);
+                for (QStringView line : LineJoiner::cutAtLineBreaks(lines))
+                    addresses->addLine(line);
+            }
+            addresses->finish();
+            QList<QStringView> kept = ListTidying(lines, &progress).withoutListed(*addresses);
+            report->noteRemoved(lines, kept);
+            report->setLists(std::move(addresses), std::move(names));
+            return InputWork::Lines{std::move(kept), {}};
         },
-        [this, removed] {
-            m_removed = *removed;
-            m_removedRevision = m_input.revision();
-        });
+        keepReport(report, scope));
 }
 
 // The domains that look mistyped are found, each change is shown for the

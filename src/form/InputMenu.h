@@ -4,6 +4,7 @@
 #include "core/ListWork.h"
 #include "join/DomainCorrections.h"
 #include "join/ListTidying.h"
+#include "join/RemovalReport.h"
 
 #include <QList>
 #include <QObject>
@@ -25,7 +26,8 @@ class TextArea;
 // text, select the next line that is none, remove such lines, remove the
 // addresses that files list, correct the domains that look mistyped once
 // the user has seen each change). Each change is one step that undo takes
-// back.
+// back. After a step that removes lines, the counts line says how many it
+// removed, and an entry copies the report of each line removed, and why.
 //
 // The menu shows at once: the counts are made on a thread of their own and
 // fill in when ready. The entries' work is InputWork's.
@@ -34,9 +36,10 @@ class InputMenu : public QObject
     Q_OBJECT
 
 public:
-    // The text of the files the user picks for "Remove Addresses Listed in
-    // File", their lines one after the other; nothing when none was picked.
-    using ChooseListed = std::function<std::optional<QString>()>;
+    // The files the user picks for "Remove Addresses Listed in File": each
+    // one's name and its lines; nothing when none was picked.
+    using ListedFile = std::pair<QString, QString>;
+    using ChooseListed = std::function<std::optional<QList<ListedFile>>()>;
     // Which of the proposed corrections ("line 3: ann@gmial.com \u2192
     // ann@gmail.com") the user accepts; nothing when none is to be made.
     using ChooseCorrections = std::function<std::optional<QList<bool>>(const QStringList &changes)>;
@@ -67,6 +70,9 @@ private:
     QString aboutTheCaretsLine() const;
 
     void tidy(Operation operation);
+    std::function<void()> keepReport(std::shared_ptr<const RemovalReport> report, std::pair<qsizetype, qsizetype> scope);
+    bool hasReport() const;
+    void copyReport();
     void extractAddresses();
     void selectNextNonAddress();
     void removeListedAddresses();
@@ -89,8 +95,9 @@ private:
     ListWork m_countingWork;
     std::chrono::milliseconds m_countingPatience{20};
     std::shared_ptr<Counting> m_counting;
-    // How many lines the last removal of listed addresses took, and the
-    // text it left.
-    qsizetype m_removed = 0;
-    quint64 m_removedRevision = ~quint64(0);
+    // What the last step that removes lines removed, the text it left, and
+    // where the lines it kept stand.
+    std::shared_ptr<const RemovalReport> m_report;
+    quint64 m_reportRevision = ~quint64(0);
+    std::pair<qsizetype, qsizetype> m_reportScope;
 };

@@ -9,6 +9,8 @@
 #include "listfiles/TextFiles.h"
 #include "textview/TextArea.h"
 
+#include <QFileInfo>
+
 #include <optional>
 
 namespace {
@@ -66,11 +68,11 @@ void Form1::PushButton3_Click()
 // The files of the addresses that "Remove Addresses Listed in File" takes
 // out, picked in the Open dialog with a request of its own, which leaves the
 // name that Load and Save propose as it was, and read as "Load File" reads
-// them: their lines one after the other. A file that is gone or cannot be
-// read is told and the others are read.
-std::optional<QString> Form1::chooseListedAddresses()
+// them: each one's name and lines. A file that is gone or cannot be read is
+// told and the others are read.
+std::optional<QList<std::pair<QString, QString>>> Form1::chooseListedAddresses()
 {
-    QString lines;
+    QList<std::pair<QString, QString>> lists;
     try {
         const QString answer = CommonDialog1.askOpen(QStringLiteral("Remove Addresses Listed in File(s)"), textFilter);
         if (answer.isEmpty())
@@ -78,7 +80,7 @@ std::optional<QString> Form1::chooseListedAddresses()
         for (const QString &path : chosenPaths(answer)) {
             try {
                 if (std::optional<QString> content = readListFile(path))
-                    lines += linesWithBreaks(*std::move(content));
+                    lists.append({QFileInfo(path).fileName(), linesWithBreaks(*std::move(content))});
                 else
                     m_messageBoxes.inform(QStringLiteral("File not found"));
             } catch (const Failure &failure) {
@@ -95,7 +97,7 @@ std::optional<QString> Form1::chooseListedAddresses()
             m_messageBoxes.warn(failure.description(), m_messageBoxes.applicationTitle());
         return std::nullopt;
     }
-    return lines;
+    return lists;
 }
 
 // Files given on the command line or dropped on the input load as "Load

@@ -645,6 +645,7 @@ const QList<LineKind> lineKinds = {
     {u"not an address"_s, u"not an address"_s, false, 0},
     {u"carl@z"_s, u"carl@z"_s, false, 1},
     {u"Bounced <X@bounced.org>"_s, u"x@bounced.org"_s, true, 1},
+    {u"x@bounced.org"_s, u"x@bounced.org"_s, true, 1},
     {u"eve@v.org"_s, u"eve@v.org"_s, true, 1},
     {u"a1@x.org, b1@x.org"_s, u"a1@x.org, b1@x.org"_s, false, 2},
 };

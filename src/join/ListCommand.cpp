@@ -358,8 +358,9 @@ private:
 
     void countFound(qsizetype number)
     {
-        if (!m_waiting.empty())
-            ++m_waiting[size_t(number - m_waiting.front().number)].found;
+        const qsizetype at = m_waiting.empty() ? -1 : number - m_waiting.front().number;
+        if (at >= 0 && at < qsizetype(m_waiting.size()))
+            ++m_waiting[size_t(at)].found;
     }
 
     // The lines up to this one have given all their addresses: those that

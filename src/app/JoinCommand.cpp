@@ -85,8 +85,8 @@ private:
     BatchComposer *m_composer = nullptr;
 };
 
-// The lines removed, written to the --report file as FILE:LINE: REASON:
-// TEXT, a block at a time. Trouble with the file is told once and makes
+// The lines removed, written to the --report file as they come, a block at
+// a time. Trouble with the file is told once and makes
 // the run fail; the join goes on.
 class ReportFile
 {
@@ -102,10 +102,9 @@ public:
         if (m_file)
             std::fclose(m_file);
     }
-    void write(const ListCommand::NotAnAddress &line)
+    void write(QByteArrayView lines)
     {
-        if (m_file && std::fprintf(m_file, "%s:%lld: %s: %s\n", qPrintable(line.name), static_cast<long long>(line.line),
-                                   qPrintable(line.reason), qPrintable(line.text)) < 0)
+        if (m_file && std::fwrite(lines.data(), 1, size_t(lines.size()), m_file) != size_t(lines.size()))
             fail(errno);
     }
     // Closes the file; answers whether all of it was written.
@@ -257,7 +256,7 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
             if (!line.warning || options.strict)
                 status = 1;
         };
-        const auto removed = [report](const ListCommand::NotAnAddress &line) { report->write(line); };
+        const auto removed = [report](QByteArrayView lines) { report->write(lines); };
         ListCommand::Run run(options, options.exclude.isEmpty() ? nullptr : &excluded,
                              {[&output](QByteArray &bytes) { output.append(bytes); }, tell, removed});
         for (const QString &path : paths) {

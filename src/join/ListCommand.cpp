@@ -15,6 +15,7 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <deque>
 #include <iterator>
@@ -291,6 +292,7 @@ public:
     void startSource(const QString &name)
     {
         m_sources.append(name);
+        m_sourceNames.append(name.toUtf8());
         m_number = 0;
     }
 
@@ -350,10 +352,27 @@ private:
         m_stages.push_back(std::move(stage));
     }
 
-    void note(qsizetype number, QString reason, QByteArrayView text)
+    void appendNumber(QByteArray &out, qsizetype n)
     {
-        if (!m_quiet)
-            m_notes.push_back({m_sources.constLast(), number, std::move(reason), QString::fromUtf8(text)});
+        char digits[24];
+        out.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
+    }
+
+    // A line of the report, written at once among the batch's.
+    void note(qsizetype number, QByteArrayView reason, QByteArrayView text)
+    {
+        if (m_quiet)
+            return;
+        const qsizetype start = m_noteBytes.size();
+        m_noteBytes += m_sourceNames.constLast();
+        m_noteBytes += ':';
+        appendNumber(m_noteBytes, number);
+        m_noteBytes += ": ";
+        m_noteBytes += reason;
+        m_noteBytes += ": ";
+        m_noteBytes += text;
+        m_noteBytes += '\n';
+        m_notes.push_back({number, start, m_noteBytes.size()});
     }
 
     void countFound(qsizetype number)
@@ -371,7 +390,7 @@ private:
             const Waiting &line = m_waiting.front();
             if (line.found != 1)
                 note(line.number,
-                     line.found == 0 ? QStringLiteral("no address found") : QStringLiteral("%1 addresses found").arg(line.found),
+                     line.found == 0 ? QByteArray("no address found") : QByteArray::number(line.found) + " addresses found",
                      line.text);
             m_waiting.pop_front();
         }
@@ -382,11 +401,11 @@ private:
         if (line.kept)
             return;
         if (!checkReason.isNull())
-            note(line.number, QStringLiteral("not an address: ") + checkReason, line.text);
+            note(line.number, "not an address: " + checkReason.toUtf8(), line.text);
         else if (line.empty)
-            note(line.number, QStringLiteral("empty"), line.text);
+            note(line.number, "empty", line.text);
         else if (line.listed >= 0)
-            note(line.number, QStringLiteral("listed in ") + m_options.exclude.value(qsizetype(line.listed)), line.text);
+            note(line.number, "listed in " + m_options.exclude.value(qsizetype(line.listed)).toUtf8(), line.text);
     }
 
     // A line's place for the report: its source's number, and its number.
@@ -396,10 +415,14 @@ private:
     {
         const qsizetype source = qsizetype(first >> 40);
         const qsizetype firstNumber = qsizetype(first & ((quint64(1) << 40) - 1));
-        const QString of = source == m_sources.size() - 1 ? QStringLiteral("line %1").arg(firstNumber)
-                                                          : QStringLiteral("%1:%2").arg(m_sources.at(source)).arg(firstNumber);
-        note(qsizetype(m_keptNumbers[i] & ((quint64(1) << 40) - 1)), QStringLiteral("duplicate of ") + of,
-             m_keptLines[i]);
+        m_reason.truncate(0);
+        m_reason += "duplicate of ";
+        if (source == m_sources.size() - 1)
+            m_reason += "line ";
+        else
+            m_reason += m_sourceNames.at(source) + ':';
+        appendNumber(m_reason, firstNumber);
+        note(qsizetype(m_keptNumbers[i] & ((quint64(1) << 40) - 1)), m_reason, m_keptLines[i]);
     }
 
     // The lines sifted, each half of them on a thread of its own, and what
@@ -453,13 +476,24 @@ private:
         tellNotes();
     }
 
+    // The batch's report in the order of the lines: the steps after
+    // sifting tell of earlier lines than it did.
     void tellNotes()
     {
-        std::stable_sort(m_notes.begin(), m_notes.end(),
-                         [](const NotAnAddress &a, const NotAnAddress &b) { return a.line < b.line; });
-        for (const NotAnAddress &line : m_notes)
-            m_output.removed(line);
+        if (m_notes.empty())
+            return;
+        const auto byLine = [](const Note &a, const Note &b) { return a.number < b.number; };
+        if (!std::is_sorted(m_notes.begin(), m_notes.end(), byLine)) {
+            std::stable_sort(m_notes.begin(), m_notes.end(), byLine);
+            QByteArray sorted;
+            sorted.reserve(m_noteBytes.size());
+            for (const Note &note : m_notes)
+                sorted += QByteArrayView(m_noteBytes).sliced(note.start, note.end - note.start);
+            m_noteBytes.swap(sorted);
+        }
+        m_output.removed(m_noteBytes);
         m_notes.clear();
+        m_noteBytes.truncate(0);
     }
 
     const Options &m_options;
@@ -471,7 +505,18 @@ private:
     std::vector<QByteArrayView> m_keptLines;
     std::vector<quint64> m_keptNumbers; // with a report: each kept line's place
     std::deque<Waiting> m_waiting;      // with a report: lines whose addresses are being found
-    std::vector<NotAnAddress> m_notes;  // with a report: what the batch at hand removed
+    // With a report: what the batch at hand removed, each line's where it
+    // stands among the bytes.
+    struct Note
+    {
+        qsizetype number;
+        qsizetype start;
+        qsizetype end;
+    };
+    std::vector<Note> m_notes;
+    QByteArray m_noteBytes;
+    QByteArray m_reason;
+    QByteArrayList m_sourceNames; // in UTF-8
     ContactLines m_contacts;
     QByteArray m_foundBytes; // the addresses found in lines, until they are sifted
     QStringEncoder m_utf8{QStringEncoder::Utf8};

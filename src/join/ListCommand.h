@@ -58,12 +58,13 @@ struct Output
 {
     std::function<void(QByteArray &bytes)> write;           // the joined lines in UTF-8; takes the bytes, leaving them empty
     std::function<void(const NotAnAddress &line)> tell;     // each line --check finds
-    // With report, in the order of the lines: each line removed, and why
-    // ("empty", "duplicate of line 12", "not an address: ...", "listed in
-    // FILE", "no address found"), and each line whose several addresses go
-    // on as lines of their own ("3 addresses found"). Lines kept plus lines
-    // removed are the lines read, a line split counting as its addresses.
-    std::function<void(const NotAnAddress &line)> removed;
+    // With report, lines of it in UTF-8, FILE:LINE: REASON: TEXT each, in
+    // the order of the lines: each line removed, and why ("empty",
+    // "duplicate of line 12", "not an address: ...", "listed in FILE", "no
+    // address found"), and each line whose several addresses go on as lines
+    // of their own ("3 addresses found"). Lines kept plus lines removed are
+    // the lines read, a line split counting as its addresses.
+    std::function<void(QByteArrayView lines)> removed;
 };
 
 // The lines of the sources through the options.

@@ -595,6 +595,7 @@ void TestCommandLine::everyRemovedLineIsReported()
         const Run joined = run(options + files.keys());
         const bool extract = options.contains(u"--extract"_s);
         qsizetype removed = 0;
+        std::pair<QByteArray, int> last; // the file and line told last
         QFile reported(report);
         QVERIFY(reported.open(QIODevice::ReadOnly));
         for (const QByteArray &line : reported.readAll().split('\n')) {
@@ -609,6 +610,10 @@ void TestCommandLine::everyRemovedLineIsReported()
             const QByteArray raw = files[QString::fromUtf8(parts[0])].value(parts[1].toInt() - 1);
             const LineKind *kind = kindOf(raw);
             QVERIFY2(kind, line.constData());
+            // In the order of the lines; a line split is told before its addresses.
+            const std::pair<QByteArray, int> place{parts[0], parts[1].toInt()};
+            QVERIFY2(place > last || (place == last && !reason.endsWith(" addresses found")), line.constData());
+            last = place;
             // The text is the line's, or with --extract one of its addresses.
             QVERIFY2(extract ? raw.contains(text) : text.trimmed() == raw.trimmed(), line.constData());
             if (reason.endsWith(" addresses found")) {

@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -741,12 +742,18 @@ void TestForm1::correctingMistypedDomains()
     QVERIFY(menuEntries(input).filter(u"0 not addresses, 3 look mistyped"_s).size() == 1);
     QStringList shown;
     bool accept = true;
-    m_form->choiceLists().setAnswerer([&](QDialog &, QListWidget &list) {
+    bool closed = false;
+    m_form->choiceLists().setAnswerer([&](QDialog &dialog, QListWidget &list) {
         shown.clear();
         for (int i = 0; i < list.count(); ++i)
             shown << list.item(i)->text();
         list.item(1)->setCheckState(Qt::Unchecked);
-        return accept;
+        // Answered with its own buttons, which close it.
+        dialog.show();
+        auto *buttons = dialog.findChild<QDialogButtonBox *>();
+        QTest::mouseClick(buttons->button(accept ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel), Qt::LeftButton);
+        closed = !dialog.isVisible();
+        return dialog.result() == QDialog::Accepted;
     });
     choose(input, u"Correct Mistyped Domains"_s);
     QCOMPARE(shown, QStringList({u"line 1: ann@gmial.com \u2192 ann@gmail.com"_s, u"line 2: bob@yaho.com \u2192 bob@yahoo.com"_s,
@@ -757,6 +764,7 @@ void TestForm1::correctingMistypedDomains()
     accept = false;
     choose(input, u"Correct Mistyped Domains"_s);
     QCOMPARE(input->text(), text);
+    QVERIFY(closed);
     accept = true;
     input->setSelection(input->lineStart(1), input->size());
     choose(input, u"Correct Mistyped Domains"_s);

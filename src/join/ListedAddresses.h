@@ -25,7 +25,6 @@ public:
     // Whether the line is an address the lists hold. Safe to ask from
     // several threads at once, once every list is added.
     bool holds(QStringView line) const { return listHolding(line) >= 0; }
-    bool holds(QByteArrayView line) const { return listHolding(line) >= 0; }
     // The number of the first list that holds the line's address, or -1.
     qint64 listHolding(QStringView line) const;
     qint64 listHolding(QByteArrayView line) const;

@@ -18,7 +18,6 @@ class RemovalReport
 public:
     enum class Step { RemoveEmpty, RemoveDuplicates, RemoveNonAddresses, RemoveListed, ExtractAddresses };
 
-    RemovalReport() = default;
     explicit RemovalReport(Step step) : m_step(step) {}
 
     // The lines a step that keeps some of them took away: before and kept

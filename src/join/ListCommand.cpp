@@ -408,13 +408,17 @@ private:
             note(line.number, "listed in " + m_options.exclude.value(qsizetype(line.listed)).toUtf8(), line.text);
     }
 
-    // A line's place for the report: its source's number, and its number.
-    static quint64 placeOf(qsizetype source, qsizetype number) { return quint64(source) << 40 | quint64(number); }
+    // A line's place for the report, in one number: its source's number
+    // above its line's.
+    static constexpr int placeBits = 40;
+    static quint64 placeOf(qsizetype source, qsizetype number) { return quint64(source) << placeBits | quint64(number); }
+    static qsizetype sourceAt(quint64 place) { return qsizetype(place >> placeBits); }
+    static qsizetype numberAt(quint64 place) { return qsizetype(place & ((quint64(1) << placeBits) - 1)); }
 
     void noteDuplicate(std::size_t i, quint64 first)
     {
-        const qsizetype source = qsizetype(first >> 40);
-        const qsizetype firstNumber = qsizetype(first & ((quint64(1) << 40) - 1));
+        const qsizetype source = sourceAt(first);
+        const qsizetype firstNumber = numberAt(first);
         m_reason.truncate(0);
         m_reason += "duplicate of ";
         if (source == m_sources.size() - 1)
@@ -422,7 +426,7 @@ private:
         else
             m_reason += m_sourceNames.at(source) + ':';
         appendNumber(m_reason, firstNumber);
-        note(qsizetype(m_keptNumbers[i] & ((quint64(1) << 40) - 1)), m_reason, m_keptLines[i]);
+        note(numberAt(m_keptNumbers[i]), m_reason, m_keptLines[i]);
     }
 
     // The lines sifted, each half of them on a thread of its own, and what

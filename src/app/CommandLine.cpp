@@ -22,6 +22,7 @@ const QString separatorOption = QStringLiteral("separator");
 const QString batchOption = QStringLiteral("batch");
 const QString composeOption = QStringLiteral("compose");
 const QString reportOption = QStringLiteral("report");
+const QString exportOption = QStringLiteral("export");
 
 // A whole number of 1 or more written in digits alone, or 0 when the text
 // is none: no sign, no spaces.
@@ -107,7 +108,15 @@ void describeOptions(QCommandLineParser &parser)
                                                    "\"listed in bounced.txt\", \"no address found\"); a line split "
                                                    "into several addresses is told too (\"3 addresses found\")."),
                       QStringLiteral("FILE")});
-    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("List files to load."),
+    parser.addOption({exportOption, QStringLiteral("With --join: write the lines that are addresses as an address book "
+                                                   "instead of joining them, one contact per address, with its name: "
+                                                   "vCard 4.0, LDIF (contacts and one mailing list), mutt aliases, or "
+                                                   "CSV with Name and E-mail Address columns; other lines are left "
+                                                   "out and counted. Address books (.vcf, .ldif) and mail (.eml, "
+                                                   ".mbox, Maildir folders) are read as their contacts, as --extract "
+                                                   "reads them."),
+                      QStringLiteral("vcard|ldif|mutt|csv")});
+    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("List files to load; with --extract or --export, address books and mail too."),
                                  QStringLiteral("[FILE...]"));
 }
 
@@ -143,8 +152,13 @@ Request readArguments(int argc, char *argv[])
         return {Request::Wrong, QStringLiteral("--compose needs bcc or to, not '%1'").arg(parser.value(composeOption))};
     if (parser.isSet(composeOption) && (!parser.isSet(batchOption) || parser.isSet(separatorOption)))
         return {Request::Wrong, QStringLiteral("--compose works only with --join and --batch, and no --separator")};
+    if (parser.isSet(exportOption) && !AddressBookWriter::formatNamed(parser.value(exportOption)))
+        return {Request::Wrong,
+                QStringLiteral("--export needs vcard, ldif, mutt or csv, not '%1'").arg(parser.value(exportOption))};
+    if (parser.isSet(exportOption) && (parser.isSet(batchOption) || parser.isSet(separatorOption)))
+        return {Request::Wrong, QStringLiteral("--export writes an address book: not with --batch or --separator")};
     for (const QString &option : {skipEmptyOption, excludeOption, uniqueOption, sortOption, separatorOption, batchOption,
-                                  composeOption, reportOption})
+                                  composeOption, reportOption, exportOption})
         if (parser.isSet(option) && !parser.isSet(joinOption))
             return {Request::Wrong, QStringLiteral("--%1 works only with --join").arg(option)};
     for (const QString &option : {extractOption, trimOption})
@@ -176,6 +190,8 @@ ListCommand::Options joinOptionsOf(const QCommandLineParser &parser)
     if (parser.isSet(batchOption))
         options.batch = batchSize(parser.value(batchOption));
     options.report = parser.isSet(reportOption);
+    if (parser.isSet(exportOption))
+        options.exportAs = AddressBookWriter::formatNamed(parser.value(exportOption));
     return options;
 }
 

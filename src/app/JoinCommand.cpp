@@ -6,6 +6,7 @@
 #include "app/StandardStreams.h"
 #include "core/Failure.h"
 #include "core/FileAccess.h"
+#include "join/ContactFiles.h"
 #include "join/FileJoin.h"
 #include "join/LineDecoder.h"
 #include "join/ListCommand.h"
@@ -185,13 +186,28 @@ bool joinSource(const QString &path, StreamingJoin &join, Output &output)
     return true;
 }
 
+// Runs a read of a source, telling trouble against its name; answers
+// whether there was none.
+template<typename Read>
+bool reading(const QString &path, Read read)
+{
+    try {
+        return read();
+    } catch (const Failure &failure) {
+        complain(path, failure.description());
+    } catch (const std::bad_alloc &) {
+        complain(path, QStringLiteral("Out of memory"));
+    }
+    return false;
+}
+
 // A source's lines as "Load File" puts them in the input, handed to take
 // as they are read: an ordinary file a block at a time, any other source
 // whole. With skipEmptyFile, an empty file gives nothing instead of "empty
-// file". Trouble is told; answers whether there was none.
+// file".
 bool readSource(const QString &path, bool skipEmptyFile, const LineDecoder::Take &take)
 {
-    try {
+    return reading(path, [&] {
         Source source;
         if (!open(path, source))
             return false;
@@ -201,12 +217,16 @@ bool readSource(const QString &path, bool skipEmptyFile, const LineDecoder::Take
         else
             FileJoin::readHeld(readToEnd(source.fd, source.status.st_size), decoder);
         return true;
-    } catch (const Failure &failure) {
-        complain(path, failure.description());
-    } catch (const std::bad_alloc &) {
-        complain(path, QStringLiteral("Out of memory"));
-    }
-    return false;
+    });
+}
+
+// The named addresses of an address book or of mail, handed to take.
+bool readContacts(const QString &path, ContactFiles::Kind kind, const LineDecoder::Take &take)
+{
+    return reading(path, [&] {
+        ContactFiles::read(path, kind, take);
+        return true;
+    });
 }
 
 // Every source joined as the window joins it, written as it is made.
@@ -259,13 +279,18 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
         const auto removed = [report](QByteArrayView lines) { report->write(lines); };
         ListCommand::Run run(options, options.exclude.isEmpty() ? nullptr : &excluded,
                              {[&output](QByteArray &bytes) { output.append(bytes); }, tell, removed});
+        const bool contacts = options.extract || options.exportAs;
         for (const QString &path : paths) {
-            run.startSource(path);
-            if (!readSource(path, options.skipEmpty, [&run](const QList<QByteArrayView> &lines) { run.take(lines); }))
+            const ContactFiles::Kind kind = contacts && path != u"-" ? ContactFiles::kindOf(path) : ContactFiles::Kind::List;
+            run.startSource(path, kind != ContactFiles::Kind::List);
+            const LineDecoder::Take take = [&run](const QList<QByteArrayView> &lines) { run.take(lines); };
+            if (!(kind == ContactFiles::Kind::List ? readSource(path, options.skipEmpty, take) : readContacts(path, kind, take)))
                 status = 1;
             run.endSource();
         }
         run.finish();
+        if (run.leftOut() > 0)
+            std::fprintf(stderr, "kestrava: %lld lines that are no address left out\n", static_cast<long long>(run.leftOut()));
     } catch (const Failure &failure) {
         std::fprintf(stderr, "kestrava: %s\n", qPrintable(failure.description()));
         return 1;

@@ -1,5 +1,7 @@
 #include "form/Form1.h"
 
+#include "addresses/DroppedContacts.h"
+
 #include "core/ApplicationTitle.h"
 #include "core/ProductInfo.h"
 #include "core/Procedure.h"
@@ -171,6 +173,7 @@ void Form1::connectProcedures()
     connect(PushButton20, &QPushButton::clicked, this, &Form1::PushButton20_Click);
     connect(Text2, &TextArea::mousePressed, this, &Form1::Text2_MouseDown);
     Text1->setAcceptsFiles(true);
+    Text1->setDataReader(DroppedContacts::types(), &DroppedContacts::linesOf);
     connect(Text1, &TextArea::filesDropped, this, &Form1::openFiles);
     m_inputWork = new InputWork(*Text1, [this] { reportOutOfMemory(); });
     m_inputMenu = new InputMenu(*Text1, *m_inputWork, [this] { reportOutOfMemory(); },

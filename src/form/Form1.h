@@ -38,7 +38,8 @@ public:
     // Loads list files into the input as "Load File" does when the user
     // picks them, on a thread of its own, showing its progress when it
     // takes long.
-    void openFiles(const QStringList &files);
+    // alsoText: contacts dropped with the files, put after their lines.
+    void openFiles(const QStringList &files, const QString &alsoText = {});
 
     // The folder whose skin and hand cursor files Form_Load looks for; the
     // program's own folder unless a test points it elsewhere.

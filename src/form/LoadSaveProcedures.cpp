@@ -106,7 +106,7 @@ std::optional<QList<std::pair<QString, QString>>> Form1::chooseListedAddresses()
 // its progress over the input, and Escape or Cancel stops it, the input as
 // it was. What "Load File" tells of a file that is gone or cannot be read
 // is told once the load is done.
-void Form1::openFiles(const QStringList &files)
+void Form1::openFiles(const QStringList &files, const QString &alsoText)
 {
     Procedure p(m_errorReport, Qualifier::PushButton3_Click);
     tellTooManyFiles(p);
@@ -124,21 +124,22 @@ void Form1::openFiles(const QStringList &files)
         std::exception_ptr failure;
     };
     const auto outcomes = std::make_shared<std::vector<Outcome>>(size_t(paths.size()));
-    const auto load = [paths, outcomes](QStringView, WorkProgress &progress) {
+    const auto load = [paths, outcomes, alsoText](QStringView, WorkProgress &progress) {
         QString text;
         for (qsizetype i = 0; i < paths.size(); ++i) {
             if (progress.cancelled)
                 throw WorkCancelled{};
             progress.permille = int(1000 * i / paths.size());
             try {
-                if (std::optional<QString> content = readListFile(paths[i]))
-                    text += linesWithBreaks(*std::move(content));
+                if (std::optional<QString> content = readListOrContacts(paths[i], &progress))
+                    text += *std::move(content);
                 else
                     (*outcomes)[size_t(i)].missing = true;
             } catch (const Failure &) {
                 (*outcomes)[size_t(i)].failure = std::current_exception();
             }
         }
+        text += alsoText;
         return InputWork::Lines::of({std::move(text)});
     };
     const auto tell = [this, outcomes, several = paths.size() > 1] {

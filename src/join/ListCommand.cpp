@@ -5,6 +5,7 @@
 #include "addresses/AddressCheck.h"
 #include "addresses/AddressExtraction.h"
 #include "addresses/ContactLines.h"
+#include "addresses/Mailboxes.h"
 #include "core/Blanks.h"
 #include "core/Halves.h"
 #include "join/KeySet.h"
@@ -26,7 +27,7 @@ namespace ListCommand {
 bool Options::isPlain() const
 {
     return join && !extract && !trim && !check && !skipEmpty && exclude.isEmpty() && !unique && !sort
-           && separator == u"," && batch == 0 && !report;
+           && separator == u"," && batch == 0 && !report && !exportAs;
 }
 
 namespace {
@@ -264,6 +265,38 @@ private:
     qsizetype m_items = 0;
 };
 
+// The lines that are addresses written as an address book; the others
+// (empty lines aside) counted.
+class Exporting : public Stage
+{
+public:
+    Exporting(const Options &options, const Output &output)
+        : m_writer(*options.exportAs, options.listName), m_output(output)
+    {
+    }
+    void take(QByteArrayView line) override
+    {
+        const QString text = QString::fromUtf8(line);
+        if (const std::optional<Mailboxes::Mailbox> mailbox = Mailboxes::of(text))
+            m_writer.add(*mailbox, m_bytes);
+        else if (!Blanks::trimmed(line).isEmpty())
+            ++m_leftOut;
+        if (m_bytes.size() >= (1 << 20))
+            m_output.write(m_bytes);
+    }
+    void finish() override
+    {
+        m_writer.finish(m_bytes);
+        m_output.write(m_bytes);
+    }
+    qsizetype m_leftOut = 0;
+
+private:
+    AddressBookWriter m_writer;
+    const Output &m_output;
+    QByteArray m_bytes;
+};
+
 } // namespace
 
 // The chain: each line's addresses found in its place (in order, as
@@ -286,11 +319,18 @@ public:
         }
         if (options.sort)
             add(std::make_unique<Sorting>());
-        add(std::make_unique<Joining>(options, m_output));
+        if (options.exportAs) {
+            auto exporting = std::make_unique<Exporting>(options, m_output);
+            m_exporting = exporting.get();
+            add(std::move(exporting));
+        } else {
+            add(std::make_unique<Joining>(options, m_output));
+        }
     }
 
-    void startSource(const QString &name)
+    void startSource(const QString &name, bool named)
     {
+        m_named = named;
         m_sources.append(name);
         m_sourceNames.append(name.toUtf8());
         m_number = 0;
@@ -301,7 +341,7 @@ public:
         m_lines.reserve(size_t(lines.size()));
         for (const QByteArrayView line : lines) {
             ++m_number;
-            if (!m_options.extract) {
+            if (!m_options.extract || m_named) {
                 m_lines.push_back({line, m_number});
                 continue;
             }
@@ -334,6 +374,8 @@ public:
 
     qsizetype m_number = 0;
     bool m_anyLine = false;
+    bool m_named = false;
+    Exporting *m_exporting = nullptr;
     bool m_quiet = false; // the empty line after the last is no line of a source: not reported
 
 private:
@@ -544,9 +586,9 @@ Run::Run(const Options &options, const ListedAddresses *excluded, Output output)
 
 Run::~Run() = default;
 
-void Run::startSource(const QString &name)
+void Run::startSource(const QString &name, bool named)
 {
-    m_chain->startSource(name);
+    m_chain->startSource(name, named);
 }
 
 void Run::take(const QList<QByteArrayView> &lines)
@@ -564,10 +606,20 @@ void Run::finish()
 {
     if (m_chain->m_anyLine) {
         m_chain->m_quiet = true;
+        m_chain->m_named = false;
         m_chain->take({QByteArrayView()});
         m_chain->endSource();
     }
     m_chain->finish();
+}
+
+} // namespace ListCommand
+
+namespace ListCommand {
+
+qsizetype Run::leftOut() const
+{
+    return m_chain->m_exporting ? m_chain->m_exporting->m_leftOut : 0;
 }
 
 } // namespace ListCommand

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "addresses/AddressBookWriter.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -7,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class ListedAddresses;
 
@@ -35,6 +38,10 @@ struct Options
     QString separator = QStringLiteral(",");
     qsizetype batch = 0; // items to an output line; 0 for one line
     bool report = false;  // each line removed or split is told (Output::removed)
+    // Written as this address book instead of joined: lines that are no
+    // address are left out (Run::leftOut counts them).
+    std::optional<AddressBookWriter::Format> exportAs;
+    QString listName = QStringLiteral("Mailing list"); // the name of LDIF's mailing list
 
     // No more than --join: the window's own line.
     bool isPlain() const;
@@ -80,13 +87,17 @@ public:
     // A source's lines as "Load File" puts them in the input, in UTF-8
     // (LineDecoder reads them): its name, its lines, many at a time, its
     // end.
-    void startSource(const QString &name);
+    // A source of named addresses (ContactFiles) goes through as it is,
+    // its lines already the addresses --extract would find.
+    void startSource(const QString &name, bool named = false);
     void take(const QList<QByteArrayView> &lines);
     void endSource();
     // After the last source: the empty line its last line break leaves, and
     // what waits for the end (sorted lines, the end of the joined line).
     // Raises a Failure when sorting cannot use its temporary files.
     void finish();
+    // With exportAs: how many lines were left out as no address.
+    qsizetype leftOut() const;
 
 private:
     class Chain;

@@ -118,6 +118,14 @@ public:
     // Whether local files dropped on the area are handed on (filesDropped)
     // rather than refused; dropped text is always inserted.
     void setAcceptsFiles(bool accepts) { m_acceptsFiles = accepts; }
+    // Reads what a drop or paste of these types brings (contacts, say) as
+    // the text it stands for; plain text goes in as it is.
+    using DataReader = std::function<QString(const QString &type, const QByteArray &data)>;
+    void setDataReader(QStringList types, DataReader reader)
+    {
+        m_readerTypes = std::move(types);
+        m_dataReader = std::move(reader);
+    }
 
     // Makes ready what the context menu needs the first time it shows, so
     // that it then needs no more memory than later: once, when idle.
@@ -137,7 +145,9 @@ public slots:
 signals:
     void mouseMoved();
     void mousePressed(Qt::MouseButton button);
-    void filesDropped(const QStringList &paths);
+    // Local files dropped, and the text of what else the drop held that the
+    // data reader reads (empty for none).
+    void filesDropped(const QStringList &paths, const QString &alsoText);
     // The standard entries are in the menu; others may follow them.
     void contextMenuAboutToShow(QMenu *menu);
     // Something the user did ran out of memory, and changed nothing.
@@ -210,6 +220,11 @@ private:
 
     QMenu *createContextMenu();
     QStringList droppedFiles(const QMimeData *data) const;
+    // The text a drop or paste brings: what the data reader reads of it,
+    // else its plain text; null when it holds neither.
+    QString textOf(const QMimeData &data) const;
+    QString readerTextOf(const QMimeData &data) const;
+    bool holdsText(const QMimeData &data) const;
 
     // Mouse gestures
     enum class Granularity { Characters, Words, Lines };
@@ -245,6 +260,8 @@ private:
     DragRunner m_dragRunner;
     ChunkLayout::Composition m_composition; // position -1 when nothing is composed
     bool m_acceptsFiles = false;
+    QStringList m_readerTypes;
+    DataReader m_dataReader;
     quint64 m_revision = 0;
     QWidget *m_frameOnTop = nullptr;
 };

@@ -122,7 +122,8 @@ void TextArea::paste()
 
 void TextArea::pasteFrom(QClipboard::Mode mode)
 {
-    const QString text = QGuiApplication::clipboard()->text(mode);
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData(mode);
+    const QString text = data ? textOf(*data) : QString();
     if (!text.isEmpty())
         edit([&] { return m_editor.type(text, EditHistory::Kind::Other); });
 }

@@ -223,6 +223,27 @@ QStringList TextArea::droppedFiles(const QMimeData *data) const
     return paths;
 }
 
+QString TextArea::readerTextOf(const QMimeData &data) const
+{
+    for (const QString &type : m_readerTypes)
+        if (data.hasFormat(type))
+            return m_dataReader(type, data.data(type));
+    return {};
+}
+
+QString TextArea::textOf(const QMimeData &data) const
+{
+    const QString read = readerTextOf(data);
+    return !read.isNull() ? read : data.hasText() ? data.text() : QString();
+}
+
+bool TextArea::holdsText(const QMimeData &data) const
+{
+    return data.hasText() || std::any_of(m_readerTypes.begin(), m_readerTypes.end(), [&](const QString &type) {
+               return data.hasFormat(type);
+           });
+}
+
 // Text dragged from this area moves, or with Ctrl is copied; text from
 // elsewhere is copied in.
 Qt::DropAction TextArea::dropActionFor(const QDropEvent *event) const
@@ -243,7 +264,7 @@ void TextArea::dragMoveEvent(QDragMoveEvent *event)
         // Files are read, never moved, whatever the source proposes.
         event->setDropAction(Qt::CopyAction);
         event->accept();
-    } else if (event->mimeData()->hasText()) {
+    } else if (holdsText(*event->mimeData())) {
         m_dropPosition = positionAt(event->position().toPoint());
         event->setDropAction(dropActionFor(event));
         event->accept();
@@ -264,10 +285,10 @@ void TextArea::dropEvent(QDropEvent *event)
     if (!files.isEmpty()) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
-        emit filesDropped(files);
+        emit filesDropped(files, readerTextOf(*event->mimeData()));
         return;
     }
-    if (!event->mimeData()->hasText())
+    if (!holdsText(*event->mimeData()))
         return;
     const qsizetype position = positionAt(event->position().toPoint());
     const Qt::DropAction action = dropActionFor(event);
@@ -280,7 +301,7 @@ void TextArea::dropEvent(QDropEvent *event)
         moveText(start, end, position);
         event->setDropAction(Qt::MoveAction);
     } else {
-        const QString text = withCrLfLineBreaks(event->mimeData()->text());
+        const QString text = withCrLfLineBreaks(textOf(*event->mimeData()));
         edit([&] { return m_editor.replace(position, 0, text); });
         setSelection(position, position + text.size());
         event->setDropAction(Qt::CopyAction);
@@ -308,7 +329,8 @@ QMenu *TextArea::createContextMenu()
     // A menu shows no icon of its own: without one, its window is made
     // without turning the program's icon, in four sizes, into pixels.
     menu->setWindowIcon(QIcon());
-    const bool hasText = !QGuiApplication::clipboard()->text().isEmpty();
+    const QMimeData *clipboardData = QGuiApplication::clipboard()->mimeData();
+    const bool hasText = clipboardData && !textOf(*clipboardData).isEmpty();
     // The entries run from the menu's events: running out of memory is
     // caught here.
     const auto add = [&](const QString &label, QKeySequence::StandardKey key, bool enabled, auto slot) {

@@ -1,0 +1,188 @@
+#include "addresses/AddressBookWriter.h"
+
+namespace {
+
+using Mailboxes::Mailbox;
+
+QString localPart(const QString &address)
+{
+    return address.left(address.lastIndexOf(u'@'));
+}
+
+QString nameOrLocalPart(const Mailbox &mailbox)
+{
+    const QString name = mailbox.name.trimmed();
+    return name.isEmpty() ? localPart(mailbox.address) : name;
+}
+
+// vCard ----------------------------------------------------------------------
+
+QString vCardText(const QString &value)
+{
+    QString text;
+    for (const QChar c : value) {
+        if (c == u'\\' || c == u',' || c == u';')
+            text += u'\\';
+        if (c == u'\n')
+            text += QStringLiteral("\\n");
+        else if (c != u'\r')
+            text += c;
+    }
+    return text;
+}
+
+// A content line folded after 75 bytes, never inside a character.
+void appendFolded(QByteArray &out, const QByteArray &line)
+{
+    qsizetype start = 0;
+    qsizetype limit = 75;
+    while (line.size() - start > limit) {
+        qsizetype end = start + limit;
+        while ((uchar(line[end]) & 0xC0) == 0x80)
+            --end;
+        out += line.sliced(start, end - start);
+        out += "\r\n ";
+        start = end;
+        limit = 74;
+    }
+    out += line.sliced(start);
+    out += "\r\n";
+}
+
+void appendVCard(QByteArray &out, const Mailbox &mailbox)
+{
+    out += "BEGIN:VCARD\r\nVERSION:4.0\r\n";
+    appendFolded(out, "FN:" + vCardText(nameOrLocalPart(mailbox)).toUtf8());
+    appendFolded(out, "EMAIL:" + vCardText(mailbox.address).toUtf8());
+    out += "END:VCARD\r\n";
+}
+
+// LDIF -----------------------------------------------------------------------
+
+// A value LDIF carries as it stands: ASCII without controls, not starting
+// with a space, colon or <, not ending with a space.
+bool isSafe(const QString &value)
+{
+    if (value.startsWith(u' ') || value.startsWith(u':') || value.startsWith(u'<') || value.endsWith(u' '))
+        return false;
+    for (const QChar c : value)
+        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
+            return false;
+    return true;
+}
+
+// An attribute's line, folded after 76 characters.
+void appendAttribute(QByteArray &out, const char *attribute, const QString &value)
+{
+    QByteArray line(attribute);
+    line += isSafe(value) ? ": " + value.toLatin1() : ":: " + value.toUtf8().toBase64();
+    for (qsizetype start = 0; start < line.size(); start += start == 0 ? 76 : 75) {
+        if (start > 0)
+            out += ' ';
+        out += line.mid(start, start == 0 ? 76 : 75);
+        out += '\n';
+    }
+}
+
+// A value in a distinguished name, its special characters escaped.
+QString inName(const QString &value)
+{
+    QString text;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value[i];
+        const bool edge = (i == 0 && (c == u' ' || c == u'#')) || (i == value.size() - 1 && c == u' ');
+        if (edge || QStringView(u",+\"\\<>;=").contains(c))
+            text += u'\\';
+        text += c;
+    }
+    return text;
+}
+
+// mutt -----------------------------------------------------------------------
+
+QString aliasKey(const Mailbox &mailbox, QSet<QString> &keys)
+{
+    QString base;
+    for (const QChar c : localPart(mailbox.address).toLower())
+        base += (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'.' || c == u'-' || c == u'_' ? c : QChar(u'_');
+    if (base.isEmpty())
+        base = QStringLiteral("contact");
+    QString key = base;
+    for (int n = 2; keys.contains(key); ++n)
+        key = base + u'-' + QString::number(n);
+    keys.insert(key);
+    return key;
+}
+
+// CSV ------------------------------------------------------------------------
+
+QByteArray csvField(const QString &value)
+{
+    const QByteArray bytes = value.toUtf8();
+    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\r') && !bytes.contains('\n'))
+        return bytes;
+    QByteArray field = bytes;
+    field.replace('"', "\"\"");
+    return '"' + field + '"';
+}
+
+} // namespace
+
+std::optional<AddressBookWriter::Format> AddressBookWriter::formatNamed(QStringView name)
+{
+    const std::pair<QStringView, Format> formats[] = {
+        {u"vcard", Format::VCard}, {u"ldif", Format::Ldif}, {u"mutt", Format::Mutt}, {u"csv", Format::Csv}};
+    for (const auto &[named, format] : formats)
+        if (name.compare(named, Qt::CaseInsensitive) == 0)
+            return format;
+    return std::nullopt;
+}
+
+AddressBookWriter::AddressBookWriter(Format format, QString listName)
+    : m_format(format), m_listName(std::move(listName))
+{
+}
+
+void AddressBookWriter::add(const Mailbox &mailbox, QByteArray &out)
+{
+    switch (m_format) {
+    case Format::VCard:
+        appendVCard(out, mailbox);
+        break;
+    case Format::Ldif: {
+        const QString name = nameOrLocalPart(mailbox);
+        const QString dn = QStringLiteral("cn=") + inName(name) + QStringLiteral(",mail=") + inName(mailbox.address);
+        appendAttribute(out, "dn", dn);
+        out += "objectclass: top\nobjectclass: person\nobjectclass: organizationalPerson\n"
+               "objectclass: inetOrgPerson\nobjectclass: mozillaAbPersonAlpha\n";
+        appendAttribute(out, "cn", name);
+        appendAttribute(out, "mail", mailbox.address);
+        out += '\n';
+        m_members << dn;
+        break;
+    }
+    case Format::Mutt:
+        out += "alias " + aliasKey(mailbox, m_keys).toUtf8() + ' ' + Mailboxes::line(mailbox).toUtf8() + '\n';
+        break;
+    case Format::Csv:
+        if (!m_started)
+            out += "Name,E-mail Address\r\n";
+        out += csvField(mailbox.name.trimmed()) + ',' + csvField(mailbox.address) + "\r\n";
+        break;
+    }
+    m_started = true;
+}
+
+void AddressBookWriter::finish(QByteArray &out)
+{
+    if (m_format == Format::Csv && !m_started)
+        out += "Name,E-mail Address\r\n";
+    if (m_format != Format::Ldif || m_members.isEmpty())
+        return;
+    appendAttribute(out, "dn", QStringLiteral("cn=") + inName(m_listName));
+    out += "objectclass: top\nobjectclass: groupOfNames\n";
+    appendAttribute(out, "cn", m_listName);
+    for (const QString &member : std::exchange(m_members, {}))
+        appendAttribute(out, "member", member);
+    out += '\n';
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "addresses/Mailboxes.h"
+
+#include <QByteArray>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Mailboxes written as an address book, in UTF-8, one contact per address:
+// - vCard 4.0: FN (the name, or the local part where there is none) and
+//   EMAIL, lines folded at 75 bytes;
+// - LDIF as mail programs import it: a person per address (cn and mail),
+//   then, when there is any, one mailing list (groupOfNames) holding them
+//   all; values that LDIF cannot carry plainly in base64;
+// - mutt aliases: alias KEY Name <address>, each key made once from the
+//   local part;
+// - CSV: Name and E-mail Address columns under a heading, quoted as RFC
+//   4180 has it, lines ending in CR LF.
+class AddressBookWriter
+{
+public:
+    enum class Format { VCard, Ldif, Mutt, Csv };
+    // vcard, ldif, mutt or csv, in any case.
+    static std::optional<Format> formatNamed(QStringView name);
+
+    // listName: the name of LDIF's mailing list.
+    AddressBookWriter(Format format, QString listName);
+
+    void add(const Mailboxes::Mailbox &mailbox, QByteArray &out);
+    // What comes after the last: LDIF's mailing list.
+    void finish(QByteArray &out);
+
+private:
+    Format m_format;
+    QString m_listName;
+    bool m_started = false;
+    QStringList m_members;  // LDIF: each person's dn
+    QSet<QString> m_keys;   // mutt: the keys given
+};

@@ -1,0 +1,252 @@
+#include "addresses/ContactReader.h"
+
+#include "addresses/AddressCheck.h"
+#include "addresses/ContactProperties.h"
+#include "core/Blanks.h"
+
+using namespace ContactProperties;
+
+namespace {
+
+// The parts that are not empty, a space between them.
+QString spaced(const QStringList &parts)
+{
+    QStringList named;
+    for (const QString &part : parts)
+        if (!part.isEmpty())
+            named << part;
+    return named.join(u' ');
+}
+
+bool continues(QStringView line)
+{
+    return line.startsWith(u' ') || line.startsWith(u'\t');
+}
+
+// A vCard text value, its escapes undone (\, \; \\ \n).
+QString vCardText(QStringView value)
+{
+    QString text;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] == u'\\' && i + 1 < value.size()) {
+            ++i;
+            text += value[i] == u'n' || value[i] == u'N' ? QChar(u' ') : value[i];
+            continue;
+        }
+        text += value[i];
+    }
+    return text;
+}
+
+// A vCard's N (family;given;additional;prefixes;suffixes) as a name reads.
+QString structuredName(QStringView value)
+{
+    QStringList parts;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= value.size(); ++i) {
+        if (i < value.size() && value[i] == u'\\') {
+            ++i;
+            continue;
+        }
+        if (i == value.size() || value[i] == u';') {
+            parts << vCardText(value.sliced(start, i - start)).trimmed();
+            start = i + 1;
+        }
+    }
+    parts.resize(5);
+    return spaced({parts[3], parts[1], parts[2], parts[0], parts[4]});
+}
+
+bool isAddressField(QStringView name)
+{
+    for (const QStringView field : {u"From", u"To", u"Cc", u"Reply-To", u"Sender"})
+        if (is(name, field))
+            return true;
+    return false;
+}
+
+} // namespace
+
+ContactReader::ContactReader(Kind kind, Found found)
+    : m_kind(kind), m_found(std::move(found)), m_inHeader(kind == Kind::Message)
+{
+}
+
+void ContactReader::feed(QStringView line)
+{
+    switch (m_kind) {
+    case Kind::AddressBook:
+        feedAddressBook(line);
+        return;
+    case Kind::Message:
+    case Kind::Mbox:
+        feedMessage(line);
+        return;
+    case Kind::AddressList:
+        for (const Mailboxes::Mailbox &mailbox : Mailboxes::inHeader(line))
+            m_found(mailbox);
+        return;
+    }
+}
+
+bool ContactReader::passesOver(QByteArrayView line) const
+{
+    return (m_kind == Kind::Message || m_kind == Kind::Mbox) && !m_inHeader
+           && !(m_kind == Kind::Mbox && line.startsWith("From "));
+}
+
+void ContactReader::endMessage()
+{
+    if (m_pending)
+        takeField();
+    m_inHeader = m_kind == Kind::Message;
+}
+
+void ContactReader::finish()
+{
+    if (m_kind == Kind::AddressBook) {
+        if (m_pending)
+            takeProperty(std::exchange(m_line, {}));
+        m_pending = false;
+        endRecord();
+        return;
+    }
+    endMessage();
+    for (const Mailboxes::Mailbox &mailbox : std::exchange(m_correspondents, {}))
+        m_found(mailbox);
+    m_seen.clear();
+}
+
+// Address books ------------------------------------------------------------
+
+void ContactReader::feedAddressBook(QStringView line)
+{
+    if (m_pending) {
+        if (continues(line)) {
+            m_line += line.sliced(1);
+            return;
+        }
+        if (m_softBreaks && m_line.endsWith(u'=')) {
+            m_line.chop(1);
+            m_line += line;
+            return;
+        }
+        m_pending = false;
+        takeProperty(m_line);
+    }
+    if (Blanks::trimmed(line).isEmpty()) {
+        if (m_record == Record::Ldif)
+            endRecord();
+        return;
+    }
+    m_pending = true;
+    m_line = line.toString();
+    m_softBreaks = isQuotedPrintable(propertyOf(line).parameters);
+}
+
+void ContactReader::takeProperty(QStringView line)
+{
+    const Property property = propertyOf(line);
+    if (!property.valid)
+        return;
+    const QStringView value = Blanks::trimmed(property.value);
+    if (is(property.name, u"BEGIN") && is(value, u"VCARD"))
+        return startRecord(true);
+    if (is(property.name, u"END") && is(value, u"VCARD"))
+        return endRecord();
+    if (is(property.name, u"dn"))
+        return startRecord(false);
+    const bool vCard = m_record != Record::Ldif;
+    const QString decoded = decodedValue(property);
+    const QString text = vCard ? vCardText(decoded) : decoded;
+    if (is(property.name, vCard ? u"FN" : u"cn"))
+        m_name = text.trimmed();
+    else if (vCard && is(property.name, u"N"))
+        m_nameParts = structuredName(decoded);
+    else if (!vCard && is(property.name, u"givenName"))
+        m_given = text.trimmed();
+    else if (!vCard && is(property.name, u"sn"))
+        m_surname = text.trimmed();
+    else if (holdsAddresses(property.name) && !text.trimmed().isEmpty())
+        m_addresses << text.trimmed();
+    // An address standing outside any contact is one of its own.
+    if (m_record == Record::None)
+        endRecord();
+}
+
+void ContactReader::startRecord(bool vCard)
+{
+    endRecord();
+    m_record = vCard ? Record::VCard : Record::Ldif;
+}
+
+void ContactReader::endRecord()
+{
+    if (m_record == Record::Ldif && m_nameParts.isEmpty())
+        m_nameParts = spaced({m_given, m_surname});
+    const QString name = m_name.isEmpty() ? m_nameParts : m_name;
+    // A name that only repeats the address, or its local part, as address
+    // books write for a contact without one, is none.
+    for (const QString &address : std::exchange(m_addresses, {})) {
+        const bool repeats = name == address || name == address.left(address.lastIndexOf(u'@'));
+        m_found({repeats ? QString() : name, address});
+    }
+    m_record = Record::None;
+    m_name.clear();
+    m_nameParts.clear();
+    m_given.clear();
+    m_surname.clear();
+}
+
+// Messages -----------------------------------------------------------------
+
+void ContactReader::feedMessage(QStringView line)
+{
+    if (m_kind == Kind::Mbox && line.startsWith(u"From ")) {
+        endMessage();
+        m_inHeader = true;
+        return;
+    }
+    if (!m_inHeader)
+        return;
+    if (continues(line)) {
+        if (m_pending)
+            m_line += line;
+        return;
+    }
+    if (m_pending)
+        takeField();
+    if (line.isEmpty()) {
+        m_inHeader = false;
+        return;
+    }
+    const qsizetype colon = line.indexOf(u':');
+    if (colon > 0 && isAddressField(Blanks::trimmed(line.first(colon)))) {
+        m_pending = true;
+        m_line = line.sliced(colon + 1).toString();
+    }
+}
+
+void ContactReader::takeField()
+{
+    m_pending = false;
+    for (const Mailboxes::Mailbox &mailbox : Mailboxes::inHeader(m_line))
+        add(mailbox);
+    m_line.clear();
+}
+
+// Each address once, where it first came; a later name fills in where the
+// first had none.
+void ContactReader::add(const Mailboxes::Mailbox &mailbox)
+{
+    QString key = AddressCheck::key(mailbox.address);
+    if (key.isEmpty())
+        key = mailbox.address.toLower();
+    const auto seen = m_seen.constFind(key);
+    if (seen == m_seen.constEnd()) {
+        m_seen.insert(key, m_correspondents.size());
+        m_correspondents.append(mailbox);
+    } else if (m_correspondents[*seen].name.isEmpty()) {
+        m_correspondents[*seen].name = mailbox.name;
+    }
+}

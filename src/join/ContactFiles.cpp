@@ -1,0 +1,194 @@
+#include "join/ContactFiles.h"
+
+#include "addresses/ContactReader.h"
+#include "core/Failure.h"
+#include "core/FileAccess.h"
+#include "join/FileJoin.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ContactFiles {
+
+namespace {
+
+// The descriptor of an open file, closed when done with.
+struct OpenFile
+{
+    int fd;
+    ~OpenFile() { ::close(fd); }
+};
+
+[[noreturn]] void failWithErrno()
+{
+    throw Failure(QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+Kind kindByEnding(const QString &path)
+{
+    const QString ending = QFileInfo(path).suffix().toLower();
+    if (ending == u"vcf" || ending == u"vcard" || ending == u"ldif" || ending == u"ldi")
+        return Kind::AddressBook;
+    if (ending == u"eml")
+        return Kind::Message;
+    if (ending == u"mbox" || ending == u"mbx")
+        return Kind::Mbox;
+    return Kind::List;
+}
+
+// A header field's line: a name of printable ASCII other than a colon,
+// then a colon.
+bool isFieldLine(QByteArrayView line)
+{
+    const qsizetype colon = line.indexOf(':');
+    if (colon <= 0)
+        return false;
+    for (const char c : line.first(colon))
+        if (c <= ' ' || c > '~')
+            return false;
+    return true;
+}
+
+// Only an ordinary file is looked into: a pipe would be read away.
+Kind kindByStart(const QString &path)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
+        return Kind::List;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Kind::List;
+    QByteArray start = file.read(4096);
+    if (start.startsWith("\xEF\xBB\xBF"))
+        start.remove(0, 3);
+    const QList<QByteArray> lines = start.split('\n');
+    const QByteArray first = lines.value(0).trimmed();
+    if (first.compare("BEGIN:VCARD", Qt::CaseInsensitive) == 0)
+        return Kind::AddressBook;
+    if (first.startsWith("From ") && lines.size() > 2 && isFieldLine(lines[1]))
+        return Kind::Mbox;
+    return Kind::List;
+}
+
+// The messages of a Maildir, in the order of their names, which start with
+// the time each arrived.
+QStringList messagesOf(const QString &folder)
+{
+    QList<std::pair<QString, QString>> named;
+    for (const QString &sub : {QStringLiteral("new"), QStringLiteral("cur")}) {
+        const QDir dir(folder + u'/' + sub);
+        for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
+            if (!name.startsWith(u'.'))
+                named.append({name, dir.filePath(name)});
+    }
+    std::sort(named.begin(), named.end());
+    QStringList paths;
+    for (const auto &[name, path] : named)
+        paths << path;
+    return paths;
+}
+
+// Hands the reader a file's lines, telling how far it has come.
+void readInto(ContactReader &reader, const QString &path, WorkProgress *progress, int fromPermille, int toPermille)
+{
+    const OpenFile file{::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY)};
+    struct stat status {};
+    if (file.fd < 0 || ::fstat(file.fd, &status) != 0)
+        failWithErrno();
+    if (S_ISDIR(status.st_mode))
+        throw Failure(QString::fromLocal8Bit(std::strerror(EISDIR)));
+    qint64 seen = 0;
+    const qint64 size = qMax<qint64>(status.st_size, 1);
+    LineDecoder decoder(
+        [&](const QList<QByteArrayView> &lines) {
+            for (const QByteArrayView line : lines) {
+                seen += line.size() + 1;
+                if (!reader.passesOver(line))
+                    reader.feed(QString::fromUtf8(line));
+            }
+            if (progress) {
+                if (progress->cancelled)
+                    throw WorkCancelled{};
+                progress->permille = fromPermille + int((toPermille - fromPermille) * qMin(seen, size) / size);
+            }
+        },
+        true);
+    if (S_ISREG(status.st_mode))
+        FileJoin::readOrdinaryFile(file.fd, status, decoder);
+    else
+        FileJoin::readHeld(readToEnd(file.fd, status.st_size), decoder);
+}
+
+} // namespace
+
+Kind kindOf(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return QFileInfo(path + QStringLiteral("/cur")).isDir() || QFileInfo(path + QStringLiteral("/new")).isDir()
+                   ? Kind::Maildir
+                   : Kind::List;
+    const Kind byEnding = kindByEnding(path);
+    return byEnding != Kind::List ? byEnding : kindByStart(path);
+}
+
+void read(const QString &path, Kind kind, const LineDecoder::Take &take, WorkProgress *progress)
+{
+    QByteArray bytes;
+    QList<qsizetype> ends;
+    const auto handOn = [&] {
+        QList<QByteArrayView> lines;
+        lines.reserve(ends.size());
+        qsizetype start = 0;
+        for (const qsizetype end : ends) {
+            lines.append(QByteArrayView(bytes).sliced(start, end - start));
+            start = end;
+        }
+        take(lines);
+        bytes.clear();
+        ends.clear();
+    };
+    const auto readerKind = kind == Kind::AddressBook ? ContactReader::Kind::AddressBook
+                            : kind == Kind::Mbox      ? ContactReader::Kind::Mbox
+                                                      : ContactReader::Kind::Message;
+    ContactReader reader(readerKind, [&](const Mailboxes::Mailbox &mailbox) {
+        bytes += Mailboxes::line(mailbox).toUtf8();
+        ends.append(bytes.size());
+        if (ends.size() >= 4096)
+            handOn();
+    });
+    if (kind == Kind::Maildir) {
+        const QStringList messages = messagesOf(path);
+        for (qsizetype i = 0; i < messages.size(); ++i) {
+            readInto(reader, messages[i], progress, int(1000 * i / messages.size()),
+                     int(1000 * (i + 1) / messages.size()));
+            reader.endMessage();
+        }
+    } else {
+        readInto(reader, path, progress, 0, 1000);
+    }
+    reader.finish();
+    if (!ends.isEmpty())
+        handOn();
+}
+
+QString textOf(const QString &path, Kind kind, WorkProgress *progress)
+{
+    QString text;
+    read(path, kind, [&text](const QList<QByteArrayView> &lines) {
+        for (const QByteArrayView line : lines) {
+            text += QString::fromUtf8(line);
+            text += QStringLiteral("\r\n");
+        }
+    }, progress);
+    return text;
+}
+
+} // namespace ContactFiles

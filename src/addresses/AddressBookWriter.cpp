@@ -1,5 +1,7 @@
 #include "addresses/AddressBookWriter.h"
 
+#include "core/Blanks.h"
+
 namespace {
 
 using Mailboxes::Mailbox;
@@ -136,6 +138,34 @@ std::optional<AddressBookWriter::Format> AddressBookWriter::formatNamed(QStringV
         if (name.compare(named, Qt::CaseInsensitive) == 0)
             return format;
     return std::nullopt;
+}
+
+AddressBookWriter::Format AddressBookWriter::formatForFile(const QString &path)
+{
+    const QString name = path.toLower();
+    if (name.endsWith(u".vcf") || name.endsWith(u".vcard"))
+        return Format::VCard;
+    if (name.endsWith(u".ldif") || name.endsWith(u".ldi"))
+        return Format::Ldif;
+    return name.endsWith(u".csv") ? Format::Csv : Format::Mutt;
+}
+
+AddressBookWriter::Book AddressBookWriter::of(QStringView text, Format format, const QString &listName)
+{
+    Book book;
+    AddressBookWriter writer(format, listName);
+    for (QStringView line : text.tokenize(u'\n')) {
+        for (QStringView part : line.tokenize(u'\r')) {
+            if (const std::optional<Mailbox> mailbox = Mailboxes::of(part)) {
+                writer.add(*mailbox, book.bytes);
+                ++book.contacts;
+            } else if (!Blanks::trimmed(part).isEmpty()) {
+                ++book.leftOut;
+            }
+        }
+    }
+    writer.finish(book.bytes);
+    return book;
 }
 
 AddressBookWriter::AddressBookWriter(Format format, QString listName)

@@ -26,6 +26,21 @@ public:
     // vcard, ldif, mutt or csv, in any case.
     static std::optional<Format> formatNamed(QStringView name);
 
+    // The format a file's name asks for by its ending: .vcf or .vcard,
+    // .ldif or .ldi, .csv; any other name (aliases) mutt's.
+    static Format formatForFile(const QString &path);
+
+    // An address book of the lines of a text (LF, CR or CR LF between
+    // them), how many contacts it holds, and how many lines (empty ones
+    // aside) were left out as no address.
+    struct Book
+    {
+        QByteArray bytes;
+        qsizetype contacts = 0;
+        qsizetype leftOut = 0;
+    };
+    static Book of(QStringView text, Format format, const QString &listName);
+
     // listName: the name of LDIF's mailing list.
     AddressBookWriter(Format format, QString listName);
 

@@ -178,7 +178,8 @@ void Form1::connectProcedures()
     m_inputWork = new InputWork(*Text1, [this] { reportOutOfMemory(); });
     m_inputMenu = new InputMenu(*Text1, *m_inputWork, [this] { reportOutOfMemory(); },
                                 [this] { return chooseListedAddresses(); },
-                                [this](const QStringList &changes) { return chooseCorrections(changes); });
+                                [this](const QStringList &changes) { return chooseCorrections(changes); },
+                                [this] { saveAddressBook(); });
     m_outputMenu = new OutputMenu(*Text2, [this] { reportOutOfMemory(); },
                                   [this](const QString &link) { return composeMail(link); });
     connect(Text1, &TextArea::outOfMemory, this, &Form1::reportOutOfMemory);

@@ -92,6 +92,7 @@ private:
     void PushButton20_Click();
     void tellTooManyFiles(Procedure &p);
     std::optional<QList<std::pair<QString, QString>>> chooseListedAddresses();
+    void saveAddressBook();
     std::optional<QList<bool>> chooseCorrections(const QStringList &changes);
     bool composeMail(const QString &link);
     void saveThroughDialog(TextArea &source, const QString &qualifier, const QString &filter, int firstLine);

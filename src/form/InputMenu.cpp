@@ -122,9 +122,9 @@ struct InputMenu::Counting
 };
 
 InputMenu::InputMenu(TextArea &input, InputWork &work, std::function<void()> outOfMemory, ChooseListed listedAddresses,
-                     ChooseCorrections corrections)
+                     ChooseCorrections corrections, std::function<void()> saveAddressBook)
     : QObject(&input), m_input(input), m_outOfMemory(outOfMemory), m_listedAddresses(std::move(listedAddresses)),
-      m_corrections(std::move(corrections)), m_work(work)
+      m_corrections(std::move(corrections)), m_saveAddressBook(std::move(saveAddressBook)), m_work(work)
 {
     connect(&m_input, &TextArea::contextMenuAboutToShow, this, &InputMenu::addEntries);
     // Counting that ended without its counts (memory ran short): the menu
@@ -186,6 +186,7 @@ void InputMenu::addEntries(QMenu *menu)
     m_correctDomains = menu->addAction(tr("Correct Mistyped Domains\u2026"), this, guarded([this] { correctMistypedDomains(); }));
     if (hasReport())
         menu->addAction(tr("Copy Report of Removed Lines"), this, guarded([this] { copyReport(); }));
+    menu->addAction(tr("Save as Address Book\u2026"), this, guarded([this] { m_saveAddressBook(); }));
     startCounting();
     if (!m_counting) {
         menu->removeAction(m_countsEntry);

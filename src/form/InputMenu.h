@@ -47,8 +47,9 @@ public:
     // The entries' work goes through work, which the window shares with
     // loading. Should an entry run out of memory, it changes nothing and
     // outOfMemory tells the user.
+    // saveAddressBook saves the input's lines as an address book.
     InputMenu(TextArea &input, InputWork &work, std::function<void()> outOfMemory, ChooseListed listedAddresses,
-              ChooseCorrections corrections);
+              ChooseCorrections corrections, std::function<void()> saveAddressBook);
 
     // How long an entry's work may keep the window waiting before it shows
     // its progress and goes on meanwhile.
@@ -83,6 +84,7 @@ private:
     std::function<void()> m_outOfMemory;
     ChooseListed m_listedAddresses;
     ChooseCorrections m_corrections;
+    std::function<void()> m_saveAddressBook;
     InputWork &m_work;
 
     // The menu on show, its counts line and the entries counts may disable.

@@ -1,9 +1,12 @@
 // "Load File", "Save File" and "Save Output As File".
 #include "core/Failure.h"
+#include "core/FileAccess.h"
 #include "form/Form1.h"
 #include "core/Procedure.h"
 #include "core/ReportText.h"
+#include "addresses/AddressBookWriter.h"
 #include "form/AreaFileRoutines.h"
+#include "listfiles/FileExists.h"
 #include "form/InputWork.h"
 #include "listfiles/PathNormaliser.h"
 #include "listfiles/TextFiles.h"
@@ -17,6 +20,9 @@ namespace {
 
 constexpr int dialogFlags = 0x280201;
 const QString textFilter = QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|");
+const QString addressBookFilter = QStringLiteral("vCard Files (*.vcf)|*.vcf|LDIF Files (*.ldif)|*.ldif|"
+                                                 "Mutt Aliases (aliases *.aliases)|aliases;*.aliases|"
+                                                 "Comma-Delimited Files (*.csv)|*.csv|");
 const QString csvFilter = QStringLiteral("Comma-Delimited Files (*.csv)|*.csv|All Files (*.*)|*.*|");
 // Told when the files picked do not fit the dialog's answer.
 const QString tooManyFiles = QStringLiteral("You've selected too many files to add.\r\r"
@@ -152,6 +158,32 @@ void Form1::openFiles(const QStringList &files, const QString &alsoText)
         }
     };
     m_inputWork->start(QStringLiteral("Load File"), {0, Text1->size()}, load, tell);
+}
+
+// The input's lines that are addresses saved as an address book, in the
+// format the file's name asks for, written as Save File writes; how many
+// contacts it holds and how many lines were left out is told.
+void Form1::saveAddressBook()
+{
+    try {
+        const QString path = CommonDialog1.askSave(QStringLiteral("Save as Address Book"), addressBookFilter);
+        if (path.isEmpty())
+            return;
+        if (fileExists(path)
+            && !m_messageBoxes.askYesNo(QStringLiteral("Are you sure you wish to overwrite ") + path + QStringLiteral(" ?")))
+            return;
+        const AddressBookWriter::Book book = AddressBookWriter::of(
+            Text1->text(), AddressBookWriter::formatForFile(path), QFileInfo(path).completeBaseName());
+        replaceFile(path, [bytes = book.bytes]() mutable { return std::exchange(bytes, {}); });
+        QString told = QStringLiteral("%1 contacts saved to %2.").arg(book.contacts).arg(path);
+        if (book.leftOut > 0)
+            told += QStringLiteral("\r\r%1 lines that are no address were left out.").arg(book.leftOut);
+        m_messageBoxes.inform(told);
+    } catch (const std::bad_alloc &) {
+        reportOutOfMemory();
+    } catch (const Failure &failure) {
+        m_messageBoxes.warn(failure.description(), m_messageBoxes.applicationTitle());
+    }
 }
 
 void Form1::PushButton20_Click()

@@ -67,6 +67,12 @@ QString CommonDialog::askOpen(const QString &title, const QString &filter)
     return chosen.isEmpty() ? QString() : answerOf(chosen);
 }
 
+QString CommonDialog::askSave(const QString &title, const QString &filter)
+{
+    const QStringList chosen = choose({true, false, title, qtNameFilters(filter), QString()});
+    return chosen.isEmpty() ? QString() : QDir::toNativeSeparators(chosen.first());
+}
+
 bool CommonDialog::ShowSave()
 {
     const QStringList chosen = choose(request(true));

@@ -50,6 +50,8 @@ public:
     // ShowOpen leaves FileName, empty for a cancel, and leaves FileName and
     // the rest as they were.
     QString askOpen(const QString &title, const QString &filter);
+    // The same for the Save dialog: one path, empty for a cancel.
+    QString askSave(const QString &title, const QString &filter);
 
     void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
     // The next dialog answers with these files at once, as if the user had

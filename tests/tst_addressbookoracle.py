@@ -106,7 +106,7 @@ def address_books(folder):
     books = {}
     for form, ending in [("vcard", "vcf"), ("ldif", "ldif"), ("mutt", "aliases"), ("csv", "csv")]:
         result = subprocess.run([PROGRAM, "--join", f"--export={form}", source], capture_output=True, timeout=300)
-        if b"1 lines that are no address left out" not in result.stderr:
+        if b"1 line that is no address left out" not in result.stderr:
             failures.append(f"{form}: the line that is no address is not counted: {result.stderr!r}")
         books[form] = os.path.join(folder, "book." + ending)
         with open(books[form], "wb") as f:

@@ -9,6 +9,7 @@
 #include "platform/CommonDialog.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -57,6 +58,10 @@ private slots:
     void savedTextLoadsBackUnchanged();
     void openingFilesLoadsThemAsLoadFileDoes();
     void droppedFilesLoadAndDroppedTextInserts();
+    void contactsBecomeNamedLines_data();
+    void contactsBecomeNamedLines();
+    void contactsWithFilesPastedAndLoaded();
+    void savedAsAddressBook();
     void realOpenDialog();
     void realSaveDialog();
 
@@ -465,23 +470,29 @@ void TestLoadSave::openingFilesLoadsThemAsLoadFileDoes()
     QCOMPARE(m_driver->input()->lineCount(), 200'002);
 }
 
+// As a drag from a file manager or mail program arrives: it enters, then
+// drops; answers what the area told the source it did, on entering and on
+// dropping.
+static QList<Qt::DropAction> dropOn(TextArea *input, QMimeData *data, Qt::DropAction proposed = Qt::CopyAction)
+{
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, {});
+    enter.setDropAction(proposed);
+    QApplication::sendEvent(input->viewport(), &enter);
+    QDropEvent event(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, {});
+    event.setDropAction(proposed);
+    QApplication::sendEvent(input->viewport(), &event);
+    return QList<Qt::DropAction>{enter.isAccepted() ? enter.dropAction() : Qt::IgnoreAction,
+                                 event.isAccepted() ? event.dropAction() : Qt::IgnoreAction};
+}
+
 void TestLoadSave::droppedFilesLoadAndDroppedTextInserts()
 {
     const QString a = write(u"a.txt"_s, "a");
     const QString b = write(u"b.txt"_s, "b");
     TextArea *input = m_driver->input();
     input->setText(u"before"_s);
-    // As a drag from a file manager arrives: it enters, then drops; answers
-    // what the area told the source it did, on entering and on dropping.
-    const auto drop = [&](QMimeData *data, Qt::DropAction proposed = Qt::CopyAction) {
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, {});
-        enter.setDropAction(proposed);
-        QApplication::sendEvent(input->viewport(), &enter);
-        QDropEvent event(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, {});
-        event.setDropAction(proposed);
-        QApplication::sendEvent(input->viewport(), &event);
-        return QList<Qt::DropAction>{enter.isAccepted() ? enter.dropAction() : Qt::IgnoreAction,
-                                     event.isAccepted() ? event.dropAction() : Qt::IgnoreAction};
+    const auto drop = [input](QMimeData *data, Qt::DropAction proposed = Qt::CopyAction) {
+        return dropOn(input, data, proposed);
     };
     const QList<Qt::DropAction> copied = {Qt::CopyAction, Qt::CopyAction};
     // Files are read, never moved, whatever the source proposes: a file
@@ -500,6 +511,106 @@ void TestLoadSave::droppedFilesLoadAndDroppedTextInserts()
     remote.setUrls({QUrl(u"https://example.com/list.txt"_s)});
     QCOMPARE(drop(&remote), copied);
     QCOMPARE(input->text(), u"https://example.com/list.txtx\r\nyb\r\na\r\n"_s);
+}
+
+// Contacts as address books and mail programs drag them, written from their
+// documented forms; each also carries its raw text, which must not be what
+// lands.
+void TestLoadSave::contactsBecomeNamedLines_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("lines");
+    QTest::newRow("vCard 3.0, two addresses, one folded") << u"text/x-vcard"_s
+        << "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Lee\\, Ann\r\nN:Lee;Ann;;;\r\nEMAIL;TYPE=INTERNET,HOME:ann@x.org\r\n"
+           "EMAIL;TYPE=INTERNET,WORK:ann.lee@work.exa\r\n mple.com\r\nEND:VCARD\r\n\r\n"
+           "BEGIN:VCARD\r\nVERSION:3.0\r\nN:;Bob;;;\r\nEMAIL:bob@y.org\r\nEND:VCARD\r\n"_ba
+        << u"\"Lee, Ann\" <ann@x.org>\r\n\"Lee, Ann\" <ann.lee@work.example.com>\r\nBob <bob@y.org>\r\n"_s;
+    QTest::newRow("vCard 4.0 in UTF-8, a card without a name") << u"text/vcard"_s
+        << "BEGIN:VCARD\nVERSION:4.0\nFN:\xd0\x98\xd0\xb2\xd0\xb0\xd0\xbd \"\xd0\x92\xd0\xb0\xd0\xbd\xd1\x8f\"\nEMAIL;TYPE=work:ivan@x.ru\nEND:VCARD\n"
+           "BEGIN:VCARD\nVERSION:4.0\nEMAIL:nobody@x.org\nEND:VCARD\n"_ba
+        << u"\"\u0418\u0432\u0430\u043d \\\"\u0412\u0430\u043d\u044f\\\"\" <ivan@x.ru>\r\nnobody@x.org\r\n"_s;
+    QTest::newRow("vCard 2.1, quoted-printable in Latin-1, base64") << u"text/directory"_s
+        << "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:M=FCller;J=\r\n=FCrgen\r\n"
+           "EMAIL;INTERNET:j@m.de\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:2.1\r\nFN;ENCODING=BASE64:w4lsb2lzZQ==\r\n"
+           "EMAIL;PREF;INTERNET:eloise@x.fr\r\nEND:VCARD\r\n"_ba
+        << u"J\u00fcrgen M\u00fcller <j@m.de>\r\n\u00c9loise <eloise@x.fr>\r\n"_s;
+    static const char16_t moz[] = u"\"Lee, Ann\" <ann@x.org>, Zo\u00eb <zoe@x.org>";
+    QTest::newRow("addresses in UTF-16, ended by a NUL") << u"text/x-moz-address"_s
+        << QByteArray(reinterpret_cast<const char *>(moz), sizeof moz)
+        << u"\"Lee, Ann\" <ann@x.org>\r\nZo\u00eb <zoe@x.org>\r\n"_s;
+}
+
+void TestLoadSave::contactsBecomeNamedLines()
+{
+    QFETCH(QString, type);
+    QFETCH(QByteArray, data);
+    QFETCH(QString, lines);
+    QMimeData dragged;
+    dragged.setData(type, data);
+    dragged.setText(QString::fromLatin1(data));
+    QCOMPARE(dropOn(m_driver->input(), &dragged), QList<Qt::DropAction>({Qt::CopyAction, Qt::CopyAction}));
+    QCOMPARE(m_driver->input()->text(), lines);
+}
+
+// Contacts dropped with files come after the files' lines; pasted, they
+// come as named lines too; Load File of an address book and a Maildir
+// folder dropped give their named addresses, a plain list its lines.
+void TestLoadSave::contactsWithFilesPastedAndLoaded()
+{
+    TextArea *input = m_driver->input();
+    const QString list = write(u"list.txt"_s, "BEGIN:VCARD but a list\nann@x.org");
+    QMimeData mixed;
+    mixed.setUrls({QUrl::fromLocalFile(list)});
+    mixed.setData(u"text/vcard"_s, "BEGIN:VCARD\nFN:Bob\nEMAIL:bob@y.org\nEND:VCARD\n");
+    dropOn(input, &mixed);
+    QTRY_COMPARE(input->text(), u"BEGIN:VCARD but a list\r\nann@x.org\r\nBob <bob@y.org>\r\n"_s);
+
+    auto *copied = new QMimeData;
+    copied->setData(u"text/x-vcard"_s, "BEGIN:VCARD\nFN:Cy\nEMAIL:cy@z.org\nEND:VCARD\n");
+    QApplication::clipboard()->setMimeData(copied);
+    input->setText(QString());
+    QTest::keyClick(input, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(input->text(), u"Cy <cy@z.org>\r\n"_s);
+
+    const QString book = write(u"book.ldif"_s, "dn: cn=Lee\\, Ann,mail=ann@x.org\nobjectclass: person\ncn: Lee, Ann\n"
+                                               "mail: ann@x.org\n\ndn:: Y249WsO2ZQ==\ngivenName: Z\nsn:: w7Zl\nmail: zoe@x.org\n"
+                                               "\ndn: cn=List\nobjectclass: groupOfNames\nmember: cn=Lee\\, Ann,mail=ann@x.org\n");
+    choose({{book}});
+    m_driver->click("PushButton3");
+    QCOMPARE(input->text(), u"\"Lee, Ann\" <ann@x.org>\r\nZ \u00f6e <zoe@x.org>\r\n"_s);
+
+    const QString maildir = m_dir->filePath(u"Mail"_s);
+    QVERIFY(QDir().mkpath(maildir + u"/cur"_s) && QDir().mkpath(maildir + u"/new"_s));
+    write(u"Mail/cur/2.x"_s, "From: Ann <ann@x.org>\nTo: =?UTF-8?Q?Zo=C3=AB?= <zoe@x.org>, ann@x.org\n\nFrom: body@x.org\n");
+    write(u"Mail/new/1.x"_s, "From: zoe@x.org\nCc: Team: bob@y.org, \"Lee, Ann\" <ANN@x.org>;\n\n");
+    QMimeData folder;
+    folder.setUrls({QUrl::fromLocalFile(maildir)});
+    dropOn(input, &folder);
+    QTRY_COMPARE(input->text(), u"Zo\u00eb <zoe@x.org>\r\nbob@y.org\r\n\"Lee, Ann\" <ANN@x.org>\r\n"_s);
+}
+
+// The input's addresses saved as an address book in the format the name
+// asks for, what is no address counted, written as Save File writes.
+void TestLoadSave::savedAsAddressBook()
+{
+    m_driver->input()->setText(u"\"Lee, Ann\" <ann@x.org>\r\nnot an address\r\n\r\nbob@y.org (Bob \"B\")\r\n"_s);
+    const QString path = m_dir->filePath(u"book.csv"_s);
+    choose({{path}});
+    ::choose(m_driver->input(), u"Save as Address Book"_s);
+    QCOMPARE(m_requests.value(0).title, u"Save as Address Book"_s);
+    QVERIFY(m_requests.value(0).save);
+    QCOMPARE(readFile(path), "Name,E-mail Address\r\n\"Lee, Ann\",ann@x.org\r\n\"Bob \"\"B\"\"\",bob@y.org\r\n"_ba);
+    QCOMPARE(m_driver->boxes.value(0).text,
+             u"2 contacts saved to "_s + path + u".\r\r1 line that is no address was left out."_s);
+    // A folder that is not there: told, nothing written.
+    const QString nowhere = m_dir->filePath(u"gone/book.vcf"_s);
+    m_requests.clear();
+    choose({{nowhere}});
+    ::choose(m_driver->input(), u"Save as Address Book"_s);
+    QCOMPARE(m_driver->boxes.size(), 2);
+    QCOMPARE(m_driver->boxes[1].icon, QMessageBox::Warning);
+    QVERIFY(!QFile::exists(nowhere));
 }
 
 // The Qt file dialog itself, answered by the test as a user would.

@@ -290,7 +290,8 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
         }
         run.finish();
         if (run.leftOut() > 0)
-            std::fprintf(stderr, "kestrava: %lld lines that are no address left out\n", static_cast<long long>(run.leftOut()));
+            std::fprintf(stderr, "kestrava: %lld %s left out\n", static_cast<long long>(run.leftOut()),
+                         run.leftOut() == 1 ? "line that is no address" : "lines that are no address");
     } catch (const Failure &failure) {
         std::fprintf(stderr, "kestrava: %s\n", qPrintable(failure.description()));
         return 1;

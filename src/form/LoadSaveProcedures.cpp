@@ -177,7 +177,8 @@ void Form1::saveAddressBook()
         replaceFile(path, [bytes = book.bytes]() mutable { return std::exchange(bytes, {}); });
         QString told = QStringLiteral("%1 contacts saved to %2.").arg(book.contacts).arg(path);
         if (book.leftOut > 0)
-            told += QStringLiteral("\r\r%1 lines that are no address were left out.").arg(book.leftOut);
+            told += (book.leftOut == 1 ? QStringLiteral("\r\r1 line that is no address was left out.")
+                                       : QStringLiteral("\r\r%1 lines that are no address were left out.").arg(book.leftOut));
         m_messageBoxes.inform(told);
     } catch (const std::bad_alloc &) {
         reportOutOfMemory();

@@ -10,6 +10,7 @@
 #include "addresses/AddressAdvice.h"
 #include "addresses/AddressCheck.h"
 #include "addresses/AddressExtraction.h"
+#include "addresses/ContactReader.h"
 #include "join/ClipboardWriter.h"
 #include "join/FileJoin.h"
 #include "join/LineDecoder.h"
@@ -101,6 +102,8 @@ private slots:
     void addressesFoundInLines_data();
     void addressesFoundInLines();
     void addressesFoundAsChecked();
+    void namedAddressesOfContactsAndMail_data();
+    void namedAddressesOfContactsAndMail();
     void addressesComparedAsAddresses_data();
     void addressesComparedAsAddresses();
     void adviceOnAddresses_data();
@@ -521,6 +524,53 @@ void TestLogic::addressesFoundInLines()
     QFETCH(QStringList, found);
     const QString text = fromExample(lines);
     QCOMPARE(AddressExtraction::inLines(LineJoiner::cutAtLineBreaks(text)), found);
+}
+
+// The named lines address books and mail give, one per address, as
+// ContactReader reads them and Mailboxes writes them.
+void TestLogic::namedAddressesOfContactsAndMail_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("lines");
+    QTest::addColumn<QStringList>("named");
+    const int book = int(ContactReader::Kind::AddressBook);
+    const int mbox = int(ContactReader::Kind::Mbox);
+    const int message = int(ContactReader::Kind::Message);
+    QTest::newRow("N put together, FN preferred") << book
+        << u"BEGIN:VCARD⏎N:Lee;Ann;B.;Dr.;Jr.⏎EMAIL:a@x.org⏎END:VCARD⏎BEGIN:VCARD⏎FN:Bo⏎N:Lee;Ann⏎EMAIL:b@x.org⏎END:VCARD"_s
+        << QStringList{u"\"Dr. Ann B. Lee Jr.\" <a@x.org>"_s, u"Bo <b@x.org>"_s};
+    QTest::newRow("a name that repeats the address is none") << book
+        << u"BEGIN:VCARD⏎FN:ann⏎EMAIL:ann@x.org⏎END:VCARD⏎BEGIN:VCARD⏎FN:bob@y.org⏎EMAIL:bob@y.org⏎END:VCARD"_s
+        << QStringList{u"ann@x.org"_s, u"bob@y.org"_s};
+    QTest::newRow("escapes, quotes and backslashes in a name") << book
+        << u"BEGIN:VCARD⏎FN:Lee\\; \"Al\" \\\\ B\\nC⏎EMAIL:a@x.org⏎END:VCARD"_s
+        << QStringList{u"\"Lee; \\\"Al\\\" \\\\ B C\" <a@x.org>"_s};
+    QTest::newRow("LDIF: given name and surname, a folded base64 name") << book
+        << u"dn: cn=x⏎givenName: Ann⏎sn: Lee⏎mail: a@x.org⏎⏎dn: cn=y⏎cn:: WsO2⏎␠ZQ==⏎mail: z@x.org⏎mozillaSecondEmail: z2@x.org"_s
+        << QStringList{u"Ann Lee <a@x.org>"_s, u"Z\u00f6e <z@x.org>"_s, u"Z\u00f6e <z2@x.org>"_s};
+    QTest::newRow("encoded words: adjacent, Q's underscore, a charset's language, one that is none") << message
+        << u"From: =?UTF-8?B?WsO2ZQ==?= =?iso-8859-1*de?Q?_M=FCller?= <z@x.org>, =?x?Z?abc?= <q@x.org>"_s
+        << QStringList{u"Z\u00f6e M\u00fcller <z@x.org>"_s, u"\"=?x?Z?abc?=\" <q@x.org>"_s};
+    QTest::newRow("a group, a comment for a name, other fields and the body passed over") << message
+        << u"Subject: ann@x.org⏎To: Team: a@x.org,⏎␠b@x.org (Bee);, undisclosed-recipients:;⏎Bcc: c@x.org⏎⏎From: d@x.org"_s
+        << QStringList{u"a@x.org"_s, u"Bee <b@x.org>"_s};
+    QTest::newRow("mbox: once each, the later name filling in, every From line a message") << mbox
+        << u"From x⏎To: a@x.org⏎⏎From me⏎From x⏎Sender: Ann <A@X.org>⏎Cc: Bo <a@x.org>, b@x.org⏎⏎body: c@x.org"_s
+        << QStringList{u"Ann <a@x.org>"_s, u"b@x.org"_s};
+}
+
+void TestLogic::namedAddressesOfContactsAndMail()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, lines);
+    QFETCH(QStringList, named);
+    QStringList found;
+    ContactReader reader(ContactReader::Kind(kind), [&](const Mailboxes::Mailbox &m) { found << Mailboxes::line(m); });
+    const QString text = fromExample(lines);
+    for (const QStringView line : LineJoiner::cutAtLineBreaks(text))
+        reader.feed(line);
+    reader.finish();
+    QCOMPARE(found, named);
 }
 
 // For every line that checking takes as an address, finding gives exactly

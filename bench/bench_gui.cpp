@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QMimeData>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -313,6 +314,70 @@ void benchComposer(const QTemporaryDir &dir, TextArea *output)
     qputenv("PATH", path);
 }
 
+// An mbox of so many bytes: messages with a few correspondents each, among
+// fifteen thousand, and a body of forty lines.
+QString writeMailbox(const QTemporaryDir &dir, qint64 size)
+{
+    const QString path = dir.filePath(QStringLiteral("year.mbox"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write the mailbox");
+    QByteArray body;
+    for (int i = 0; i < 40; ++i)
+        body += "Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod tempor incididunt ut.\n";
+    for (qint64 written = 0, i = 0; written < size; ++i) {
+        const QByteArray n = QByteArray::number(i % 5000);
+        const QByteArray message = "From p" + n + "@x.org Mon Jan  1 00:00:00 2024\nFrom: =?UTF-8?Q?Person_" + n + "?= <p" + n
+                                   + "@x.org>\nTo: \"Lee, Ann\" <ann@x.org>, f" + QByteArray::number(i * 7 % 5000)
+                                   + "@y.org\nCc: Team <t" + QByteArray::number(i * 13 % 5000) + "@z.org>\nSubject: "
+                                   + QByteArray::number(i) + "\n\n" + body + "\n";
+        if (file.write(message) != message.size())
+            qFatal("cannot write the mailbox");
+        written += message.size();
+    }
+    return path;
+}
+
+// A thousand contacts dragged from an address book onto the input: from the
+// drop until they stand there as named lines.
+void benchDroppedContacts(TextArea *input)
+{
+    QByteArray cards;
+    for (int i = 0; i < 1000; ++i)
+        cards += "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Lee\\, Ann " + QByteArray::number(i) + "\r\nN:Lee;Ann;;;\r\n"
+                 "EMAIL;TYPE=INTERNET,HOME:ann" + QByteArray::number(i) + "@x.org\r\n"
+                 "NOTE:a note long enough to be folded once at seventy-five octets as a vCard\r\n folds it\r\nEND:VCARD\r\n";
+    QMimeData data;
+    data.setData(QStringLiteral("text/x-vcard"), cards);
+    input->setText(QString());
+    const double ms = timed([&] {
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(input->viewport(), &drop);
+    });
+    std::printf("1,000 contacts dropped:        %8.1f ms (%lld lines)\n", ms, static_cast<long long>(input->lineCount() - 1));
+}
+
+// Load File of a 256 MB mbox: until its correspondents stand in the input,
+// and whether the progress showed meanwhile.
+void benchMailboxLoad(const QTemporaryDir &dir, Form1 &form, TextArea *input)
+{
+    const QString mbox = writeMailbox(dir, qint64(256) << 20);
+    form.commonDialog().setChooser([&](const CommonDialog::Request &) { return QStringList{mbox}; });
+    const quint64 revision = input->revision();
+    auto *panel = input->window()->findChild<ProgressPanel *>();
+    bool shown = false;
+    const double ms = timed([&] {
+        QTest::mouseClick(form.findChild<PushButton *>(QStringLiteral("PushButton3")), Qt::LeftButton);
+        while (input->revision() == revision) {
+            shown = shown || (panel && panel->isVisible());
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        }
+    });
+    std::printf("Load File of a 256 MB mbox:    %8.1f ms (%lld correspondents, progress %s)\n", ms,
+                static_cast<long long>(input->lineCount() - 1), shown ? "shown" : "not shown");
+    QFile::remove(mbox);
+}
+
 // So many lines sorted through the window: how soon its progress shows, and
 // how soon Escape stops it with the text as it was.
 void benchLongTidying(TextArea *input, int count)
@@ -536,6 +601,11 @@ void benchCommandLine(const QTemporaryDir &dir)
     std::printf("kestrava --join --extract, 1 GiB of mixed lines: %.0f ms, at most %.0f MB\n", large.milliseconds,
                 large.peakMegabytes);
     QFile::remove(gigabyte);
+    const QString mbox = writeMailbox(dir, qint64(1) << 30);
+    const Measured mail = measure({kestrava, QStringLiteral("--join"), QStringLiteral("--extract"), mbox});
+    std::printf("kestrava --join --extract, a 1 GiB mbox: %.0f ms, at most %.0f MB\n", mail.milliseconds,
+                mail.peakMegabytes);
+    QFile::remove(mbox);
 }
 
 } // namespace
@@ -600,6 +670,8 @@ int main(int argc, char *argv[])
     for (int i = 0; i < 1'000'000; ++i)
         lines << QStringLiteral("someone.%1@example.com").arg(i);
     const QString million = lines.join(QStringLiteral("\r\n"));
+    benchDroppedContacts(input);
+    benchMailboxLoad(dir, form, input);
     std::printf("1M lines set and painted:      %8.1f ms\n", timed([&] {
                     input->setText(million);
                     input->viewport()->repaint();

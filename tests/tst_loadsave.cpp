@@ -588,6 +588,15 @@ void TestLoadSave::contactsWithFilesPastedAndLoaded()
     folder.setUrls({QUrl::fromLocalFile(maildir)});
     dropOn(input, &folder);
     QTRY_COMPARE(input->text(), u"Zo\u00eb <zoe@x.org>\r\nbob@y.org\r\n\"Lee, Ann\" <ANN@x.org>\r\n"_s);
+    // A mailbox from Load File loads as a drop does, and undo brings back
+    // what was there.
+    const QString mbox = write(u"mail"_s, "From x\nFrom: Cy <cy@z.org>\n\nFrom y\nTo: cy@z.org, ann@x.org\n");
+    m_requests.clear();
+    choose({{mbox}});
+    m_driver->click("PushButton3");
+    QTRY_COMPARE(input->text(), u"Cy <cy@z.org>\r\nann@x.org\r\n"_s);
+    QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(input->text(), u"Zo\u00eb <zoe@x.org>\r\nbob@y.org\r\n\"Lee, Ann\" <ANN@x.org>\r\n"_s);
 }
 
 // The input's addresses saved as an address book in the format the name

@@ -19,6 +19,12 @@ std::optional<QString> readListOrContacts(const QString &path, WorkProgress *pro
     return linesWithBreaks(*std::move(content));
 }
 
+bool isMailbox(const QString &path)
+{
+    const ContactFiles::Kind kind = ContactFiles::kindOf(path);
+    return kind == ContactFiles::Kind::Mbox || kind == ContactFiles::Kind::Maildir;
+}
+
 void readLinesInto(TextArea &target, const QString &path, MessageBox &boxes)
 {
     std::optional<QString> content = readListOrContacts(path);

@@ -15,6 +15,9 @@ class TextArea;
 // there. Raises a Failure for trouble reading.
 std::optional<QString> readListOrContacts(const QString &path, WorkProgress *progress = nullptr);
 
+// Whether a path is an mbox file or a Maildir folder, which may be long.
+bool isMailbox(const QString &path);
+
 // Appends the lines of a list file to a text area, each followed by CR LF, in
 // one update. A missing file shows "File not found" and appends nothing.
 void readLinesInto(TextArea &target, const QString &path, MessageBox &boxes);

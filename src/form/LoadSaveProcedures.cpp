@@ -55,6 +55,12 @@ void Form1::PushButton3_Click()
     if (p.ended() || p.test(110, [&] { return CommonDialog1.FileName().isEmpty(); }))
         return;
     p.run(112, [&] { paths = chosenPaths(CommonDialog1.FileName()); });
+    // Mail can run to gigabytes: it loads as dropped files do, showing its
+    // progress, and Escape or Cancel stops it.
+    if (std::any_of(paths.begin(), paths.end(), [](const QString &path) { return isMailbox(path); })) {
+        openFiles(paths);
+        return;
+    }
     // What the load puts into the input is one step that undo takes back.
     std::optional<TextArea::Step> step;
     p.run(114, [&] {

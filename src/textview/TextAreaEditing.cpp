@@ -123,7 +123,9 @@ void TextArea::paste()
 void TextArea::pasteFrom(QClipboard::Mode mode)
 {
     const QMimeData *data = QGuiApplication::clipboard()->mimeData(mode);
-    const QString text = data ? textOf(*data) : QString();
+    QString text;
+    if (!data || !whileMemoryLasts([&] { text = textOf(*data); }))
+        return;
     if (!text.isEmpty())
         edit([&] { return m_editor.type(text, EditHistory::Kind::Other); });
 }

@@ -285,7 +285,9 @@ void TextArea::dropEvent(QDropEvent *event)
     if (!files.isEmpty()) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
-        emit filesDropped(files, readerTextOf(*event->mimeData()));
+        QString alsoText;
+        if (whileMemoryLasts([&] { alsoText = readerTextOf(*event->mimeData()); }))
+            emit filesDropped(files, alsoText);
         return;
     }
     if (!holdsText(*event->mimeData()))
@@ -301,7 +303,9 @@ void TextArea::dropEvent(QDropEvent *event)
         moveText(start, end, position);
         event->setDropAction(Qt::MoveAction);
     } else {
-        const QString text = withCrLfLineBreaks(textOf(*event->mimeData()));
+        QString text;
+        if (!whileMemoryLasts([&] { text = withCrLfLineBreaks(textOf(*event->mimeData())); }))
+            return;
         edit([&] { return m_editor.replace(position, 0, text); });
         setSelection(position, position + text.size());
         event->setDropAction(Qt::CopyAction);

@@ -28,7 +28,7 @@ trap 'rm -rf "$scratch"' EXIT
 fixed=(env QT_HASH_SEED=0 setarch "$(uname -m)" --addr-no-randomize)
 "${fixed[@]}" true 2>/dev/null || fixed=(env QT_HASH_SEED=0)
 # The text areas' geometry lays text out with Qt for every input: fewer runs.
-declare -A share=([history]=5 [geometry]=200)
+declare -A share=([history]=5 [geometry]=200 [contacts]=2)
 for target in decoding paths joining streaming title report addresses contacts history geometry; do
   mkdir "$scratch/$target"
   start=$(date +%s.%N)

@@ -93,6 +93,16 @@ QStringView withoutGroup(QStringView item)
     return item;
 }
 
+// Text with its line breaks, tabs and other controls made spaces: a line
+// stays one line.
+QString withoutControls(QString text)
+{
+    for (QChar &c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = u' ';
+    return text;
+}
+
 struct EncodedWord
 {
     qsizetype end = -1; // after its ?=, or -1 when none starts here
@@ -134,15 +144,12 @@ EncodedWord encodedWordAt(QStringView text, qsizetype start)
 
 QString line(const Mailbox &mailbox)
 {
-    QString name = mailbox.name;
-    for (QChar &c : name)
-        if (c == u'\r' || c == u'\n' || c == u'\t')
-            c = u' ';
+    const QString name = withoutControls(mailbox.name);
+    const QString address = withoutControls(mailbox.address);
     const QStringView trimmed = Blanks::trimmed(QStringView(name));
     if (trimmed.isEmpty())
-        return mailbox.address;
-    return (needsQuotes(trimmed) ? quoted(trimmed) : trimmed.toString()) + QStringLiteral(" <") + mailbox.address
-           + u'>';
+        return address;
+    return (needsQuotes(trimmed) ? quoted(trimmed) : trimmed.toString()) + QStringLiteral(" <") + address + u'>';
 }
 
 std::optional<Mailbox> of(QStringView line)

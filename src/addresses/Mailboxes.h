@@ -20,7 +20,7 @@ struct Mailbox
 // The line of a mailbox: the address alone without a name, otherwise the
 // name before the address in angle brackets, quoted where a header needs it
 // (Ann Lee <ann@x.org>, "Lee, Ann" <ann@x.org>, "A. \"Bo\" Lee" <...>).
-// Line breaks and tabs in a name become spaces.
+// Line breaks, tabs and other controls become spaces.
 QString line(const Mailbox &mailbox);
 
 // The mailbox of a line that is one address (AddressCheck): the address as

@@ -612,13 +612,23 @@ void TestLoadSave::savedAsAddressBook()
     QCOMPARE(readFile(path), "Name,E-mail Address\r\n\"Lee, Ann\",ann@x.org\r\n\"Bob \"\"B\"\"\",bob@y.org\r\n"_ba);
     QCOMPARE(m_driver->boxes.value(0).text,
              u"2 contacts saved to "_s + path + u".\r\r1 line that is no address was left out."_s);
+    // The name's ending asks for the format; any other name, mutt's.
+    for (const auto &[name, start] : {std::pair{u"book.VCF"_s, "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Lee\\, Ann\r\n"_ba},
+                                      std::pair{u"book.vcard"_s, "BEGIN:VCARD\r\n"_ba},
+                                      std::pair{u"book.ldi"_s, "dn: cn=Lee\\, Ann,mail=ann@x.org\n"_ba},
+                                      std::pair{u"aliases"_s, "alias ann \"Lee, Ann\" <ann@x.org>\nalias bob "_ba}}) {
+        m_requests.clear();
+        choose({{m_dir->filePath(name)}});
+        ::choose(m_driver->input(), u"Save as Address Book"_s);
+        QVERIFY2(readFile(m_dir->filePath(name)).startsWith(start), qPrintable(name));
+    }
     // A folder that is not there: told, nothing written.
     const QString nowhere = m_dir->filePath(u"gone/book.vcf"_s);
     m_requests.clear();
     choose({{nowhere}});
     ::choose(m_driver->input(), u"Save as Address Book"_s);
-    QCOMPARE(m_driver->boxes.size(), 2);
-    QCOMPARE(m_driver->boxes[1].icon, QMessageBox::Warning);
+    QCOMPARE(m_driver->boxes.size(), 6);
+    QCOMPARE(m_driver->boxes.last().icon, QMessageBox::Warning);
     QVERIFY(!QFile::exists(nowhere));
 }
 

@@ -539,6 +539,8 @@ void TestLogic::namedAddressesOfContactsAndMail_data()
     QTest::newRow("N put together, FN preferred") << book
         << u"BEGIN:VCARD⏎N:Lee;Ann;B.;Dr.;Jr.⏎EMAIL:a@x.org⏎END:VCARD⏎BEGIN:VCARD⏎FN:Bo⏎N:Lee;Ann⏎EMAIL:b@x.org⏎END:VCARD"_s
         << QStringList{u"\"Dr. Ann B. Lee Jr.\" <a@x.org>"_s, u"Bo <b@x.org>"_s};
+    QTest::newRow("N's escaped semicolon is no separator") << book
+        << u"BEGIN:VCARD⏎N:Lee\\;Kim;Ann⏎EMAIL:a@x.org⏎END:VCARD"_s << QStringList{u"\"Ann Lee;Kim\" <a@x.org>"_s};
     QTest::newRow("a name that repeats the address is none") << book
         << u"BEGIN:VCARD⏎FN:ann⏎EMAIL:ann@x.org⏎END:VCARD⏎BEGIN:VCARD⏎FN:bob@y.org⏎EMAIL:bob@y.org⏎END:VCARD"_s
         << QStringList{u"ann@x.org"_s, u"bob@y.org"_s};

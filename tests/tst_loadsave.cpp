@@ -526,9 +526,9 @@ void TestLoadSave::contactsBecomeNamedLines_data()
            "EMAIL;TYPE=INTERNET,WORK:ann.lee@work.exa\r\n mple.com\r\nEND:VCARD\r\n\r\n"
            "BEGIN:VCARD\r\nVERSION:3.0\r\nN:;Bob;;;\r\nEMAIL:bob@y.org\r\nEND:VCARD\r\n"_ba
         << u"\"Lee, Ann\" <ann@x.org>\r\n\"Lee, Ann\" <ann.lee@work.example.com>\r\nBob <bob@y.org>\r\n"_s;
-    QTest::newRow("vCard 4.0 in UTF-8, a card without a name") << u"text/vcard"_s
+    QTest::newRow("vCard 4.0 in UTF-8, a card without a name, no line break at the end") << u"text/vcard"_s
         << "BEGIN:VCARD\nVERSION:4.0\nFN:\xd0\x98\xd0\xb2\xd0\xb0\xd0\xbd \"\xd0\x92\xd0\xb0\xd0\xbd\xd1\x8f\"\nEMAIL;TYPE=work:ivan@x.ru\nEND:VCARD\n"
-           "BEGIN:VCARD\nVERSION:4.0\nEMAIL:nobody@x.org\nEND:VCARD\n"_ba
+           "BEGIN:VCARD\nVERSION:4.0\nEMAIL:nobody@x.org\nEND:VCARD"_ba
         << u"\"\u0418\u0432\u0430\u043d \\\"\u0412\u0430\u043d\u044f\\\"\" <ivan@x.ru>\r\nnobody@x.org\r\n"_s;
     QTest::newRow("vCard 2.1, quoted-printable in Latin-1, base64") << u"text/directory"_s
         << "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:M=FCller;J=\r\n=FCrgen\r\n"

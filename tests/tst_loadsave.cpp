@@ -560,11 +560,13 @@ void TestLoadSave::contactsWithFilesPastedAndLoaded()
 {
     TextArea *input = m_driver->input();
     const QString list = write(u"list.txt"_s, "BEGIN:VCARD but a list\nann@x.org");
+    const QString fromList = write(u"from.txt"_s, "From me to you\nbob@y.org\n");
     QMimeData mixed;
-    mixed.setUrls({QUrl::fromLocalFile(list)});
+    mixed.setUrls({QUrl::fromLocalFile(list), QUrl::fromLocalFile(fromList)});
     mixed.setData(u"text/vcard"_s, "BEGIN:VCARD\nFN:Bob\nEMAIL:bob@y.org\nEND:VCARD\n");
     dropOn(input, &mixed);
-    QTRY_COMPARE(input->text(), u"BEGIN:VCARD but a list\r\nann@x.org\r\nBob <bob@y.org>\r\n"_s);
+    QTRY_COMPARE(input->text(),
+                 u"BEGIN:VCARD but a list\r\nann@x.org\r\nFrom me to you\r\nbob@y.org\r\n\r\nBob <bob@y.org>\r\n"_s);
 
     auto *copied = new QMimeData;
     copied->setData(u"text/x-vcard"_s, "BEGIN:VCARD\nFN:Cy\nEMAIL:cy@z.org\nEND:VCARD\n");

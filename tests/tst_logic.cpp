@@ -547,6 +547,9 @@ void TestLogic::namedAddressesOfContactsAndMail_data()
     QTest::newRow("escapes, quotes and backslashes in a name") << book
         << u"BEGIN:VCARD⏎FN:Lee\\; \"Al\" \\\\ B\\nC⏎EMAIL:a@x.org⏎END:VCARD"_s
         << QStringList{u"\"Lee; \\\"Al\\\" \\\\ B C\" <a@x.org>"_s};
+    QTest::newRow("a card never ended, a backslash ending a name") << book
+        << u"BEGIN:VCARD⏎FN:Ann⏎EMAIL:a@x.org⏎BEGIN:VCARD⏎FN:Bo \\⏎EMAIL:b@x.org⏎END:VCARD"_s
+        << QStringList{u"Ann <a@x.org>"_s, u"\"Bo \\\\\" <b@x.org>"_s};
     QTest::newRow("LDIF: given name and surname, a folded base64 name") << book
         << u"dn: cn=x⏎givenName: Ann⏎sn: Lee⏎mail: a@x.org⏎⏎dn: cn=y⏎cn:: WsO2⏎␠ZQ==⏎mail: z@x.org⏎mozillaSecondEmail: z2@x.org"_s
         << QStringList{u"Ann Lee <a@x.org>"_s, u"Z\u00f6e <z@x.org>"_s, u"Z\u00f6e <z2@x.org>"_s};

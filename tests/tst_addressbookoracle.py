@@ -48,7 +48,8 @@ ODD = [", Jr.", " \"Bo\"", " (home)", "; Sales", " \\ back", "  two  spaces", " 
 def name():
     if random.random() < 0.15:
         return ""
-    text = " ".join(random.choice(NAME_PARTS) for _ in range(random.randint(1, 3)))
+    # Now and then long enough for vCard and LDIF to fold the line.
+    text = " ".join(random.choice(NAME_PARTS) for _ in range(random.choice([1, 2, 3, 3, 9])))
     if random.random() < 0.3:
         text += random.choice(ODD)
     return text

@@ -18,7 +18,7 @@ if [ "${1:-}" = --tests ]; then
     desktop-file-utils appstream
     dpkg-dev lintian man-db
     clang libclang-rt-14-dev bc acl
-    python3 python3-email-validator python3-vobject python3-ldap
+    python3 python3-email-validator python3-vobject python3-ldap mutt
   )
 fi
 

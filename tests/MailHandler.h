@@ -49,10 +49,24 @@ public:
         return QFile::exists(path) ? QString::fromUtf8(readFile(path)).split(u'\n', Qt::SkipEmptyParts) : QStringList();
     }
 
-    void succeed() { writeProgram("printf '%s\\n' \"$1\" >> '" + m_folder.filePath(QStringLiteral("links")).toUtf8() + "'\n"); }
+    void succeed() { writeProgram(record()); }
     void fail(const QByteArray &message) { writeProgram("echo '" + message + "' >&2\nexit 1\n"); }
+    // Records the links it is given until it holds so many, then fails.
+    void failAfter(int links, const QByteArray &message)
+    {
+        writeProgram("[ \"$(cat '" + linksPath() + "' 2>/dev/null | wc -l)\" -ge " + QByteArray::number(links) + " ] && { echo '"
+                     + message + "' >&2; exit 1; }\n" + record());
+    }
+    // The mail program brings down xdg-email with it.
+    void crash()
+    {
+        writeProgram("p=$PPID\nwhile [ \"$(cat /proc/$p/comm)\" != xdg-email ] && [ $p -gt 1 ]; do p=$(cut -d' ' -f4 /proc/$p/stat); done\n"
+                     "kill -SEGV $p\n");
+    }
 
 private:
+    QByteArray linksPath() const { return m_folder.filePath(QStringLiteral("links")).toUtf8(); }
+    QByteArray record() const { return "printf '%s\\n' \"$1\" >> '" + linksPath() + "'\n"; }
     void writeProgram(const QByteArray &body)
     {
         const QString path = putFile(m_folder.path(), QStringLiteral("recorder"), "#!/bin/sh\n" + body);

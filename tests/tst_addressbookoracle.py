@@ -4,7 +4,8 @@
 Seeded contacts, with names in many scripts, commas, quotes and several
 addresses each, go out through `kestrava --join --export=FORMAT` and are read
 by Debian's python3-vobject (vCard), python3-ldap's LDIF parser, Python's csv
-module and email.utils (mutt aliases); the vCard and LDIF also come back in
+module and mutt itself (aliases sourced, each key expanded, no command
+run); the vCard and LDIF also come back in
 through `kestrava --join --extract`. Seeded mailboxes go through `kestrava
 --join --extract` and through Python's mailbox and email packages. Both must
 give the same names and addresses, in order, but for these differences,
@@ -19,6 +20,10 @@ chosen on purpose:
 - A comment after a bare address (ann@x.org (Ann Lee)), the old way to
   name it, is its name here; Python's headers take no name from it. Comments
   are generated only after a named address, where both leave them out.
+- mutt makes a run of spaces in a name one space; so does the comparison
+  with what mutt expands.
+- A CSV cell that starts with = + - or @ starts with ' before it, so that
+  spreadsheets do not run it as a formula.
 - A name written in UTF-8 without encoding (RFC 6532) is read as UTF-8
   here; Python keeps its bytes, which are decoded here to compare.
 """
@@ -42,12 +47,21 @@ random.seed(27)
 
 NAME_PARTS = ["Ann", "Lee", "Zoë", "Ærøskøbing", "Иван", "Петрова", "王", "小明", "محمد", "Αλέξης", "राज",
               "O'Brien", "Jean-Luc", "Müller", "José", "Nguyễn", "Łukasz"]
-ODD = [", Jr.", " \"Bo\"", " (home)", "; Sales", " \\ back", "  two  spaces", " <x>", " =?not encoded?="]
+ODD = [", Jr.", " \"Bo\"", " (home)", "; Sales", " \\ back", "  two  spaces", " <x>", " =?not encoded?=",
+       " `touch PWNED`", " $(touch PWNED)", " ${HOME}", " #1 fan", " 'quoted'"]
+SIGNS = "".join(chr(c) for c in range(33, 127))
+
+
+def hostile():
+    """A name of printable ASCII signs, such as mutt or a spreadsheet might act on."""
+    return "".join(random.choice(SIGNS + "  ab") for _ in range(random.randint(1, 12))).strip() or "x"
 
 
 def name():
     if random.random() < 0.15:
         return ""
+    if random.random() < 0.1:
+        return hostile()
     # Now and then long enough for vCard and LDIF to fold the line.
     text = " ".join(random.choice(NAME_PARTS) for _ in range(random.choice([1, 2, 3, 3, 9])))
     if random.random() < 0.3:
@@ -127,12 +141,28 @@ def address_books(folder):
     compare("LDIF's mailing list", [m.decode() for m in lists[0]["member"]] if lists else [], members)
 
     rows = list(csv.reader(io.StringIO(text("csv"))))
-    compare("CSV read by csv", [tuple(row) for row in rows], [("Name", "E-mail Address")] + pairs)
+    guarded = lambda cell: "'" + cell if cell[:1] in ("=", "+", "-", "@") else cell
+    compare("CSV read by csv", [tuple(row) for row in rows],
+            [("Name", "E-mail Address")] + [(guarded(d), guarded(a)) for d, a in pairs])
 
-    aliases = [entry.split(" ", 2) for entry in text("mutt").splitlines()]
-    compare("mutt aliases read by email.utils", [email.utils.parseaddr(rest) for _, _, rest in aliases], pairs)
-    if len({key for _, key, _ in aliases}) != len(aliases):
+    keys = [entry.split(" ", 2)[1] for entry in text("mutt").splitlines()]
+    if len(set(keys)) != len(keys):
         failures.append("mutt aliases: a key is given twice")
+    # mutt makes a run of spaces in a name one.
+    compare("mutt aliases expanded by mutt", mutt(folder, books["mutt"], keys), [(" ".join(d.split()), a) for d, a in pairs])
+
+
+def mutt(folder, aliases, keys):
+    """What mutt makes of each key, having sourced the aliases; no command may run."""
+    with open(os.path.join(folder, "muttrc"), "w") as f:
+        f.write(f"source {aliases}\n")
+    result = subprocess.run(["mutt", "-n", "-F", "muttrc", "-A", *keys], cwd=folder, capture_output=True,
+                            env=dict(os.environ, HOME=folder), timeout=300)
+    if os.path.exists(os.path.join(folder, "PWNED")):
+        failures.append("mutt aliases: a name ran a command")
+    if result.returncode != 0:
+        failures.append(f"mutt could not expand the aliases: {result.stderr.decode()[:300]}")
+    return [email.utils.parseaddr(line) for line in result.stdout.decode().splitlines()]
 
     compare("vCard read back", read_back(books["vcard"]), pairs)
     compare("LDIF read back", read_back(books["ldif"]), pairs)

@@ -5,13 +5,17 @@
 #include "ProcessLimits.h"
 #include "MailHandler.h"
 #include "TestFiles.h"
+#include "addresses/MailtoLinks.h"
 #include "form/InputMenu.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <QUrl>
+
 #include <csignal>
+#include <pty.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -76,6 +80,7 @@ private slots:
     void closedInputIsTold();
     void brokenPipeEndsItAsOtherTools();
     void outOfMemoryIsTold();
+    void failedSortingOrRememberingEndsTheRun();
 
     void tidyingAsTheWindowTidies_data();
     void tidyingAsTheWindowTidies();
@@ -87,6 +92,8 @@ private slots:
     void addressOptions();
     void batchesToTheMailProgram();
     void everyRemovedLineIsReported();
+    void theListsReadAreNeverOverwrittenOrBypassed_data();
+    void theListsReadAreNeverOverwrittenOrBypassed();
 
 private:
     QString write(const QString &name, const QByteArray &bytes) { return putFile(m_dir->path(), name, bytes); }
@@ -215,6 +222,14 @@ void TestCommandLine::wrongOptionsAreTold_data()
                                               << "kestrava: --exclude works only with --join\n"_ba;
     QTest::newRow("composing without batches") << QStringList{u"--join"_s, u"--compose"_s}
                                                << "kestrava: --compose works only with --join and --batch, and no --separator\n"_ba;
+    QTest::newRow("composing with a separator")
+        << QStringList{u"--join"_s, u"--batch=2"_s, u"--compose"_s, u"--separator=;"_s}
+        << "kestrava: --compose works only with --join and --batch, and no --separator\n"_ba;
+    QTest::newRow("going on without composing") << QStringList{u"--join"_s, u"--batch=2"_s, u"--from-recipient=3"_s}
+                                                << "kestrava: --from-recipient works only with --compose\n"_ba;
+    QTest::newRow("going on from nowhere")
+        << QStringList{u"--join"_s, u"--batch=2"_s, u"--compose"_s, u"--from-recipient=0"_s}
+        << "kestrava: --from-recipient needs a whole number of 1 or more, not '0'\n"_ba;
     QTest::newRow("composing to Cc") << QStringList{u"--join"_s, u"--batch=2"_s, u"--compose=cc"_s}
                                      << "kestrava: --compose needs bcc or to, not 'cc'\n"_ba;
     QTest::newRow("strict without --check") << QStringList{u"--join"_s, u"--strict"_s}
@@ -331,6 +346,36 @@ void TestCommandLine::outOfMemoryIsTold()
                             });
     QCOMPARE(options.errors, QByteArray());
     QCOMPARE(options.output, "\n"_ba);
+}
+
+// --sort that cannot spill to TMPDIR, and --unique that runs out of
+// memory, end the run with their own message, not blaming the input.
+void TestCommandLine::failedSortingOrRememberingEndsTheRun()
+{
+    QByteArray lines;
+    for (int i = 0; i < 2'000'000; ++i)
+        lines += QByteArray::number(i) + "@x.org\n";
+    const QString list = write(u"list.txt"_s, lines);
+    const QByteArray savedFolder = qgetenv("TMPDIR");
+    qputenv("TMPDIR", "/nonexistent");
+    for (const QStringList &options : {QStringList{u"--sort"_s}, QStringList{u"--unique"_s, u"--sort"_s}}) {
+        const Run failed = run(QStringList{u"--join"_s} + options + QStringList{list});
+        QCOMPARE(failed.signal, 0);
+        QCOMPARE(failed.status, 1);
+        QCOMPARE(failed.errors, "kestrava: cannot make a temporary file in /nonexistent (TMPDIR): No such file or directory\n"_ba);
+        QCOMPARE(failed.output, QByteArray());
+    }
+    qputenv("TMPDIR", savedFolder);
+    if (underSanitizer)
+        return;
+    const Run remembering = run({u"--join"_s, u"--unique"_s, list}, {}, [] {
+        ::dup2(::open("/dev/null", O_WRONLY), STDOUT_FILENO);
+        const rlimit limit{rlim_t(1) << 27, rlim_t(1) << 27};
+        ::setrlimit(RLIMIT_AS, &limit);
+    });
+    QCOMPARE(remembering.signal, 0);
+    QCOMPARE(remembering.status, 1);
+    QCOMPARE(remembering.errors, "kestrava: out of memory: the lines --unique and --sort keep do not fit\n"_ba);
 }
 
 void TestCommandLine::tidyingAsTheWindowTidies_data()
@@ -518,25 +563,75 @@ void TestCommandLine::addressOptions()
 // Each batch goes to the mail program as one message, through xdg-email,
 // in Bcc or To; none is printed. A mail program that fails is told, and
 // the command fails.
+// Each batch goes to the mail program. Without a terminal only the first
+// opens; on one, Enter opens each next, never the first; whatever is not
+// written is told, with the option that goes on from it.
 void TestCommandLine::batchesToTheMailProgram()
 {
     MailHandler handler;
     const QByteArray list = "a@x.org\n\"Lee, Ann\" <ann@x.org>\nb@y.org\n\nzo\xC3\xAB@z.org\n";
-    const Run bcc = run({u"--join"_s, u"--batch=2"_s, u"--compose"_s}, list, {}, QProcess::SeparateChannels, true);
-    QCOMPARE(bcc.status, 0);
-    QCOMPARE(bcc.output, QByteArray());
-    QCOMPARE(bcc.errors, "kestrava: batch 1: recipients 1-2\nkestrava: batch 2: recipients 3-4\n"_ba);
-    const Run to = run({u"--join"_s, u"--batch=3"_s, u"--compose=to"_s, u"--skip-empty"_s}, list, {},
-                       QProcess::SeparateChannels, true);
-    QCOMPARE(to.status, 0);
+    const auto compose = [&list](const QStringList &options, const std::function<void()> &setUp = {}) {
+        return run(QStringList{u"--join"_s} + options, list, setUp, QProcess::SeparateChannels, true);
+    };
+    const Run first = compose({u"--batch=2"_s, u"--compose"_s});
+    QCOMPARE(first.status, 0);
+    QCOMPARE(first.output, QByteArray());
+    QCOMPARE(first.errors, "kestrava: batch 1: recipients 1-2\nkestrava: recipients 3-4 (batch 2) not written: without "
+                           "a terminal to wait at, one batch is written at a time; go on with --from-recipient=3\n"_ba);
+    const Run next = compose({u"--batch=2"_s, u"--compose"_s, u"--from-recipient=3"_s});
+    QCOMPARE(next.errors, "kestrava: batch 2: recipients 3-4\n"_ba);
+    const Run to = compose({u"--batch=3"_s, u"--compose=to"_s, u"--skip-empty"_s, u"--from-recipient=2"_s});
+    QCOMPARE(to.errors, "kestrava: batch 1: recipients 2-3\nkestrava: recipient 4 (batch 2) not written: without a "
+                        "terminal to wait at, one batch is written at a time; go on with --from-recipient=4\n"_ba);
     QCOMPARE(handler.links(), QStringList({u"mailto:?bcc=a@x.org,%22Lee%2C%20Ann%22%20%3Cann@x.org%3E"_s,
                                            u"mailto:?bcc=b@y.org,zo%C3%AB@z.org"_s,
-                                           u"mailto:?to=a@x.org,%22Lee%2C%20Ann%22%20%3Cann@x.org%3E,b@y.org"_s,
-                                           u"mailto:?to=zo%C3%AB@z.org"_s}));
+                                           u"mailto:?to=%22Lee%2C%20Ann%22%20%3Cann@x.org%3E,b@y.org"_s}));
+
+    // On a terminal: Enter once, then Ctrl+D.
+    int terminal = -1;
+    int userSide = -1;
+    QVERIFY(::openpty(&terminal, &userSide, nullptr, nullptr, nullptr) == 0);
+    QCOMPARE(::write(terminal, "\n\x04", 2), 2);
+    const Run asked = compose({u"--batch=1"_s, u"--compose"_s, u"--skip-empty"_s, write(u"list.txt"_s, list)},
+                              [userSide] { ::dup2(userSide, STDIN_FILENO); });
+    ::close(userSide);
+    ::close(terminal);
+    const QByteArray prompt = "kestrava: press Enter for the next batch, or Ctrl+D to stop: ";
+    QCOMPARE(asked.errors, "kestrava: batch 1: recipient 1\n" + prompt + "kestrava: batch 2: recipient 2\n" + prompt
+                               + "\nkestrava: recipients 3-4 (batches 3-4) not written; go on with --from-recipient=3\n");
+    QCOMPARE(asked.status, 0);
+
     handler.fail("no composer today");
-    const Run failed = run({u"--join"_s, u"--batch=2"_s, u"--compose"_s}, list, {}, QProcess::SeparateChannels, true);
+    const Run failed = compose({u"--batch=2"_s, u"--compose"_s});
     QCOMPARE(failed.status, 1);
-    QCOMPARE(failed.errors, "kestrava: the mail program could not be opened: no composer today\n"_ba);
+    QCOMPARE(failed.errors, "kestrava: the mail program could not be opened: no composer today\nkestrava: recipients 1-4 "
+                            "(batches 1-2) not written; go on with --from-recipient=1\n"_ba);
+    handler.crash();
+    QVERIFY2(compose({u"--batch=2"_s, u"--compose"_s}).errors.contains("killed by signal 11 (Segmentation fault)"),
+             "a composer killed by a signal is told by the signal");
+
+    // A batch in two messages, the second failing: the first's recipients
+    // are not written again.
+    QByteArray named;
+    for (int i = 1; i <= 500; ++i)
+        named += "\"" + QByteArray("\xC3\x86").repeated(60) + ' ' + QByteArray::number(i) + "\" <a" + QByteArray::number(i) + "@x.org>\n";
+    const int before = handler.links().size();
+    handler.failAfter(before + 1, "the second message failed");
+    const QStringList split = {u"--join"_s, u"--batch=500"_s, u"--compose"_s, u"--skip-empty"_s};
+    const Run half = run(split, named, {}, QProcess::SeparateChannels, true);
+    const QByteArray cut = QByteArray::number(MailtoLinks::recipientsIn(handler.links().constLast()) + 1);
+    QCOMPARE(half.errors, "kestrava: the mail program could not be opened: the second message failed\nkestrava: batch 1: "
+                          "recipients 1-" + QByteArray::number(cut.toInt() - 1) + "\nkestrava: recipients " + cut
+                              + "-500 (batch 1) not written; go on with --from-recipient=" + cut + "\n");
+    handler.succeed();
+    const Run rest = run(split + QStringList{u"--from-recipient="_s + QString::fromLatin1(cut)}, named, {},
+                         QProcess::SeparateChannels, true);
+    QCOMPARE(rest.status, 0);
+    QStringList recipients;
+    for (const QString &link : handler.links().mid(before))
+        for (const QString &item : link.sliced(12).split(u','))
+            recipients << QUrl::fromPercentEncoding(item.toLatin1());
+    QCOMPARE(recipients.join(u'\n') + u'\n', QString::fromUtf8(named));
 }
 
 namespace {
@@ -660,6 +755,74 @@ void TestCommandLine::everyRemovedLineIsReported()
         QCOMPARE(failed.status, 1);
         QVERIFY2(failed.errors.startsWith("kestrava: " + QFile::encodeName(path) + ": "), failed.errors.constData());
     }
+}
+
+void TestCommandLine::theListsReadAreNeverOverwrittenOrBypassed_data()
+{
+    QTest::addColumn<QStringList>("options"); // LIST, EXCLUDED and REPORT stand for the files
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<QByteArray>("errors");
+    QTest::addColumn<QByteArray>("report"); // what the report file holds after
+    const QByteArray before = "the old report\n";
+    QTest::newRow("report as the unsubscribe list")
+        << QStringList{u"--exclude=EXCLUDED"_s, u"--report=EXCLUDED"_s, u"LIST"_s} << 2 << QByteArray()
+        << "kestrava: EXCLUDED: the report would replace EXCLUDED, which the run reads\n"_ba << before;
+    QTest::newRow("report as a link to the list")
+        << QStringList{u"--report=LINK"_s, u"--unique"_s, u"LIST"_s} << 2 << QByteArray()
+        << "kestrava: LINK: the report would replace LIST, which the run reads\n"_ba << before;
+    QTest::newRow("report as the list, spelled as --help shows it")
+        << QStringList{u"--report"_s, u"LIST"_s, u"--unique"_s, u"LIST"_s} << 2 << QByteArray()
+        << "kestrava: LIST: the report would replace LIST, which the run reads\n"_ba << before;
+    QTest::newRow("unsubscribe list missing")
+        << QStringList{u"--exclude=EXCLUDED"_s, u"--exclude=MISSING"_s, u"--report=REPORT"_s, u"LIST"_s} << 2
+        << QByteArray() << "kestrava: MISSING: File not found\n"_ba << before;
+    QTest::newRow("unsubscribe list a folder")
+        << QStringList{u"--exclude=FOLDER"_s, u"LIST"_s} << 2 << QByteArray() << "kestrava: FOLDER: Is a directory\n"_ba
+        << before;
+    QTest::newRow("a failed run leaves the report")
+        << QStringList{u"--report=REPORT"_s, u"--skip-empty"_s, u"LIST"_s, u"MISSING"_s} << 1 << "b@x.org,a@x.org\n"_ba
+        << "kestrava: MISSING: File not found\nkestrava: REPORT: not written, as the run failed\n"_ba << before;
+    QTest::newRow("a run that ends well replaces it")
+        << QStringList{u"--exclude=EXCLUDED"_s, u"--report=REPORT"_s, u"LIST"_s} << 0 << "a@x.org,,\n"_ba << QByteArray()
+        << "LIST:1: listed in EXCLUDED: b@x.org\n"_ba;
+}
+
+// The unsubscribe list decides what is written: the report never replaces
+// a file the run reads, and a list that cannot be read stops the run
+// before anything is written.
+void TestCommandLine::theListsReadAreNeverOverwrittenOrBypassed()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, status);
+    QFETCH(QByteArray, output);
+    QFETCH(QByteArray, errors);
+    QFETCH(QByteArray, report);
+    const QMap<QString, QString> files = {
+        {u"LIST"_s, write(u"list.txt"_s, "b@x.org\na@x.org\n")},
+        {u"EXCLUDED"_s, write(u"excluded.txt"_s, "B@x.org\n")},
+        {u"REPORT"_s, write(u"report.txt"_s, "the old report\n")},
+        {u"MISSING"_s, m_dir->filePath(u"missing.txt"_s)},
+        {u"FOLDER"_s, m_dir->path()},
+        {u"LINK"_s, m_dir->filePath(u"link.txt"_s)},
+    };
+    QVERIFY(QFile::link(files[u"LIST"_s], files[u"LINK"_s]));
+    const QByteArray listBefore = readFile(files[u"LIST"_s]);
+    const auto named = [&files](QByteArray text) {
+        for (auto file = files.begin(); file != files.end(); ++file)
+            text.replace(file.key().toUtf8(), QFile::encodeName(file.value()));
+        return text;
+    };
+    QStringList arguments{u"--join"_s};
+    for (const QString &option : options)
+        arguments << QString::fromUtf8(named(option.toUtf8()));
+    const Run joined = run(arguments);
+    QCOMPARE(joined.errors, named(errors));
+    QCOMPARE(joined.status, status);
+    QCOMPARE(joined.output, output);
+    QCOMPARE(readFile(files[u"REPORT"_s]), named(report));
+    QCOMPARE(readFile(files[u"LIST"_s]), listBefore);
+    QCOMPARE(readFile(files[u"EXCLUDED"_s]), "B@x.org\n"_ba);
 }
 
 QTEST_MAIN(TestCommandLine)

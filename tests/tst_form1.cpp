@@ -873,6 +873,17 @@ void TestForm1::writingToBatchesInTheMailProgram()
     QCOMPARE(links.size(), 2);
     QVERIFY(links[0].size() <= 131'071 && links[1].size() <= 131'071);
     QCOMPARE(recipientsOf(links[0], u"bcc"_s) + recipientsOf(links[1], u"bcc"_s), items);
+
+    // The second message failing, the first's recipients are taken: the
+    // next batch starts after them.
+    const qsizetype inFirst = recipientsOf(links[0], u"bcc"_s).size();
+    handler.failAfter(handler.links().size() + 1, "no second message");
+    output->setText(items.join(u','));
+    choose(output, u"Write to Recipients 1-500 of 500 (in 2 messages)"_s);
+    QCOMPARE(m_driver->boxes.size(), 2);
+    QCOMPARE(m_driver->boxes[1].text, u"The mail program could not be opened: no second message\n\nRecipients 1-%1 are in a "
+                                      "message already; the next batch starts with recipient %2."_s.arg(inFirst).arg(inFirst + 1));
+    QVERIFY(menuEntries(output).contains(u"Write to Recipients %1-500 of 500"_s.arg(inFirst + 1)));
 }
 
 // Each menu starts counting or takes up the counting under way; the last

@@ -618,7 +618,7 @@ void TestLoadSave::savedAsAddressBook()
     for (const auto &[name, start] : {std::pair{u"book.VCF"_s, "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Lee\\, Ann\r\n"_ba},
                                       std::pair{u"book.vcard"_s, "BEGIN:VCARD\r\n"_ba},
                                       std::pair{u"book.ldi"_s, "dn: cn=Lee\\, Ann,mail=ann@x.org\n"_ba},
-                                      std::pair{u"aliases"_s, "alias ann \"Lee, Ann\" <ann@x.org>\nalias bob "_ba}}) {
+                                      std::pair{u"aliases"_s, "alias ann \\\"Lee, Ann\\\" <ann@x.org>\nalias bob "_ba}}) {
         m_requests.clear();
         choose({{m_dir->filePath(name)}});
         ::choose(m_driver->input(), u"Save as Address Book"_s);

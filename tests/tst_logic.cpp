@@ -965,7 +965,7 @@ void TestLogic::sortingToAFullDiskIsTold()
             told = failure.description();
         }
     }
-    QCOMPARE(told, u"cannot write a temporary file in %1: No space left on device"_s.arg(folder.path()));
+    QCOMPARE(told, u"cannot write a temporary file in %1 (TMPDIR): No space left on device"_s.arg(folder.path()));
     QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
     qputenv("TMPDIR", savedFolder);
 }

@@ -2,6 +2,8 @@
 
 #include "core/Blanks.h"
 
+#include <cstring>
+
 namespace {
 
 using Mailboxes::Mailbox;
@@ -102,11 +104,15 @@ QString inName(const QString &value)
 
 // mutt -----------------------------------------------------------------------
 
+// A key of letters, digits, dots, hyphens and underscores, not starting
+// with a hyphen (mutt would take -group for an option).
 QString aliasKey(const Mailbox &mailbox, QSet<QString> &keys)
 {
     QString base;
     for (const QChar c : localPart(mailbox.address).toLower())
         base += (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'.' || c == u'-' || c == u'_' ? c : QChar(u'_');
+    if (base.startsWith(u'-'))
+        base[0] = u'_';
     if (base.isEmpty())
         base = QStringLiteral("contact");
     QString key = base;
@@ -116,11 +122,28 @@ QString aliasKey(const Mailbox &mailbox, QSet<QString> &keys)
     return key;
 }
 
+// mutt reads its aliases as configuration: a backtick runs a command, $
+// expands a variable, # starts a comment, a backslash escapes, quotes
+// quote. Each of these signs is escaped, so that the line reads as the
+// text it is.
+QByteArray muttText(const QString &line)
+{
+    QByteArray text;
+    for (const char c : line.toUtf8()) {
+        if (std::strchr("\\`$#;'\"", c) && c != 0)
+            text += '\\';
+        text += c;
+    }
+    return text;
+}
+
 // CSV ------------------------------------------------------------------------
 
+// A cell that a spreadsheet would run as a formula gets a leading '.
 QByteArray csvField(const QString &value)
 {
-    const QByteArray bytes = value.toUtf8();
+    const bool formula = !value.isEmpty() && QStringView(u"=+-@\t\r").contains(value.front());
+    const QByteArray bytes = formula ? "'" + value.toUtf8() : value.toUtf8();
     if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\r') && !bytes.contains('\n'))
         return bytes;
     QByteArray field = bytes;
@@ -192,7 +215,7 @@ void AddressBookWriter::add(const Mailbox &mailbox, QByteArray &out)
         break;
     }
     case Format::Mutt:
-        out += "alias " + aliasKey(mailbox, m_keys).toUtf8() + ' ' + Mailboxes::line(mailbox).toUtf8() + '\n';
+        out += "alias " + aliasKey(mailbox, m_keys).toUtf8() + ' ' + muttText(Mailboxes::line(mailbox)) + '\n';
         break;
     case Format::Csv:
         if (!m_started)

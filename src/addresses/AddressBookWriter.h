@@ -16,9 +16,11 @@
 //   then, when there is any, one mailing list (groupOfNames) holding them
 //   all; values that LDIF cannot carry plainly in base64;
 // - mutt aliases: alias KEY Name <address>, each key made once from the
-//   local part;
+//   local part, the signs mutt's configuration acts on escaped, so that
+//   no name runs or expands anything;
 // - CSV: Name and E-mail Address columns under a heading, quoted as RFC
-//   4180 has it, lines ending in CR LF.
+//   4180 has it, lines ending in CR LF; a cell starting with a sign that
+//   makes it a spreadsheet formula (= + - @) starts with ' before it.
 class AddressBookWriter
 {
 public:

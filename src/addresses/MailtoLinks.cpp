@@ -34,4 +34,9 @@ QStringList of(const QStringList &recipients, Field field, qsizetype longest)
     return links;
 }
 
+qsizetype recipientsIn(const QString &link)
+{
+    return link.count(u',') + 1;
+}
+
 } // namespace MailtoLinks

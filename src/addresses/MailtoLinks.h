@@ -19,4 +19,8 @@ constexpr qsizetype longestArgument = 131'071;
 // link gets one of its own all the same.
 QStringList of(const QStringList &recipients, Field field, qsizetype longest = longestArgument);
 
+// How many recipients one of those links holds: commas inside a recipient
+// are encoded, so each comma separates two.
+qsizetype recipientsIn(const QString &link);
+
 } // namespace MailtoLinks

@@ -23,10 +23,11 @@ const QString batchOption = QStringLiteral("batch");
 const QString composeOption = QStringLiteral("compose");
 const QString reportOption = QStringLiteral("report");
 const QString exportOption = QStringLiteral("export");
+const QString fromRecipientOption = QStringLiteral("from-recipient");
 
 // A whole number of 1 or more written in digits alone, or 0 when the text
 // is none: no sign, no spaces.
-qsizetype batchSize(const QString &text)
+qsizetype wholeNumber(const QString &text)
 {
     if (text.isEmpty() || !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
         return 0;
@@ -101,8 +102,14 @@ void describeOptions(QCommandLineParser &parser)
                       QStringLiteral("N")});
     parser.addOption({composeOption, QStringLiteral("With --join and --batch: open the mail program's composer for each "
                                                     "batch instead of printing it, the recipients in Bcc (--compose=to: "
-                                                    "in To); on a terminal, Enter opens the next."),
+                                                    "in To). The first batch opens at once; on a terminal, Enter opens "
+                                                    "each next one; without one, only the first opens. What is not "
+                                                    "written is told, with the --from-recipient that goes on."),
                       QStringLiteral("bcc|to")});
+    parser.addOption({fromRecipientOption, QStringLiteral("With --compose: start with recipient N of the list, as "
+                                                          "numbered on standard error (--from-recipient=101); the "
+                                                          "batches stay as they were."),
+                      QStringLiteral("N")});
     parser.addOption({reportOption, QStringLiteral("With --join: write to FILE every line the options remove, and why, "
                                                    "as FILE:LINE: REASON: TEXT (\"empty\", \"duplicate of line 12\", "
                                                    "\"listed in bounced.txt\", \"no address found\"); a line split "
@@ -118,6 +125,12 @@ void describeOptions(QCommandLineParser &parser)
                       QStringLiteral("vcard|ldif|mutt|csv")});
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("List files to load; with --extract or --export, address books and mail too."),
                                  QStringLiteral("[FILE...]"));
+}
+
+QString helpText(const QCommandLineParser &parser)
+{
+    // --compose may go without its value, which Qt's help cannot show.
+    return parser.helpText().replace(u"--compose <bcc|to>"_s, u"--compose[=bcc|to]"_s);
 }
 
 QStringList withOptionValues(QStringList arguments)
@@ -145,13 +158,18 @@ Request readArguments(int argc, char *argv[])
         if (parser.unknownOptionNames().isEmpty())
             return {Request::Wrong, parser.errorText()};
     }
-    if (parser.isSet(batchOption) && batchSize(parser.value(batchOption)) == 0)
+    if (parser.isSet(batchOption) && wholeNumber(parser.value(batchOption)) == 0)
         return {Request::Wrong,
                 QStringLiteral("--batch needs a whole number of 1 or more, not '%1'").arg(parser.value(batchOption))};
     if (parser.isSet(composeOption) && !QStringList{u"bcc"_s, u"to"_s}.contains(parser.value(composeOption)))
         return {Request::Wrong, QStringLiteral("--compose needs bcc or to, not '%1'").arg(parser.value(composeOption))};
     if (parser.isSet(composeOption) && (!parser.isSet(batchOption) || parser.isSet(separatorOption)))
         return {Request::Wrong, QStringLiteral("--compose works only with --join and --batch, and no --separator")};
+    if (parser.isSet(fromRecipientOption) && wholeNumber(parser.value(fromRecipientOption)) == 0)
+        return {Request::Wrong, QStringLiteral("--from-recipient needs a whole number of 1 or more, not '%1'")
+                                    .arg(parser.value(fromRecipientOption))};
+    if (parser.isSet(fromRecipientOption) && !parser.isSet(composeOption))
+        return {Request::Wrong, QStringLiteral("--from-recipient works only with --compose")};
     if (parser.isSet(exportOption) && !AddressBookWriter::formatNamed(parser.value(exportOption)))
         return {Request::Wrong,
                 QStringLiteral("--export needs vcard, ldif, mutt or csv, not '%1'").arg(parser.value(exportOption))};
@@ -188,7 +206,7 @@ ListCommand::Options joinOptionsOf(const QCommandLineParser &parser)
     if (parser.isSet(separatorOption))
         options.separator = parser.value(separatorOption);
     if (parser.isSet(batchOption))
-        options.batch = batchSize(parser.value(batchOption));
+        options.batch = wholeNumber(parser.value(batchOption));
     options.report = parser.isSet(reportOption);
     if (parser.isSet(exportOption))
         options.exportAs = AddressBookWriter::formatNamed(parser.value(exportOption));
@@ -205,4 +223,9 @@ std::optional<MailtoLinks::Field> composeOf(const QCommandLineParser &parser)
 QString reportPathOf(const QCommandLineParser &parser)
 {
     return parser.value(reportOption);
+}
+
+qsizetype fromRecipientOf(const QCommandLineParser &parser)
+{
+    return parser.isSet(fromRecipientOption) ? wholeNumber(parser.value(fromRecipientOption)) : 1;
 }

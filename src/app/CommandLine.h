@@ -13,6 +13,8 @@ class QCommandLineParser;
 // The program's options: --join, --check and the options of both, --help,
 // --version and the list files.
 void describeOptions(QCommandLineParser &parser);
+// What --help prints.
+QString helpText(const QCommandLineParser &parser);
 
 // What the arguments ask for, read before any application object exists, so
 // that a wrong option is told even where there is no display.
@@ -35,3 +37,5 @@ ListCommand::Options joinOptionsOf(const QCommandLineParser &parser);
 std::optional<MailtoLinks::Field> composeOf(const QCommandLineParser &parser);
 // Where --report writes, when it is given.
 QString reportPathOf(const QCommandLineParser &parser);
+// The recipient --compose starts with, counted from 1.
+qsizetype fromRecipientOf(const QCommandLineParser &parser);

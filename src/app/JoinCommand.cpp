@@ -3,6 +3,7 @@
 #include "app/JoinCommand.h"
 
 #include "app/BatchComposer.h"
+#include "app/ReportFile.h"
 #include "app/StandardStreams.h"
 #include "core/Failure.h"
 #include "core/FileAccess.h"
@@ -86,51 +87,6 @@ private:
     BatchComposer *m_composer = nullptr;
 };
 
-// The lines removed, written to the --report file as they come, a block at
-// a time. Trouble with the file is told once and makes
-// the run fail; the join goes on.
-class ReportFile
-{
-public:
-    explicit ReportFile(const QString &path) : m_path(path)
-    {
-        m_file = std::fopen(QFile::encodeName(path).constData(), "we");
-        if (!m_file)
-            fail(errno);
-    }
-    ~ReportFile()
-    {
-        if (m_file)
-            std::fclose(m_file);
-    }
-    void write(QByteArrayView lines)
-    {
-        if (m_file && std::fwrite(lines.data(), 1, size_t(lines.size()), m_file) != size_t(lines.size()))
-            fail(errno);
-    }
-    // Closes the file; answers whether all of it was written.
-    bool close()
-    {
-        if (m_file && std::fclose(std::exchange(m_file, nullptr)) != 0)
-            fail(errno);
-        return !m_failed;
-    }
-
-private:
-    void fail(int code)
-    {
-        if (!m_failed)
-            complain(m_path, describeErrno(code));
-        m_failed = true;
-        if (m_file)
-            std::fclose(std::exchange(m_file, nullptr));
-    }
-
-    QString m_path;
-    std::FILE *m_file = nullptr;
-    bool m_failed = false;
-};
-
 // A source to read: the descriptor, and whether it is an ordinary file (which
 // can be read twice); nothing, once told, when it cannot be read.
 struct Source
@@ -187,15 +143,18 @@ bool joinSource(const QString &path, StreamingJoin &join, Output &output)
 }
 
 // Runs a read of a source, telling trouble against its name; answers
-// whether there was none.
+// whether there was none. Running out of memory is the source's fault
+// unless the lines are being remembered: then it goes on to end the run.
 template<typename Read>
-bool reading(const QString &path, Read read)
+bool reading(const QString &path, bool remembering, Read read)
 {
     try {
         return read();
     } catch (const Failure &failure) {
         complain(path, failure.description());
     } catch (const std::bad_alloc &) {
+        if (remembering)
+            throw;
         complain(path, QStringLiteral("Out of memory"));
     }
     return false;
@@ -205,9 +164,9 @@ bool reading(const QString &path, Read read)
 // as they are read: an ordinary file a block at a time, any other source
 // whole. With skipEmptyFile, an empty file gives nothing instead of "empty
 // file".
-bool readSource(const QString &path, bool skipEmptyFile, const LineDecoder::Take &take)
+bool readSource(const QString &path, bool skipEmptyFile, const LineDecoder::Take &take, bool remembering = false)
 {
-    return reading(path, [&] {
+    return reading(path, remembering, [&] {
         Source source;
         if (!open(path, source))
             return false;
@@ -221,9 +180,9 @@ bool readSource(const QString &path, bool skipEmptyFile, const LineDecoder::Take
 }
 
 // The named addresses of an address book or of mail, handed to take.
-bool readContacts(const QString &path, ContactFiles::Kind kind, const LineDecoder::Take &take)
+bool readContacts(const QString &path, ContactFiles::Kind kind, const LineDecoder::Take &take, bool remembering)
 {
-    return reading(path, [&] {
+    return reading(path, remembering, [&] {
         ContactFiles::read(path, kind, take);
         return true;
     });
@@ -251,11 +210,36 @@ int joinPlainly(const QStringList &paths, Output &output)
     return status;
 }
 
+// A failure inside the options' chain, carried past the reading of the
+// source that was being read when it came.
+struct RunFailed
+{
+    std::exception_ptr cause;
+};
+
+// Tells why the run ends before its end: its temporary files, or memory.
+int tellRunFailure(const std::exception_ptr &cause)
+{
+    try {
+        std::rethrow_exception(cause);
+    } catch (const Failure &failure) {
+        std::fprintf(stderr, "kestrava: %s\n", qPrintable(failure.description()));
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "kestrava: out of memory: the lines --unique and --sort keep do not fit\n");
+    } catch (...) {
+        std::fprintf(stderr, "kestrava: the run failed\n");
+    }
+    return 1;
+}
+
 // The sources' lines through the options, read and written a block at a
 // time; lines that are no address told as FILE:LINE: REASON: TEXT, and
-// warnings as FILE:LINE: warning: REASON: TEXT.
+// warnings as FILE:LINE: warning: REASON: TEXT. Every --exclude list is
+// read before anything is written: when one cannot be, nothing is, and the
+// answer is 2. trouble: whether a source could not be read or the run
+// failed (rather than lines being told).
 int joinWithOptions(const QStringList &paths, const ListCommand::Options &options, Output &output,
-                    ReportFile *report)
+                    ReportFile *report, bool &trouble)
 {
     int status = 0;
     try {
@@ -266,8 +250,10 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
             if (!readSource(path, true, [&excluded](const QList<QByteArrayView> &lines) {
                     for (const QByteArrayView line : lines)
                         excluded.addLine(line);
-                }))
-                status = 1;
+                })) {
+                trouble = true;
+                return 2;
+            }
         }
         excluded.finish();
         const auto tell = [&status, &options](const ListCommand::NotAnAddress &line) {
@@ -280,44 +266,67 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
         ListCommand::Run run(options, options.exclude.isEmpty() ? nullptr : &excluded,
                              {[&output](QByteArray &bytes) { output.append(bytes); }, tell, removed});
         const bool contacts = options.extract || options.exportAs;
+        const bool remembering = options.unique || options.sort;
         for (const QString &path : paths) {
             const ContactFiles::Kind kind = contacts && path != u"-" ? ContactFiles::kindOf(path) : ContactFiles::Kind::List;
             run.startSource(path, kind != ContactFiles::Kind::List);
-            const LineDecoder::Take take = [&run](const QList<QByteArrayView> &lines) { run.take(lines); };
-            if (!(kind == ContactFiles::Kind::List ? readSource(path, options.skipEmpty, take) : readContacts(path, kind, take)))
-                status = 1;
+            // A failure of the options' own work (sorting's temporary files,
+            // memory for --unique) ends the run; it is no fault of the source.
+            const LineDecoder::Take take = [&run](const QList<QByteArrayView> &lines) {
+                try {
+                    run.take(lines);
+                } catch (...) {
+                    throw RunFailed{std::current_exception()};
+                }
+            };
+            if (!(kind == ContactFiles::Kind::List ? readSource(path, options.skipEmpty, take, remembering)
+                                                   : readContacts(path, kind, take, remembering)))
+                trouble = true;
             run.endSource();
         }
         run.finish();
         if (run.leftOut() > 0)
             std::fprintf(stderr, "kestrava: %lld %s left out\n", static_cast<long long>(run.leftOut()),
                          run.leftOut() == 1 ? "line that is no address" : "lines that are no address");
-    } catch (const Failure &failure) {
-        std::fprintf(stderr, "kestrava: %s\n", qPrintable(failure.description()));
-        return 1;
-    } catch (const std::bad_alloc &) {
-        std::fprintf(stderr, "kestrava: Out of memory\n");
-        return 1;
+    } catch (const RunFailed &failed) {
+        trouble = true;
+        return tellRunFailure(failed.cause);
+    } catch (...) {
+        trouble = true;
+        return tellRunFailure(std::current_exception());
     }
-    return status;
+    return trouble ? 1 : status;
 }
 
 } // namespace
 
 int joinToStandardOutput(const QStringList &files, const ListCommand::Options &options,
-                         std::optional<MailtoLinks::Field> compose, const QString &reportPath)
+                         std::optional<MailtoLinks::Field> compose, const QString &reportPath, qsizetype fromRecipient)
 {
+    const QStringList paths = files.isEmpty() ? QStringList{QStringLiteral("-")} : files;
     std::optional<ReportFile> report;
-    if (options.report)
+    if (options.report) {
+        const QString input = ReportFile::overwrittenInput(reportPath, paths + options.exclude);
+        if (!input.isEmpty()) {
+            complain(reportPath, QStringLiteral("the report would replace %1").arg(input));
+            return 2;
+        }
         report.emplace(reportPath);
+    }
     Output output;
     std::optional<BatchComposer> composer;
     if (compose)
-        output.composeWith(&composer.emplace(*compose));
-    const QStringList paths = files.isEmpty() ? QStringList{QStringLiteral("-")} : files;
+        output.composeWith(&composer.emplace(*compose, fromRecipient));
+    bool trouble = false;
     const int status = options.isPlain() ? joinPlainly(paths, output)
-                                         : joinWithOptions(paths, options, output, report ? &*report : nullptr);
+                                         : joinWithOptions(paths, options, output, report ? &*report : nullptr, trouble);
+    if (status == 2)
+        return status;
     output.flush();
-    const bool reported = !report || report->close();
+    if (composer)
+        composer->finish();
+    if (report && trouble)
+        complain(reportPath, QStringLiteral("not written, as the run failed"));
+    const bool reported = !report || (!trouble && report->commit());
     return (composer && composer->failed()) || !reported ? 1 : status;
 }

@@ -15,7 +15,9 @@
 // read is named on standard error and makes the answer 1; the other files
 // are still joined. A failed write is told on standard error and ends the
 // program with 1.
-// With compose, each batch goes to the mail composer instead (BatchComposer).
+// With compose, each batch goes to the mail composer instead (BatchComposer),
+// from the recipient numbered fromRecipient on.
 // With options.report, reportPath gets every line removed, and why.
 int joinToStandardOutput(const QStringList &files, const ListCommand::Options &options,
-                         std::optional<MailtoLinks::Field> compose = {}, const QString &reportPath = {});
+                         std::optional<MailtoLinks::Field> compose = {}, const QString &reportPath = {},
+                         qsizetype fromRecipient = 1);

@@ -9,7 +9,9 @@
 #include <QDir>
 #include <QTimer>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <cstdio>
 
 namespace {
@@ -18,6 +20,17 @@ void nameTheApplication()
 {
     QCoreApplication::setApplicationName(QStringLiteral("kestrava"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTRAVA_VERSION));
+}
+
+// Help or the version on standard output; a write that fails is told.
+int printed(const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size()) || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "kestrava: write error: %s\n", std::strerror(errno));
+        return 1;
+    }
+    return 0;
 }
 
 // --help, --version and --join need no display. Help names the program as
@@ -33,11 +46,11 @@ int runWithoutWindow(int argc, char *argv[])
     describeOptions(parser);
     parser.parse(withOptionValues(QCoreApplication::arguments()));
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
-        parser.showHelp(0);
+        return printed(helpText(parser));
     if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
+        return printed(QStringLiteral("kestrava %1\n").arg(QStringLiteral(KESTRAVA_VERSION)));
     return joinToStandardOutput(parser.positionalArguments(), joinOptionsOf(parser), composeOf(parser),
-                                reportPathOf(parser));
+                                reportPathOf(parser), fromRecipientOf(parser));
 }
 
 int runWindow(int argc, char *argv[])

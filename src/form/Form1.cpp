@@ -181,7 +181,9 @@ void Form1::connectProcedures()
                                 [this](const QStringList &changes) { return chooseCorrections(changes); },
                                 [this] { saveAddressBook(); });
     m_outputMenu = new OutputMenu(*Text2, [this] { reportOutOfMemory(); },
-                                  [this](const QString &link) { return composeMail(link); });
+                                  [this](const QString &link, const QString &handedOver) {
+                                      return composeMail(link, handedOver);
+                                  });
     connect(Text1, &TextArea::outOfMemory, this, &Form1::reportOutOfMemory);
     connect(Text2, &TextArea::outOfMemory, this, &Form1::reportOutOfMemory);
 
@@ -284,12 +286,14 @@ std::optional<QList<bool>> Form1::chooseCorrections(const QStringList &changes)
                                 changes);
 }
 
-// A composer that could not be opened is told, in the words of what failed.
-bool Form1::composeMail(const QString &link)
+// A composer that could not be opened is told, in the words of what failed,
+// and what was handed over before it.
+bool Form1::composeMail(const QString &link, const QString &handedOver)
 {
     const MailComposer::Result result = m_mailComposer.open(link);
     if (!result.started)
-        m_messageBoxes.warn(QStringLiteral("The mail program could not be opened: ") + result.message,
+        m_messageBoxes.warn(QStringLiteral("The mail program could not be opened: ") + result.message
+                                + (handedOver.isEmpty() ? QString() : QStringLiteral("\n\n") + handedOver),
                             m_messageBoxes.applicationTitle());
     return result.started;
 }

@@ -94,7 +94,7 @@ private:
     std::optional<QList<std::pair<QString, QString>>> chooseListedAddresses();
     void saveAddressBook();
     std::optional<QList<bool>> chooseCorrections(const QStringList &changes);
-    bool composeMail(const QString &link);
+    bool composeMail(const QString &link, const QString &handedOver);
     void saveThroughDialog(TextArea &source, const QString &qualifier, const QString &filter, int firstLine);
 
     Frame *Frame1 = nullptr;

@@ -179,15 +179,27 @@ void OutputMenu::copyNextBatch(qsizetype size)
     takeBatch(size);
 }
 
-// Opens a composer for each message the batch needs; the batch is taken
-// only when every one of them started.
+// Opens a composer for each message the batch needs. Should one fail, the
+// recipients of the messages already opened are taken, and said to be, so
+// that the next batch starts with the first not yet handed over.
 void OutputMenu::writeToNextBatch(qsizetype size)
 {
     if (m_recipientsRevision != m_output.revision())
         return;
     const MailtoLinks::Field field = m_writeToTo ? MailtoLinks::Field::To : MailtoLinks::Field::Bcc;
-    for (const QString &link : MailtoLinks::of(nextBatch(size), field))
-        if (!m_compose(link))
+    const qsizetype first = nextBatchStart();
+    qsizetype handed = 0;
+    for (const QString &link : MailtoLinks::of(nextBatch(size), field)) {
+        const QString handedOver = handed == 0 ? QString()
+                                               : tr("Recipients %1-%2 are in a message already; the next batch "
+                                                    "starts with recipient %3.")
+                                                     .arg(number(first + 1), number(first + handed), number(first + handed + 1));
+        if (!m_compose(link, handedOver)) {
+            if (handed > 0)
+                takeBatch(handed);
             return;
+        }
+        handed += MailtoLinks::recipientsIn(link);
+    }
     takeBatch(size);
 }

@@ -29,8 +29,9 @@ public:
     // Should an entry run out of memory, it changes nothing and outOfMemory
     // tells the user.
     // Opens a composer on a mailto: link; answers whether it started (when
-    // not, it has told the user why).
-    using Compose = std::function<bool(const QString &link)>;
+    // not, it has told the user why, and then what handedOver says, if
+    // anything).
+    using Compose = std::function<bool(const QString &link, const QString &handedOver)>;
 
     OutputMenu(TextArea &output, std::function<void()> outOfMemory, Compose compose);
 

@@ -58,10 +58,13 @@ int compareKeys(QByteArrayView a, quint64 aHigh, quint64 aLow, QByteArrayView b,
     return a.sliced(from).compare(b.sliced(from));
 }
 
+// Names the folder, and TMPDIR where that chose it.
 Failure temporaryFailure(const char *what, const QString &description)
 {
-    return Failure(QStringLiteral("cannot %1 a temporary file in %2: %3")
-                       .arg(QLatin1String(what), LineSorter::temporaryFolder(), description));
+    const QString folder = LineSorter::temporaryFolder();
+    const bool chosen = !qEnvironmentVariableIsEmpty("TMPDIR");
+    return Failure(QStringLiteral("cannot %1 a temporary file in %2%3: %4")
+                       .arg(QLatin1String(what), folder, chosen ? QStringLiteral(" (TMPDIR)") : QString(), description));
 }
 
 int makeTemporaryFile()

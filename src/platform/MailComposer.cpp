@@ -2,6 +2,8 @@
 
 #include <QProcess>
 
+#include <cstring>
+
 namespace {
 
 constexpr qsizetype longestMessage = 300;
@@ -38,10 +40,14 @@ MailComposer::Result MailComposer::open(const QString &link) const
         QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
         return {true, {}};
     }
-    const bool ended = process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+    const bool killed = process->exitStatus() == QProcess::CrashExit;
+    const bool ended = !killed && process->exitCode() == 0;
     Result result{ended, ended ? QString() : lastLineOf(process->readAllStandardError())};
     if (!ended && result.message.isEmpty())
-        result.message = QStringLiteral("xdg-email ended with status %1").arg(process->exitCode());
+        result.message = killed ? QStringLiteral("xdg-email was killed by signal %1 (%2)")
+                                      .arg(process->exitCode())
+                                      .arg(QString::fromLocal8Bit(::strsignal(process->exitCode())))
+                                : QStringLiteral("xdg-email ended with status %1").arg(process->exitCode());
     delete process;
     return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "form/Form1.h"
+#include "form/InputMenu.h"
 #include "platform/PushButton.h"
 #include "textview/TextArea.h"
 
@@ -38,6 +39,9 @@ public:
             return nextAnswers.isEmpty() ? box.standardButton(box.defaultButton()) : nextAnswers.takeFirst();
         });
         form->setApplicationFolder(programFolder.path());
+        // Loads and the input's entries end before the test goes on, however
+        // slow the machine; a test of their progress shortens the wait.
+        form->findChild<InputMenu *>()->setPatience(std::chrono::minutes(5));
         // No test ever opens a browser: the opener draws a number that does not open it.
         form->homePageOpener().setRandomSource([] { return 0.5; });
         form->homePageOpener().setProcessStarter([this](const QString &program, const QStringList &arguments) {

@@ -6,7 +6,6 @@
 #include "MailHandler.h"
 #include "TestFiles.h"
 #include "addresses/MailtoLinks.h"
-#include "form/InputMenu.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
@@ -16,6 +15,9 @@
 
 #include <csignal>
 #include <pty.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -94,6 +96,7 @@ private slots:
     void everyRemovedLineIsReported();
     void theListsReadAreNeverOverwrittenOrBypassed_data();
     void theListsReadAreNeverOverwrittenOrBypassed();
+    void aMessageThatCannotBeReadLosesNoOther();
 
 private:
     QString write(const QString &name, const QByteArray &bytes) { return putFile(m_dir->path(), name, bytes); }
@@ -106,9 +109,6 @@ private:
 void TestCommandLine::init()
 {
     m_driver = std::make_unique<FormDriver>();
-    // The window's loads and tidying end before the test reads them, however
-    // slow the machine.
-    m_driver->input()->findChild<InputMenu *>()->setPatience(std::chrono::minutes(5));
     m_dir = std::make_unique<QTemporaryDir>();
 }
 
@@ -823,6 +823,47 @@ void TestCommandLine::theListsReadAreNeverOverwrittenOrBypassed()
     QCOMPARE(readFile(files[u"REPORT"_s]), named(report));
     QCOMPARE(readFile(files[u"LIST"_s]), listBefore);
     QCOMPARE(readFile(files[u"EXCLUDED"_s]), "B@x.org\n"_ba);
+}
+
+// In a Maildir only ordinary files are read, none waited on: each entry
+// that cannot be read is told by its name, the others' addresses come, and
+// the run fails at the end.
+void TestCommandLine::aMessageThatCannotBeReadLosesNoOther()
+{
+    const QString folder = m_dir->filePath(u"Maildir"_s);
+    const auto message = [&folder](const QString &name, const QByteArray &from) {
+        return putFile(folder, name, "From: " + from + "\nTo: b@y.org\n\nHello\n");
+    };
+    message(u"new/1.a"_s, "Ann <ann@x.org>");
+    message(u"cur/9.z"_s, "zed@z.org");
+    QVERIFY(QDir(folder).mkpath(u"tmp"_s));
+    const QByteArray entries = QFile::encodeName(folder);
+    QVERIFY(::mkfifo(entries + "/new/2.fifo", 0666) == 0);
+    QVERIFY(QFile::link(u"/dev/zero"_s, folder + u"/new/3.zero"_s));
+    QVERIFY(QFile::link(u"nowhere"_s, folder + u"/new/4.broken"_s));
+    QVERIFY(QFile::link(u"5.loop"_s, folder + u"/new/5.loop"_s));
+    const QString secret = message(u"new/6.secret"_s, "secret@x.org");
+    sockaddr_un address{AF_UNIX, {}};
+    std::strcpy(address.sun_path, entries + "/new/7.socket");
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    QVERIFY(::bind(socket, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+    QFile::setPermissions(secret, QFileDevice::Permissions());
+    for (const QString &path : {m_dir->path(), folder, folder + u"/new"_s, folder + u"/cur"_s})
+        QFile::setPermissions(path, QFileDevice::Permissions(0x7755));
+    // Root reads any file: the program runs as nobody, as a user would.
+    const Run harvested = run({u"--join"_s, u"--extract"_s, u"--separator=|"_s, folder}, {}, [] {
+        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(99);
+    });
+    QCOMPARE(harvested.output, "Ann <ann@x.org>|b@y.org|zed@z.org\n"_ba);
+    QCOMPARE(harvested.errors, "kestrava: " + entries + "/new/2.fifo: not an ordinary file\nkestrava: " + entries
+                                   + "/new/3.zero: not an ordinary file\nkestrava: " + entries
+                                   + "/new/4.broken: No such file or directory\nkestrava: " + entries
+                                   + "/new/5.loop: Too many levels of symbolic links\nkestrava: " + entries
+                                   + "/new/6.secret: Permission denied\nkestrava: " + entries
+                                   + "/new/7.socket: No such device or address\n");
+    QCOMPARE(harvested.status, 1);
+    ::close(socket);
 }
 
 QTEST_MAIN(TestCommandLine)

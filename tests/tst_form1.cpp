@@ -921,12 +921,18 @@ void TestForm1::runningOutOfMemoryChangesNothing_data()
         area->setSelection(area->lineEndOf(0), area->size());
         QTest::keyClick(area, Qt::Key_Delete);
     }) << Action([](TextArea *area) { QTest::keyClick(area, Qt::Key_Z, Qt::ControlModifier); }) << true << 20;
-    // Counting a million lines takes 16 MB for where the lines lie alone:
-    // far more than the limit leaves, however many of its threads' stacks
-    // the C library keeps from earlier work.
-    QTest::newRow("the menu, shown without its counts") << nothing << Action([](TextArea *area) {
+    // Counting a million lines takes 16 MB for where the lines lie alone,
+    // more than the limit leaves; but the C library may still hold that
+    // much freed from earlier work, which the limit does not count. The
+    // menu waits for its counting to end, however it ends: it shows its
+    // entries, and its counts only where they could be made, and right.
+    QTest::newRow("the menu, with or without its counts") << nothing << Action([](TextArea *area) {
+        area->findChild<InputMenu *>()->setCountingPatience(std::chrono::minutes(1));
         const QStringList entries = menuEntries(area);
-        QVERIFY2(entries.contains(u"Sort Lines"_s) && !entries.filter(u"lines:"_s).size(), qPrintable(entries.join(u'|')));
+        const QStringList counts = entries.filter(u"lines:"_s);
+        QVERIFY2(entries.contains(u"Sort Lines"_s), qPrintable(entries.join(u'|')));
+        QVERIFY2(counts.isEmpty() || counts.front().startsWith(u"1,000,001 lines: 0 duplicates, 1 empty, 0 not addresses"_s),
+                 qPrintable(counts.join(u'|')));
     }) << false << 6;
 }
 
@@ -977,7 +983,7 @@ void TestForm1::longTidyingShowsProgressAndCanBeStopped_data()
     QTest::newRow("it ends") << QString();
     QTest::newRow("Escape") << u"Escape"_s;
     QTest::newRow("Cancel") << u"Cancel"_s;
-    QTest::newRow("the text changes") << u"Clear Text"_s;
+    QTest::newRow("the text changes") << u"a change"_s;
 }
 
 // Work that takes longer than the window may wait shows its progress over
@@ -1020,15 +1026,15 @@ void TestForm1::longTidyingShowsProgressAndCanBeStopped()
     else if (stop == u"Cancel"_s)
         QTest::mouseClick(panel->findChild<QPushButton *>(), Qt::LeftButton);
     else if (!stop.isEmpty())
-        click("PushButton1");
+        input()->replaceText(QString());
     QTRY_VERIFY_WITH_TIMEOUT(!panel->isVisible(), 60'000);
     // The panel had the keyboard; the input has it back.
-    if (stop != u"Clear Text"_s)
+    if (stop != u"a change"_s)
         QCOMPARE(m_form->focusWidget(), input());
     QTest::qWait(20);
     // The next menu counts its lines again, the counts following it, and
     // keeps its width when they come.
-    if (stop != u"Clear Text"_s)
+    if (stop != u"a change"_s)
         menuEntries(input(), [](QMenu *menu) {
             const int width = menu->width();
             QTRY_VERIFY(menu->actions().at(10)->text().startsWith(u"200,001 lines"_s));
@@ -1041,7 +1047,7 @@ void TestForm1::longTidyingShowsProgressAndCanBeStopped()
         });
         QVERIFY(input()->text() == sorted.join(u"\r\n"_s));
     } else {
-        QVERIFY(input()->text() == (stop == u"Clear Text"_s ? QString() : before));
+        QVERIFY(input()->text() == (stop == u"a change"_s ? QString() : before));
     }
     // What undo brings back shows that the history is as it should be.
     input()->setFocus();

@@ -440,6 +440,10 @@ void TestLoadSave::savedTextLoadsBackUnchanged()
 }
 
 // Files named on the command line go this way.
+static QList<Qt::DropAction> dropOn(TextArea *input, QMimeData *data, Qt::DropAction proposed = Qt::CopyAction);
+
+// Files given on the command line or dropped load as Load File loads them;
+// while a long load goes on, nothing else reads or replaces the input.
 void TestLoadSave::openingFilesLoadsThemAsLoadFileDoes()
 {
     const QString a = write(u"a.txt"_s, "a");
@@ -466,14 +470,39 @@ void TestLoadSave::openingFilesLoadsThemAsLoadFileDoes()
     QTest::qWait(200);
     QCOMPARE(m_driver->input()->text(), u"before"_s);
     m_driver->form->openFiles({big});
+    // Meanwhile what reads or replaces the input is refused, and told.
+    m_driver->output()->setText(u"joined before"_s);
+    choose({{a}, {a}});
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(a)});
+    const QList<std::function<void()>> refused = {
+        [this] { m_driver->click("PushButton17"); },
+        [this] { m_driver->click("PushButton3"); },
+        [this] { m_driver->click("PushButton20"); },
+        [this] { m_driver->click("PushButton1"); },
+        [this] { m_driver->click("PushButton5"); },
+        [this, &dropped] { dropOn(m_driver->input(), &dropped); },
+        [this] { ::choose(m_driver->input(), u"Extract Addresses"_s); },
+        [this] { ::choose(m_driver->input(), u"Save as Address Book"_s); },
+    };
+    for (const auto &act : refused)
+        act();
+    QCOMPARE(m_driver->boxes.size(), 1 + refused.size());
+    for (const FormDriver::ShownBox &box : m_driver->boxes.mid(1))
+        QCOMPARE(box.text, u"Load File is still at work on the input. Wait for it to finish, or press Escape to stop it."_s);
+    QVERIFY(m_requests.isEmpty());
+    QCOMPARE(m_driver->output()->text(), u"joined before"_s);
+    QCOMPARE(m_driver->input()->text(), u"before"_s);
     QTRY_VERIFY(!panel->isVisible());
     QCOMPARE(m_driver->input()->lineCount(), 200'002);
+    m_driver->click("PushButton17");
+    QCOMPARE(m_driver->output()->text().size(), 20 * 200'000 + 1);
 }
 
 // As a drag from a file manager or mail program arrives: it enters, then
 // drops; answers what the area told the source it did, on entering and on
 // dropping.
-static QList<Qt::DropAction> dropOn(TextArea *input, QMimeData *data, Qt::DropAction proposed = Qt::CopyAction)
+static QList<Qt::DropAction> dropOn(TextArea *input, QMimeData *data, Qt::DropAction proposed)
 {
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, {});
     enter.setDropAction(proposed);
@@ -599,6 +628,24 @@ void TestLoadSave::contactsWithFilesPastedAndLoaded()
     QTRY_COMPARE(input->text(), u"Cy <cy@z.org>\r\nann@x.org\r\n"_s);
     QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(input->text(), u"Zo\u00eb <zoe@x.org>\r\nbob@y.org\r\n\"Lee, Ann\" <ANN@x.org>\r\n"_s);
+    // Save proposes no mailbox to be replaced by the list made of it.
+    m_requests.clear();
+    choose({{mbox}, {}});
+    m_driver->click("PushButton3");
+    m_driver->click("PushButton20");
+    QCOMPARE(m_requests.value(1).initialName, mbox + u".txt"_s);
+
+    // A message of a mail folder that cannot be read is named; the others load.
+    QVERIFY(QFile::link(u"/dev/zero"_s, maildir + u"/new/3.zero"_s));
+    QVERIFY(QFile::link(u"nowhere"_s, maildir + u"/cur/0.broken"_s));
+    m_requests.clear();
+    choose({{maildir}});
+    m_driver->click("PushButton3");
+    QCOMPARE(input->text(), u"Zo\u00eb <zoe@x.org>\r\nbob@y.org\r\n\"Lee, Ann\" <ANN@x.org>\r\n"_s);
+    QCOMPARE(m_driver->boxes.size(), 1);
+    QCOMPARE(m_driver->boxes[0].text, u"These messages could not be read and were left out; the others were loaded:\r\r"_s
+                                          + maildir + u"/cur/0.broken: No such file or directory\r"_s + maildir
+                                          + u"/new/3.zero: not an ordinary file"_s);
 }
 
 // The input's addresses saved as an address book in the format the name

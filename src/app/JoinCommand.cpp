@@ -179,13 +179,20 @@ bool readSource(const QString &path, bool skipEmptyFile, const LineDecoder::Take
     });
 }
 
-// The named addresses of an address book or of mail, handed to take.
+// The named addresses of an address book or of mail, handed to take; a
+// message of a Maildir that cannot be read is told, and makes the answer
+// false, the others being read.
 bool readContacts(const QString &path, ContactFiles::Kind kind, const LineDecoder::Take &take, bool remembering)
 {
-    return reading(path, remembering, [&] {
-        ContactFiles::read(path, kind, take);
+    bool whole = true;
+    const bool read = reading(path, remembering, [&] {
+        ContactFiles::read(path, kind, take, [&whole](const QString &entry, const QString &why) {
+            complain(entry, why);
+            whole = false;
+        });
         return true;
     });
+    return read && whole;
 }
 
 // Every source joined as the window joins it, written as it is made.

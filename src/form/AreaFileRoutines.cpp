@@ -6,33 +6,29 @@
 #include "platform/MessageBox.h"
 #include "textview/TextArea.h"
 
+#include <QDir>
 #include <QFileInfo>
 
-std::optional<QString> readListOrContacts(const QString &path, WorkProgress *progress)
+std::optional<ListOrContacts> readListOrContacts(const QString &path, WorkProgress *progress)
 {
     const ContactFiles::Kind kind = ContactFiles::kindOf(path);
-    if (kind != ContactFiles::Kind::List && QFileInfo::exists(path))
-        return ContactFiles::textOf(path, kind, progress);
+    if (kind != ContactFiles::Kind::List && QFileInfo::exists(path)) {
+        ListOrContacts contacts{{}, true, {}};
+        contacts.text = ContactFiles::textOf(path, kind, [&contacts](const QString &entry, const QString &why) {
+            contacts.skipped << entry + QStringLiteral(": ") + why;
+        }, progress);
+        return contacts;
+    }
     std::optional<QString> content = readListFile(path);
     if (!content)
         return std::nullopt;
-    return linesWithBreaks(*std::move(content));
+    return ListOrContacts{linesWithBreaks(*std::move(content)), false, {}};
 }
 
-bool isMailbox(const QString &path)
+QString asTextFile(const QString &path)
 {
-    const ContactFiles::Kind kind = ContactFiles::kindOf(path);
-    return kind == ContactFiles::Kind::Mbox || kind == ContactFiles::Kind::Maildir;
-}
-
-void readLinesInto(TextArea &target, const QString &path, MessageBox &boxes)
-{
-    std::optional<QString> content = readListOrContacts(path);
-    if (!content) {
-        boxes.inform(QStringLiteral("File not found"));
-        return;
-    }
-    target.appendText(*std::move(content));
+    const QFileInfo file(path);
+    return file.dir().filePath(file.completeBaseName() + QStringLiteral(".txt"));
 }
 
 void writeAreaToFile(const TextArea &source, const QString &path, MessageBox &boxes)

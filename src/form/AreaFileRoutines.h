@@ -3,6 +3,7 @@
 #include "core/WorkProgress.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -11,16 +12,19 @@ class TextArea;
 
 // The text "Load File" puts in the input for a path: a list file's lines,
 // or the named addresses of an address book, a saved message, a mailbox or
-// a Maildir folder, each line followed by CR LF; nothing when no file is
-// there. Raises a Failure for trouble reading.
-std::optional<QString> readListOrContacts(const QString &path, WorkProgress *progress = nullptr);
+// a Maildir folder (contacts), each line followed by CR LF; nothing when no
+// file is there. Raises a Failure for trouble reading.
+struct ListOrContacts
+{
+    QString text;
+    bool contacts = false;
+    QStringList skipped; // each message of a Maildir that could not be read: its path, and why
+};
+std::optional<ListOrContacts> readListOrContacts(const QString &path, WorkProgress *progress = nullptr);
 
-// Whether a path is an mbox file or a Maildir folder, which may be long.
-bool isMailbox(const QString &path);
-
-// Appends the lines of a list file to a text area, each followed by CR LF, in
-// one update. A missing file shows "File not found" and appends nothing.
-void readLinesInto(TextArea &target, const QString &path, MessageBox &boxes);
+// The name a list made of an address book or mail is proposed to be saved
+// under: its own, ending in .txt (mail.mbox gives mail.txt).
+QString asTextFile(const QString &path);
 
 // Writes a text area's whole text to a file, after asking whether to
 // overwrite a file that exists there. No leaves that file as it was.

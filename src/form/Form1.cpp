@@ -162,20 +162,32 @@ void Form1::arrangeTabOrder()
 
 void Form1::connectProcedures()
 {
-    connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
+    m_inputWork = new InputWork(*Text1, [this] { reportOutOfMemory(); });
+    m_inputWork->setBusyTeller([this](const QString &label) {
+        m_messageBoxes.inform(QStringLiteral("%1 is still at work on the input. Wait for it to finish, or press "
+                                             "Escape to stop it.").arg(label));
+    });
+    // The buttons that read or replace the input wait for the work on it:
+    // while a load or an entry's work goes on, they are refused, and told.
+    const auto onFreeInput = [this](void (Form1::*procedure)()) {
+        return [this, procedure] {
+            if (!m_inputWork->refusedWhileBusy())
+                (this->*procedure)();
+        };
+    };
+    connect(PushButton1, &QPushButton::clicked, this, onFreeInput(&Form1::PushButton1_Click));
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
-    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
+    connect(PushButton3, &QPushButton::clicked, this, onFreeInput(&Form1::PushButton3_Click));
     connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
-    connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
+    connect(PushButton5, &QPushButton::clicked, this, onFreeInput(&Form1::PushButton5_Click));
     connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
-    connect(PushButton17, &QPushButton::clicked, this, &Form1::PushButton17_Click);
+    connect(PushButton17, &QPushButton::clicked, this, onFreeInput(&Form1::PushButton17_Click));
     connect(PushButton18, &QPushButton::clicked, this, &Form1::PushButton18_Click);
-    connect(PushButton20, &QPushButton::clicked, this, &Form1::PushButton20_Click);
+    connect(PushButton20, &QPushButton::clicked, this, onFreeInput(&Form1::PushButton20_Click));
     connect(Text2, &TextArea::mousePressed, this, &Form1::Text2_MouseDown);
     Text1->setAcceptsFiles(true);
     Text1->setDataReader(DroppedContacts::types(), &DroppedContacts::linesOf);
     connect(Text1, &TextArea::filesDropped, this, &Form1::openFiles);
-    m_inputWork = new InputWork(*Text1, [this] { reportOutOfMemory(); });
     m_inputMenu = new InputMenu(*Text1, *m_inputWork, [this] { reportOutOfMemory(); },
                                 [this] { return chooseListedAddresses(); },
                                 [this](const QStringList &changes) { return chooseCorrections(changes); },

@@ -91,6 +91,7 @@ private:
     void Text2_MouseDown(Qt::MouseButton button);
     void PushButton20_Click();
     void tellTooManyFiles(Procedure &p);
+    void loadFiles(const QStringList &given, const QString &alsoText = {});
     std::optional<QList<std::pair<QString, QString>>> chooseListedAddresses();
     void saveAddressBook();
     std::optional<QList<bool>> chooseCorrections(const QStringList &changes);

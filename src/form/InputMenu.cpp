@@ -164,6 +164,8 @@ void InputMenu::addEntries(QMenu *menu)
     // failure: running out of memory is caught here.
     const auto guarded = [this](auto action) {
         return [this, action] {
+            if (m_work.refusedWhileBusy())
+                return;
             try {
                 action();
             } catch (const std::bad_alloc &) {

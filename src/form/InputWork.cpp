@@ -75,7 +75,7 @@ void InputWork::start(const QString &label, std::pair<qsizetype, qsizetype> scop
 {
     // Work that was stopped may still be winding down: the new work waits
     // for it to end. Only work whose result is still wanted stands in the way.
-    if (m_job)
+    if (refusedWhileBusy())
         return;
     try {
         m_job = std::make_shared<Job>();
@@ -113,6 +113,15 @@ void InputWork::start(const QString &label, std::pair<qsizetype, qsizetype> scop
     }
     m_panel->showOver(m_input.geometry(), label);
     m_progressTimer.start();
+}
+
+bool InputWork::refusedWhileBusy() const
+{
+    if (!m_job)
+        return false;
+    if (m_tellBusy)
+        m_tellBusy(m_job->label);
+    return true;
 }
 
 void InputWork::hideProgress()

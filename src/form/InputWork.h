@@ -48,10 +48,17 @@ public:
 
     // Starts the work on the text between two positions (whole lines), unless
     // other work whose result is still wanted is under way (work that was
-    // stopped is waited for); afterwards, once the work is done and its
-    // lines are in (or it changed nothing), unless it was stopped.
+    // stopped is waited for): then that is told, and nothing starts.
+    // afterwards, once the work is done and its lines are in (or it changed
+    // nothing), unless it was stopped.
     void start(const QString &label, std::pair<qsizetype, qsizetype> scope, Make make,
                std::function<void()> afterwards = {});
+
+    // Tells the user what work is under way, when some is, and that the
+    // action they asked for must wait for it; answers whether it did.
+    bool refusedWhileBusy() const;
+    // How the window tells that work is under way: its label.
+    void setBusyTeller(std::function<void(const QString &label)> tell) { m_tellBusy = std::move(tell); }
 
 private:
     struct Job;
@@ -61,6 +68,7 @@ private:
 
     TextArea &m_input;
     std::function<void()> m_outOfMemory;
+    std::function<void(const QString &label)> m_tellBusy;
     std::chrono::milliseconds m_patience{500};
     ListWork m_work;
     std::shared_ptr<Job> m_job;

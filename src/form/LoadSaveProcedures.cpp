@@ -28,6 +28,18 @@ const QString csvFilter = QStringLiteral("Comma-Delimited Files (*.csv)|*.csv|Al
 const QString tooManyFiles = QStringLiteral("You've selected too many files to add.\r\r"
                                             "Please select fewer files at a time.");
 
+// The messages of a mail folder that could not be read, the first few
+// named.
+QString skippedMessages(const QStringList &skipped)
+{
+    constexpr qsizetype named = 10;
+    QString text = QStringLiteral("These messages could not be read and were left out; the others were loaded:\r\r")
+                   + skipped.first(qMin(named, skipped.size())).join(u'\r');
+    if (skipped.size() > named)
+        text += QStringLiteral("\rand %1 more").arg(skipped.size() - named);
+    return text;
+}
+
 } // namespace
 
 // Too many files picked for the dialog's answer is told in words of its
@@ -40,41 +52,6 @@ void Form1::tellTooManyFiles(Procedure &p)
         m_messageBoxes.inform(tooManyFiles);
         return true;
     });
-}
-
-void Form1::PushButton3_Click()
-{
-    Procedure p(m_errorReport, Qualifier::PushButton3_Click);
-    tellTooManyFiles(p);
-    QStringList paths;
-    p.run(100, [&] { CommonDialog1.setFileName(QString()); });
-    p.run(102, [&] { CommonDialog1.setFlags(dialogFlags); });
-    p.run(104, [&] { CommonDialog1.setDialogTitle(QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files")); });
-    p.run(106, [&] { CommonDialog1.setFilter(textFilter); });
-    p.run(108, [&] { CommonDialog1.ShowOpen(); });
-    if (p.ended() || p.test(110, [&] { return CommonDialog1.FileName().isEmpty(); }))
-        return;
-    p.run(112, [&] { paths = chosenPaths(CommonDialog1.FileName()); });
-    // Mail can run to gigabytes: it loads as dropped files do, showing its
-    // progress, and Escape or Cancel stops it.
-    if (std::any_of(paths.begin(), paths.end(), [](const QString &path) { return isMailbox(path); })) {
-        openFiles(paths);
-        return;
-    }
-    // What the load puts into the input is one step that undo takes back.
-    std::optional<TextArea::Step> step;
-    p.run(114, [&] {
-        step.emplace(*Text1);
-        Text1->setText(QString());
-    });
-    p.run(116, [&] { setMousePointer(WindowPointer::Busy); });
-    if (p.test(118, [&] { return paths.size() == 1; }))
-        p.run(120, [&] { readLinesInto(*Text1, paths.value(0), m_messageBoxes); });
-    if (p.test(124, [&] { return paths.size() > 1; }))
-        p.loop(128, [&] { return paths.size(); }, 136, [&](qsizetype i) {
-            p.run(134, [&] { readLinesInto(*Text1, paths.value(i), m_messageBoxes); });
-        });
-    p.run(140, [&] { setMousePointer(WindowPointer::Default); });
 }
 
 // The files of the addresses that "Remove Addresses Listed in File" takes
@@ -112,28 +89,48 @@ std::optional<QList<std::pair<QString, QString>>> Form1::chooseListedAddresses()
     return lists;
 }
 
-// Files given on the command line or dropped on the input load as "Load
-// File" loads them, and leave the name that Save proposes as it does, but
-// on a thread of their own: the window stays responsive, a long load shows
-// its progress over the input, and Escape or Cancel stops it, the input as
-// it was. What "Load File" tells of a file that is gone or cannot be read
-// is told once the load is done.
+void Form1::PushButton3_Click()
+{
+    loadFiles({});
+}
+
 void Form1::openFiles(const QStringList &files, const QString &alsoText)
+{
+    loadFiles(files, alsoText);
+}
+
+// "Load File" of the files picked in the Open dialog, or of files given on
+// the command line or dropped on the input as if picked there. They load on
+// a thread of their own: the window stays responsive, a long load shows its
+// progress over the input, and Escape or Cancel stops it, the input as it
+// was. What the load puts in the input is one step that undo takes back. A
+// file that is gone or cannot be read is told once the load is done.
+void Form1::loadFiles(const QStringList &given, const QString &alsoText)
 {
     Procedure p(m_errorReport, Qualifier::PushButton3_Click);
     tellTooManyFiles(p);
     QStringList paths;
+    p.run(100, [&] { CommonDialog1.setFileName(QString()); });
+    p.run(102, [&] { CommonDialog1.setFlags(dialogFlags); });
+    p.run(104, [&] { CommonDialog1.setDialogTitle(QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files")); });
+    p.run(106, [&] { CommonDialog1.setFilter(textFilter); });
     p.run(108, [&] {
-        CommonDialog1.answerNextWith(files);
+        if (!given.isEmpty())
+            CommonDialog1.answerNextWith(given);
         CommonDialog1.ShowOpen();
     });
-    if (p.ended() || !p.run(112, [&] { paths = chosenPaths(CommonDialog1.FileName()); }))
+    if (p.ended() || p.test(110, [&] { return CommonDialog1.FileName().isEmpty(); }))
         return;
-    // What became of each file: gone, or the failure reading it raised.
+    if (!p.run(112, [&] { paths = chosenPaths(CommonDialog1.FileName()); }))
+        return;
+    // What became of each file: gone, the failure reading it raised, or
+    // read as the contacts of an address book or mail.
     struct Outcome
     {
         bool missing = false;
         std::exception_ptr failure;
+        bool contacts = false;
+        QStringList skipped;
     };
     const auto outcomes = std::make_shared<std::vector<Outcome>>(size_t(paths.size()));
     const auto load = [paths, outcomes, alsoText](QStringView, WorkProgress &progress) {
@@ -142,26 +139,37 @@ void Form1::openFiles(const QStringList &files, const QString &alsoText)
             if (progress.cancelled)
                 throw WorkCancelled{};
             progress.permille = int(1000 * i / paths.size());
+            Outcome &outcome = (*outcomes)[size_t(i)];
             try {
-                if (std::optional<QString> content = readListOrContacts(paths[i], &progress))
-                    text += *std::move(content);
-                else
-                    (*outcomes)[size_t(i)].missing = true;
+                if (std::optional<ListOrContacts> content = readListOrContacts(paths[i], &progress)) {
+                    text += std::move(content->text);
+                    outcome.contacts = content->contacts;
+                    outcome.skipped = std::move(content->skipped);
+                } else {
+                    outcome.missing = true;
+                }
             } catch (const Failure &) {
-                (*outcomes)[size_t(i)].failure = std::current_exception();
+                outcome.failure = std::current_exception();
+            } catch (const std::bad_alloc &) {
+                outcome.failure = std::current_exception();
             }
         }
         text += alsoText;
         return InputWork::Lines::of({std::move(text)});
     };
-    const auto tell = [this, outcomes, several = paths.size() > 1] {
+    const auto tell = [this, outcomes, paths] {
         Procedure p(m_errorReport, Qualifier::PushButton3_Click);
         for (const Outcome &outcome : *outcomes) {
             if (outcome.missing)
                 m_messageBoxes.inform(QStringLiteral("File not found"));
             else if (outcome.failure)
-                p.run(several ? 134 : 120, [&] { std::rethrow_exception(outcome.failure); });
+                p.run(paths.size() > 1 ? 134 : 120, [&] { std::rethrow_exception(outcome.failure); });
+            if (!outcome.skipped.isEmpty())
+                m_messageBoxes.warn(skippedMessages(outcome.skipped), m_messageBoxes.applicationTitle());
         }
+        // Save proposes no address book or mailbox to be replaced by a list.
+        if (paths.size() == 1 && outcomes->front().contacts && CommonDialog1.FileName() == paths.front())
+            CommonDialog1.setFileName(asTextFile(paths.front()));
     };
     m_inputWork->start(QStringLiteral("Load File"), {0, Text1->size()}, load, tell);
 }

@@ -2,7 +2,6 @@
 
 #include "addresses/ContactReader.h"
 #include "core/Failure.h"
-#include "core/FileAccess.h"
 #include "join/FileJoin.h"
 
 #include <QDir>
@@ -11,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,15 +78,22 @@ Kind kindByStart(const QString &path)
 }
 
 // The messages of a Maildir, in the order of their names, which start with
-// the time each arrived.
-QStringList messagesOf(const QString &folder)
+// the time each arrived. A folder of it that cannot be read is skipped.
+QStringList messagesOf(const QString &folder, const Skipped &skipped)
 {
-    QList<std::pair<QString, QString>> named;
+    QList<std::pair<QByteArray, QString>> named;
     for (const QString &sub : {QStringLiteral("new"), QStringLiteral("cur")}) {
-        const QDir dir(folder + u'/' + sub);
-        for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
-            if (!name.startsWith(u'.'))
-                named.append({name, dir.filePath(name)});
+        const QString path = folder + u'/' + sub;
+        DIR *dir = ::opendir(QFile::encodeName(path).constData());
+        if (!dir) {
+            if (errno != ENOENT)
+                skipped(path, QString::fromLocal8Bit(std::strerror(errno)));
+            continue;
+        }
+        while (const dirent *entry = ::readdir(dir))
+            if (entry->d_name[0] != '.')
+                named.append({entry->d_name, path + u'/' + QFile::decodeName(entry->d_name)});
+        ::closedir(dir);
     }
     std::sort(named.begin(), named.end());
     QStringList paths;
@@ -95,15 +102,19 @@ QStringList messagesOf(const QString &folder)
     return paths;
 }
 
-// Hands the reader a file's lines, telling how far it has come.
+// Hands the reader a file's lines, telling how far it has come. Anything
+// but an ordinary file (a pipe, a device behind a link) is opened without
+// waiting on it and refused unread: it might never end.
 void readInto(ContactReader &reader, const QString &path, WorkProgress *progress, int fromPermille, int toPermille)
 {
-    const OpenFile file{::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY)};
+    const OpenFile file{::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)};
     struct stat status {};
     if (file.fd < 0 || ::fstat(file.fd, &status) != 0)
         failWithErrno();
     if (S_ISDIR(status.st_mode))
         throw Failure(QString::fromLocal8Bit(std::strerror(EISDIR)));
+    if (!S_ISREG(status.st_mode))
+        throw Failure(QStringLiteral("not an ordinary file"));
     qint64 seen = 0;
     const qint64 size = qMax<qint64>(status.st_size, 1);
     LineDecoder decoder(
@@ -120,10 +131,7 @@ void readInto(ContactReader &reader, const QString &path, WorkProgress *progress
             }
         },
         true);
-    if (S_ISREG(status.st_mode))
-        FileJoin::readOrdinaryFile(file.fd, status, decoder);
-    else
-        FileJoin::readHeld(readToEnd(file.fd, status.st_size), decoder);
+    FileJoin::readOrdinaryFile(file.fd, status, decoder);
 }
 
 } // namespace
@@ -139,7 +147,7 @@ Kind kindOf(const QString &path)
     return byEnding != Kind::List ? byEnding : kindByStart(path);
 }
 
-void read(const QString &path, Kind kind, const LineDecoder::Take &take, WorkProgress *progress)
+void read(const QString &path, Kind kind, const LineDecoder::Take &take, const Skipped &skipped, WorkProgress *progress)
 {
     QByteArray bytes;
     QList<qsizetype> ends;
@@ -165,10 +173,14 @@ void read(const QString &path, Kind kind, const LineDecoder::Take &take, WorkPro
             handOn();
     });
     if (kind == Kind::Maildir) {
-        const QStringList messages = messagesOf(path);
+        const QStringList messages = messagesOf(path, skipped);
         for (qsizetype i = 0; i < messages.size(); ++i) {
-            readInto(reader, messages[i], progress, int(1000 * i / messages.size()),
-                     int(1000 * (i + 1) / messages.size()));
+            try {
+                readInto(reader, messages[i], progress, int(1000 * i / messages.size()),
+                         int(1000 * (i + 1) / messages.size()));
+            } catch (const Failure &failure) {
+                skipped(messages[i], failure.description());
+            }
             reader.endMessage();
         }
     } else {
@@ -179,7 +191,7 @@ void read(const QString &path, Kind kind, const LineDecoder::Take &take, WorkPro
         handOn();
 }
 
-QString textOf(const QString &path, Kind kind, WorkProgress *progress)
+QString textOf(const QString &path, Kind kind, const Skipped &skipped, WorkProgress *progress)
 {
     QString text;
     read(path, kind, [&text](const QList<QByteArrayView> &lines) {
@@ -187,7 +199,7 @@ QString textOf(const QString &path, Kind kind, WorkProgress *progress)
             text += QString::fromUtf8(line);
             text += QStringLiteral("\r\n");
         }
-    }, progress);
+    }, skipped, progress);
     return text;
 }
 

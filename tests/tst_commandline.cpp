@@ -61,6 +61,24 @@ Run run(const QStringList &arguments, const QByteArray &input = {}, const std::f
     return result;
 }
 
+// The most memory a run of the program held at once (its peak resident
+// size), in bytes, or -1 when it failed; its output goes nowhere. It is
+// started from a small process: a child's peak counts its parent's memory
+// at the moment it was started.
+qint64 peakMemoryOf(const QStringList &arguments)
+{
+    QProcess measure;
+    measure.start(u"/usr/bin/python3"_s,
+                  QStringList{u"-c"_s, u"import resource, subprocess, sys\n"
+                                       "run = subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL)\n"
+                                       "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss if run.returncode == 0 else -1)"_s,
+                              QStringLiteral(KESTRAVA_PROGRAM)}
+                      + arguments);
+    measure.waitForFinished(600'000);
+    const qint64 kilobytes = measure.readAllStandardOutput().trimmed().toLongLong();
+    return kilobytes > 0 ? kilobytes * 1024 : -1;
+}
+
 } // namespace
 
 class TestCommandLine : public QObject
@@ -83,6 +101,7 @@ private slots:
     void brokenPipeEndsItAsOtherTools();
     void outOfMemoryIsTold();
     void failedSortingOrRememberingEndsTheRun();
+    void aLineTooLongToHoldGoesThroughInPieces();
 
     void tidyingAsTheWindowTidies_data();
     void tidyingAsTheWindowTidies();
@@ -346,6 +365,65 @@ void TestCommandLine::outOfMemoryIsTold()
                             });
     QCOMPARE(options.errors, QByteArray());
     QCOMPARE(options.output, "\n"_ba);
+    // So does a line of 200 MB, held a piece at a time.
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const QByteArray addresses = QByteArray("a@x.org,").repeated(1 << 17);
+    for (int megabyte = 0; megabyte < 200; ++megabyte)
+        QVERIFY(file.write(addresses) == addresses.size());
+    file.close();
+    for (const QStringList &chosen : {QStringList{u"--extract"_s, u"--check"_s, u"--skip-empty"_s}, {u"--trim"_s}}) {
+        const qint64 peak = peakMemoryOf(QStringList{u"--join"_s} + chosen + QStringList{blank});
+        QVERIFY2(peak > 0 && peak < (64 << 20), qPrintable(chosen.join(u' ') + u": "_s + QString::number(peak)));
+    }
+    // --unique keeps the lines that differ in at most one and a half times
+    // the list: four million of 25 bytes.
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QRandomGenerator random(8);
+    for (int block = 0; block < 40; ++block) {
+        QByteArray lines;
+        for (int i = 0; i < 100'000; ++i)
+            lines += 'a' + QByteArray::number(random.generate64() % 100'000'000'000ull).rightJustified(11, '0') + "@example.org\n";
+        QVERIFY(file.write(lines) == lines.size());
+    }
+    file.close();
+    const qint64 peak = peakMemoryOf({u"--join"_s, u"--unique"_s, blank});
+    QVERIFY2(peak > 0 && peak <= file.size() * 3 / 2, qPrintable(QString::number(peak)));
+}
+
+// A line longer than the options hold whole (4 MiB) goes through a piece at
+// a time: joined as it is, its addresses found, told as no address cut
+// short, and refused by --unique and --sort, which must compare it.
+void TestCommandLine::aLineTooLongToHoldGoesThroughInPieces()
+{
+    QByteArrayList addresses;
+    for (int i = 0; i < 500'000; ++i)
+        addresses << "u" + QByteArray::number(i) + "@x.org";
+    const QByteArray longLine = "  " + addresses.join(", ") + " \t";
+    const QByteArray blanks(5 << 20, ' ');
+    const QString list = write(u"list.txt"_s, "first@x.org\n" + longLine + "\n" + blanks + "\nlast@x.org");
+    const QByteArray name = QFile::encodeName(list);
+    // The window puts a line break after the last line: one more, empty item.
+    QCOMPARE(run({u"--join"_s, u"--separator=|"_s, list}).output, "first@x.org|" + longLine + '|' + blanks + "|last@x.org|\n");
+    QCOMPARE(run({u"--join"_s, u"--separator=|"_s, u"--trim"_s, u"--skip-empty"_s, list}).output,
+             "first@x.org|" + longLine.trimmed() + "|last@x.org\n");
+    QCOMPARE(run({u"--join"_s, u"--separator=|"_s, u"--trim"_s, list}).output,
+             "first@x.org|" + longLine.trimmed() + "||last@x.org|\n");
+    QCOMPARE(run({u"--join"_s, u"--separator=|"_s, u"--extract"_s, list}).output,
+             "first@x.org|" + addresses.join('|') + "|last@x.org\n");
+    const Run checked = run({u"--join"_s, u"--separator=|"_s, u"--check"_s, list});
+    QCOMPARE(checked.errors, name + ":2: the line is longer than any address can be: " + longLine.first(80)
+                                 + "\u2026 (" + QByteArray::number(longLine.size()) + " bytes)\n" + name
+                                 + ":3: the line is longer than any address can be: " + blanks.first(80)
+                                 + "\u2026 (5242880 bytes)\n");
+    QCOMPARE(checked.output, "first@x.org|last@x.org|\n");
+    QCOMPARE(checked.status, 1);
+    for (const QString &option : {u"--unique"_s, u"--sort"_s}) {
+        const Run refused = run({u"--join"_s, option, list});
+        QCOMPARE(refused.errors, "kestrava: " + name + ":2: a line longer than 4 MiB cannot be sorted or "
+                                 "compared: --unique and --sort take shorter lines\n");
+        QCOMPARE(refused.status, 1);
+        QCOMPARE(refused.output, QByteArray());
+    }
 }
 
 // --sort that cannot spill to TMPDIR, and --unique that runs out of

@@ -21,6 +21,7 @@
 #include "addresses/MailtoLinks.h"
 #include "addresses/Recipients.h"
 #include "listfiles/SampleList.h"
+#include "listfiles/TextFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -113,6 +114,7 @@ private slots:
     void mailtoLinksKeepEachRecipientWhole();
     void fileChangedBetweenThePassesIsTold_data();
     void fileChangedBetweenThePassesIsTold();
+    void linesReadInBlocksAreTheWindowsLines();
     void sortedInRunsAsTheWindowSorts();
     void sortingToAFullDiskIsTold();
 
@@ -479,6 +481,15 @@ void TestLogic::addressesFoundInText()
     QCOMPARE(AddressExtraction::in(line), found);
 }
 
+// Named addresses, longer together than any address can be.
+static QStringList longList()
+{
+    QStringList named;
+    for (int i = 0; i < 4000; ++i)
+        named << u"\"Lee, Ann %1\" <a%1@x.org>"_s.arg(i);
+    return named;
+}
+
 void TestLogic::addressesFoundInLines_data()
 {
     QTest::addColumn<QString>("lines");
@@ -507,6 +518,15 @@ void TestLogic::addressesFoundInLines_data()
                                                     << QStringList{u"j\u00F6rg@x.org"_s};
     QTest::newRow("an = that escapes nothing") << u"EMAIL;ENCODING=QUOTED-PRINTABLE:a=zz=40x.org"_s << QStringList{u"a=zz@x.org"_s};
     QTest::newRow("vCard's base64") << u"EMAIL;ENCODING=b:YW5uQHgub3Jn"_s << QStringList{ann};
+    // Longer than any address: a value passed over, a header read a part
+    // at a time, each address whole.
+    QStringList addresses;
+    for (int i = 0; i < 4000; ++i)
+        addresses << u"a%1@x.org"_s.arg(i);
+    QTest::newRow("a long header") << u"To: "_s + longList().join(u",⏎␠"_s) << addresses;
+    QTest::newRow("a value longer than any address")
+        << u"BEGIN:VCARD⏎EMAIL;ENCODING=b:"_s + u"YW5u"_s.repeated(20000) + u"⏎␠QHgub3Jn⏎EMAIL:b@y.org⏎END:VCARD"_s
+        << QStringList{u"b@y.org"_s};
     QTest::newRow("only a vCard's addresses")
         << u"BEGIN:VCARD⏎FN:bob@y.org⏎NOTE:was ann@old.org⏎item1.EMAIL;type=INTERNET:ann@x.org⏎END:VCARD⏎carl@z.org"_s
         << QStringList{ann, u"carl@z.org"_s};
@@ -559,6 +579,11 @@ void TestLogic::namedAddressesOfContactsAndMail_data()
     QTest::newRow("a group, a comment for a name, other fields and the body passed over") << message
         << u"Subject: ann@x.org⏎To: Team: a@x.org,⏎␠b@x.org (Bee);, undisclosed-recipients:;⏎Bcc: c@x.org⏎⏎From: d@x.org"_s
         << QStringList{u"a@x.org"_s, u"Bee <b@x.org>"_s};
+    QTest::newRow("a long field, a part at a time") << message << u"To: "_s + longList().join(u",⏎␠"_s) << longList();
+    QTest::newRow("a value longer than any name or address, passed over") << book
+        << u"dn: cn=A⏎cn:: "_s + u"QW5u"_s.repeated(20000) + u"⏎mail:: YW5uQHgub3Jn⏎␠"_s + u"QW5u"_s.repeated(20000)
+               + u"⏎mail: a@x.org"_s
+        << QStringList{u"a@x.org"_s};
     QTest::newRow("mbox: once each, the later name filling in, every From line a message") << mbox
         << u"From x⏎To: a@x.org⏎⏎From me⏎From x⏎Sender: Ann <A@X.org>⏎Cc: Bo <a@x.org>, b@x.org⏎⏎body: c@x.org"_s
         << QStringList{u"Ann <a@x.org>"_s, u"b@x.org"_s};
@@ -913,6 +938,55 @@ void TestLogic::fileChangedBetweenThePassesIsTold()
     }
     ::close(fd);
     QCOMPARE(failure, told ? u"File changed as it was read"_s : QString());
+}
+
+// Seeded random list files (line breaks of every kind, characters of one to
+// four bytes, UTF-16, Windows-1252 bytes) read a few bytes at a time give
+// the very lines the window gives them; a line longer than the longest held
+// whole comes in pieces that make it up.
+void TestLogic::linesReadInBlocksAreTheWindowsLines()
+{
+    QRandomGenerator random(33);
+    const QByteArrayList parts = {"a", "b@x.org", "\r", "\n", "\r\n", "\xC3\xAB", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", " "};
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray file;
+        for (int i = random.bounded(40); i > 0; --i)
+            file += parts[random.bounded(parts.size())];
+        if (round % 7 == 1)
+            file.insert(random.bounded(file.size() + 1), '\xE9'); // no UTF-8: Windows-1252
+        if (round % 11 == 2)
+            file = QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(QString::fromUtf8(file).utf16()),
+                                                       QString::fromUtf8(file).size() * 2);
+        // Each line followed by CR LF; CR LF, LF and CR each end a line.
+        static const QRegularExpression lineBreak(u"\r\n|\n|\r"_s);
+        QStringList window = linesWithBreaks(listFileText(file)).split(lineBreak);
+        window.removeLast();
+        if (file.isEmpty())
+            window = {u"empty file"_s};
+        QStringList read;
+        QByteArray pieces;
+        LineDecoder decoder([&read](const QList<QByteArrayView> &lines) {
+            for (const QByteArrayView line : lines)
+                read << QString::fromUtf8(line);
+        }, false);
+        decoder.handOnLongLines(1 + random.bounded(12), [&](QByteArrayView piece, bool last) {
+            pieces += piece;
+            if (last)
+                read << QString::fromUtf8(std::exchange(pieces, {}));
+        });
+        StreamingJoin::Utf8Check check;
+        check.feed(file);
+        decoder.startFile(StreamingJoin::encodingOf(file, check.isValid()));
+        const int block = 1 + random.bounded(9);
+        for (qsizetype from = 0; from < file.size();) {
+            const qsizetype length = qMin<qsizetype>(from == 0 ? qMax(4, block) : block, file.size() - from);
+            decoder.feed(QByteArrayView(file).sliced(from, length));
+            from += length;
+        }
+        decoder.finishFile();
+        QVERIFY2(pieces.isEmpty(), file.toHex().constData());
+        QVERIFY2(read == window, file.toHex().constData());
+    }
 }
 
 // Lines sorted in runs of a few at a time, through temporary files merged

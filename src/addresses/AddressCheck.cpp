@@ -448,11 +448,18 @@ bool isPlain(QStringView text)
 
 } // namespace
 
+QString tooLongReason()
+{
+    return QStringLiteral("the line is longer than any address can be");
+}
+
 Verdict check(QStringView line)
 {
     const QStringView text = trimmed(line);
     if (text.isEmpty())
         return {true, {}};
+    if (text.size() > AddressTokens::longestRead)
+        return {false, tooLongReason()};
     if (isPlain(text))
         return {};
     return {false, describe(parse(text, false).problem)};
@@ -461,12 +468,14 @@ Verdict check(QStringView line)
 bool isAddress(QStringView line)
 {
     const QStringView text = trimmed(line);
-    return !text.isEmpty() && (isPlain(text) || !parse(text, false).problem);
+    return !text.isEmpty() && text.size() <= AddressTokens::longestRead && (isPlain(text) || !parse(text, false).problem);
 }
 
 QStringView address(QStringView line)
 {
     const QStringView text = trimmed(line);
+    if (text.size() > AddressTokens::longestRead)
+        return {};
     if (text.isEmpty() || isPlain(text))
         return text;
     const Parsed parsed = parse(text, false);

@@ -32,6 +32,10 @@ struct Verdict
     bool isAddress() const { return !empty && reason.isEmpty(); }
 };
 
+// A line longer than any address can be (AddressTokens::longestRead) is
+// none, for this reason, without being read.
+QString tooLongReason();
+
 Verdict check(QStringView line);
 // The same, without the words: quicker for counting.
 bool isAddress(QStringView line);

@@ -20,6 +20,19 @@ std::vector<AddressTokens::Token> AddressTokens::of(QStringView text)
     return tokens;
 }
 
+qsizetype AddressTokens::cutAfterLastSeparator(QStringView text)
+{
+    qsizetype cut = -1;
+    AddressTokens reader(text);
+    for (Token token; reader.next(token);) {
+        if (!token.closed)
+            break;
+        if (token.is(u',', text) || token.is(u';', text))
+            cut = token.end;
+    }
+    return cut;
+}
+
 bool AddressTokens::next(Token &token)
 {
     const qsizetype size = m_text.size();

@@ -50,6 +50,16 @@ public:
     // beyond ASCII.
     static bool isWordCharacter(char16_t c);
 
+    // Where a long text of addresses may be cut so that each part reads as
+    // the whole did: after its last comma or semicolon that stands outside
+    // any quote, comment or literal (none before it is left open); -1 when
+    // there is none.
+    static qsizetype cutAfterLastSeparator(QStringView text);
+
+    // The most text of addresses read at once: a value longer than this
+    // holds no one address, and a list of them is read a part at a time.
+    static constexpr qsizetype longestRead = 1 << 16;
+
 private:
     qsizetype closing(qsizetype open, char16_t sign, qsizetype &noneFrom) const;
     qsizetype closingComment(qsizetype open);

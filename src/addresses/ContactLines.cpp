@@ -1,5 +1,6 @@
 #include "addresses/ContactLines.h"
 
+#include "addresses/AddressTokens.h"
 #include "addresses/ContactProperties.h"
 #include "core/Blanks.h"
 
@@ -11,12 +12,12 @@ void ContactLines::feed(QStringView line, qsizetype tag, const Search &search)
 {
     if (m_pending) {
         if (line.startsWith(u' ') || line.startsWith(u'\t')) {
-            m_line += m_dropsBlank ? line.sliced(1) : line;
+            append(m_dropsBlank ? line.sliced(1) : line, search);
             return;
         }
         if (m_softBreaks && m_line.endsWith(u'=')) {
             m_line.chop(1);
-            m_line += line;
+            append(line, search);
             return;
         }
         flush(search);
@@ -42,11 +43,13 @@ void ContactLines::feed(QStringView line, qsizetype tag, const Search &search)
         m_entryAddresses.clear();
     }
     m_pending = true;
-    m_line = line.toString();
+    m_overlong = false;
+    m_line.clear();
     m_tag = tag;
     m_dropsBlank = m_block != Block::None || holdsAddresses(property.name) || property.base64
                    || !property.parameters.isEmpty();
     m_softBreaks = isQuotedPrintable(property.parameters);
+    append(line, search);
 }
 
 void ContactLines::finish(const Search &search)
@@ -56,11 +59,34 @@ void ContactLines::finish(const Search &search)
     m_block = Block::None;
 }
 
+// A value of a vCard or an LDIF record, or an encoded one, that grows
+// longer than any address is passed over without being held; other text
+// is searched a part at a time, each cut after a comma or semicolon
+// between addresses where there is one.
+void ContactLines::append(QStringView more, const Search &search)
+{
+    if (m_overlong)
+        return;
+    m_line += more;
+    if (m_line.size() <= AddressTokens::longestRead)
+        return;
+    if (m_block != Block::None || isEncoded(propertyOf(m_line))) {
+        m_overlong = true;
+        m_line.clear();
+        return;
+    }
+    const qsizetype cut = AddressTokens::cutAfterLastSeparator(m_line);
+    search(QStringView(m_line).first(cut < 0 ? m_line.size() : cut), m_tag);
+    m_line.remove(0, cut < 0 ? m_line.size() : cut);
+}
+
 // Inside a vCard or an LDIF record only what holds addresses is read;
 // elsewhere the whole line, its value decoded where it was encoded.
 void ContactLines::flush(const Search &search)
 {
     m_pending = false;
+    if (m_overlong)
+        return;
     const Property property = propertyOf(m_line);
     // An entry's own name (dn:) names its address, which its mail: gives
     // again: that is read once.

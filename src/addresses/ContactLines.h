@@ -20,6 +20,8 @@
 //   are read (EMAIL, mail, mozillaSecondEmail, the mail= of a dn: or
 //   member:), never a name, a note or a comment; a mail: that a dn: has
 //   named is read once;
+// - a value too long to hold an address (AddressTokens::longestRead) is
+//   passed over; other text that long is read a part at a time;
 // - every other line is read as it stands.
 // Each piece of text is told with the tag of the line it starts on.
 class ContactLines
@@ -42,10 +44,12 @@ public:
 
 private:
     enum class Block { None, VCard, Ldif };
+    void append(QStringView more, const Search &search);
     void flush(const Search &search);
 
     Block m_block = Block::None;
     bool m_pending = false;
+    bool m_overlong = false; // the value at hand is too long to hold an address: passed over
     QString m_line;          // a line that the next may go on
     qsizetype m_tag = 0;
     bool m_dropsBlank = false; // a line going on loses its first space or tab

@@ -1,6 +1,7 @@
 #include "addresses/ContactReader.h"
 
 #include "addresses/AddressCheck.h"
+#include "addresses/AddressTokens.h"
 #include "addresses/ContactProperties.h"
 #include "core/Blanks.h"
 
@@ -105,16 +106,18 @@ void ContactReader::endMessage()
 void ContactReader::finish()
 {
     if (m_kind == Kind::AddressBook) {
-        if (m_pending)
+        if (m_pending && !m_overlong)
             takeProperty(std::exchange(m_line, {}));
         m_pending = false;
         endRecord();
         return;
     }
     endMessage();
-    for (const Mailboxes::Mailbox &mailbox : std::exchange(m_correspondents, {}))
-        m_found(mailbox);
-    m_seen.clear();
+    const QStringView text = m_correspondentText;
+    for (const Correspondent &c : std::exchange(m_correspondents, {}))
+        m_found({text.sliced(c.name, c.nameLength).toString(), text.sliced(c.address, c.addressLength).toString()});
+    m_correspondentText.clear();
+    m_seen = KeySet();
 }
 
 // Address books ------------------------------------------------------------
@@ -123,16 +126,17 @@ void ContactReader::feedAddressBook(QStringView line)
 {
     if (m_pending) {
         if (continues(line)) {
-            m_line += line.sliced(1);
+            appendToProperty(line.sliced(1));
             return;
         }
         if (m_softBreaks && m_line.endsWith(u'=')) {
             m_line.chop(1);
-            m_line += line;
+            appendToProperty(line);
             return;
         }
         m_pending = false;
-        takeProperty(m_line);
+        if (!m_overlong)
+            takeProperty(m_line);
     }
     if (Blanks::trimmed(line).isEmpty()) {
         if (m_record == Record::Ldif)
@@ -140,8 +144,33 @@ void ContactReader::feedAddressBook(QStringView line)
         return;
     }
     m_pending = true;
-    m_line = line.toString();
+    m_overlong = false;
+    m_line.clear();
+    appendToProperty(line);
     m_softBreaks = isQuotedPrintable(propertyOf(line).parameters);
+}
+
+void ContactReader::feedMore(QStringView more)
+{
+    if (!m_pending)
+        return;
+    if (m_kind == Kind::AddressBook)
+        appendToProperty(more);
+    else if (m_kind != Kind::AddressList)
+        appendToField(more);
+}
+
+// A value longer than any name or address (a photo) is passed over
+// without being held.
+void ContactReader::appendToProperty(QStringView more)
+{
+    if (m_overlong)
+        return;
+    m_overlong = m_line.size() + more.size() > AddressTokens::longestRead;
+    if (m_overlong)
+        m_line.clear();
+    else
+        m_line += more;
 }
 
 void ContactReader::takeProperty(QStringView line)
@@ -211,7 +240,7 @@ void ContactReader::feedMessage(QStringView line)
         return;
     if (continues(line)) {
         if (m_pending)
-            m_line += line;
+            appendToField(line);
         return;
     }
     if (m_pending)
@@ -223,7 +252,8 @@ void ContactReader::feedMessage(QStringView line)
     const qsizetype colon = line.indexOf(u':');
     if (colon > 0 && isAddressField(Blanks::trimmed(line.first(colon)))) {
         m_pending = true;
-        m_line = line.sliced(colon + 1).toString();
+        m_line.clear();
+        appendToField(line.sliced(colon + 1));
     }
 }
 
@@ -235,6 +265,23 @@ void ContactReader::takeField()
     m_line.clear();
 }
 
+// A long field is read a part at a time, each part cut after a comma that
+// separates two addresses; a part without one is no list of addresses.
+void ContactReader::appendToField(QStringView more)
+{
+    m_line += more;
+    if (m_line.size() <= AddressTokens::longestRead)
+        return;
+    const qsizetype cut = AddressTokens::cutAfterLastSeparator(m_line);
+    if (cut < 0) {
+        m_line.clear();
+        return;
+    }
+    for (const Mailboxes::Mailbox &mailbox : Mailboxes::inHeader(QStringView(m_line).first(cut)))
+        add(mailbox);
+    m_line.remove(0, cut);
+}
+
 // Each address once, where it first came; a later name fills in where the
 // first had none.
 void ContactReader::add(const Mailboxes::Mailbox &mailbox)
@@ -242,11 +289,17 @@ void ContactReader::add(const Mailboxes::Mailbox &mailbox)
     QString key = AddressCheck::key(mailbox.address);
     if (key.isEmpty())
         key = mailbox.address.toLower();
-    const auto seen = m_seen.constFind(key);
-    if (seen == m_seen.constEnd()) {
-        m_seen.insert(key, m_correspondents.size());
-        m_correspondents.append(mailbox);
-    } else if (m_correspondents[*seen].name.isEmpty()) {
-        m_correspondents[*seen].name = mailbox.name;
+    const QByteArray keyBytes = key.toUtf8();
+    const qint64 seen = m_seen.insertNumbered(keyBytes, KeySet::hashOf(keyBytes), m_correspondents.size());
+    const auto keep = [this](const QString &part) {
+        m_correspondentText += part;
+        return m_correspondentText.size() - part.size();
+    };
+    if (seen < 0) {
+        const qsizetype address = keep(mailbox.address);
+        m_correspondents.push_back({address, keep(mailbox.name), int(mailbox.address.size()), int(mailbox.name.size())});
+    } else if (Correspondent &first = m_correspondents[size_t(seen)]; first.nameLength == 0) {
+        first.name = keep(mailbox.name);
+        first.nameLength = int(mailbox.name.size());
     }
 }

@@ -164,15 +164,17 @@ bool reading(const QString &path, bool remembering, Read read)
 // as they are read: an ordinary file a block at a time, any other source
 // whole. With skipEmptyFile, an empty file gives nothing instead of "empty
 // file".
-bool readSource(const QString &path, bool skipEmptyFile, const LineDecoder::Take &take, bool remembering = false)
+bool readSource(const QString &path, bool skipEmptyFile, const LineDecoder::Take &take,
+                const LineDecoder::TakePiece &takePiece, bool remembering = false)
 {
     return reading(path, remembering, [&] {
         Source source;
         if (!open(path, source))
             return false;
         LineDecoder decoder(take, skipEmptyFile);
+        decoder.handOnLongLines(LineDecoder::longestHeldLine, takePiece);
         if (source.ordinary)
-            FileJoin::readOrdinaryFile(source.fd, source.status, decoder);
+            FileJoin::readOrdinaryFile(source.fd, source.status, decoder, 1 << 20);
         else
             FileJoin::readHeld(readToEnd(source.fd, source.status.st_size), decoder);
         return true;
@@ -224,15 +226,17 @@ struct RunFailed
     std::exception_ptr cause;
 };
 
-// Tells why the run ends before its end: its temporary files, or memory.
-int tellRunFailure(const std::exception_ptr &cause)
+// Tells why the run ends before its end: its temporary files, or memory,
+// which the lines --unique and --sort keep take where they are asked for.
+int tellRunFailure(const std::exception_ptr &cause, bool remembering)
 {
     try {
         std::rethrow_exception(cause);
     } catch (const Failure &failure) {
         std::fprintf(stderr, "kestrava: %s\n", qPrintable(failure.description()));
     } catch (const std::bad_alloc &) {
-        std::fprintf(stderr, "kestrava: out of memory: the lines --unique and --sort keep do not fit\n");
+        std::fprintf(stderr, "kestrava: out of memory%s\n",
+                     remembering ? ": the lines --unique and --sort keep do not fit" : "");
     } catch (...) {
         std::fprintf(stderr, "kestrava: the run failed\n");
     }
@@ -254,10 +258,12 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
         for (const QString &path : options.exclude) {
             if (&path != &options.exclude.front())
                 excluded.nextList();
-            if (!readSource(path, true, [&excluded](const QList<QByteArrayView> &lines) {
-                    for (const QByteArrayView line : lines)
-                        excluded.addLine(line);
-                })) {
+            // A line too long to be an address lists none.
+            const auto add = [&excluded](const QList<QByteArrayView> &lines) {
+                for (const QByteArrayView line : lines)
+                    excluded.addLine(line);
+            };
+            if (!readSource(path, true, add, [](QByteArrayView, bool) {})) {
                 trouble = true;
                 return 2;
             }
@@ -279,14 +285,20 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
             run.startSource(path, kind != ContactFiles::Kind::List);
             // A failure of the options' own work (sorting's temporary files,
             // memory for --unique) ends the run; it is no fault of the source.
-            const LineDecoder::Take take = [&run](const QList<QByteArrayView> &lines) {
+            const auto failingTheRun = [](const auto &step) {
                 try {
-                    run.take(lines);
+                    step();
                 } catch (...) {
                     throw RunFailed{std::current_exception()};
                 }
             };
-            if (!(kind == ContactFiles::Kind::List ? readSource(path, options.skipEmpty, take, remembering)
+            const LineDecoder::Take take = [&](const QList<QByteArrayView> &lines) {
+                failingTheRun([&] { run.take(lines); });
+            };
+            const LineDecoder::TakePiece takePiece = [&](QByteArrayView piece, bool last) {
+                failingTheRun([&] { run.takePiece(piece, last); });
+            };
+            if (!(kind == ContactFiles::Kind::List ? readSource(path, options.skipEmpty, take, takePiece, remembering)
                                                    : readContacts(path, kind, take, remembering)))
                 trouble = true;
             run.endSource();
@@ -297,10 +309,10 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
                          run.leftOut() == 1 ? "line that is no address" : "lines that are no address");
     } catch (const RunFailed &failed) {
         trouble = true;
-        return tellRunFailure(failed.cause);
+        return tellRunFailure(failed.cause, options.unique || options.sort);
     } catch (...) {
         trouble = true;
-        return tellRunFailure(std::current_exception());
+        return tellRunFailure(std::current_exception(), options.unique || options.sort);
     }
     return trouble ? 1 : status;
 }

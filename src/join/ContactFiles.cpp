@@ -19,6 +19,7 @@ namespace ContactFiles {
 
 namespace {
 
+
 // The descriptor of an open file, closed when done with.
 struct OpenFile
 {
@@ -117,6 +118,13 @@ void readInto(ContactReader &reader, const QString &path, WorkProgress *progress
         throw Failure(QStringLiteral("not an ordinary file"));
     qint64 seen = 0;
     const qint64 size = qMax<qint64>(status.st_size, 1);
+    const auto tellProgress = [&] {
+        if (!progress)
+            return;
+        if (progress->cancelled)
+            throw WorkCancelled{};
+        progress->permille = fromPermille + int((toPermille - fromPermille) * qMin(seen, size) / size);
+    };
     LineDecoder decoder(
         [&](const QList<QByteArrayView> &lines) {
             for (const QByteArrayView line : lines) {
@@ -124,13 +132,23 @@ void readInto(ContactReader &reader, const QString &path, WorkProgress *progress
                 if (!reader.passesOver(line))
                     reader.feed(QString::fromUtf8(line));
             }
-            if (progress) {
-                if (progress->cancelled)
-                    throw WorkCancelled{};
-                progress->permille = fromPermille + int((toPermille - fromPermille) * qMin(seen, size) / size);
-            }
+            tellProgress();
         },
         true);
+    // A line too long to hold whole goes to the reader a piece at a time.
+    bool goesOn = false;
+    bool passedOver = false;
+    decoder.handOnLongLines(LineDecoder::longestHeldLine, [&](QByteArrayView piece, bool last) {
+        seen += piece.size() + (last ? 1 : 0);
+        if (!goesOn)
+            passedOver = reader.passesOver(piece);
+        if (!passedOver && goesOn)
+            reader.feedMore(QString::fromUtf8(piece));
+        else if (!passedOver)
+            reader.feed(QString::fromUtf8(piece));
+        goesOn = !last;
+        tellProgress();
+    });
     FileJoin::readOrdinaryFile(file.fd, status, decoder);
 }
 

@@ -23,13 +23,23 @@ public:
     // skipEmptyFile: a file of no bytes gives no line either.
     LineDecoder(Take take, bool skipEmptyFile);
 
+    // A line longer than longest goes to takePiece instead, in pieces of
+    // whole characters as they are read, never held whole; last for its
+    // last piece.
+    using TakePiece = std::function<void(QByteArrayView piece, bool last)>;
+    void handOnLongLines(qsizetype longest, TakePiece takePiece);
+    // The longest line the command line's options hold whole.
+    static constexpr qsizetype longestHeldLine = 4 << 20;
+
     void startFile(StreamingJoin::Encoding encoding) override;
     void feed(QByteArrayView bytes) override;
     void finishFile() override;
     bool isBroken() const override { return m_utf8 ? m_broken : m_join.isBroken(); }
 
 private:
-    void handOnLines(bool atEnd);
+    void handOnBlock(QByteArrayView bytes);
+    void handOnPieces();
+    qsizetype handOnLines(QByteArrayView bytes, bool atEnd);
     void handOn(QByteArrayView line);
     void handOnGathered();
     void endInReplacement(int unfinished);
@@ -43,5 +53,8 @@ private:
     bool m_anyText = false;
     bool m_broken = false;
     QByteArray m_text; // read, not yet handed on: the start of a line
+    qsizetype m_longest = 0;
+    TakePiece m_takePiece;
+    bool m_inPieces = false; // the line at hand goes on in pieces
     QList<QByteArrayView> m_lines; // gathered to be handed on at once
 };

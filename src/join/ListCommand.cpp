@@ -6,11 +6,12 @@
 #include "addresses/AddressExtraction.h"
 #include "addresses/ContactLines.h"
 #include "addresses/Mailboxes.h"
+#include "addresses/AddressTokens.h"
 #include "core/Blanks.h"
+#include "core/Failure.h"
 #include "core/Halves.h"
-#include "join/KeySet.h"
-#include "join/LineKeys.h"
-#include "join/LineSorter.h"
+#include "join/LineDecoder.h"
+#include "join/ListStages.h"
 #include "join/ListedAddresses.h"
 
 #include <QStringEncoder>
@@ -24,6 +25,8 @@
 
 namespace ListCommand {
 
+using namespace ListStages;
+
 bool Options::isPlain() const
 {
     return join && !extract && !trim && !check && !skipEmpty && exclude.isEmpty() && !unique && !sort
@@ -35,29 +38,35 @@ namespace {
 // Batches of lines from this many are sifted on two threads.
 constexpr qsizetype parallelFrom = 1 << 12;
 
-// Copies a few bytes, as most lines are, without a call.
-char *copied(QByteArrayView bytes, char *out)
-{
-    const char *from = bytes.data();
-    const qsizetype size = bytes.size();
-    if (size > 32)
-        return static_cast<char *>(std::memcpy(out, from, size_t(size))) + size;
-    if (size >= 16) {
-        std::memcpy(out, from, 16);
-        std::memcpy(out + size - 16, from + size - 16, 16);
-    } else if (size >= 8) {
-        std::memcpy(out, from, 8);
-        std::memcpy(out + size - 8, from + size - 8, 8);
-    } else {
-        for (qsizetype i = 0; i < size; ++i)
-            out[i] = from[i];
-    }
-    return out + size;
-}
-
 bool isPlainAddress(QByteArrayView text)
 {
     return AddressCharacters::isPlainAddress(text.data(), text.size());
+}
+
+// A line as it is told: whole, or when long, its start and its length.
+QByteArray toldText(QByteArrayView line, qsizetype length)
+{
+    constexpr qsizetype shown = 80;
+    if (length <= 2 * shown)
+        return line.toByteArray();
+    qsizetype cut = shown;
+    while (cut > 0 && (uchar(line[cut]) & 0xC0) == 0x80)
+        --cut;
+    return line.first(cut).toByteArray() + "\u2026 (" + QByteArray::number(length) + " bytes)";
+}
+
+QByteArrayView withoutLeadingBlanks(QByteArrayView text)
+{
+    while (!text.isEmpty() && (text.front() == ' ' || text.front() == '\t'))
+        text = text.sliced(1);
+    return text;
+}
+
+QByteArrayView withoutTrailingBlanks(QByteArrayView text)
+{
+    while (!text.isEmpty() && (text.back() == ' ' || text.back() == '\t'))
+        text.chop(1);
+    return text;
 }
 
 // A line with its number in its source; once sifted, whether it is kept.
@@ -117,186 +126,6 @@ void sift(Line &line, Told &told, const Options &options, const ListedAddresses 
     line.kept = !line.empty && line.listed < 0;
 }
 
-// One step after sifting: takes a line, and hands on what it gives.
-class Stage
-{
-public:
-    virtual ~Stage() = default;
-    void setNext(Stage *next) { m_next = next; }
-    virtual void take(QByteArrayView line) = 0;
-    virtual void takeAll(const std::vector<QByteArrayView> &lines)
-    {
-        for (const QByteArrayView line : lines)
-            take(line);
-    }
-    virtual void finish() { m_next->finish(); }
-
-protected:
-    Stage *m_next = nullptr;
-};
-
-// The first of the lines with the same key goes on; only the keys are kept.
-// Many lines at a time, the slots of the keys a little ahead asked for
-// while one is looked up: most keys of a long list lie far out of the
-// processor's caches.
-class Unique : public Stage
-{
-public:
-    // Told of each line left out as a duplicate: its index among those
-    // taken, and the number given with the first of its kind.
-    using Duplicate = std::function<void(std::size_t index, quint64 first)>;
-    // Numbers for the lines next taken (none: 0 for each), and whom to tell.
-    void numberWith(const std::vector<quint64> *numbers, Duplicate duplicate)
-    {
-        m_numbers = numbers;
-        m_duplicate = std::move(duplicate);
-    }
-
-    void take(QByteArrayView line) override { takeAll({line}); }
-    void takeAll(const std::vector<QByteArrayView> &lines) override
-    {
-        m_folded.truncate(0);
-        m_ends.clear();
-        m_hashes.clear();
-        for (const QByteArrayView line : lines) {
-            const qsizetype start = m_folded.size();
-            const bool keyed = LineKeys::appendFoldedDuplicateKey(line, m_folded);
-            m_ends.push_back(keyed ? m_folded.size() : -1);
-            m_hashes.push_back(keyed ? KeySet::hashOf(QByteArrayView(m_folded).sliced(start)) : 0);
-        }
-        constexpr std::size_t ahead = 8;
-        qsizetype start = 0;
-        m_first.clear();
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            if (i + ahead < lines.size() && m_ends[i + ahead] >= 0)
-                m_keys.prefetch(m_hashes[i + ahead]);
-            if (m_ends[i] < 0) {
-                m_first.push_back(lines[i]);
-                continue;
-            }
-            const QByteArrayView key = QByteArrayView(m_folded).sliced(start, m_ends[i] - start);
-            const qint64 first = m_keys.insertNumbered(key, m_hashes[i], m_numbers ? (*m_numbers)[i] : 0);
-            if (first < 0)
-                m_first.push_back(lines[i]);
-            else if (m_numbers)
-                m_duplicate(i, quint64(first));
-            start = m_ends[i];
-        }
-        m_next->takeAll(m_first);
-    }
-
-private:
-    KeySet m_keys;
-    QByteArray m_folded;               // the keys of the lines at hand, one after the other
-    std::vector<qsizetype> m_ends;     // where each line's key ends; -1 for an empty line
-    std::vector<quint64> m_hashes;
-    std::vector<QByteArrayView> m_first;
-    const std::vector<quint64> *m_numbers = nullptr;
-    Duplicate m_duplicate;
-};
-
-class Sorting : public Stage
-{
-public:
-    void take(QByteArrayView line) override { m_sorter.add(line); }
-    void finish() override
-    {
-        m_sorter.finish([this](QByteArrayView line) { m_next->take(line); });
-        m_next->finish();
-    }
-
-private:
-    LineSorter m_sorter;
-};
-
-// The lines joined with the separator, all on one line or so many items to
-// a line (a batch is so many recipients: empty items are none), written a
-// megabyte at a time.
-class Joining : public Stage
-{
-public:
-    Joining(const Options &options, const Output &output)
-        : m_separator(options.separator.toUtf8()), m_batch(options.batch), m_output(output)
-    {
-    }
-    void take(QByteArrayView line) override
-    {
-        if (m_batch > 0 && Blanks::trimmed(line).isEmpty())
-            return;
-        if (m_used + m_separator.size() + line.size() + 1 > m_bytes.size())
-            makeRoom(m_separator.size() + line.size() + 1);
-        char *out = m_bytes.data() + m_used;
-        if (m_items > 0)
-            out = copied(m_separator, out);
-        out = copied(line, out);
-        if (++m_items == m_batch) {
-            *out++ = '\n';
-            m_items = 0;
-        }
-        m_used = out - m_bytes.constData();
-    }
-    void finish() override
-    {
-        if (m_batch == 0 || m_items > 0) {
-            makeRoom(1);
-            m_bytes[m_used++] = '\n';
-        }
-        m_bytes.truncate(m_used);
-        m_output.write(m_bytes);
-    }
-
-private:
-    // Writes what is made once the room left is too small for so many bytes.
-    void makeRoom(qsizetype needed)
-    {
-        if (m_used + needed <= m_bytes.size())
-            return;
-        m_bytes.truncate(m_used);
-        m_output.write(m_bytes);
-        m_bytes.resize(qMax(needed, qsizetype(1) << 20));
-        m_used = 0;
-    }
-
-    const QByteArray m_separator;
-    const qsizetype m_batch;
-    const Output &m_output;
-    QByteArray m_bytes; // written up to m_used, a megabyte at a time
-    qsizetype m_used = 0;
-    qsizetype m_items = 0;
-};
-
-// The lines that are addresses written as an address book; the others
-// (empty lines aside) counted.
-class Exporting : public Stage
-{
-public:
-    Exporting(const Options &options, const Output &output)
-        : m_writer(*options.exportAs, options.listName), m_output(output)
-    {
-    }
-    void take(QByteArrayView line) override
-    {
-        const QString text = QString::fromUtf8(line);
-        if (const std::optional<Mailboxes::Mailbox> mailbox = Mailboxes::of(text))
-            m_writer.add(*mailbox, m_bytes);
-        else if (!Blanks::trimmed(line).isEmpty())
-            ++m_leftOut;
-        if (m_bytes.size() >= (1 << 20))
-            m_output.write(m_bytes);
-    }
-    void finish() override
-    {
-        m_writer.finish(m_bytes);
-        m_output.write(m_bytes);
-    }
-    qsizetype m_leftOut = 0;
-
-private:
-    AddressBookWriter m_writer;
-    const Output &m_output;
-    QByteArray m_bytes;
-};
-
 } // namespace
 
 // The chain: each line's addresses found in its place (in order, as
@@ -312,10 +141,10 @@ public:
         if (!options.join)
             return;
         if (options.unique) {
-            auto unique = std::make_unique<Unique>();
             if (options.report)
-                unique->numberWith(&m_keptNumbers, [this](std::size_t i, quint64 first) { noteDuplicate(i, first); });
-            add(std::move(unique));
+                add(std::make_unique<Unique>(&m_keptNumbers, [this](std::size_t i, quint64 first) { noteDuplicate(i, first); }));
+            else
+                add(std::make_unique<Unique>());
         }
         if (options.sort)
             add(std::make_unique<Sorting>());
@@ -361,9 +190,29 @@ public:
 
     void endSource()
     {
+        if (m_long)
+            takePiece({}, true);
         if (m_options.extract)
             m_contacts.finish(m_found);
         siftLines(m_number);
+    }
+
+    // A line too long to hold whole, a piece at a time: no address, but
+    // joined as it is; with --extract, its addresses found a part at a
+    // time; too long for --unique and --sort, which end the run.
+    void takePiece(QByteArrayView piece, bool last)
+    {
+        if (!m_long)
+            startLongLine(piece);
+        m_long->length += piece.size();
+        if (m_options.extract && !m_named)
+            extractFromPiece(piece, last);
+        else if (m_options.check && last)
+            tellLongLine();
+        else if (!m_options.check && m_options.join)
+            passOn(piece, last);
+        if (last)
+            m_long.reset();
     }
 
     void finish()
@@ -379,6 +228,114 @@ public:
     bool m_quiet = false; // the empty line after the last is no line of a source: not reported
 
 private:
+    // The line that comes in pieces.
+    struct LongLine
+    {
+        QByteArray start;   // its first bytes, to tell
+        qsizetype length = 0;
+        bool viaContacts = false; // --extract reads it where an address book or header goes on
+        QString text;       // --extract: what is not yet searched
+        bool begun = false; // something not blank has been handed on
+        QByteArray held;    // blanks that go on only if more than blanks follows
+    };
+
+    void startLongLine(QByteArrayView piece)
+    {
+        ++m_number;
+        if (m_options.join && (m_options.unique || m_options.sort))
+            throw Failure(QStringLiteral("%1:%2: a line longer than %3 MiB cannot be sorted or compared: "
+                                         "--unique and --sort take shorter lines")
+                              .arg(m_sources.constLast())
+                              .arg(m_number)
+                              .arg(LineDecoder::longestHeldLine >> 20));
+        m_long.emplace();
+        m_long->start = piece.first(qMin<qsizetype>(piece.size(), 256)).toByteArray();
+        m_long->viaContacts = m_options.extract && !m_named && !m_contacts.readsAsItStands();
+        if (m_options.extract && !m_named && m_options.report && !m_quiet)
+            m_waiting.push_back({m_number, {}, 0});
+    }
+
+    void extractFromPiece(QByteArrayView piece, bool last)
+    {
+        LongLine &line = *m_long;
+        if (line.viaContacts) {
+            if (line.length == piece.size())
+                m_contacts.feed(QString::fromUtf8(piece.first(qMin(piece.size(), AddressTokens::longestRead + 1))),
+                                m_number, m_found);
+        } else {
+            // Searched a part at a time, each cut after a separator, or
+            // failing one a blank, and sifted before the next; what follows
+            // the last cut waits for the next piece.
+            const QString text = line.text + QString::fromUtf8(piece);
+            qsizetype from = 0;
+            while (text.size() - from > AddressTokens::longestRead || (last && from < text.size())) {
+                const QStringView part = QStringView(text).sliced(from).first(qMin(text.size() - from, 2 * AddressTokens::longestRead));
+                qsizetype cut = last && from + part.size() == text.size() ? part.size()
+                                                                          : AddressTokens::cutAfterLastSeparator(part);
+                if (cut <= 0)
+                    cut = qMax(part.lastIndexOf(u' '), part.lastIndexOf(u'\t')) + 1;
+                if (cut <= 0)
+                    cut = part.size();
+                m_found(part.first(cut), m_number);
+                from += cut;
+                siftLines(m_number - 1);
+            }
+            line.text = text.sliced(from);
+        }
+        if (!last) {
+            siftLines(m_number - 1);
+            return;
+        }
+        if (!m_waiting.empty() && m_waiting.back().number == m_number)
+            m_waiting.back().text = toldText(line.start, line.length);
+        const qsizetype waiting = m_contacts.waitingTag();
+        siftLines(waiting < 0 ? m_number : waiting - 1);
+    }
+
+    void tellLongLine()
+    {
+        const QString reason = AddressCheck::tooLongReason();
+        const QByteArray text = toldText(m_long->start, m_long->length);
+        if (m_options.report)
+            note(m_number, "not an address: " + reason.toUtf8(), text);
+        m_output.tell({m_sources.constLast(), m_number, reason, QString::fromUtf8(text), false});
+        tellNotes();
+    }
+
+    // The pieces go on to be joined: trimmed where asked, and left out
+    // where asked when they are blanks alone.
+    void passOn(QByteArrayView piece, bool last)
+    {
+        LongLine &line = *m_long;
+        if (m_options.trim && !line.begun)
+            piece = withoutLeadingBlanks(piece);
+        const QByteArrayView body = withoutTrailingBlanks(piece);
+        if (!body.isEmpty()) {
+            handOnPiece(line.held, false);
+            handOnPiece(body, false);
+            line.held = piece.sliced(body.size()).toByteArray();
+        } else {
+            line.held += piece;
+        }
+        if (!last)
+            return;
+        if (!line.begun && m_options.skipEmpty) {
+            if (m_options.report)
+                note(m_number, "empty", toldText(line.start, line.length));
+            tellNotes();
+            return;
+        }
+        handOnPiece(m_options.trim ? QByteArrayView() : QByteArrayView(line.held), true);
+    }
+
+    void handOnPiece(QByteArrayView bytes, bool last)
+    {
+        if (bytes.isEmpty() && !last)
+            return;
+        m_stages.front()->takePiece(bytes, !m_long->begun, last);
+        m_long->begun = true;
+    }
+
     // A line extracted from waits until every address it holds is found.
     struct Waiting
     {
@@ -503,8 +460,8 @@ private:
         }
         for (auto &[i, what] : told) {
             const Line &line = m_lines[size_t(i)];
-            m_output.tell({m_sources.constLast(), line.number, std::move(what.reason), QString::fromUtf8(line.text),
-                           what.warning});
+            m_output.tell({m_sources.constLast(), line.number, std::move(what.reason),
+                           QString::fromUtf8(toldText(line.text, line.text.size())), what.warning});
         }
         m_keptLines.clear();
         m_keptNumbers.clear();
@@ -564,6 +521,7 @@ private:
     QByteArray m_reason;
     QByteArrayList m_sourceNames; // in UTF-8
     ContactLines m_contacts;
+    std::optional<LongLine> m_long;
     QByteArray m_foundBytes; // the addresses found in lines, until they are sifted
     QStringEncoder m_utf8{QStringEncoder::Utf8};
     AddressAdvice m_advisers[2];
@@ -597,6 +555,12 @@ void Run::take(const QList<QByteArrayView> &lines)
     m_chain->take(lines);
 }
 
+void Run::takePiece(QByteArrayView piece, bool last)
+{
+    m_chain->m_anyLine = true;
+    m_chain->takePiece(piece, last);
+}
+
 void Run::endSource()
 {
     m_chain->endSource();
@@ -619,7 +583,7 @@ namespace ListCommand {
 
 qsizetype Run::leftOut() const
 {
-    return m_chain->m_exporting ? m_chain->m_exporting->m_leftOut : 0;
+    return m_chain->m_exporting ? m_chain->m_exporting->leftOut() : 0;
 }
 
 } // namespace ListCommand

@@ -91,6 +91,10 @@ public:
     // its lines already the addresses --extract would find.
     void startSource(const QString &name, bool named = false);
     void take(const QList<QByteArrayView> &lines);
+    // A line too long to hold whole, a piece at a time, the last told so
+    // (LineDecoder::handOnLongLines). Raises a Failure with --unique or
+    // --sort, which cannot take it.
+    void takePiece(QByteArrayView piece, bool last);
     void endSource();
     // After the last source: the empty line its last line break leaves, and
     // what waits for the end (sorted lines, the end of the joined line).

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "addresses/ContactLines.h"
-#include "join/KeySet.h"
+#include "core/KeySet.h"
 
 #include <QByteArrayView>
 #include <QStringView>

@@ -1,4 +1,4 @@
-#include "join/KeySet.h"
+#include "core/KeySet.h"
 
 #include "core/QuickHash.h"
 
@@ -13,6 +13,7 @@ constexpr int placeBits = 40;
 constexpr quint64 placeMask = (quint64(1) << placeBits) - 1;
 constexpr int homeBits = 64 - placeBits; // the hash's top bits, which say where a key's slots start
 constexpr qsizetype mostDomains = 1 << 16;
+constexpr quint64 freeSlot = ~quint64(0); // no key is kept at the last place there could be
 
 template<typename Bytes>
 void appendNumber(Bytes &out, quint64 n)
@@ -43,22 +44,16 @@ struct KeptKey
     quint64 number = 0;
 };
 
-KeptKey keptAt(const std::vector<QByteArray> &blocks, const std::vector<QByteArray> &domains, quint64 place)
+KeptKey keptAt(const std::vector<QByteArray> &blocks, const std::vector<QByteArray> &domains, quint64 place,
+               bool numbered = false)
 {
     const char *p = blocks[size_t(place >> offsetBits)].constData() + (place & (blockSize - 1));
     const quint64 length = numberAt(p);
     const QByteArrayView local(p, qsizetype(length));
     p += length;
     const quint64 domain = numberAt(p);
-    const quint64 number = numberAt(p);
+    const quint64 number = numbered ? numberAt(p) : 0;
     return {local, domain ? QByteArrayView(domains[size_t(domain - 1)]) : QByteArrayView(), number};
-}
-
-// A byte of the hash below those that say where its slots start, never 0,
-// which marks a free slot.
-quint8 tagOf(quint64 hash)
-{
-    return quint8(1 + (hash >> 32 & 0xFF) % 255);
 }
 
 // Where the slots of a key with these top bits of its hash start, spread
@@ -77,16 +72,15 @@ bool KeySet::isKeptAt(quint64 place, QByteArrayView key) const
            && key.endsWith(kept.domain);
 }
 
-// A byte of each slot's hash beside the slots, in a table a fraction of their
-// size, is looked at first: most keys asked for and not there are told
-// without reaching into the slots.
-std::size_t KeySet::slotOf(QByteArrayView key, quint64 hash) const
+// A slot's top bits, its key's hash's, are compared first: most keys asked
+// for and not there are told without reaching into the keys.
+std::size_t KeySet::slotOf(const Table &table, QByteArrayView key, quint64 hash) const
 {
-    const std::size_t tableSize = m_slots.size();
-    const quint8 tag = tagOf(hash);
-    for (std::size_t slot = homeOf(hash >> placeBits, tableSize);; slot = slot + 1 == tableSize ? 0 : slot + 1) {
-        const quint8 tagHere = m_tags[slot];
-        if (tagHere == 0 || (tagHere == tag && isKeptAt(m_slots[slot] & placeMask, key)))
+    const std::size_t tableSize = table.places.size();
+    const quint64 top = hash >> placeBits;
+    for (std::size_t slot = homeOf(top, tableSize);; slot = slot + 1 == tableSize ? 0 : slot + 1) {
+        const quint64 entry = table.places[slot];
+        if (entry == freeSlot || ((entry >> placeBits) == top && isKeptAt(entry & placeMask, key)))
             return slot;
     }
 }
@@ -113,7 +107,8 @@ quint64 KeySet::keep(QByteArrayView key, quint64 number)
     appendNumber(record, quint64(local.size()));
     record.append(local.data(), local.size());
     appendNumber(record, domain);
-    appendNumber(record, number);
+    if (m_numbered)
+        appendNumber(record, number);
     if (m_blocks.empty() || m_blocks.back().size() + record.size() > blockSize) {
         if (m_blocks.size() >= (std::size_t(1) << (placeBits - offsetBits)))
             throw std::bad_alloc();
@@ -128,23 +123,20 @@ quint64 KeySet::keep(QByteArrayView key, quint64 number)
 
 // Each slot keeps the top bits of its key's hash beside the key's place, so
 // that the keys find their new slots without being read again. The table
-// grows by half, which keeps it from holding more free slots than it must.
-void KeySet::grow()
+// grows by a quarter, and fills to four fifths, which keeps it from holding
+// more free slots than it must.
+void KeySet::Table::grow()
 {
-    std::vector<quint64> oldSlots(m_slots.size() + m_slots.size() / 2);
-    std::vector<quint8> oldTags(oldSlots.size());
-    oldSlots.swap(m_slots);
-    oldTags.swap(m_tags);
-    const std::size_t tableSize = m_slots.size();
-    for (std::size_t old = 0; old < oldSlots.size(); ++old) {
-        if (oldTags[old] == 0)
+    std::vector<quint64> old(places.size() + places.size() / 4, freeSlot);
+    old.swap(places);
+    const std::size_t tableSize = places.size();
+    for (const quint64 entry : old) {
+        if (entry == freeSlot)
             continue;
-        const quint64 entry = oldSlots[old];
         std::size_t slot = homeOf(entry >> placeBits, tableSize);
-        while (m_tags[slot] != 0)
+        while (places[slot] != freeSlot)
             slot = slot + 1 == tableSize ? 0 : slot + 1;
-        m_slots[slot] = entry;
-        m_tags[slot] = oldTags[old];
+        places[slot] = entry;
     }
 }
 
@@ -155,35 +147,37 @@ quint64 KeySet::hashOf(QByteArrayView key)
 
 void KeySet::prefetch(quint64 hash) const
 {
-    const std::size_t slot = homeOf(hash >> placeBits, m_slots.size());
-    __builtin_prefetch(&m_tags[slot]);
-    __builtin_prefetch(&m_slots[slot]);
+    const Table &table = tableOf(hash);
+    __builtin_prefetch(&table.places[homeOf(hash >> placeBits, table.places.size())]);
 }
 
 qint64 KeySet::insertNumbered(QByteArrayView key, quint64 hash, quint64 number)
 {
-    std::size_t slot = slotOf(key, hash);
-    if (m_tags[slot] != 0)
-        return qint64(keptAt(m_blocks, m_domains, m_slots[slot] & placeMask).number);
-    if ((m_count + 1) * 4 > qsizetype(m_slots.size()) * 3) {
-        grow();
-        slot = slotOf(key, hash);
+    Table &table = tableOf(hash);
+    std::size_t slot = slotOf(table, key, hash);
+    if (table.places[slot] != freeSlot)
+        return qint64(keptAt(m_blocks, m_domains, table.places[slot] & placeMask, m_numbered).number);
+    if ((table.count + 1) * 5 > qsizetype(table.places.size()) * 4) {
+        table.grow();
+        slot = slotOf(table, key, hash);
     }
-    m_slots[slot] = (hash >> placeBits) << placeBits | keep(key, number);
-    m_tags[slot] = tagOf(hash);
+    table.places[slot] = (hash >> placeBits) << placeBits | keep(key, number);
+    ++table.count;
     ++m_count;
     return -1;
 }
 
 bool KeySet::contains(QByteArrayView key) const
 {
-    return m_count > 0 && m_tags[slotOf(key, hashOf(key))] != 0;
+    const quint64 hash = hashOf(key);
+    const Table &table = tableOf(hash);
+    return table.places[slotOf(table, key, hash)] != freeSlot;
 }
 
 qint64 KeySet::numberOf(QByteArrayView key) const
 {
-    if (m_count == 0)
-        return -1;
-    const std::size_t slot = slotOf(key, hashOf(key));
-    return m_tags[slot] == 0 ? -1 : qint64(keptAt(m_blocks, m_domains, m_slots[slot] & placeMask).number);
+    const quint64 hash = hashOf(key);
+    const Table &table = tableOf(hash);
+    const quint64 entry = table.places[slotOf(table, key, hash)];
+    return entry == freeSlot ? -1 : qint64(keptAt(m_blocks, m_domains, entry & placeMask, m_numbered).number);
 }

@@ -10,11 +10,18 @@
 // A set of keys (folded lines, addresses) kept compactly and exactly, for
 // lists of millions of lines: each key's bytes once, in blocks, the part
 // from its last @ on (its domain, which a list's addresses share) kept once
-// for all and named by a number; a table of places, eight bytes each, with
-// a byte of each key's hash beside it, finds them. Memory grows with the keys that differ, not with the lines.
+// for all and named by a number; tables of places, eight bytes each, with
+// the top bits of each key's hash beside it, find them. Memory grows with the
+// keys that differ, not with the lines; the places are split among many
+// small tables by their hashes, each growing on its own, so that growing
+// never holds a second copy of more than a small one.
 class KeySet
 {
 public:
+    // numbered: a number of the caller's is kept with each key
+    // (insertNumbered); without, every key's number is 0.
+    explicit KeySet(bool numbered = true) : m_numbered(numbered) {}
+
     // Adds the key; answers whether it was new.
     bool insert(QByteArrayView key) { return insert(key, hashOf(key)); }
     // Safe to ask from several threads at once, while nothing is added.
@@ -35,17 +42,28 @@ public:
     qint64 numberOf(QByteArrayView key) const;
 
 private:
-    // Where the key is in the table, or the free slot it would take.
-    std::size_t slotOf(QByteArrayView key, quint64 hash) const;
+    struct Table
+    {
+        // Where each key is kept, below its hash's top bits; all ones for a
+        // free slot.
+        std::vector<quint64> places = std::vector<quint64>(16, ~quint64(0));
+        qsizetype count = 0;
+        void grow();
+    };
+    static constexpr int tableBits = 6;
+
+    Table &tableOf(quint64 hash) { return m_tables[hash & ((1u << tableBits) - 1)]; }
+    const Table &tableOf(quint64 hash) const { return m_tables[hash & ((1u << tableBits) - 1)]; }
+    // Where the key is in its table, or the free slot it would take.
+    std::size_t slotOf(const Table &table, QByteArrayView key, quint64 hash) const;
     bool isKeptAt(quint64 place, QByteArrayView key) const;
     // A key as kept: the length of the part before its domain (all of it,
     // for a key without an @ or one of so many domains), that part, its
     // domain's number, or 0, and the caller's number.
     quint64 keep(QByteArrayView key, quint64 number);
-    void grow();
 
-    std::vector<quint64> m_slots = std::vector<quint64>(1024); // where each key is kept, and its hash's top bits
-    std::vector<quint8> m_tags = std::vector<quint8>(1024);    // a byte of each slot's hash; 0 for a free slot
+    bool m_numbered;
+    Table m_tables[1 << tableBits];
     qsizetype m_count = 0;
     std::vector<QByteArray> m_blocks;
     std::vector<QByteArray> m_domains;

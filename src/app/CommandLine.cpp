@@ -64,7 +64,7 @@ void describeOptions(QCommandLineParser &parser)
                        "--skip-empty, --exclude, --unique, --sort; then the lines are joined.\n\n"
                        "Exit status: 0 if all went well, 1 if a file could not be read, a write failed or\n"
                        "--check found a line that is no address (or, with --strict, a warning), 2 for a wrong\n"
-                       "option."));
+                       "option, an --exclude list that cannot be read or a --report file the run reads."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption({joinOption, QStringLiteral("Print the joined line of the files to standard output; "

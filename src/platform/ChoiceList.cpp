@@ -2,8 +2,11 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QScreen>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 std::optional<QList<bool>> ChoiceList::choose(const QString &title, const QString &text, const QStringList &items)
@@ -22,6 +25,10 @@ std::optional<QList<bool>> ChoiceList::choose(const QString &title, const QStrin
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Checked);
     }
+    // As wide as its longest row, within the screen.
+    const QRect screen = (m_parent ? m_parent->screen() : QGuiApplication::primaryScreen())->availableGeometry();
+    const int rows = list->sizeHintForColumn(0) + 2 * list->frameWidth() + list->verticalScrollBar()->sizeHint().width();
+    list->setMinimumWidth(qMin(rows, screen.width() * 9 / 10));
     layout->addWidget(list);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);

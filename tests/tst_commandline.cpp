@@ -417,6 +417,16 @@ void TestCommandLine::aLineTooLongToHoldGoesThroughInPieces()
                                  + "\u2026 (5242880 bytes)\n");
     QCOMPARE(checked.output, "first@x.org|last@x.org|\n");
     QCOMPARE(checked.status, 1);
+    // An address book has no room for it: counted as no address.
+    const Run exported = run({u"--join"_s, u"--export=csv"_s, list});
+    QCOMPARE(exported.output, "Name,E-mail Address\r\n,first@x.org\r\n,last@x.org\r\n"_ba);
+    QCOMPARE(exported.errors, "kestrava: 1 line that is no address left out\n"_ba);
+    // Blanks where the pieces meet stay inside the one item they belong to.
+    const QByteArray spaced = (QByteArray((1 << 20) - 16, 'y') + QByteArray(16, ' ')).repeated(6) + 'y';
+    QCOMPARE(run({u"--join"_s, u"--batch=2"_s, write(u"spaced.txt"_s, "a@x.org\n" + spaced + "\nb@y.org\nc@z.org\n")}).output,
+             "a@x.org," + spaced + "\nb@y.org,c@z.org\n");
+    // A file of that line alone, no line break after it.
+    QCOMPARE(run({u"--join"_s, u"--separator=|"_s, write(u"one.txt"_s, longLine)}).output, longLine + "|\n");
     for (const QString &option : {u"--unique"_s, u"--sort"_s}) {
         const Run refused = run({u"--join"_s, option, list});
         QCOMPARE(refused.errors, "kestrava: " + name + ":2: a line longer than 4 MiB cannot be sorted or "

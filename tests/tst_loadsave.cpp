@@ -634,6 +634,14 @@ void TestLoadSave::contactsWithFilesPastedAndLoaded()
     m_driver->click("PushButton3");
     m_driver->click("PushButton20");
     QCOMPARE(m_requests.value(1).initialName, mbox + u".txt"_s);
+    // A file not found is no mailbox: its name stays.
+    m_requests.clear();
+    const QString gone = m_dir->filePath(u"gone.mbox"_s);
+    choose({{gone}, {}});
+    m_driver->click("PushButton3");
+    m_driver->click("PushButton20");
+    QCOMPARE(m_requests.value(1).initialName, gone);
+    m_driver->boxes.clear();
 
     // A message of a mail folder that cannot be read is named; the others load.
     QVERIFY(QFile::link(u"/dev/zero"_s, maildir + u"/new/3.zero"_s));

@@ -12,6 +12,7 @@
 #include "addresses/AddressExtraction.h"
 #include "addresses/ContactReader.h"
 #include "join/ClipboardWriter.h"
+#include "join/ContactFiles.h"
 #include "join/FileJoin.h"
 #include "join/LineDecoder.h"
 #include "join/LineJoiner.h"
@@ -115,6 +116,7 @@ private slots:
     void fileChangedBetweenThePassesIsTold_data();
     void fileChangedBetweenThePassesIsTold();
     void linesReadInBlocksAreTheWindowsLines();
+    void aLongLineOfMailCanBeStopped();
     void sortedInRunsAsTheWindowSorts();
     void sortingToAFullDiskIsTold();
 
@@ -580,6 +582,7 @@ void TestLogic::namedAddressesOfContactsAndMail_data()
         << u"Subject: ann@x.org⏎To: Team: a@x.org,⏎␠b@x.org (Bee);, undisclosed-recipients:;⏎Bcc: c@x.org⏎⏎From: d@x.org"_s
         << QStringList{u"a@x.org"_s, u"Bee <b@x.org>"_s};
     QTest::newRow("a long field, a part at a time") << message << u"To: "_s + longList().join(u",⏎␠"_s) << longList();
+
     QTest::newRow("a value longer than any name or address, passed over") << book
         << u"dn: cn=A⏎cn:: "_s + u"QW5u"_s.repeated(20000) + u"⏎mail:: YW5uQHgub3Jn⏎␠"_s + u"QW5u"_s.repeated(20000)
                + u"⏎mail: a@x.org"_s
@@ -987,6 +990,17 @@ void TestLogic::linesReadInBlocksAreTheWindowsLines()
         QVERIFY2(pieces.isEmpty(), file.toHex().constData());
         QVERIFY2(read == window, file.toHex().constData());
     }
+}
+
+// Mail read a piece of a long line at a time may be stopped at each piece.
+void TestLogic::aLongLineOfMailCanBeStopped()
+{
+    QTemporaryDir dir;
+    const QString path = putFile(dir.path(), u"one.mbox"_s, QByteArray(5 << 20, 'x'));
+    WorkProgress progress;
+    progress.cancelled = true;
+    QVERIFY_THROWS_EXCEPTION(WorkCancelled, ContactFiles::read(path, ContactFiles::Kind::Mbox,
+                                                               [](const QList<QByteArrayView> &) {}, {}, &progress));
 }
 
 // Lines sorted in runs of a few at a time, through temporary files merged

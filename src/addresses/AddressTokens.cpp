@@ -30,7 +30,10 @@ qsizetype AddressTokens::cutAfterLastSeparator(QStringView text)
         if (token.is(u',', text) || token.is(u';', text))
             cut = token.end;
     }
-    return cut;
+    if (cut >= 0)
+        return cut;
+    const qsizetype blank = qMax(text.lastIndexOf(u' '), text.lastIndexOf(u'\t'));
+    return blank < 0 ? -1 : blank + 1;
 }
 
 bool AddressTokens::next(Token &token)

@@ -52,8 +52,8 @@ public:
 
     // Where a long text of addresses may be cut so that each part reads as
     // the whole did: after its last comma or semicolon that stands outside
-    // any quote, comment or literal (none before it is left open); -1 when
-    // there is none.
+    // any quote, comment or literal (none before it is left open), or
+    // failing one after its last space or tab; -1 when there is neither.
     static qsizetype cutAfterLastSeparator(QStringView text);
 
     // The most text of addresses read at once: a value longer than this

@@ -265,8 +265,8 @@ void ContactReader::takeField()
     m_line.clear();
 }
 
-// A long field is read a part at a time, each part cut after a comma that
-// separates two addresses; a part without one is no list of addresses.
+// A long field is read a part at a time, each part cut between two
+// addresses; a part where none can be is no list of addresses.
 void ContactReader::appendToField(QStringView more)
 {
     m_line += more;

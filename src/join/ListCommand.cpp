@@ -263,17 +263,15 @@ private:
                 m_contacts.feed(QString::fromUtf8(piece.first(qMin(piece.size(), AddressTokens::longestRead + 1))),
                                 m_number, m_found);
         } else {
-            // Searched a part at a time, each cut after a separator, or
-            // failing one a blank, and sifted before the next; what follows
-            // the last cut waits for the next piece.
+            // Searched a part at a time, each cut between addresses, and
+            // sifted before the next; what follows the last cut waits for
+            // the next piece.
             const QString text = line.text + QString::fromUtf8(piece);
             qsizetype from = 0;
             while (text.size() - from > AddressTokens::longestRead || (last && from < text.size())) {
                 const QStringView part = QStringView(text).sliced(from).first(qMin(text.size() - from, 2 * AddressTokens::longestRead));
                 qsizetype cut = last && from + part.size() == text.size() ? part.size()
                                                                           : AddressTokens::cutAfterLastSeparator(part);
-                if (cut <= 0)
-                    cut = qMax(part.lastIndexOf(u' '), part.lastIndexOf(u'\t')) + 1;
                 if (cut <= 0)
                     cut = part.size();
                 m_found(part.first(cut), m_number);
@@ -318,6 +316,9 @@ private:
             line.held += piece;
         }
         if (!last)
+            return;
+        // An address book leaves out blank lines, uncounted.
+        if (!line.begun && m_exporting)
             return;
         if (!line.begun && m_options.skipEmpty) {
             if (m_options.report)

@@ -10,15 +10,15 @@
 
 namespace {
 
-// Whether the lines, with CR LF between them, spell the text.
-bool spell(QStringView text, const QList<QStringView> &lines)
+// Whether the lines, with a break between them, spell the text.
+bool spell(QStringView text, const QList<QStringView> &lines, QStringView between)
 {
     qsizetype at = 0;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (i > 0) {
-            if (!text.sliced(at).startsWith(u"\r\n"))
+            if (!text.sliced(at).startsWith(between))
                 return false;
-            at += 2;
+            at += between.size();
         }
         const QStringView line = lines[i];
         // Lines left as they were are views of the text where they stand.
@@ -29,7 +29,30 @@ bool spell(QStringView text, const QList<QStringView> &lines)
     return at == text.size();
 }
 
+// Texts one after the other, each let go once it is in, so that they are
+// never held twice.
+QString concatenated(QStringList &texts)
+{
+    if (texts.size() == 1)
+        return std::exchange(texts.front(), {});
+    qsizetype size = 0;
+    for (const QString &text : texts)
+        size += text.size();
+    QString whole;
+    whole.reserve(size);
+    for (QString &text : texts)
+        whole += std::exchange(text, {});
+    return whole;
+}
+
 } // namespace
+
+InputWork::Lines InputWork::Lines::following(QStringList texts)
+{
+    Lines lines = of(std::move(texts));
+    lines.between = {};
+    return lines;
+}
 
 InputWork::Lines InputWork::Lines::of(QStringList made)
 {
@@ -90,17 +113,20 @@ void InputWork::start(const QString &label, std::pair<qsizetype, qsizetype> scop
         m_work.start([job = m_job, make = std::move(make)](ListTidying::Progress &progress) {
             const auto [start, end] = job->scope;
             const QStringView lines = QStringView(job->text).sliced(start, end - start);
-            const Lines made = make(lines, progress);
-            job->unchanged = spell(lines, made.views);
+            Lines made = make(lines, progress);
+            job->unchanged = spell(lines, made.views, made.between);
             if (job->unchanged)
                 return;
-            // Lines made anew may hold line breaks that the buffer makes CR LF.
+            // Lines made anew may hold line breaks that the buffer makes CR
+            // LF; texts one after the other (a load) are not copied again.
             if (job->whole && made.kept.isEmpty())
                 job->whole->setLines(made.views);
+            else if (job->whole && made.between.isEmpty())
+                job->whole->setText(concatenated(made.kept));
             else if (job->whole)
-                job->whole->setText(LineJoiner::joined(made.views, u"\r\n"));
+                job->whole->setText(LineJoiner::joined(made.views, made.between));
             else
-                job->made = LineJoiner::joined(made.views, u"\r\n");
+                job->made = LineJoiner::joined(made.views, made.between);
         });
     } catch (const std::bad_alloc &) {
         m_job.reset();

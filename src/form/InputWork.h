@@ -28,14 +28,18 @@ class InputWork : public QObject
 
 public:
     // New lines for some: views into those, or into lines made anew and kept
-    // here, which may hold line breaks of any kind.
+    // here, which may hold line breaks of any kind; a line break goes
+    // between them, or nothing, for texts that end in their own.
     struct Lines
     {
         QList<QStringView> views;
         QStringList kept;
+        QStringView between = u"\r\n";
         static Lines of(QStringList made);
+        // Texts made anew (files' lines), one right after the other.
+        static Lines following(QStringList texts);
     };
-    // The new lines for the given ones, with a line break between them.
+    // The new lines for the given ones.
     using Make = std::function<Lines(QStringView lines, ListTidying::Progress &progress)>;
 
     // Should the work run out of memory, it changes nothing and outOfMemory

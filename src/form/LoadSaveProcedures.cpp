@@ -1,5 +1,6 @@
 // "Load File", "Save File" and "Save Output As File".
 #include "core/Failure.h"
+#include "core/LineBreaks.h"
 #include "core/FileAccess.h"
 #include "form/Form1.h"
 #include "core/Procedure.h"
@@ -27,6 +28,15 @@ const QString csvFilter = QStringLiteral("Comma-Delimited Files (*.csv)|*.csv|Al
 // Told when the files picked do not fit the dialog's answer.
 const QString tooManyFiles = QStringLiteral("You've selected too many files to add.\r\r"
                                             "Please select fewer files at a time.");
+
+// The bytes of the files at the paths.
+qsizetype totalSize(const QStringList &paths)
+{
+    qsizetype size = 0;
+    for (const QString &path : paths)
+        size += QFileInfo(path).size() + 2;
+    return size;
+}
 
 // The messages of a mail folder that could not be read, the first few
 // named.
@@ -134,7 +144,15 @@ void Form1::loadFiles(const QStringList &given, const QString &alsoText)
     };
     const auto outcomes = std::make_shared<std::vector<Outcome>>(size_t(paths.size()));
     const auto load = [paths, outcomes, alsoText](QStringView, WorkProgress &progress) {
+        // Room for the files' lines, as many characters as they have bytes
+        // (most lists are ASCII) and a little more for line breaks made CR
+        // LF, so that they are gathered without copies.
         QString text;
+        try {
+            text.reserve(totalSize(paths) * 9 / 8 + alsoText.size());
+        } catch (const std::bad_alloc &) {
+            // Files too large to hold are told one by one as they are read.
+        }
         for (qsizetype i = 0; i < paths.size(); ++i) {
             if (progress.cancelled)
                 throw WorkCancelled{};
@@ -142,7 +160,7 @@ void Form1::loadFiles(const QStringList &given, const QString &alsoText)
             Outcome &outcome = (*outcomes)[size_t(i)];
             try {
                 if (std::optional<ListOrContacts> content = readListOrContacts(paths[i], &progress)) {
-                    text += std::move(content->text);
+                    text += withCrLfLineBreaks(std::move(content->text));
                     outcome.contacts = content->contacts;
                     outcome.skipped = std::move(content->skipped);
                 } else {
@@ -154,8 +172,8 @@ void Form1::loadFiles(const QStringList &given, const QString &alsoText)
                 outcome.failure = std::current_exception();
             }
         }
-        text += alsoText;
-        return InputWork::Lines::of({std::move(text)});
+        text += withCrLfLineBreaks(alsoText);
+        return InputWork::Lines::following({std::move(text)});
     };
     const auto tell = [this, outcomes, paths] {
         Procedure p(m_errorReport, Qualifier::PushButton3_Click);

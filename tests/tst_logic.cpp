@@ -689,6 +689,13 @@ void TestLogic::adviceOnAddresses_data()
     none("a name of three letters under another real suffix", u"ann@gmx.fr"_s);
     none(".ac.uk beside .co.uk", u"ann@yahoo.ac.uk"_s);
     none(".nu beside .ru", u"ann@yandex.nu"_s);
+    // Real domains of providers, seen advised wrongly: another real suffix
+    // after a provider's name, or a provider of the public lists.
+    for (const char *real : {"yahoo.se", "live.at", "live.de", "posteo.net", "mail.de", "mail.dk", "email.cz",
+                             "orange.es", "yandex.ua", "cloud.com", "aol.co"})
+        QTest::newRow(real) << u"ann@"_s + QLatin1String(real) << QString() << QString();
+    warned("a short name's suffix that does not exist", u"ann@aol.c"_s,
+           u"the top-level domain .c does not exist, did you mean ann@aol.com?"_s, u"ann@aol.com"_s);
     none("an address literal", u"ann@[192.0.2.1]"_s);
     warned("a top-level domain that does not exist", u"ann@firm.xyzq"_s, u"the top-level domain .xyzq does not exist"_s);
     warned("one a letter away from a common one", u"ann@firm.cmo"_s,
@@ -755,10 +762,11 @@ QByteArray withTypo(QByteArray text, QRandomGenerator &random)
 
 } // namespace
 
-// Typos of one and two edits of the domains of the table whose names are
-// longer than four letters get the domain back, nearly always: where they
-// do not, the typo is as near another domain of the table, or the edits
-// made it a real domain.
+// Typos of one and two edits in the names of the table's domains longer
+// than four letters get the domain back, nearly always: where they do not,
+// the typo is as near another domain of the table. A typo of the suffix
+// is corrected where it makes none that exists (gmail.cmo), never where it
+// makes another real one (gmail.co, which only the mail system can tell).
 void TestLogic::typosOfCommonDomainsAreCorrected()
 {
     QRandomGenerator random(26);
@@ -767,12 +775,14 @@ void TestLogic::typosOfCommonDomainsAreCorrected()
         int typos = 0;
         int right = 0;
         for (const char *domain : MailDomains::all()) {
-            if (QByteArrayView(domain).indexOf('.') <= 4)
+            const qsizetype dot = QByteArrayView(domain).indexOf('.');
+            if (dot <= 4)
                 continue;
             for (int i = 0; i < 20; ++i) {
-                QByteArray typo = domain;
+                QByteArray name = QByteArray(domain).first(dot);
                 for (int edit = 0; edit < edits; ++edit)
-                    typo = withTypo(typo, random);
+                    name = withTypo(name, random);
+                const QByteArray typo = name + QByteArray(domain).sliced(dot);
                 if (MailDomains::editDistance(typo, domain) != edits || MailDomains::isCommon(typo)
                     || !AddressCheck::isAddress(QString::fromLatin1("ann@" + typo)))
                     continue;
@@ -782,10 +792,14 @@ void TestLogic::typosOfCommonDomainsAreCorrected()
         }
         QVERIFY2(right >= typos * 95 / 100, qPrintable(u"%1 of %2 typos of %3 edits"_s.arg(right).arg(typos).arg(edits)));
     }
+    for (const auto &[typo, meant] : {std::pair{"gmail.cmo", "ann@gmail.com"}, {"hotmail.co.k", "ann@hotmail.co.uk"},
+                                      {"gmail.co", ""}, {"hotmail.cm", ""}})
+        QCOMPARE(adviser.onAddress("ann@"_ba + typo).suggestion, QString::fromLatin1(meant));
 }
 
-// Addresses at the table's domains and at names under every suffix that
-// ICANN delegates, a hundred thousand of them, are nearly never advised on.
+// Addresses at the table's domains, at its names and at any name under
+// every suffix that ICANN delegates, and at the public lists' providers, a
+// hundred thousand of them, are nearly never advised on.
 void TestLogic::realDomainsGetNoAdvice()
 {
     QFile list(u"/usr/share/publicsuffix/public_suffix_list.dat"_s);
@@ -798,6 +812,12 @@ void TestLogic::realDomainsGetNoAdvice()
         if (!line.isEmpty() && !line.startsWith("//") && !line.startsWith('*') && !line.startsWith('!'))
             suffixes << QString::fromUtf8(line.trimmed());
     }
+    QStringList providers;
+    QFile listed(QStringLiteral(KESTRAVA_SOURCE_DIR "/resources/real-mail-domains.txt"));
+    QVERIFY(listed.open(QIODevice::ReadOnly));
+    for (const QByteArray &line : listed.readAll().split('\n'))
+        if (!line.isEmpty() && !line.startsWith('#'))
+            providers << QString::fromUtf8(line);
     QRandomGenerator random(2606);
     const auto name = [&random] {
         QString name;
@@ -809,9 +829,14 @@ void TestLogic::realDomainsGetNoAdvice()
     int addresses = 0;
     QStringList advised;
     while (addresses < 100'000) {
-        const QString domain = addresses % 10 == 0
-                                   ? QString::fromLatin1(MailDomains::all()[random.bounded(int(MailDomains::all().size()))])
-                                   : name() + u'.' + suffixes[random.bounded(suffixes.size())];
+        // A tenth the table's, a tenth its names under other suffixes, a
+        // tenth the public lists' providers, the rest any name.
+        const QString table = QString::fromLatin1(MailDomains::all()[random.bounded(int(MailDomains::all().size()))]);
+        const QString suffix = suffixes[random.bounded(suffixes.size())];
+        const QString domain = addresses % 10 == 0   ? table
+                               : addresses % 10 == 1 ? table.left(table.indexOf(u'.') + 1) + suffix
+                               : addresses % 10 == 2 ? providers[random.bounded(providers.size())]
+                                                     : name() + u'.' + suffix;
         const QString address = name() + u'@' + domain;
         if (!AddressCheck::isAddress(address))
             continue;

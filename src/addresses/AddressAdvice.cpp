@@ -80,30 +80,13 @@ QByteArray nearTopLevel(const QByteArray &topLevel)
     return {};
 }
 
-// Suffixes that look alike and are both real: one is no typo of the other.
-bool areLookAlikes(const QByteArray &a, const QByteArray &b)
-{
-    const auto pair = [&](QByteArrayView x, QByteArrayView y) {
-        return (a == x && b == y) || (a == y && b == x);
-    };
-    if (a.startsWith("ac.") && b.startsWith("co.") && a.mid(3) == b.mid(3))
-        return true;
-    if (b.startsWith("ac.") && a.startsWith("co.") && a.mid(3) == b.mid(3))
-        return true;
-    return pair("nu", "ru");
-}
-
-// Whether a suggestion would only trade one real suffix for another where
-// that is no likely typo: after a name of three letters or fewer (gmx.at
-// is no typo of gmx.de), or between suffixes that look alike.
+// Whether a suggestion would only trade one real suffix for another: the
+// same name under another country's or a generic suffix is as likely a
+// real domain as a typo (yahoo.se, live.at, gmx.fr, aol.co), which only
+// the mail system can tell.
 bool tradesRealSuffixes(const QByteArray &domain, const QByteArray &meant)
 {
-    if (nameOf(domain) != nameOf(meant))
-        return false;
-    const QByteArray suffix = suffixOf(domain);
-    if (!isRealSuffix(suffix))
-        return false;
-    return nameOf(meant).size() <= 3 || areLookAlikes(suffix, suffixOf(meant));
+    return nameOf(domain) == nameOf(meant) && isRealSuffix(suffixOf(domain));
 }
 
 QString reservedDomain(const QByteArray &domain)
@@ -265,6 +248,8 @@ AddressAdvice::DomainAdvice AddressAdvice::findAdviceOnDomain(QStringView writte
     const QByteArray domain = key.sliced(key.lastIndexOf(u'@') + 1).toLatin1();
     if (const QString reserved = reservedDomain(domain); !reserved.isEmpty())
         return {reserved, {}};
+    if (MailDomains::isKnownReal(domain))
+        return {};
     if (const QByteArray meant = MailDomains::meant(domain); !meant.isEmpty() && !tradesRealSuffixes(domain, meant))
         return {{}, QString::fromLatin1(meant)};
     const QString labels = withFullStops(written);
@@ -272,7 +257,9 @@ AddressAdvice::DomainAdvice AddressAdvice::findAdviceOnDomain(QStringView writte
     if (!topLevelExists(domain)) {
         const QString written = labels.sliced(labels.lastIndexOf(u'.') + 1).toLower();
         DomainAdvice advice{QStringLiteral("the top-level domain .%1 does not exist").arg(written), {}};
-        if (const QByteArray near = nearTopLevel(topLevel); !near.isEmpty()) {
+        if (const QByteArray meant = MailDomains::sameNameMeant(domain); !meant.isEmpty())
+            advice.domain = QString::fromLatin1(meant);
+        else if (const QByteArray near = nearTopLevel(topLevel); !near.isEmpty()) {
             const QByteArray fixed = domain.left(domain.size() - topLevel.size()) + near;
             const QByteArray meant = MailDomains::meant(fixed);
             advice.domain = !meant.isEmpty() ? QString::fromLatin1(meant)

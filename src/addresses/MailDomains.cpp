@@ -136,6 +136,27 @@ const Index &index()
 
 } // namespace
 
+extern const char realDomainsList[];
+
+namespace {
+
+QSet<QByteArray> knownReal()
+{
+    QSet<QByteArray> domains;
+    for (const QByteArray &line : QByteArray::fromRawData(realDomainsList, qstrlen(realDomainsList)).split('\n'))
+        if (!line.isEmpty() && !line.startsWith('#'))
+            domains.insert(line);
+    return domains;
+}
+
+} // namespace
+
+bool isKnownReal(QByteArrayView domain)
+{
+    static const QSet<QByteArray> domains = knownReal();
+    return domains.contains(QByteArray::fromRawData(domain.data(), domain.size()));
+}
+
 std::span<const char *const> all()
 {
     return table;
@@ -149,6 +170,23 @@ bool isCommon(QByteArrayView domain)
 QByteArray meant(QByteArrayView domain)
 {
     return index().meant(domain);
+}
+
+QByteArray sameNameMeant(QByteArrayView domain)
+{
+    const QByteArrayView name = nameOf(domain);
+    const char *best = nullptr;
+    int bestDistance = 3;
+    for (const char *candidate : table) {
+        if (nameOf(candidate) != name)
+            continue;
+        const int distance = editDistance(domain, candidate);
+        if (distance < bestDistance) {
+            best = candidate;
+            bestDistance = distance;
+        }
+    }
+    return best ? QByteArray(best) : QByteArray();
 }
 
 int editDistance(QByteArrayView a, QByteArrayView b)

@@ -17,10 +17,20 @@ std::span<const char *const> all();
 // Whether the domain (lower case, ASCII form) is one of the table's.
 bool isCommon(QByteArrayView domain);
 
+// Whether the domain is a real mail domain that public lists of mail
+// providers hold (resources/real-mail-domains.txt): every country's domain
+// of the big providers and many regional ones, none a typo of the table's.
+bool isKnownReal(QByteArrayView domain);
+
 // The table's domain the domain was most likely meant to be: the nearest,
 // the commoner of two as near; empty when none is near enough, or when
 // the domain is in the table itself.
 QByteArray meant(QByteArrayView domain);
+
+// The table's domain of the same name whose suffix is nearest the
+// domain's, within two edits (aol.c gives aol.com): for a domain whose
+// suffix does not exist. Empty when there is none.
+QByteArray sameNameMeant(QByteArrayView domain);
 
 // How many edits apart two strings are (optimal string alignment).
 int editDistance(QByteArrayView a, QByteArrayView b);

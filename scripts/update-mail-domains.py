@@ -7,9 +7,10 @@ takes for typos, from two maintained public lists on the npm registry:
 - email-providers (ISC licence, Jannis R): the mail providers' domains most
   in use.
 
-The lists also hold typo domains that others registered (gmial.com,
-yaho.com): a domain a name edit or two away from one of the commonest that
-advice corrects towards is left out, so that typos of those stay corrected.
+The lists also hold typo domains (gmial.com, yaho.com, hotmail.con): a
+domain a name edit or two away from one of the commonest that advice
+corrects towards, or under a top-level domain that does not exist, is left
+out, so that typos of those stay corrected.
 Run from the project's root; needs npm.
 """
 import json
@@ -56,6 +57,19 @@ def looks_mistyped(domain, table):
     return False
 
 
+def real_top_levels():
+    """The top-level domains that ICANN delegates, as Debian's public suffix
+    list holds them: a domain under any other (hotmail.con) is a typo."""
+    top_levels = set()
+    for line in open("/usr/share/publicsuffix/public_suffix_list.dat", encoding="utf-8"):
+        if "===END ICANN DOMAINS===" in line:
+            break
+        line = line.strip()
+        if line and not line.startswith("//") and not line.startswith(("*", "!")):
+            top_levels.add(line.rsplit(".", 1)[-1].encode("idna").decode() if not line.isascii() else line.rsplit(".", 1)[-1])
+    return top_levels
+
+
 def common_table():
     source = open("src/addresses/MailDomains.cpp", encoding="utf-8").read()
     block = source[source.index("constexpr std::array table"):source.index("};", source.index("constexpr std::array table"))]
@@ -73,7 +87,9 @@ def main():
                 domains |= {d.strip().lower() for d in json.load(tar.extractfile(member)) if d.strip()}
             os.remove(os.path.join(folder, archive))
     table = common_table()
-    kept = [d for d in sorted(domains) if d not in table and not looks_mistyped(d, table)]
+    top_levels = real_top_levels()
+    kept = [d for d in sorted(domains)
+            if d not in table and d.rsplit(".", 1)[-1] in top_levels and not looks_mistyped(d, table)]
     with open("resources/real-mail-domains.txt", "w", encoding="utf-8") as out:
         out.write("# Mail domains that advice never takes for typos. Made by scripts/update-mail-domains.py\n")
         out.write("# from " + ", ".join(versions) + " (npm registry): free-email-domains\n")

@@ -116,6 +116,7 @@ private slots:
     void fileChangedBetweenThePassesIsTold_data();
     void fileChangedBetweenThePassesIsTold();
     void linesReadInBlocksAreTheWindowsLines();
+    void linesFoldedInsideACharacterAreUnfolded();
     void aLongLineOfMailCanBeStopped();
     void sortedInRunsAsTheWindowSorts();
     void sortingToAFullDiskIsTold();
@@ -472,6 +473,11 @@ void TestLogic::addressesFoundInText_data()
     QTest::newRow("a CSV row quoted throughout") << u"\"Ann\",\"Lee\",\"ann@x.org\""_s << QStringList{ann};
     QTest::newRow("a sign that shows nothing stays for checking to tell") << u"write ann\u200B@x.org"_s
                                                                           << QStringList{u"ann\u200B@x.org"_s};
+    QTest::newRow("a comment between the @ and the domain") << u"To: C <c@(host) public.example>, d@x.org"_s
+                                                          << QStringList{u"c@public.example"_s, u"d@x.org"_s};
+    QTest::newRow("an ideographic full stop after it") << u"请联系ann@x.org。谢谢"_s << QStringList{ann};
+    QTest::newRow("mailto: with a named cc") << u"mailto:a@x.org?cc=%22Lee%2C%20Ann%22%20%3Cann@x.org%3E"_s
+                                             << QStringList{u"a@x.org"_s, ann};
     QTest::newRow("nothing to find") << u"ann at x dot org"_s << QStringList();
     QTest::newRow("an @ alone") << u"meet @ noon"_s << QStringList();
 }
@@ -529,6 +535,12 @@ void TestLogic::addressesFoundInLines_data()
     QTest::newRow("a value longer than any address")
         << u"BEGIN:VCARD⏎EMAIL;ENCODING=b:"_s + u"YW5u"_s.repeated(20000) + u"⏎␠QHgub3Jn⏎EMAIL:b@y.org⏎END:VCARD"_s
         << QStringList{u"b@y.org"_s};
+    QTest::newRow("a vCard's line folded with a tab") << u"BEGIN:VCARD⏎EMAIL:ann@x.or⏎\tg⏎END:VCARD"_s << QStringList{ann};
+    QTest::newRow("an X.400 address is none") << u"BEGIN:VCARD⏎EMAIL;X400:G=Jo;S=Smith;O=x@y⏎EMAIL:jo@x.org⏎END:VCARD"_s
+                                              << QStringList{u"jo@x.org"_s};
+    QTest::newRow("a colon in a quoted parameter") << u"BEGIN:VCARD⏎ADR;LABEL=\"a:b@c.org\":;;⏎EMAIL:a@x.org⏎END:VCARD"_s
+                                                   << QStringList{u"a@x.org"_s};
+    QTest::newRow("a name of several values") << u"member: cn=Ann+mail=a@x.org,dc=x"_s << QStringList{u"a@x.org"_s};
     QTest::newRow("only a vCard's addresses")
         << u"BEGIN:VCARD⏎FN:bob@y.org⏎NOTE:was ann@old.org⏎item1.EMAIL;type=INTERNET:ann@x.org⏎END:VCARD⏎carl@z.org"_s
         << QStringList{ann, u"carl@z.org"_s};
@@ -587,6 +599,17 @@ void TestLogic::namedAddressesOfContactsAndMail_data()
         << u"dn: cn=A⏎cn:: "_s + u"QW5u"_s.repeated(20000) + u"⏎mail:: YW5uQHgub3Jn⏎␠"_s + u"QW5u"_s.repeated(20000)
                + u"⏎mail: a@x.org"_s
         << QStringList{u"a@x.org"_s};
+    QTest::newRow("a soft line break before a blank") << book
+        << u"BEGIN:VCARD⏎VERSION:2.1⏎N;ENCODING=QUOTED-PRINTABLE:Zu=⏎␠Berg⏎EMAIL:z@x.org⏎END:VCARD"_s
+        << QStringList{u"Zu Berg <z@x.org>"_s};
+    QTest::newRow("an X.400 address is none") << book
+        << u"BEGIN:VCARD⏎FN:Jo Smith⏎EMAIL;X400:G=Jo;S=Smith⏎EMAIL;TYPE=INTERNET:jo@x.org⏎END:VCARD"_s
+        << QStringList{u"Jo Smith <jo@x.org>"_s};
+    QTest::newRow("a name starting with a colon, a colon in a quoted parameter") << book
+        << u"BEGIN:VCARD⏎FN:: x⏎ADR;LABEL=\"a:b@c.org\":;;⏎EMAIL:a@x.org⏎END:VCARD"_s
+        << QStringList{u"\": x\" <a@x.org>"_s};
+    QTest::newRow("LDIF: an address in the entry's name alone") << book << u"dn: cn=Ann+mail=a@x.org,dc=x⏎cn: Ann"_s
+                                                                << QStringList{u"Ann <a@x.org>"_s};
     QTest::newRow("mbox: once each, the later name filling in, every From line a message") << mbox
         << u"From x⏎To: a@x.org⏎⏎From me⏎From x⏎Sender: Ann <A@X.org>⏎Cc: Bo <a@x.org>, b@x.org⏎⏎body: c@x.org"_s
         << QStringList{u"Ann <a@x.org>"_s, u"b@x.org"_s};
@@ -1014,6 +1037,50 @@ void TestLogic::linesReadInBlocksAreTheWindowsLines()
         decoder.finishFile();
         QVERIFY2(pieces.isEmpty(), file.toHex().constData());
         QVERIFY2(read == window, file.toHex().constData());
+    }
+}
+
+// An address book folded anywhere, inside characters too, read a few bytes
+// at a time with folded characters put back: its lines, once unfolded, are
+// the lines as written, in UTF-8, whatever the blocks.
+void TestLogic::linesFoldedInsideACharacterAreUnfolded()
+{
+    QRandomGenerator random(34);
+    const QByteArrayList parts = {"a", "Lee", " ", "\xC3\xAB", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", ":", "="};
+    for (int round = 0; round < 500; ++round) {
+        QByteArrayList written;
+        QByteArray file;
+        for (int i = 1 + random.bounded(4); i > 0; --i) {
+            QByteArray line = "FN:";
+            for (int j = random.bounded(30); j > 0; --j)
+                line += parts[random.bounded(parts.size())];
+            written << line;
+            // Folded after every few bytes, wherever they end.
+            for (qsizetype at = 4 + random.bounded(6); at < line.size(); at += 5 + random.bounded(6)) {
+                const QByteArray fold = random.bounded(2) ? "\r\n " : "\n\t";
+                line.insert(at, fold);
+                at += fold.size();
+            }
+            file += line + "\r\n";
+        }
+        QTemporaryDir dir;
+        const QString path = putFile(dir.path(), u"book.vcf"_s, file);
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+        struct stat opened {};
+        QVERIFY(::fstat(fd, &opened) == 0);
+        QByteArrayList unfolded;
+        LineDecoder decoder([&unfolded](const QList<QByteArrayView> &lines) {
+            for (const QByteArrayView line : lines) {
+                if ((line.startsWith(' ') || line.startsWith('\t')) && !unfolded.isEmpty())
+                    unfolded.last() += line.sliced(1);
+                else
+                    unfolded << line.toByteArray();
+            }
+        }, true);
+        FileJoin::readOrdinaryFile(fd, opened, decoder, 5 + random.bounded(12), true);
+        ::close(fd);
+        unfolded.removeAll(QByteArray());
+        QVERIFY2(unfolded == written, file.toHex().constData());
     }
 }
 

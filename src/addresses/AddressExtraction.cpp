@@ -4,6 +4,7 @@
 #include "addresses/AddressCheck.h"
 #include "addresses/AddressTokens.h"
 #include "addresses/ContactLines.h"
+#include "addresses/Recipients.h"
 
 #include <QUrl>
 
@@ -60,6 +61,28 @@ bool isLeadingPunctuation(char32_t c)
            || c == u'*' || c == u'-' || isInvisible(c);
 }
 
+// Letters of the scripts written without spaces between words, where an
+// address in running text meets the words around it (请联系ann@x.org。).
+bool isUnspacedScript(char32_t c)
+{
+    if (c < 0x2E80)
+        return false;
+    const QChar::Script script = QChar::script(c);
+    return script == QChar::Script_Han || script == QChar::Script_Hiragana || script == QChar::Script_Katakana
+           || script == QChar::Script_Hangul;
+}
+
+// Whether an ideographic full stop in the line ends a sentence rather than
+// a label: words of a script written without spaces follow it (x.org。谢谢).
+// Such a line, though it might read as one address, is running text.
+bool endsSentence(QStringView line)
+{
+    for (qsizetype i = 0; i + 1 < line.size(); ++i)
+        if (isIdeographicFullStop(line[i].unicode()) && isUnspacedScript(codePointAt(line, i + 1)))
+            return true;
+    return false;
+}
+
 bool isTrailingPunctuation(char32_t c)
 {
     return c == u'.' || c == u'-' || isIdeographicFullStop(c) || isInvisible(c);
@@ -97,9 +120,10 @@ QStringList mailtoRecipients(QStringView link)
     }
     QStringList recipients;
     for (QStringView part : parts) {
+        // A comma inside a quoted name separates nothing.
         const QString decoded = QUrl::fromPercentEncoding(part.toUtf8());
-        for (QStringView piece : QStringView(decoded).split(u',')) {
-            piece = piece.trimmed();
+        for (const auto &[start, end] : Recipients::in(decoded)) {
+            const QStringView piece = QStringView(decoded).sliced(start, end - start).trimmed();
             if (!piece.contains(u'@'))
                 continue;
             const QStringView address = AddressCheck::address(piece);
@@ -125,10 +149,10 @@ public:
                 searchAround(at);
         // The links' addresses stand where their links start.
         auto link = m_links.begin();
-        for (const auto &[start, end] : m_found) {
-            for (; link != m_links.end() && link->first <= start; ++link)
+        for (const Place &place : m_found) {
+            for (; link != m_links.end() && link->first <= place.start; ++link)
                 found(link->second);
-            found(m_line.sliced(start, end - start));
+            found(place.written.isNull() ? m_line.sliced(place.start, place.end - place.start) : QStringView(place.written));
         }
         for (; link != m_links.end(); ++link)
             found(link->second);
@@ -245,26 +269,70 @@ private:
         if (before && before->kind == Kind::Quoted && before->closed && before->end == at && before->start >= lowest) {
             start = before->start;
         } else {
-            while (start > lowest && isLocalCharacter(codePointBefore(m_line, start)))
-                start -= width(codePointBefore(m_line, start));
+            // An ASCII local part ends where words of such a script meet it.
+            bool ascii = true;
+            while (start > lowest && isLocalCharacter(codePointBefore(m_line, start))) {
+                const char32_t c = codePointBefore(m_line, start);
+                if (ascii && start < at && isUnspacedScript(c))
+                    break;
+                ascii = ascii && c < 0x80;
+                start -= width(c);
+            }
             while (start < at && isLeadingPunctuation(codePointAt(m_line, start)))
                 start += width(codePointAt(m_line, start));
         }
-        qsizetype end = at + 1;
+        // Comments may stand between the @ and the domain (c@(host)x.org):
+        // the address is written without them.
+        const qsizetype domainStart = afterComments(at + 1, highest);
+        qsizetype end = domainStart;
         const Token *after = end < highest ? tokenAt(end) : nullptr;
         if (after && after->kind == Kind::Literal && after->closed && after->end <= highest) {
             end = after->end;
         } else {
-            while (end < highest && isDomainCharacter(codePointAt(m_line, end)))
-                end += width(codePointAt(m_line, end));
-            while (end > at + 1 && isTrailingPunctuation(codePointBefore(m_line, end)))
+            end = domainEnd(end, highest);
+            while (end > domainStart && isTrailingPunctuation(codePointBefore(m_line, end)))
                 end -= width(codePointBefore(m_line, end));
         }
-        if (start == at || end == at + 1)
+        if (start == at || end == domainStart)
             return;
-        m_found.emplace_back(start, end);
+        QString written;
+        if (domainStart != at + 1)
+            written = m_line.sliced(start, at + 1 - start).toString() + m_line.sliced(domainStart, end - domainStart).toString();
+        m_found.push_back(Place{start, end, std::move(written)});
         m_floor = end;
         hideCommentsAfter(end);
+    }
+
+    // Where the text goes on after the comments and blanks from a place.
+    qsizetype afterComments(qsizetype from, qsizetype highest) const
+    {
+        for (const Token *token = from < highest ? tokenAt(from) : nullptr;
+             token && ((token->kind == Kind::Comment && token->closed) || token->kind == Kind::Blank) && token->end <= highest;
+             token = from < highest ? tokenAt(from) : nullptr)
+            from = token->end;
+        return from;
+    }
+
+    // As far as a domain's characters reach. An ideographic full stop
+    // parts labels, but an ASCII label ends where words of a script written
+    // without spaces follow it, with such a stop or without (ann@x.org。谢谢).
+    qsizetype domainEnd(qsizetype end, qsizetype highest) const
+    {
+        qsizetype asciiLabel = 0; // the ASCII characters of the label at hand so far, or -1
+        while (end < highest && isDomainCharacter(codePointAt(m_line, end))) {
+            const char32_t c = codePointAt(m_line, end);
+            const qsizetype next = end + width(c);
+            if (isIdeographicFullStop(c) && asciiLabel > 0 && next < highest && isUnspacedScript(codePointAt(m_line, next)))
+                break;
+            if (asciiLabel > 0 && isUnspacedScript(c))
+                break;
+            if (c == u'.' || isIdeographicFullStop(c))
+                asciiLabel = 0;
+            else if (asciiLabel >= 0)
+                asciiLabel = c < 0x80 ? asciiLabel + 1 : -1;
+            end = next;
+        }
+        return end;
     }
 
     void hideCommentsAfter(qsizetype end)
@@ -285,7 +353,15 @@ private:
     QStringView m_line;
     std::vector<Token> m_tokens;                       // read only where quotes or brackets matter
     std::vector<bool> m_hidden;                        // places where no address is searched
-    std::vector<std::pair<qsizetype, qsizetype>> m_found; // where each address around an @ starts and ends
+    // Where each address around an @ starts and ends; written anew where
+    // comments stand inside it.
+    struct Place
+    {
+        qsizetype start;
+        qsizetype end;
+        QString written;
+    };
+    std::vector<Place> m_found;
     std::vector<std::pair<qsizetype, QString>> m_links; // where each link starts, and an address of it
     qsizetype m_floor = 0;                             // where the last address found ends
 };
@@ -300,7 +376,8 @@ void each(QStringView line, const Found &found)
     // Two @ make no address but where one is in a quoted local part
     // ("a@b"@x.org).
     const bool oneAtMost = at < 0 || line.indexOf(u'@', at + 1) < 0 || line.contains(u"\"@");
-    if (const QStringView address = oneAtMost ? AddressCheck::address(line) : QStringView(); !address.isEmpty()) {
+    if (const QStringView address = oneAtMost && !endsSentence(line) ? AddressCheck::address(line) : QStringView();
+        !address.isEmpty()) {
         found(address);
         return;
     }

@@ -11,18 +11,20 @@ using namespace ContactProperties;
 void ContactLines::feed(QStringView line, qsizetype tag, const Search &search)
 {
     if (m_pending) {
-        if (line.startsWith(u' ') || line.startsWith(u'\t')) {
-            append(m_dropsBlank ? line.sliced(1) : line, search);
-            return;
-        }
+        // A quoted-printable soft break goes on with the next line as it
+        // stands, a space at its start kept.
         if (m_softBreaks && m_line.endsWith(u'=')) {
             m_line.chop(1);
             append(line, search);
             return;
         }
+        if (line.startsWith(u' ') || line.startsWith(u'\t')) {
+            append(m_dropsBlank ? line.sliced(1) : line, search);
+            return;
+        }
         flush(search);
     }
-    const Property property = propertyOf(line);
+    const Property property = propertyOf(line, m_block == Block::VCard);
     if (m_block == Block::Ldif && Blanks::trimmed(line).isEmpty())
         m_block = Block::None;
     if (!property.valid) {
@@ -70,7 +72,7 @@ void ContactLines::append(QStringView more, const Search &search)
     m_line += more;
     if (m_line.size() <= AddressTokens::longestRead)
         return;
-    if (m_block != Block::None || isEncoded(propertyOf(m_line))) {
+    if (m_block != Block::None || isEncoded(propertyOf(m_line, m_block == Block::VCard))) {
         m_overlong = true;
         m_line.clear();
         return;
@@ -87,7 +89,7 @@ void ContactLines::flush(const Search &search)
     m_pending = false;
     if (m_overlong)
         return;
-    const Property property = propertyOf(m_line);
+    const Property property = propertyOf(m_line, m_block == Block::VCard);
     // An entry's own name (dn:) names its address, which its mail: gives
     // again: that is read once.
     if (namesEntries(property.name)) {
@@ -103,7 +105,7 @@ void ContactLines::flush(const Search &search)
         const bool named = std::any_of(m_entryAddresses.begin(), m_entryAddresses.end(), [&](const QString &address) {
             return Blanks::trimmed(QStringView(value)).compare(address, Qt::CaseInsensitive) == 0;
         });
-        if (holdsAddresses(property.name) && !named)
+        if (holdsInternetAddresses(property) && !named)
             search(value, m_tag);
         return;
     }

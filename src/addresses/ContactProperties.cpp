@@ -11,11 +11,18 @@
 
 namespace ContactProperties {
 
-Property propertyOf(QStringView line)
+Property propertyOf(QStringView line, bool inVCard)
 {
+    // A parameter's quoted value may hold a colon or a space
+    // (LABEL="Main St: 4").
     qsizetype colon = 0;
-    while (colon < line.size() && line[colon] > u' ' && line[colon] < u'\x7F' && line[colon] != u':')
-        ++colon;
+    bool quoted = false;
+    for (; colon < line.size() && (quoted || line[colon] != u':'); ++colon) {
+        if (line[colon] == u'"' && colon > 0)
+            quoted = !quoted;
+        else if (!quoted && (line[colon] <= u' ' || line[colon] >= u'\x7F'))
+            break;
+    }
     if (colon == 0 || colon == line.size() || line[colon] != u':')
         return {};
     Property property;
@@ -26,7 +33,7 @@ Property propertyOf(QStringView line)
     property.parameters = semicolon < 0 ? QStringView() : head.sliced(semicolon);
     property.name = name.sliced(name.lastIndexOf(u'.') + 1);
     qsizetype value = colon + 1;
-    property.base64 = value < line.size() && line[value] == u':';
+    property.base64 = !inVCard && value < line.size() && line[value] == u':';
     property.value = line.sliced(value + (property.base64 ? 1 : 0));
     return property;
 }
@@ -40,6 +47,19 @@ bool is(QStringView text, QStringView name)
 bool holdsAddresses(QStringView name)
 {
     return name.endsWith(u"mail", Qt::CaseInsensitive) || is(name, u"emailAddress");
+}
+
+bool holdsInternetAddresses(const Property &property)
+{
+    if (!holdsAddresses(property.name))
+        return false;
+    for (QStringView part : property.parameters.split(u';')) {
+        const QStringView type = part.sliced(part.indexOf(u'=') + 1);
+        for (QStringView each : type.split(u','))
+            if (is(Blanks::trimmed(each), u"X400") || is(Blanks::trimmed(each), u"TLX"))
+                return false;
+    }
+    return true;
 }
 
 // LDIF's names of entries, whose mail= parts are addresses.

@@ -20,10 +20,15 @@ struct Property
     bool base64 = false;
 };
 
-Property propertyOf(QStringView line);
+// inVCard: two colons are a colon and a value starting with one (FN:: x),
+// as only LDIF writes base64 so.
+Property propertyOf(QStringView line, bool inVCard = false);
 bool is(QStringView text, QStringView name);
 // EMAIL, mail, mozillaSecondEmail and their kind.
 bool holdsAddresses(QStringView name);
+// Such a property whose value is an internet address: not one vCard 2.1
+// types as an X.400 or telex address (EMAIL;X400:G=Jo;S=Smith).
+bool holdsInternetAddresses(const Property &property);
 // LDIF's names of entries, whose mail= parts are addresses.
 bool namesEntries(QStringView name);
 QStringView parameter(QStringView parameters, QStringView name);

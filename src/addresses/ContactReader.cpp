@@ -125,13 +125,15 @@ void ContactReader::finish()
 void ContactReader::feedAddressBook(QStringView line)
 {
     if (m_pending) {
-        if (continues(line)) {
-            appendToProperty(line.sliced(1));
-            return;
-        }
+        // A quoted-printable soft break goes on with the next line as it
+        // stands, a space at its start kept (Zu=, Berg: Zu Berg).
         if (m_softBreaks && m_line.endsWith(u'=')) {
             m_line.chop(1);
             appendToProperty(line);
+            return;
+        }
+        if (continues(line)) {
+            appendToProperty(line.sliced(1));
             return;
         }
         m_pending = false;
@@ -147,7 +149,7 @@ void ContactReader::feedAddressBook(QStringView line)
     m_overlong = false;
     m_line.clear();
     appendToProperty(line);
-    m_softBreaks = isQuotedPrintable(propertyOf(line).parameters);
+    m_softBreaks = isQuotedPrintable(propertyOf(line, m_record == Record::VCard).parameters);
 }
 
 void ContactReader::feedMore(QStringView more)
@@ -175,7 +177,7 @@ void ContactReader::appendToProperty(QStringView more)
 
 void ContactReader::takeProperty(QStringView line)
 {
-    const Property property = propertyOf(line);
+    const Property property = propertyOf(line, m_record == Record::VCard);
     if (!property.valid)
         return;
     const QStringView value = Blanks::trimmed(property.value);
@@ -183,8 +185,11 @@ void ContactReader::takeProperty(QStringView line)
         return startRecord(true);
     if (is(property.name, u"END") && is(value, u"VCARD"))
         return endRecord();
-    if (is(property.name, u"dn"))
-        return startRecord(false);
+    if (is(property.name, u"dn")) {
+        startRecord(false);
+        m_namedAddresses = addressesNamedIn(decodedValue(property));
+        return;
+    }
     const bool vCard = m_record != Record::Ldif;
     const QString decoded = decodedValue(property);
     const QString text = vCard ? vCardText(decoded) : decoded;
@@ -196,7 +201,7 @@ void ContactReader::takeProperty(QStringView line)
         m_given = text.trimmed();
     else if (!vCard && is(property.name, u"sn"))
         m_surname = text.trimmed();
-    else if (holdsAddresses(property.name) && !text.trimmed().isEmpty())
+    else if (holdsInternetAddresses(property) && !text.trimmed().isEmpty())
         m_addresses << text.trimmed();
     // An address standing outside any contact is one of its own.
     if (m_record == Record::None)
@@ -214,6 +219,11 @@ void ContactReader::endRecord()
     if (m_record == Record::Ldif && m_nameParts.isEmpty())
         m_nameParts = spaced({m_given, m_surname});
     const QString name = m_name.isEmpty() ? m_nameParts : m_name;
+    // An LDIF record whose name alone holds its address (cn=Ann+mail=a@x.org)
+    // gives that address.
+    if (m_addresses.isEmpty())
+        m_addresses = m_namedAddresses;
+    m_namedAddresses.clear();
     // A name that only repeats the address, or its local part, as address
     // books write for a contact without one, is none.
     for (const QString &address : std::exchange(m_addresses, {})) {

@@ -73,6 +73,7 @@ private:
     QString m_given;
     QString m_surname;
     QStringList m_addresses;
+    QStringList m_namedAddresses; // LDIF: those its dn names
     // The messages': their correspondents, each once, in the order met,
     // kept compactly (a mailbox may hold millions): the text of their
     // addresses and names one after the other, and where each lies in it.

@@ -165,7 +165,8 @@ bool reading(const QString &path, bool remembering, Read read)
 // whole. With skipEmptyFile, an empty file gives nothing instead of "empty
 // file".
 bool readSource(const QString &path, bool skipEmptyFile, const LineDecoder::Take &take,
-                const LineDecoder::TakePiece &takePiece, bool remembering = false)
+                const LineDecoder::TakePiece &takePiece, const std::function<void()> &afterLastBreak = {},
+                bool remembering = false)
 {
     return reading(path, remembering, [&] {
         Source source;
@@ -173,6 +174,7 @@ bool readSource(const QString &path, bool skipEmptyFile, const LineDecoder::Take
             return false;
         LineDecoder decoder(take, skipEmptyFile);
         decoder.handOnLongLines(LineDecoder::longestHeldLine, takePiece);
+        decoder.handOnAfterLastBreak(afterLastBreak);
         if (source.ordinary)
             FileJoin::readOrdinaryFile(source.fd, source.status, decoder, 1 << 20);
         else
@@ -298,8 +300,11 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
             const LineDecoder::TakePiece takePiece = [&](QByteArrayView piece, bool last) {
                 failingTheRun([&] { run.takePiece(piece, last); });
             };
-            if (!(kind == ContactFiles::Kind::List ? readSource(path, options.skipEmpty, take, takePiece, remembering)
-                                                   : readContacts(path, kind, take, remembering)))
+            const auto afterLastBreak = [&] { failingTheRun([&] { run.takeAfterLastBreak(); }); };
+            const bool read = kind == ContactFiles::Kind::List
+                                  ? readSource(path, options.skipEmpty, take, takePiece, afterLastBreak, remembering)
+                                  : readContacts(path, kind, take, remembering);
+            if (!read)
                 trouble = true;
             run.endSource();
         }

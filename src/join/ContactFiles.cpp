@@ -106,7 +106,8 @@ QStringList messagesOf(const QString &folder, const Skipped &skipped)
 // Hands the reader a file's lines, telling how far it has come. Anything
 // but an ordinary file (a pipe, a device behind a link) is opened without
 // waiting on it and refused unread: it might never end.
-void readInto(ContactReader &reader, const QString &path, WorkProgress *progress, int fromPermille, int toPermille)
+void readInto(ContactReader &reader, const QString &path, WorkProgress *progress, int fromPermille, int toPermille,
+              bool addressBook = false)
 {
     const OpenFile file{::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)};
     struct stat status {};
@@ -149,7 +150,8 @@ void readInto(ContactReader &reader, const QString &path, WorkProgress *progress
         goesOn = !last;
         tellProgress();
     });
-    FileJoin::readOrdinaryFile(file.fd, status, decoder);
+    // An address book may fold a line inside a character.
+    FileJoin::readOrdinaryFile(file.fd, status, decoder, 4 << 20, addressBook);
 }
 
 } // namespace
@@ -202,7 +204,7 @@ void read(const QString &path, Kind kind, const LineDecoder::Take &take, const S
             reader.endMessage();
         }
     } else {
-        readInto(reader, path, progress, 0, 1000);
+        readInto(reader, path, progress, 0, 1000, kind == Kind::AddressBook);
     }
     reader.finish();
     if (!ends.isEmpty())

@@ -2,6 +2,7 @@
 
 #include "core/Failure.h"
 #include "core/FileAccess.h"
+#include "join/FoldedCharacters.h"
 
 #include <cerrno>
 #include <cstring>
@@ -71,30 +72,36 @@ void readHeld(const QByteArray &bytes, Reader &reader)
     reader.finishFile();
 }
 
-void readOrdinaryFile(int fd, const struct stat &opened, Reader &reader, qsizetype blockSize)
+void readOrdinaryFile(int fd, const struct stat &opened, Reader &reader, qsizetype blockSize, bool rejoin)
 {
     QByteArray block(blockSize, Qt::Uninitialized);
     QByteArray start;
     StreamingJoin::Utf8Check check;
     bool whole = false;
+    FoldedCharacters folds;
     eachBlock(fd, block, [&](QByteArrayView bytes) {
         if (start.isNull()) {
             whole = bytes.size() < blockSize;
             start = whole ? bytes.toByteArray() : bytes.first(qMin<qsizetype>(bytes.size(), 4)).toByteArray();
         }
         // The first byte that is no UTF-8 settles it (a UTF-16 mark is none).
-        check.feed(bytes);
+        check.feed(rejoin ? QByteArrayView(folds.rejoined(bytes, false)) : bytes);
         return check.isValidSoFar();
     });
+    if (rejoin)
+        check.feed(folds.rejoined({}, true));
+    folds.reset();
     if (whole || start.isEmpty()) {
-        readHeld(start, reader);
+        readHeld(rejoin ? folds.rejoined(start, true) : start, reader);
         return;
     }
     reader.startFile(StreamingJoin::encodingOf(start, check.isValid()));
     const off_t read = eachBlock(fd, block, [&](QByteArrayView bytes) {
-        reader.feed(bytes);
+        reader.feed(rejoin ? QByteArrayView(folds.rejoined(bytes, false)) : bytes);
         return true;
     });
+    if (rejoin)
+        reader.feed(folds.rejoined({}, true));
     reader.finishFile();
     struct stat now {};
     if (::fstat(fd, &now) != 0 || reader.isBroken() || read != opened.st_size || !sameFile(opened, now))

@@ -31,7 +31,10 @@ void readHeld(const QByteArray &bytes, Reader &reader);
 // Failure for trouble reading, and when the file changed between the passes
 // or while it was read (what was handed on may not be what it holds): its
 // size, modification or change time differs, or UTF-8 turned out not to be.
-void readOrdinaryFile(int fd, const struct stat &opened, Reader &reader, qsizetype blockSize = 4 << 20);
+// With rejoin, the halves of a character that a folded line parts are put
+// together before the file is read (FoldedCharacters), in both passes.
+void readOrdinaryFile(int fd, const struct stat &opened, Reader &reader, qsizetype blockSize = 4 << 20,
+                      bool rejoin = false);
 
 // Takes the bytes, leaving them empty.
 using Writer = std::function<void(QByteArray &bytes)>;

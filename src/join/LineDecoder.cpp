@@ -133,6 +133,8 @@ qsizetype LineDecoder::handOnLines(QByteArrayView bytes, bool atEnd)
 {
     const char *text = bytes.constData();
     const qsizetype size = bytes.size();
+    if (size == 0)
+        return 0;
     const auto next = [&](char c, qsizetype from) {
         const void *found = std::memchr(text + from, c, size_t(size - from));
         return found ? static_cast<const char *>(found) - text : size;
@@ -212,6 +214,9 @@ void LineDecoder::finishFile()
             return;
     }
     m_text.remove(0, handOnLines(m_text, true));
-    m_take({m_text});
+    if (m_text.isEmpty() && m_afterLastBreak)
+        m_afterLastBreak();
+    else
+        m_take({m_text});
     m_text.clear();
 }

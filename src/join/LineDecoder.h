@@ -28,6 +28,10 @@ public:
     // last piece.
     using TakePiece = std::function<void(QByteArrayView piece, bool last)>;
     void handOnLongLines(qsizetype longest, TakePiece takePiece);
+    // The empty line after a line break that ends a file goes to
+    // afterLastBreak instead of take: it is no line of the file, though
+    // "Load File" shows one there.
+    void handOnAfterLastBreak(std::function<void()> afterLastBreak) { m_afterLastBreak = std::move(afterLastBreak); }
     // The longest line the command line's options hold whole.
     static constexpr qsizetype longestHeldLine = 4 << 20;
 
@@ -55,6 +59,7 @@ private:
     QByteArray m_text; // read, not yet handed on: the start of a line
     qsizetype m_longest = 0;
     TakePiece m_takePiece;
+    std::function<void()> m_afterLastBreak;
     bool m_inPieces = false; // the line at hand goes on in pieces
     QList<QByteArrayView> m_lines; // gathered to be handed on at once
 };

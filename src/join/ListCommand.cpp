@@ -562,6 +562,13 @@ void Run::takePiece(QByteArrayView piece, bool last)
     m_chain->takePiece(piece, last);
 }
 
+void Run::takeAfterLastBreak()
+{
+    m_chain->m_quiet = true;
+    take({QByteArrayView()});
+    m_chain->m_quiet = false;
+}
+
 void Run::endSource()
 {
     m_chain->endSource();

@@ -95,6 +95,9 @@ public:
     // (LineDecoder::handOnLongLines). Raises a Failure with --unique or
     // --sort, which cannot take it.
     void takePiece(QByteArrayView piece, bool last);
+    // The empty line after a line break that ends the source: joined as
+    // the window joins it, but no line of the source for the report.
+    void takeAfterLastBreak();
     void endSource();
     // After the last source: the empty line its last line break leaves, and
     // what waits for the end (sorted lines, the end of the joined line).

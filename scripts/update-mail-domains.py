@@ -1,11 +1,14 @@
 #!/usr/bin/python3
-"""Writes resources/real-mail-domains.txt: the mail domains that advice never
-takes for typos, from two maintained public lists on the npm registry:
+"""Writes resources/real-mail-domains.txt, the mail domains that advice never
+takes for typos, and resources/disposable-mail-domains.txt, those it warns
+of as throwaway ones, from maintained public lists on the npm registry:
 
 - free-email-domains (MIT licence, Kiko Beats): free and disposable mail
   providers' domains, with every country variant of the big ones;
 - email-providers (ISC licence, Jannis R): the mail providers' domains most
-  in use.
+  in use;
+- disposable-email-domains (MIT licence, its contributors): domains of
+  throwaway address services.
 
 The lists also hold typo domains (gmial.com, yaho.com, hotmail.con): a
 domain a name edit or two away from one of the commonest that advice
@@ -21,7 +24,8 @@ import sys
 import tarfile
 import tempfile
 
-PACKAGES = {"free-email-domains": "package/domains.json", "email-providers": "package/all.json"}
+PACKAGES = {"free-email-domains": "package/domains.json", "email-providers": "package/all.json",
+            "disposable-email-domains": "package/index.json"}
 ADDED = ["cloud.com"]  # real, and one edit from icloud.com
 
 
@@ -76,17 +80,31 @@ def common_table():
     return re.findall(r'"([^"]+)"', block)
 
 
-def main():
-    domains, versions = set(), []
+def fetched():
+    """Each package's domains, by its name and version."""
+    lists = {}
     with tempfile.TemporaryDirectory() as folder:
         for package, member in PACKAGES.items():
             subprocess.run(["npm", "pack", package, "--silent"], cwd=folder, check=True, capture_output=True)
-            archive = next(f for f in os.listdir(folder) if f.startswith(package) and f.endswith(".tgz"))
-            versions.append(archive[:-4])
+            archive = next(f for f in os.listdir(folder) if f.startswith(package + "-") and f.endswith(".tgz"))
             with tarfile.open(os.path.join(folder, archive)) as tar:
-                domains |= {d.strip().lower() for d in json.load(tar.extractfile(member)) if d.strip()}
-            os.remove(os.path.join(folder, archive))
+                lists[archive[:-4]] = {d.strip().lower() for d in json.load(tar.extractfile(member)) if d.strip()}
+    return lists
+
+
+def main():
+    lists = fetched()
+    disposable_name = next(name for name in lists if name.startswith("disposable-email-domains"))
+    disposable = lists.pop(disposable_name)
+    versions = sorted(lists)
+    domains = set().union(*lists.values())
     table = common_table()
+    with open("resources/disposable-mail-domains.txt", "w", encoding="utf-8") as out:
+        out.write("# Domains that hand out throwaway mail addresses. Made by scripts/update-mail-domains.py from\n")
+        out.write(f"# {disposable_name} (npm registry; MIT licence, its contributors); the commonest\n")
+        out.write("# mail domains left out.\n")
+        for domain in sorted(disposable - set(table)):
+            out.write(domain + "\n")
     top_levels = real_top_levels()
     kept = [d for d in sorted(domains)
             if d not in table and d.rsplit(".", 1)[-1] in top_levels and not looks_mistyped(d, table)]
@@ -97,7 +115,7 @@ def main():
         out.write("# Jannis R); typo domains of the commonest ones left out.\n")
         for domain in sorted(set(kept) | set(ADDED)):
             out.write(domain + "\n")
-    print(f"{len(kept) + len(ADDED)} domains written", file=sys.stderr)
+    print(f"{len(kept) + len(ADDED)} real and {len(disposable)} disposable domains written", file=sys.stderr)
 
 
 main()

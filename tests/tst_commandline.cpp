@@ -249,6 +249,8 @@ void TestCommandLine::wrongOptionsAreTold_data()
     QTest::newRow("going on from nowhere")
         << QStringList{u"--join"_s, u"--batch=2"_s, u"--compose"_s, u"--from-recipient=0"_s}
         << "kestrava: --from-recipient needs a whole number of 1 or more, not '0'\n"_ba;
+    QTest::newRow("vouching without checking") << QStringList{u"--join"_s, u"--allow=x"_s}
+                                               << "kestrava: --allow works only with --check\n"_ba;
     QTest::newRow("composing to Cc") << QStringList{u"--join"_s, u"--batch=2"_s, u"--compose=cc"_s}
                                      << "kestrava: --compose needs bcc or to, not 'cc'\n"_ba;
     QTest::newRow("strict without --check") << QStringList{u"--join"_s, u"--strict"_s}
@@ -595,6 +597,10 @@ void TestCommandLine::addressOptions_data()
                                                              "-:4: the domain has no dot: carl@z\n";
     QTest::newRow("warnings alone") << QStringList{u"--check"_s} << likelyLost << QByteArray() << warnings;
     QTest::newRow("warnings that fail") << QStringList{u"--check"_s, u"--strict"_s} << likelyLost << QByteArray() << warnings;
+    QTest::newRow("no-reply, role and throwaway addresses") << QStringList{u"--check"_s}
+        << "noreply@x.org\nInfo+list@firm.org\nann@mailinator.com\nann@firm.org\n"_ba << QByteArray()
+        << "-:1: warning: a no-reply address, which no one reads: noreply@x.org\n-:2: warning: info is a role, not a "
+           "person: Info+list@firm.org\n-:3: warning: mailinator.com hands out throwaway addresses: ann@mailinator.com\n"_ba;
     QTest::newRow("no warnings") << QStringList{u"--check"_s, u"--no-warnings"_s} << likelyLost + "carl@z\n" << QByteArray()
                                  << "-:3: the domain has no dot: carl@z\n"_ba;
     // Input no list should hold breaks nothing.
@@ -634,6 +640,23 @@ void TestCommandLine::addressOptions()
     const bool failed = options.contains(u"--strict"_s) ? !errors.isEmpty()
                                                         : errors.count('\n') > errors.count(": warning: ");
     QCOMPARE(joined.status, failed ? 1 : 0);
+    // What the user vouches for is warned of not at all: the files --allow
+    // names, and their own.
+    if (errors.contains("warning")) {
+        QTemporaryDir config;
+        putFile(config.path(), u"kestrava/allow.txt"_s, "# mine\nfirm.org\n");
+        const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        const QString allowed = write(u"allow.txt"_s, "NoReply@X.org\nmailinator.com # a test service\ngmial.com\n"
+                                                      "example.com\nhotmail.con\n");
+        const Run vouched = run(QStringList{u"--allow="_s + allowed} + options, input);
+        qputenv("XDG_CONFIG_HOME", savedConfig);
+        QByteArray unwarned;
+        for (const QByteArray &line : errors.split('\n'))
+            if (!line.isEmpty() && !line.contains(": warning: "))
+                unwarned += line + '\n';
+        QCOMPARE(vouched.errors, unwarned);
+    }
     // Addresses left out as three files list them, once each; the last line
     // of a contact, which might have gone on, counts too.
     const QStringList lists = {write(u"a.vcf"_s, "EMAIL:a@x.org"), write(u"bounced.txt"_s, "B@X.org\n"),

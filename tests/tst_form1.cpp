@@ -778,7 +778,10 @@ void TestForm1::correctingMistypedDomains()
     choose(input, u"Correct Mistyped Domains"_s);
     QCOMPARE(shown, QStringList({u"line 2: bob@yaho.com \u2192 bob@yahoo.com"_s, u"line 4: dan@hotmial.com \u2192 dan@hotmail.com"_s}));
     QCOMPARE(input->text(), u"Ann <ann@gmial.com>\r\nbob@yahoo.com\r\ncarl@x.org\r\ndan@hotmial.com"_s);
-    input->setText(u"carl@x.org"_s);
+    // No-reply, role and throwaway addresses are counted beside them.
+    input->setText(u"carl@x.org\r\nnoreply@x.org\r\nInfo@firm.org\r\nann@mailinator.com"_s);
+    QVERIFY2(menuEntries(input).filter(u"0 not addresses, 2 no-reply or role addresses, 1 throwaway"_s).size() == 1,
+             qPrintable(menuEntries(input).join(u'|')));
     QVERIFY(menuEntries(input).contains(u"Correct Mistyped Domains (none look mistyped)-"_s));
 }
 

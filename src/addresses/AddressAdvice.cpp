@@ -1,6 +1,7 @@
 #include "addresses/AddressAdvice.h"
 
 #include "addresses/AddressCheck.h"
+#include "addresses/AllowedAddresses.h"
 #include "addresses/MailDomains.h"
 #include "core/QuickHash.h"
 
@@ -89,6 +90,29 @@ bool tradesRealSuffixes(const QByteArray &domain, const QByteArray &meant)
     return nameOf(domain) == nameOf(meant) && isRealSuffix(suffixOf(domain));
 }
 
+// Local parts that say no one reads them, and those of jobs rather than
+// persons (RFC 2142's, and the like).
+constexpr std::array noReplies = {"noreply", "no-reply", "no_reply", "donotreply", "do-not-reply", "do_not_reply",
+                                  "noresponse", "no-response", "mailer-daemon"};
+constexpr std::array roles = {"postmaster", "hostmaster", "webmaster", "abuse", "security", "noc", "info",
+                              "support", "sales", "marketing", "admin", "administrator", "root", "billing",
+                              "office", "contact", "help"};
+
+// A local part's role, without a +tag, in any case: its kind and the
+// warning, or none.
+std::pair<AddressAdvice::Kind, QString> roleOf(QByteArrayView local)
+{
+    const qsizetype plus = local.indexOf('+');
+    const QByteArray name = (plus < 0 ? local : local.first(plus)).toByteArray().toLower();
+    for (const char *noReply : noReplies)
+        if (name == noReply)
+            return {AddressAdvice::Kind::NoReply, QStringLiteral("a no-reply address, which no one reads")};
+    for (const char *role : roles)
+        if (name == role)
+            return {AddressAdvice::Kind::Role, QStringLiteral("%1 is a role, not a person").arg(QLatin1String(role))};
+    return {AddressAdvice::Kind::None, {}};
+}
+
 QString reservedDomain(const QByteArray &domain)
 {
     const QByteArray topLevel = domain.mid(domain.lastIndexOf('.') + 1);
@@ -170,11 +194,17 @@ AddressAdvice::Advice AddressAdvice::onAddress(QByteArrayView address)
         advice.suggestion = QString::fromUtf8(local) + u'@' + found.domain;
         advice.warning = (found.warning.isEmpty() ? QString() : found.warning + QStringLiteral(", "))
                          + QStringLiteral("did you mean %1?").arg(advice.suggestion);
-        return advice;
-    }
-    advice.warning = found.warning;
-    if (advice.warning.isEmpty() && !isAscii(local))
+        advice.kind = Kind::Domain;
+    } else if (!found.warning.isEmpty()) {
+        advice = {found.warning, {}, found.disposable ? Kind::Disposable : Kind::Domain};
+    } else if (const auto [role, warning] = roleOf(local); role != Kind::None) {
+        advice = {warning, {}, role};
+    } else if (!isAscii(local)) {
         advice.warning = lookAlikeIn(QString::fromUtf8(local), QStringLiteral("the local part"));
+        advice.kind = advice.warning.isEmpty() ? Kind::None : Kind::LookAlike;
+    }
+    if (advice.kind != Kind::None && AllowedAddresses::shared().allows(QString::fromUtf8(address)))
+        return {};
     return advice;
 }
 
@@ -248,6 +278,8 @@ AddressAdvice::DomainAdvice AddressAdvice::findAdviceOnDomain(QStringView writte
     const QByteArray domain = key.sliced(key.lastIndexOf(u'@') + 1).toLatin1();
     if (const QString reserved = reservedDomain(domain); !reserved.isEmpty())
         return {reserved, {}};
+    if (MailDomains::isDisposable(domain))
+        return {QStringLiteral("%1 hands out throwaway addresses").arg(QString::fromLatin1(domain)), {}, true};
     if (MailDomains::isKnownReal(domain))
         return {};
     if (const QByteArray meant = MailDomains::meant(domain); !meant.isEmpty() && !tradesRealSuffixes(domain, meant))

@@ -17,17 +17,24 @@ struct USpoofChecker;
 // - a domain reserved for examples (example.com) or never delivered
 //   (.invalid, .test, localhost);
 // - letters of two scripts mixed in a name as look-alike names are made
-//   (Cyrillic а in pаypal), as ICU's spoof checker finds them.
-// Nothing is looked up on the network. What is found of a domain is kept,
+//   (Cyrillic а in pаypal), as ICU's spoof checker finds them;
+// - a domain that hands out throwaway addresses (mailinator.com);
+// - a no-reply address (noreply@), which no one reads, and a role's
+//   (postmaster@, info@), which reaches a job rather than a person.
+// Of the addresses and domains the user vouches for (AllowedAddresses)
+// nothing is said. Nothing is looked up on the network. What is found of a domain is kept,
 // so that a list of many addresses at few domains is advised on quickly;
 // one adviser serves one thread.
 class AddressAdvice
 {
 public:
+    // What kind of warning, for counting them.
+    enum class Kind { None, Domain, NoReply, Role, Disposable, LookAlike };
     struct Advice
     {
         QString warning;    // empty: nothing to say
         QString suggestion; // the address as it was likely meant, when there is one
+        Kind kind = Kind::None;
     };
 
     AddressAdvice();
@@ -47,6 +54,7 @@ private:
     {
         QString warning;
         QString domain; // the domain meant, when a suggestion is made
+        bool disposable = false;
     };
     const DomainAdvice &adviceOnDomain(QByteArrayView domain);
     void makeRoom();

@@ -137,24 +137,37 @@ const Index &index()
 } // namespace
 
 extern const char realDomainsList[];
+extern const char disposableDomainsList[];
 
 namespace {
 
-QSet<QByteArray> knownReal()
+// A list's domains, one to a line, # starting a comment.
+QSet<QByteArray> domainsOf(const char *list)
 {
     QSet<QByteArray> domains;
-    for (const QByteArray &line : QByteArray::fromRawData(realDomainsList, qstrlen(realDomainsList)).split('\n'))
+    for (const QByteArray &line : QByteArray::fromRawData(list, qstrlen(list)).split('\n'))
         if (!line.isEmpty() && !line.startsWith('#'))
             domains.insert(line);
     return domains;
+}
+
+bool holds(const QSet<QByteArray> &domains, QByteArrayView domain)
+{
+    return domains.contains(QByteArray::fromRawData(domain.data(), domain.size()));
 }
 
 } // namespace
 
 bool isKnownReal(QByteArrayView domain)
 {
-    static const QSet<QByteArray> domains = knownReal();
-    return domains.contains(QByteArray::fromRawData(domain.data(), domain.size()));
+    static const QSet<QByteArray> domains = domainsOf(realDomainsList);
+    return holds(domains, domain);
+}
+
+bool isDisposable(QByteArrayView domain)
+{
+    static const QSet<QByteArray> domains = domainsOf(disposableDomainsList);
+    return holds(domains, domain);
 }
 
 std::span<const char *const> all()

@@ -22,6 +22,10 @@ bool isCommon(QByteArrayView domain);
 // of the big providers and many regional ones, none a typo of the table's.
 bool isKnownReal(QByteArrayView domain);
 
+// Whether the domain hands out throwaway addresses, as a public list of
+// such services holds (resources/disposable-mail-domains.txt).
+bool isDisposable(QByteArrayView domain);
+
 // The table's domain the domain was most likely meant to be: the nearest,
 // the commoner of two as near; empty when none is near enough, or when
 // the domain is in the table itself.

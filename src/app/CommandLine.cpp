@@ -24,6 +24,7 @@ const QString composeOption = QStringLiteral("compose");
 const QString reportOption = QStringLiteral("report");
 const QString exportOption = QStringLiteral("export");
 const QString fromRecipientOption = QStringLiteral("from-recipient");
+const QString allowOption = QStringLiteral("allow");
 
 // A whole number of 1 or more written in digits alone, or 0 when the text
 // is none: no sign, no spaces.
@@ -75,10 +76,15 @@ void describeOptions(QCommandLineParser &parser)
                                                   "warning: REASON: TEXT and kept: a mistyped domain (\"did you "
                                                   "mean ann@gmail.com?\"), a top-level domain that does not exist, "
                                                   "a domain for examples only, letters of two scripts that look "
-                                                  "alike.")});
+                                                  "alike, a domain that hands out throwaway addresses, a no-reply "
+                                                  "or role address (noreply@, postmaster@, info@).")});
     parser.addOption({strictOption, QStringLiteral("With --check: warnings, too, make the exit status 1.")});
     parser.addOption({noWarningsOption, QStringLiteral("With --check: tell no warnings, only the lines that are no "
                                                        "address.")});
+    parser.addOption({allowOption, QStringLiteral("With --check: warn of nothing at the addresses and domains FILE "
+                                                  "lists, one to a line (ann@x.org, x.org), as of those in "
+                                                  "~/.config/kestrava/allow.txt; may be given again."),
+                      QStringLiteral("FILE")});
     parser.addOption({extractOption, QStringLiteral("With --join or --check: put in place of each line the e-mail "
                                                     "addresses in it (\"Ann <ann@x.org>, bob@y.org\" gives two lines).")});
     parser.addOption({excludeOption, QStringLiteral("With --join: leave out the lines whose address is in FILE, "
@@ -182,7 +188,7 @@ Request readArguments(int argc, char *argv[])
     for (const QString &option : {extractOption, trimOption})
         if (parser.isSet(option) && !parser.isSet(joinOption) && !parser.isSet(checkOption))
             return {Request::Wrong, QStringLiteral("--%1 works only with --join or --check").arg(option)};
-    for (const QString &option : {strictOption, noWarningsOption})
+    for (const QString &option : {strictOption, noWarningsOption, allowOption})
         if (parser.isSet(option) && !parser.isSet(checkOption))
             return {Request::Wrong, QStringLiteral("--%1 works only with --check").arg(option)};
     const bool noWindow = parser.isSet(joinOption) || parser.isSet(checkOption) || parser.isSet(QStringLiteral("help"))
@@ -199,6 +205,7 @@ ListCommand::Options joinOptionsOf(const QCommandLineParser &parser)
     options.warnings = !parser.isSet(noWarningsOption);
     options.extract = parser.isSet(extractOption);
     options.exclude = parser.values(excludeOption);
+    options.allow = parser.values(allowOption);
     options.trim = parser.isSet(trimOption);
     options.skipEmpty = parser.isSet(skipEmptyOption);
     options.unique = parser.isSet(uniqueOption);

@@ -4,6 +4,7 @@
 
 #include "app/BatchComposer.h"
 #include "app/ReportFile.h"
+#include "addresses/AllowedAddresses.h"
 #include "app/StandardStreams.h"
 #include "core/Failure.h"
 #include "core/FileAccess.h"
@@ -15,6 +16,7 @@
 #include "join/StreamingJoin.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -322,12 +324,31 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
     return trouble ? 1 : status;
 }
 
+// The files --allow names join the user's own: one that cannot be read is
+// told, and nothing is done.
+bool readAllowed(const QStringList &files)
+{
+    for (const QString &path : files) {
+        try {
+            if (!QFileInfo::exists(path))
+                throw Failure(QStringLiteral("File not found"));
+            AllowedAddresses::shared().addFile(path);
+        } catch (const Failure &failure) {
+            complain(path, failure.description());
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int joinToStandardOutput(const QStringList &files, const ListCommand::Options &options,
                          std::optional<MailtoLinks::Field> compose, const QString &reportPath, qsizetype fromRecipient)
 {
     const QStringList paths = files.isEmpty() ? QStringList{QStringLiteral("-")} : files;
+    if (!readAllowed(options.allow))
+        return 2;
     std::optional<ReportFile> report;
     if (options.report) {
         const QString input = ReportFile::overwrittenInput(reportPath, paths + options.exclude);

@@ -205,7 +205,8 @@ void InputMenu::keepWidthForCounts(QMenu *menu)
 {
     const QString waiting = m_countsEntry->text();
     ListTidying::Counts widest;
-    widest.lines = widest.duplicates = widest.empty = widest.notAddresses = widest.mistyped = m_input.lineCount();
+    widest.lines = widest.duplicates = widest.empty = widest.notAddresses = widest.mistyped = widest.unread =
+        widest.throwaway = m_input.lineCount();
     int width = 0;
     for (const bool counting : {true, false}) {
         m_countsEntry->setText(countsText(widest, m_counting->selection, counting));
@@ -274,6 +275,10 @@ QString InputMenu::countsText(const ListTidying::Counts &counts, bool selection,
                             number(counts.empty), counted(counts.notAddresses, tr("not an address"), tr("not addresses")));
     if (counts.mistyped > 0)
         text += u", "_s + counted(counts.mistyped, tr("looks mistyped"), tr("look mistyped"));
+    if (counts.unread > 0)
+        text += u", "_s + counted(counts.unread, tr("no-reply or role address"), tr("no-reply or role addresses"));
+    if (counts.throwaway > 0)
+        text += u", "_s + counted(counts.throwaway, tr("throwaway"), tr("throwaway"));
     if (m_report && m_reportRevision == m_counting->revision)
         text += removedAs(m_report->step()).arg(number(m_report->removedCount()));
     return text + aboutTheCaretsLine();

@@ -33,6 +33,7 @@ struct Options
     bool strict = false;    // warnings fail the run as errors do
     bool skipEmpty = false; // empty lines and empty files go
     QStringList exclude;    // files whose addresses are left out
+    QStringList allow;      // with check: files of addresses and domains warned of not at all
     bool unique = false;    // the first of equal lines stays
     bool sort = false;      // ignoring case; equal lines keep their order
     QString separator = QStringLiteral(",");

@@ -254,7 +254,12 @@ ListTidying::Counts ListTidying::lineCounts() const
                 continue;
             const QStringView address = AddressCheck::address(key);
             counts.notAddresses += address.isEmpty();
-            counts.mistyped += !address.isEmpty() && !adviser.onAddress(address).suggestion.isEmpty();
+            if (address.isEmpty())
+                continue;
+            const AddressAdvice::Advice advice = adviser.onAddress(address);
+            counts.mistyped += !advice.suggestion.isEmpty();
+            counts.unread += advice.kind == AddressAdvice::Kind::NoReply || advice.kind == AddressAdvice::Kind::Role;
+            counts.throwaway += advice.kind == AddressAdvice::Kind::Disposable;
         }
         return counts;
     };
@@ -265,6 +270,8 @@ ListTidying::Counts ListTidying::lineCounts() const
         counts.unsorted = counts.unsorted || half.unsorted;
         counts.notAddresses += half.notAddresses;
         counts.mistyped += half.mistyped;
+        counts.unread += half.unread;
+        counts.throwaway += half.throwaway;
     }
     counts.lines = m_lines.size();
     return counts;

@@ -30,6 +30,8 @@ public:
         qsizetype empty = 0;        // lines empty or of spaces and tabs only
         qsizetype notAddresses = 0; // lines neither empty nor an address
         qsizetype mistyped = 0;     // addresses whose domain looks mistyped
+        qsizetype unread = 0;       // no-reply and role addresses
+        qsizetype throwaway = 0;    // addresses at domains that hand out throwaway ones
         bool untrimmed = false;     // some line starts or ends with a space or tab
         bool unsorted = false;      // sorting would change the order
         // Whether the operation would change the lines.

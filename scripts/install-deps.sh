@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libicu-dev
-  pkg-config libidn2-dev libpsl-dev publicsuffix xdg-utils
+  pkg-config libidn2-dev libpsl-dev libc-ares-dev publicsuffix xdg-utils
   fonts-liberation
 )
 if [ "${1:-}" = --tests ]; then
@@ -18,7 +18,7 @@ if [ "${1:-}" = --tests ]; then
     desktop-file-utils appstream
     dpkg-dev lintian man-db
     clang libclang-rt-14-dev bc acl
-    python3 python3-email-validator python3-vobject python3-ldap mutt
+    python3 python3-email-validator python3-vobject python3-ldap mutt dnsmasq-base
   )
 fi
 

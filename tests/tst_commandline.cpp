@@ -5,6 +5,8 @@
 #include "ProcessLimits.h"
 #include "MailHandler.h"
 #include "TestFiles.h"
+#include "TestZone.h"
+#include "addresses/MailDomains.h"
 #include "addresses/MailtoLinks.h"
 
 #include <QProcess>
@@ -12,9 +14,12 @@
 #include <QTemporaryDir>
 
 #include <QUrl>
+#include <QSet>
 
 #include <csignal>
 #include <pty.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -116,6 +121,7 @@ private slots:
     void theListsReadAreNeverOverwrittenOrBypassed_data();
     void theListsReadAreNeverOverwrittenOrBypassed();
     void aMessageThatCannotBeReadLosesNoOther();
+    void theMailSystemIsAskedWhichDomainsTakeMail();
 
 private:
     QString write(const QString &name, const QByteArray &bytes) { return putFile(m_dir->path(), name, bytes); }
@@ -977,6 +983,45 @@ void TestCommandLine::aMessageThatCannotBeReadLosesNoOther()
                                    + "/new/7.socket: No such device or address\n");
     QCOMPARE(harvested.status, 1);
     ::close(socket);
+}
+
+// With --dns, a domain that takes no mail is told, and a typo only where
+// its domain takes none and the one it was likely meant to be does: short
+// names' typos too, and never a domain that takes mail.
+void TestCommandLine::theMailSystemIsAskedWhichDomainsTakeMail()
+{
+    TestZone zone;
+    QVERIFY2(zone.isReady(), zone.log().constData());
+    const Run asked = run({u"--check"_s, u"--dns"_s},
+                          "a@gmail.com\nb@ewb.de\nc@aob.com\nd@a-only.org\ne@nullmx.org\nf@nosuch.org\n"
+                          "g@gmial.com\nh@slow.org\ni@gmail.con\n");
+    QCOMPARE(asked.errors, "-:2: warning: ewb.de does not take mail (no such domain), did you mean b@web.de?: b@ewb.de\n"
+                           "-:3: warning: aob.com does not take mail (no such domain), did you mean c@aol.com?: c@aob.com\n"
+                           "-:5: warning: nullmx.org does not take mail (it refuses all mail): e@nullmx.org\n"
+                           "-:6: warning: nosuch.org does not take mail (no such domain): f@nosuch.org\n"
+                           "-:9: warning: did you mean i@gmail.com?: i@gmail.con\n"_ba);
+    QCOMPARE(asked.status, 0);
+    // Seeded typos of the table's domains: nearly all get the domain back;
+    // the domains themselves get nothing.
+    QRandomGenerator random(35);
+    QByteArray lines;
+    QByteArrayList meant;
+    for (const char *domain : MailDomains::all()) {
+        QByteArray name = QByteArray(domain).first(QByteArrayView(domain).indexOf('.'));
+        const int at = int(random.bounded(name.size()));
+        name[at] = char('a' + random.bounded(26));
+        const QByteArray typo = name + QByteArray(domain).sliced(QByteArrayView(domain).indexOf('.'));
+        if (typo == domain || MailDomains::isCommon(typo))
+            continue;
+        lines += "x@" + typo + "\nx@" + domain + '\n';
+        meant << "did you mean x@" + QByteArray(domain) + "?: x@" + typo;
+    }
+    const Run typos = run({u"--check"_s, u"--dns"_s}, lines);
+    int right = 0;
+    for (const QByteArray &suggestion : meant)
+        right += typos.errors.contains(suggestion);
+    QVERIFY2(right >= meant.size() * 95 / 100, qPrintable(u"%1 of %2"_s.arg(right).arg(meant.size())));
+    QCOMPARE(typos.errors.count('\n'), meant.size());
 }
 
 QTEST_MAIN(TestCommandLine)

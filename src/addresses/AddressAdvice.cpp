@@ -280,6 +280,9 @@ AddressAdvice::DomainAdvice AddressAdvice::findAdviceOnDomain(QStringView writte
         return {reserved, {}};
     if (MailDomains::isDisposable(domain))
         return {QStringLiteral("%1 hands out throwaway addresses").arg(QString::fromLatin1(domain)), {}, true};
+    if (const auto answer = m_answers ? m_answers->constFind(domain) : Answers::const_iterator();
+        m_answers && answer != m_answers->constEnd() && *answer != DomainLookup::Answer::Unknown)
+        return adviceFromMailSystem(domain, *answer);
     if (MailDomains::isKnownReal(domain))
         return {};
     if (const QByteArray meant = MailDomains::meant(domain); !meant.isEmpty() && !tradesRealSuffixes(domain, meant))
@@ -305,6 +308,40 @@ AddressAdvice::DomainAdvice AddressAdvice::findAdviceOnDomain(QStringView writte
         if (const QString lookAlike = lookAlikeIn(label, QStringLiteral("the domain")); !lookAlike.isEmpty())
             return {lookAlike, {}};
     return {};
+}
+
+AddressAdvice::DomainAdvice AddressAdvice::adviceFromMailSystem(const QByteArray &domain, DomainLookup::Answer answer) const
+{
+    if (answer == DomainLookup::Answer::TakesMail)
+        return {};
+    DomainAdvice advice{QStringLiteral("%1 does not take mail (%2)").arg(QString::fromLatin1(domain), DomainLookup::reason(answer)),
+                        {}};
+    for (const QByteArray &candidate : MailDomains::candidates(domain))
+        if (m_answers->value(candidate, DomainLookup::Answer::Unknown) == DomainLookup::Answer::TakesMail) {
+            advice.domain = QString::fromLatin1(candidate);
+            break;
+        }
+    return advice;
+}
+
+void AddressAdvice::setLookedUp(const Answers *answers)
+{
+    m_answers = answers;
+    // What was found of a domain without them no longer holds.
+    m_domainBytes.clear();
+    m_domainSpans.clear();
+    m_domainAdvice.clear();
+    m_places.clear();
+    m_lastDomain = ~size_t(0);
+}
+
+QList<QByteArray> AddressAdvice::domainsToAsk(QStringView address)
+{
+    const QString key = AddressCheck::key(address);
+    if (key.isEmpty() || key.endsWith(u']'))
+        return {};
+    const QByteArray domain = key.sliced(key.lastIndexOf(u'@') + 1).toLatin1();
+    return QList<QByteArray>{domain} + MailDomains::candidates(domain);
 }
 
 // Made when a name that is not all ASCII is first met; none when ICU

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "addresses/DomainLookup.h"
+
 #include <QByteArray>
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringView>
 
@@ -42,6 +46,17 @@ public:
     AddressAdvice(const AddressAdvice &) = delete;
     AddressAdvice &operator=(const AddressAdvice &) = delete;
 
+    // What the mail system said of domains (DomainLookup): a domain that
+    // takes mail is advised on only as a throwaway one; one that takes none
+    // is told, with the address likely meant when a domain near it takes
+    // mail; one not known, as without. The answers outlive the adviser's
+    // use of them.
+    using Answers = QHash<QByteArray, DomainLookup::Answer>;
+    void setLookedUp(const Answers *answers);
+    // The domains to ask about for an address: its own, in its ASCII form,
+    // and those it might have been meant to be.
+    static QList<QByteArray> domainsToAsk(QStringView address);
+
     // Advice on a line that AddressCheck accepts as an address.
     Advice on(QStringView line);
     // The same for such a line's address alone (local@domain), in UTF-8:
@@ -60,6 +75,7 @@ private:
     void makeRoom();
     size_t freePlace(quint64 hash) const;
     DomainAdvice findAdviceOnDomain(QStringView domain);
+    DomainAdvice adviceFromMailSystem(const QByteArray &domain, DomainLookup::Answer answer) const;
     USpoofChecker *spoofChecker();
     QString lookAlikeIn(QStringView name, const QString &where);
 
@@ -73,6 +89,7 @@ private:
     std::vector<quint64> m_places;
     size_t m_lastDomain = ~size_t(0); // the number of the domain met last
 
+    const Answers *m_answers = nullptr;
     USpoofChecker *m_spoofChecker = nullptr;
     bool m_spoofCheckerFailed = false;
 };

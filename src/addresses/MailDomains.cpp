@@ -185,6 +185,24 @@ QByteArray meant(QByteArrayView domain)
     return index().meant(domain);
 }
 
+QList<QByteArray> candidates(QByteArrayView domain)
+{
+    std::vector<std::pair<int, qsizetype>> near;
+    for (qsizetype i = 0; i < qsizetype(table.size()); ++i) {
+        const QByteArrayView candidate(table[i]);
+        if (candidate == domain || qAbs(candidate.size() - domain.size()) > 2)
+            continue;
+        const int distance = editDistance(domain, candidate);
+        if (distance <= (nameOf(candidate).size() > 4 ? 2 : 1))
+            near.emplace_back(distance, i);
+    }
+    std::stable_sort(near.begin(), near.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    QList<QByteArray> found;
+    for (const auto &[distance, i] : near)
+        found.append(QByteArray(table[i]));
+    return found;
+}
+
 QByteArray sameNameMeant(QByteArrayView domain)
 {
     const QByteArrayView name = nameOf(domain);

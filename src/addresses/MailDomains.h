@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 
 #include <span>
 
@@ -35,6 +36,12 @@ QByteArray meant(QByteArrayView domain);
 // domain's, within two edits (aol.c gives aol.com): for a domain whose
 // suffix does not exist. Empty when there is none.
 QByteArray sameNameMeant(QByteArrayView domain);
+
+// The table's domains a mistyped domain might have been meant to be, with
+// no regard for whether it may be real: within two edits of a name longer
+// than four letters, one of a shorter; nearest first, then commonest. For
+// when the mail system says the domain takes no mail.
+QList<QByteArray> candidates(QByteArrayView domain);
 
 // How many edits apart two strings are (optimal string alignment).
 int editDistance(QByteArrayView a, QByteArrayView b);

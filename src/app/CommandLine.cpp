@@ -25,6 +25,7 @@ const QString reportOption = QStringLiteral("report");
 const QString exportOption = QStringLiteral("export");
 const QString fromRecipientOption = QStringLiteral("from-recipient");
 const QString allowOption = QStringLiteral("allow");
+const QString dnsOption = QStringLiteral("dns");
 
 // A whole number of 1 or more written in digits alone, or 0 when the text
 // is none: no sign, no spaces.
@@ -81,6 +82,11 @@ void describeOptions(QCommandLineParser &parser)
     parser.addOption({strictOption, QStringLiteral("With --check: warnings, too, make the exit status 1.")});
     parser.addOption({noWarningsOption, QStringLiteral("With --check: tell no warnings, only the lines that are no "
                                                        "address.")});
+    parser.addOption({dnsOption, QStringLiteral("With --check: ask the mail system (DNS) whether each domain takes "
+                                                "mail, each once, many at a time: one that does not is told (\"x.example "
+                                                "does not take mail (no such domain)\"), and a mistyped domain is told "
+                                                "only when it takes none and the one it was likely meant to be does. "
+                                                "The resolver is the system's, or KESTRAVA_DNS_SERVER=IP:PORT.")});
     parser.addOption({allowOption, QStringLiteral("With --check: warn of nothing at the addresses and domains FILE "
                                                   "lists, one to a line (ann@x.org, x.org), as of those in "
                                                   "~/.config/kestrava/allow.txt; may be given again."),
@@ -188,7 +194,7 @@ Request readArguments(int argc, char *argv[])
     for (const QString &option : {extractOption, trimOption})
         if (parser.isSet(option) && !parser.isSet(joinOption) && !parser.isSet(checkOption))
             return {Request::Wrong, QStringLiteral("--%1 works only with --join or --check").arg(option)};
-    for (const QString &option : {strictOption, noWarningsOption, allowOption})
+    for (const QString &option : {strictOption, noWarningsOption, allowOption, dnsOption})
         if (parser.isSet(option) && !parser.isSet(checkOption))
             return {Request::Wrong, QStringLiteral("--%1 works only with --check").arg(option)};
     const bool noWindow = parser.isSet(joinOption) || parser.isSet(checkOption) || parser.isSet(QStringLiteral("help"))
@@ -206,6 +212,7 @@ ListCommand::Options joinOptionsOf(const QCommandLineParser &parser)
     options.extract = parser.isSet(extractOption);
     options.exclude = parser.values(excludeOption);
     options.allow = parser.values(allowOption);
+    options.dns = parser.isSet(dnsOption);
     options.trim = parser.isSet(trimOption);
     options.skipEmpty = parser.isSet(skipEmptyOption);
     options.unique = parser.isSet(uniqueOption);

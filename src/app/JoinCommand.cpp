@@ -223,6 +223,20 @@ int joinPlainly(const QStringList &paths, Output &output)
     return status;
 }
 
+// How far looking up domains has come, on a terminal: a line that is
+// written over, and cleared at the end.
+void tellLookingUp(qsizetype answered, qsizetype asked)
+{
+    if (!isatty(STDERR_FILENO))
+        return;
+    if (answered < asked)
+        std::fprintf(stderr, "\rkestrava: looking up domains: %lld of %lld", static_cast<long long>(answered),
+                     static_cast<long long>(asked));
+    else
+        std::fprintf(stderr, "\r\033[K");
+    std::fflush(stderr);
+}
+
 // A failure inside the options' chain, carried past the reading of the
 // source that was being read when it came.
 struct RunFailed
@@ -281,7 +295,7 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
         };
         const auto removed = [report](QByteArrayView lines) { report->write(lines); };
         ListCommand::Run run(options, options.exclude.isEmpty() ? nullptr : &excluded,
-                             {[&output](QByteArray &bytes) { output.append(bytes); }, tell, removed});
+                             {[&output](QByteArray &bytes) { output.append(bytes); }, tell, removed, tellLookingUp});
         const bool contacts = options.extract || options.exportAs;
         const bool remembering = options.unique || options.sort;
         for (const QString &path : paths) {

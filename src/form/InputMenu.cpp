@@ -3,6 +3,7 @@
 #include "addresses/AddressCheck.h"
 #include "addresses/AddressExtraction.h"
 #include "addresses/ContactLines.h"
+#include "core/Failure.h"
 #include "join/LineJoiner.h"
 #include "join/ListedAddresses.h"
 #include "textview/TextArea.h"
@@ -186,6 +187,10 @@ void InputMenu::addEntries(QMenu *menu)
     add(tidyEntries().back());
     menu->addAction(tr("Remove Addresses Listed in File\u2026"), this, guarded([this] { removeListedAddresses(); }));
     m_correctDomains = menu->addAction(tr("Correct Mistyped Domains\u2026"), this, guarded([this] { correctMistypedDomains(); }));
+    QAction *lookUp = menu->addAction(tr("Look Up Domains"));
+    lookUp->setCheckable(true);
+    lookUp->setChecked(m_lookUpDomains);
+    connect(lookUp, &QAction::toggled, this, [this](bool checked) { m_lookUpDomains = checked; });
     if (hasReport())
         menu->addAction(tr("Copy Report of Removed Lines"), this, guarded([this] { copyReport(); }));
     menu->addAction(tr("Save as Address Book\u2026"), this, guarded([this] { m_saveAddressBook(); }));
@@ -313,7 +318,7 @@ void InputMenu::showCounts()
         m_nextNonAddress->setText(tr("Select Next Non-Address (every line is an address)"));
         m_nextNonAddress->setEnabled(false);
     }
-    if (m_correctDomains && counts.mistyped == 0) {
+    if (m_correctDomains && counts.mistyped == 0 && !m_lookUpDomains) {
         m_correctDomains->setText(tr("Correct Mistyped Domains (none look mistyped)"));
         m_correctDomains->setEnabled(false);
     }
@@ -468,9 +473,17 @@ void InputMenu::correctMistypedDomains()
     auto found = std::make_shared<QList<DomainCorrections::Correction>>();
     m_work.start(
         tr("Correct Mistyped Domains"), scope,
-        [found](QStringView text, ListTidying::Progress &progress) {
+        [found, lookUp = m_lookUpDomains](QStringView text, ListTidying::Progress &progress) {
             const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
-            *found = DomainCorrections::find(lines, &progress);
+            // The mail system, asked when the user allows it; a resolver
+            // that cannot be had leaves the advice as it is without.
+            std::optional<AddressAdvice::Answers> answers;
+            try {
+                if (lookUp)
+                    answers = DomainCorrections::lookUp(lines, &progress);
+            } catch (const Failure &) {
+            }
+            *found = DomainCorrections::find(lines, &progress, answers ? &*answers : nullptr);
             return InputWork::Lines{lines, {}};
         },
         [this, found, scope] { offerCorrections(*found, scope); });

@@ -93,6 +93,7 @@ private:
     QList<std::pair<Operation, QPointer<QAction>>> m_entries;
     QPointer<QAction> m_nextNonAddress;
     QPointer<QAction> m_correctDomains;
+    bool m_lookUpDomains = false; // Correct Mistyped Domains asks the mail system
 
     ListWork m_countingWork;
     std::chrono::milliseconds m_countingPatience{20};

@@ -3,6 +3,8 @@
 #include "addresses/AddressAdvice.h"
 #include "addresses/AddressCheck.h"
 
+#include <QSet>
+
 namespace DomainCorrections {
 
 namespace {
@@ -16,10 +18,25 @@ QStringView domainOf(QStringView address)
 
 } // namespace
 
-QList<Correction> find(const QList<QStringView> &lines, WorkProgress *progress)
+AddressAdvice::Answers lookUp(const QList<QStringView> &lines, WorkProgress *progress)
+{
+    QSet<QByteArray> asked;
+    QList<QByteArray> domains;
+    for (const QStringView line : lines)
+        for (const QByteArray &domain : AddressAdvice::domainsToAsk(AddressCheck::address(line)))
+            if (!asked.contains(domain)) {
+                asked.insert(domain);
+                domains.append(domain);
+            }
+    return DomainLookup::lookUp(domains, progress);
+}
+
+QList<Correction> find(const QList<QStringView> &lines, WorkProgress *progress, const AddressAdvice::Answers *answers)
 {
     QList<Correction> found;
     AddressAdvice adviser;
+    if (answers)
+        adviser.setLookedUp(answers);
     for (qsizetype line = 0; line < lines.size(); ++line) {
         if (progress && line % reportEvery == 0) {
             if (progress->cancelled.load(std::memory_order_relaxed))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "addresses/AddressAdvice.h"
 #include "core/WorkProgress.h"
 
 #include <QList>
@@ -22,7 +23,15 @@ struct Correction
 };
 
 // Raises WorkCancelled once the progress says the work is no longer wanted.
-QList<Correction> find(const QList<QStringView> &lines, WorkProgress *progress = nullptr);
+// With answers, what the mail system said of the domains (lookUp) guides
+// the advice: a domain that takes mail is none to correct.
+QList<Correction> find(const QList<QStringView> &lines, WorkProgress *progress = nullptr,
+                       const AddressAdvice::Answers *answers = nullptr);
+
+// The mail system asked about the domains of the lines' addresses, and
+// those they might have been meant to be; raises WorkCancelled when the
+// progress says so.
+AddressAdvice::Answers lookUp(const QList<QStringView> &lines, WorkProgress *progress = nullptr);
 
 // The lines with the corrections made (in the order found, at most one to a
 // line): views of those left as they were, the others kept in made.

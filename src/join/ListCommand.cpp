@@ -14,6 +14,7 @@
 #include "join/ListStages.h"
 #include "join/ListedAddresses.h"
 
+#include <QSet>
 #include <QStringEncoder>
 
 #include <algorithm>
@@ -138,6 +139,9 @@ public:
     Chain(const Options &options, const ListedAddresses *excluded, Output output)
         : m_options(options), m_excluded(excluded), m_output(std::move(output))
     {
+        if (options.dns)
+            for (AddressAdvice &adviser : m_advisers)
+                adviser.setLookedUp(&m_answers);
         if (!options.join)
             return;
         if (options.unique) {
@@ -436,6 +440,8 @@ private:
         for (Line &line : m_lines)
             if (line.found >= 0)
                 line.text = QByteArrayView(m_foundBytes).sliced(line.found, line.size);
+        if (m_options.dns && m_options.check && m_options.warnings)
+            lookUpDomains();
         // Each half has an adviser of its own: the first half starts at 0.
         const auto siftRange = [this](qsizetype from, qsizetype to) {
             std::vector<std::pair<qsizetype, Told>> told;
@@ -478,6 +484,30 @@ private:
         m_lines.clear();
         m_foundBytes.truncate(0);
         tellNotes();
+    }
+
+    // With --dns, the domains of the batch's addresses not asked about yet
+    // (and those they might have been meant to be) are asked about at once,
+    // before the advice on them.
+    void lookUpDomains()
+    {
+        QList<QByteArray> toAsk;
+        for (const Line &line : m_lines) {
+            const QString text = QString::fromUtf8(line.text);
+            const QStringView address = AddressCheck::address(text);
+            if (address.isEmpty())
+                continue;
+            for (const QByteArray &domain : AddressAdvice::domainsToAsk(address))
+                if (!m_asked.contains(domain)) {
+                    m_asked.insert(domain);
+                    toAsk.append(domain);
+                }
+        }
+        if (toAsk.isEmpty())
+            return;
+        DomainLookup::Settings settings;
+        settings.progress = m_output.lookingUp;
+        m_answers.insert(DomainLookup::lookUp(toAsk, nullptr, settings));
     }
 
     // The batch's report in the order of the lines: the steps after
@@ -526,6 +556,8 @@ private:
     QByteArray m_foundBytes; // the addresses found in lines, until they are sifted
     QStringEncoder m_utf8{QStringEncoder::Utf8};
     AddressAdvice m_advisers[2];
+    AddressAdvice::Answers m_answers; // with --dns: what the mail system said of each domain asked about
+    QSet<QByteArray> m_asked;
     const ContactLines::Search m_found = [this](QStringView text, qsizetype number) {
         AddressExtraction::each(text, [this, number](QStringView address) {
             const qsizetype start = m_foundBytes.size();

@@ -34,6 +34,7 @@ struct Options
     bool skipEmpty = false; // empty lines and empty files go
     QStringList exclude;    // files whose addresses are left out
     QStringList allow;      // with check: files of addresses and domains warned of not at all
+    bool dns = false;       // with check: the mail system is asked which domains take mail
     bool unique = false;    // the first of equal lines stays
     bool sort = false;      // ignoring case; equal lines keep their order
     QString separator = QStringLiteral(",");
@@ -73,6 +74,8 @@ struct Output
     // of their own ("3 addresses found"). Lines kept plus lines removed are
     // the lines read, a line split counting as its addresses.
     std::function<void(QByteArrayView lines)> removed;
+    // With dns: how many of the domains being asked about have answered.
+    std::function<void(qsizetype answered, qsizetype asked)> lookingUp;
 };
 
 // The lines of the sources through the options.

@@ -546,6 +546,7 @@ void TestCommandLine::sortedAsSortAndPaste_data()
     QTest::newRow("sorted") << QStringList{u"--trim"_s, u"--skip-empty"_s, u"--sort"_s} << u"-s -f"_s;
     QTest::newRow("sorted, once each") << QStringList{u"--trim"_s, u"--skip-empty"_s, u"--unique"_s, u"--sort"_s}
                                        << u"-s -f -u"_s;
+    QTest::newRow("once each") << QStringList{u"--skip-empty"_s, u"--unique"_s} << QString();
 }
 
 // Seeded random lists through --join and through sed, grep, sort and paste,
@@ -556,6 +557,26 @@ void TestCommandLine::sortedAsSortAndPaste()
 {
     QFETCH(QStringList, options);
     QFETCH(QString, sortOptions);
+    // Thousands of addresses, each twice, the second time in capitals
+    // here and there: once each, as awk and sort keep them.
+    QRandomGenerator addresses(12);
+    QByteArrayList listed;
+    for (int i = 0; i < 30'000; ++i)
+        listed << "user" + QByteArray::number(addresses.bounded(1'000'000)) + ".x@dom" + QByteArray::number(addresses.bounded(50))
+                      + ".org";
+    QByteArrayList twice = listed;
+    for (const QByteArray &address : listed)
+        twice << (addresses.bounded(2) ? address.toUpper() : address);
+    std::shuffle(twice.begin(), twice.end(), addresses);
+    const QString many = write(u"twice.txt"_s, twice.join('\n') + '\n');
+    QProcess model;
+    model.start(u"sh"_s, {u"-c"_s, (options.contains(u"--sort"_s) ? u"grep -v '^$' '%1' | LC_ALL=C sort %2 | paste -sd, -"_s
+                                                                   : u"LC_ALL=C awk 'NF && !seen[tolower($0)]++' '%1' | paste -sd, -"_s)
+                                        .arg(many, sortOptions)});
+    QVERIFY(model.waitForFinished(60'000));
+    QCOMPARE(run(QStringList{u"--join"_s} + options + QStringList{many}).output, model.readAllStandardOutput());
+    if (!options.contains(u"--sort"_s))
+        return;
     QRandomGenerator random(11);
     const QByteArray alphabet = "abcABC019.-@ ";
     for (int list = 0; list < 20; ++list) {
@@ -603,6 +624,8 @@ void TestCommandLine::addressOptions_data()
                                                              "-:4: the domain has no dot: carl@z\n";
     QTest::newRow("warnings alone") << QStringList{u"--check"_s} << likelyLost << QByteArray() << warnings;
     QTest::newRow("warnings that fail") << QStringList{u"--check"_s, u"--strict"_s} << likelyLost << QByteArray() << warnings;
+    QTest::newRow("a real domain of a short name, strictly") << QStringList{u"--check"_s, u"--strict"_s}
+                                                             << "x@aol.co\nx@yahoo.se\n"_ba << QByteArray() << QByteArray();
     QTest::newRow("no-reply, role and throwaway addresses") << QStringList{u"--check"_s}
         << "noreply@x.org\nInfo+list@firm.org\nann@mailinator.com\nann@firm.org\n"_ba << QByteArray()
         << "-:1: warning: a no-reply address, which no one reads: noreply@x.org\n-:2: warning: info is a role, not a "
@@ -789,9 +812,10 @@ void TestCommandLine::everyRemovedLineIsReported()
 {
     QRandomGenerator random(26);
     const QString bounced = write(u"bounced.txt"_s, "x@bounced.org\n");
+    const QString gone = write(u"gone.txt"_s, "dee@w.org\n");
     const QString report = m_dir->filePath(u"report.txt"_s);
     const QStringList choices = {u"--extract"_s, u"--check"_s, u"--trim"_s, u"--skip-empty"_s, u"--unique"_s,
-                                 u"--exclude="_s + bounced};
+                                 u"--exclude="_s + bounced, u"--exclude="_s + gone};
     for (int round = 0; round < 24; ++round) {
         QStringList options = {u"--join"_s, u"--separator=|"_s, u"--report="_s + report};
         for (const QString &choice : choices)
@@ -847,13 +871,17 @@ void TestCommandLine::everyRemovedLineIsReported()
                 QVERIFY2(options.contains(u"--check"_s) && kindOf(text) && kindOf(text)->key.isEmpty(), line.constData());
             else if (reason == "listed in " + bounced.toUtf8())
                 QVERIFY2(text.toLower().contains("x@bounced.org"), line.constData());
+            else if (reason == "listed in " + gone.toUtf8())
+                QVERIFY2(text.contains("dee@w.org"), line.constData());
             else if (reason.startsWith("duplicate of ")) {
                 // Of an earlier line of this file or the one before.
                 const QByteArray first = reason.mid(13);
                 const QString firstFile = first.startsWith("line ") ? QString::fromUtf8(parts[0])
                                                                     : QString::fromUtf8(first.left(first.lastIndexOf(':')));
-                const QByteArray firstLine = files[firstFile].value(first.mid(first.lastIndexOf(first.startsWith("line ") ? ' ' : ':') + 1).toInt() - 1);
+                const int firstNumber = first.mid(first.lastIndexOf(first.startsWith("line ") ? ' ' : ':') + 1).toInt();
+                const QByteArray firstLine = files[firstFile].value(firstNumber - 1);
                 QVERIFY2(options.contains(u"--unique"_s) && kindOf(firstLine), line.constData());
+                QVERIFY2((std::pair{QFile::encodeName(firstFile), firstNumber} < place), line.constData());
                 QVERIFY2(extract ? firstLine.toLower().contains(text.trimmed().toLower()) : kind->key == kindOf(firstLine)->key,
                          line.constData());
             }

@@ -246,6 +246,9 @@ void TestTextArea::keys_data()
     QTest::newRow("select all") << u"ab|c\nd"_s << u"Ctrl+A"_s << u"^abc\nd|"_s;
     QTest::newRow("left ends a selection at its start") << u"a^bc|d"_s << u"Left"_s << u"a|bcd"_s;
     QTest::newRow("right ends a selection at its end") << u"a|bc^d"_s << u"Right"_s << u"abc|d"_s;
+    QTest::newRow("a move across a line break forgets the column") << u"abc|def\nab\nabcdef\nabcdef"_s
+                                                                    << u"Down, Right, Down"_s
+                                                                    << u"abcdef\nab\nabcdef\n|abcdef"_s;
     QTest::newRow("down after undo aims from the caret") << u"|abcdef\nab\nabcdef"_s
                                                          << u"Down, End, X, Up, Ctrl+Z, Down"_s
                                                          << u"abcdef\nab\nab|cdef"_s;
@@ -266,6 +269,8 @@ void TestTextArea::keys_data()
     QTest::newRow("from an empty text too") << u"|"_s << u"X, Y, Ctrl+Z"_s << u"|"_s;
     QTest::newRow("backspaces are one step") << u"abc|"_s << u"Backspace, Backspace, Ctrl+Z"_s << u"abc|"_s;
     QTest::newRow("a move ends the run") << u"ab|"_s << u"X, Left, Y, Ctrl+Z"_s << u"ab|x"_s;
+    QTest::newRow("typing on after typing over a selection") << u"a^bc|d"_s << u"X, Y, Z, Ctrl+Z"_s << u"ax|d"_s;
+    QTest::newRow("and the selection comes back after") << u"a^bc|d"_s << u"X, Y, Ctrl+Z, Ctrl+Z"_s << u"a^bc|d"_s;
     QTest::newRow("a move there and back ends it too") << u"ab|"_s << u"X, Left, Right, Y, Ctrl+Z"_s << u"abx|"_s;
     QTest::newRow("deletes are undone in order") << u"ab|cd"_s << u"Delete, Delete, Ctrl+Z"_s << u"ab|cd"_s;
     QTest::newRow("a new edit drops what could be redone") << u"ab|"_s << u"X, Ctrl+Z, Y, Ctrl+Z, Ctrl+Z"_s

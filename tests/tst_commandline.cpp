@@ -570,9 +570,10 @@ void TestCommandLine::sortedAsSortAndPaste()
     std::shuffle(twice.begin(), twice.end(), addresses);
     const QString many = write(u"twice.txt"_s, twice.join('\n') + '\n');
     QProcess model;
-    model.start(u"sh"_s, {u"-c"_s, (options.contains(u"--sort"_s) ? u"grep -v '^$' '%1' | LC_ALL=C sort %2 | paste -sd, -"_s
-                                                                   : u"LC_ALL=C awk 'NF && !seen[tolower($0)]++' '%1' | paste -sd, -"_s)
-                                        .arg(many, sortOptions)});
+    const QString modelCommand = options.contains(u"--sort"_s)
+                                     ? u"grep -v '^$' '%1' | LC_ALL=C sort %2 | paste -sd, -"_s.arg(many, sortOptions)
+                                     : u"LC_ALL=C awk 'NF && !seen[tolower($0)]++' '%1' | paste -sd, -"_s.arg(many);
+    model.start(u"sh"_s, {u"-c"_s, modelCommand});
     QVERIFY(model.waitForFinished(60'000));
     QCOMPARE(run(QStringList{u"--join"_s} + options + QStringList{many}).output, model.readAllStandardOutput());
     if (!options.contains(u"--sort"_s))
@@ -698,11 +699,12 @@ void TestCommandLine::addressOptions()
     // file.
     const Run extracted = run({u"--join"_s, u"--extract"_s, write(u"a.vcf"_s, "EMAIL:ann@x.org"), write(u"b.txt"_s, " bob@y.org\n")});
     QCOMPARE(extracted.output, "ann@x.org,bob@y.org\n"_ba);
+    // An address book folded inside a character is still UTF-8.
+    const Run folded = run({u"--join"_s, u"--extract"_s,
+                            write(u"b.vcf"_s, "BEGIN:VCARD\r\nFN:Zo\xC3\r\n \xAB Lee\r\nEMAIL:zoe@x.org\r\nEND:VCARD\r\n")});
+    QCOMPARE(folded.output, "Zo\xC3\xAB Lee <zoe@x.org>\n"_ba);
 }
 
-// Each batch goes to the mail program as one message, through xdg-email,
-// in Bcc or To; none is printed. A mail program that fails is told, and
-// the command fails.
 // Each batch goes to the mail program. Without a terminal only the first
 // opens; on one, Enter opens each next, never the first; whatever is not
 // written is told, with the option that goes on from it.
@@ -1029,6 +1031,17 @@ void TestCommandLine::theMailSystemIsAskedWhichDomainsTakeMail()
                            "-:6: warning: nosuch.org does not take mail (no such domain): f@nosuch.org\n"
                            "-:9: warning: did you mean i@gmail.com?: i@gmail.con\n"_ba);
     QCOMPARE(asked.status, 0);
+    // On a terminal, how far it has come shows on a line that is cleared
+    // before anything is told.
+    int terminal = -1;
+    int errorSide = -1;
+    QVERIFY(::openpty(&terminal, &errorSide, nullptr, nullptr, nullptr) == 0);
+    run({u"--check"_s, u"--dns"_s}, "b@ewb.de\n", [errorSide] { ::dup2(errorSide, STDERR_FILENO); });
+    ::close(errorSide);
+    QByteArray shown(4096, Qt::Uninitialized);
+    shown.truncate(qMax<ssize_t>(0, ::read(terminal, shown.data(), size_t(shown.size()))));
+    ::close(terminal);
+    QVERIFY2(shown.contains("\r\033[K-:1: warning: ewb.de does not take mail"), shown.constData());
     // Seeded typos of the table's domains: nearly all get the domain back;
     // the domains themselves get nothing.
     QRandomGenerator random(35);

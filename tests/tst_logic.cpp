@@ -723,6 +723,8 @@ void TestLogic::adviceOnAddresses_data()
     none("a person's name alike", u"information@firm.org"_s);
     warned("a short name's suffix that does not exist", u"ann@aol.c"_s,
            u"the top-level domain .c does not exist, did you mean ann@aol.com?"_s, u"ann@aol.com"_s);
+    warned("the commonest of its name's domains as near", u"ann@gmx.xy"_s,
+           u"the top-level domain .xy does not exist, did you mean ann@gmx.de?"_s, u"ann@gmx.de"_s);
     none("an address literal", u"ann@[192.0.2.1]"_s);
     warned("a top-level domain that does not exist", u"ann@firm.xyzq"_s, u"the top-level domain .xyzq does not exist"_s);
     warned("one a letter away from a common one", u"ann@firm.cmo"_s,

@@ -41,7 +41,8 @@ void AllowedAddresses::addFile(const QString &path)
     const std::optional<QByteArray> bytes = readOrdinaryFile(path);
     if (!bytes)
         return;
-    for (QStringView line : QStringView(QString::fromUtf8(*bytes)).split(u'\n'))
+    const QString text = QString::fromUtf8(*bytes);
+    for (QStringView line : QStringView(text).split(u'\n'))
         addLine(line);
 }
 

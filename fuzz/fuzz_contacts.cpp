@@ -5,7 +5,7 @@
 // a stray line break).
 #include "FuzzInput.h"
 #include "addresses/AddressBookWriter.h"
-#include "addresses/ContactReader.h"
+#include "reading/ContactReader.h"
 
 #include <QByteArrayList>
 

@@ -1,7 +1,7 @@
 // Decoding any bytes never fails; valid UTF-8 comes back exactly, every other
 // 8-bit text one character per byte, UTF-16 one character per byte pair.
 #include "FuzzInput.h"
-#include "listfiles/ListFileDecoding.h"
+#include "reading/ListFileDecoding.h"
 
 #include <QByteArray>
 #include <QStringDecoder>

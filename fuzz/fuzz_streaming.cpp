@@ -4,8 +4,8 @@
 #include "FuzzInput.h"
 #include "core/LineBreaks.h"
 #include "join/LineJoiner.h"
-#include "join/StreamingJoin.h"
-#include "listfiles/TextFiles.h"
+#include "reading/StreamingJoin.h"
+#include "reading/TextFiles.h"
 
 #include <QByteArray>
 
@@ -18,11 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const QString window = LineJoiner::join(withCrLfLineBreaks(linesWithBreaks(listFileText(bytes))));
 
-    StreamingJoin::Utf8Check check;
+    ListEncoding::Utf8Check check;
     for (qsizetype from = 0; from < bytes.size(); from += blockLength)
         check.feed(QByteArrayView(bytes).sliced(from, qMin<qsizetype>(blockLength, bytes.size() - from)));
     StreamingJoin join;
-    join.startFile(StreamingJoin::encodingOf(bytes, check.isValid()));
+    join.startFile(ListEncoding::of(bytes, check.isValid()));
     QByteArray streamed;
     qsizetype from = 0;
     for (qsizetype length = qMin<qsizetype>(bytes.size(), qMax(3, blockLength)); from < bytes.size();

@@ -13,6 +13,22 @@
 #include <functional>
 #include <memory>
 
+// A clipboard another program holds: every attempt refused, and counted.
+class BusyClipboard : public ClipboardService
+{
+public:
+    explicit BusyClipboard(int *attempts = nullptr) : m_attempts(attempts) {}
+    bool placeText(const QString &, int) override
+    {
+        if (m_attempts)
+            ++*m_attempts;
+        return false;
+    }
+
+private:
+    int *m_attempts;
+};
+
 // Builds, loads and shows the real window for one test, answers its message
 // boxes (recording each) and finds its controls by name. The program's folder
 // is an empty temporary folder unless prepare() puts files there.

@@ -9,6 +9,7 @@
 #include "core/ReportText.h"
 #include "form/InputMenu.h"
 #include "form/OutputMenu.h"
+#include "platform/Clipboard.h"
 #include "listfiles/SampleList.h"
 #include "platform/ProgressPanel.h"
 #include "platform/PushButton.h"
@@ -836,6 +837,14 @@ void TestForm1::copyingTheOutputInBatches()
     QCOMPARE(QGuiApplication::clipboard()->text(), items.mid(0, 50).join(u','));
     QCOMPARE(output->selectedText(), items.mid(0, 50).join(u','));
     QCOMPARE(batchEntries(), QStringList({u"Copy Recipients 51-100 of 120"_s, u"Copy Recipients 51-120 of 120"_s}));
+    // A clipboard another program holds is told, and the batch stays next.
+    m_driver->form->setClipboard(std::make_unique<BusyClipboard>());
+    choose(output, u"Copy Recipients 51-120"_s);
+    QCOMPARE(m_driver->boxes.size(), 1);
+    QCOMPARE(m_driver->boxes.takeFirst().text,
+             u"The clipboard is in use by another program, so nothing was copied.\r\rPlease try again."_s);
+    QCOMPARE(batchEntries().first(), u"Copy Recipients 51-100 of 120"_s);
+    m_driver->form->setClipboard(std::make_unique<Clipboard>());
     choose(output, u"Copy Recipients 51-120"_s);
     QCOMPARE(QGuiApplication::clipboard()->text(), items.mid(50).join(u','));
     QCOMPARE(batchEntries().first(), u"Copy Recipients 1-50 of 120"_s);

@@ -3,9 +3,9 @@
 #include "core/Failure.h"
 #include "core/FileAccess.h"
 #include "listfiles/FileExists.h"
-#include "listfiles/ListFileDecoding.h"
+#include "reading/ListFileDecoding.h"
 #include "listfiles/PathNormaliser.h"
-#include "listfiles/TextFiles.h"
+#include "reading/TextFiles.h"
 
 #include <QDir>
 #include <QFile>

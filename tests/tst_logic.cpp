@@ -10,19 +10,19 @@
 #include "addresses/AddressAdvice.h"
 #include "addresses/AddressCheck.h"
 #include "addresses/AddressExtraction.h"
-#include "addresses/ContactReader.h"
-#include "join/ClipboardWriter.h"
-#include "join/ContactFiles.h"
-#include "join/FileJoin.h"
-#include "join/LineDecoder.h"
+#include "reading/ContactReader.h"
+#include "core/ClipboardService.h"
+#include "reading/ContactFiles.h"
+#include "reading/FileJoin.h"
+#include "reading/LineDecoder.h"
 #include "join/LineJoiner.h"
-#include "join/LineSorter.h"
-#include "join/ListTidying.h"
+#include "options/LineSorter.h"
+#include "options/ListTidying.h"
 #include "addresses/MailDomains.h"
 #include "addresses/MailtoLinks.h"
 #include "addresses/Recipients.h"
 #include "listfiles/SampleList.h"
-#include "listfiles/TextFiles.h"
+#include "reading/TextFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -1033,9 +1033,9 @@ void TestLogic::linesReadInBlocksAreTheWindowsLines()
             if (last)
                 read << QString::fromUtf8(std::exchange(pieces, {}));
         });
-        StreamingJoin::Utf8Check check;
+        ListEncoding::Utf8Check check;
         check.feed(file);
-        decoder.startFile(StreamingJoin::encodingOf(file, check.isValid()));
+        decoder.startFile(ListEncoding::of(file, check.isValid()));
         const int block = 1 + random.bounded(9);
         for (qsizetype from = 0; from < file.size();) {
             const qsizetype length = qMin<qsizetype>(from == 0 ? qMax(4, block) : block, file.size() - from);
@@ -1229,7 +1229,7 @@ void TestLogic::clipboardWriterAttempts()
     QFETCH(int, attempts);
     QFETCH(bool, placed);
     BusyClipboard clipboard(busyAttempts);
-    QCOMPARE(writeToClipboard(clipboard, u"a,b"_s, 0), placed);
+    QCOMPARE(clipboard.write(u"a,b"_s, 0), placed);
     QCOMPARE(clipboard.attempts, attempts);
     QCOMPARE(clipboard.placed, placed ? u"a,b"_s : QString());
 }
@@ -1237,10 +1237,10 @@ void TestLogic::clipboardWriterAttempts()
 void TestLogic::clipboardWriterSwallowsFailures()
 {
     ThrowingClipboard throwing;
-    QCOMPARE(writeToClipboard(throwing, u"x"_s, 0), false);
+    QCOMPARE(throwing.write(u"x"_s), false);
     QCOMPARE(throwing.attempts, 1000);
     BusyClipboard clipboard(0);
-    QVERIFY(writeToClipboard(clipboard, u"x"_s, 49161));
+    QVERIFY(clipboard.write(u"x"_s, 49161));
     QCOMPARE(clipboard.placedFormat, 49161);
 }
 

@@ -25,20 +25,6 @@ namespace {
 const QString shippedCursor = QStringLiteral(KESTRAVA_SOURCE_DIR "/resources/HAND-M.CUR");
 const QString shippedSkin = QStringLiteral(KESTRAVA_SOURCE_DIR "/resources/skins/o.cjs");
 
-class BusyClipboard : public ClipboardService
-{
-public:
-    explicit BusyClipboard(int *attempts) : m_attempts(attempts) {}
-    bool placeText(const QString &, int) override
-    {
-        ++*m_attempts;
-        return false;
-    }
-
-private:
-    int *m_attempts;
-};
-
 } // namespace
 
 class TestShell : public QObject

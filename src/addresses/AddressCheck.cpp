@@ -429,15 +429,7 @@ QString comparedLocalPart(QStringView local)
         inside += local[i];
     }
     qsizetype bytes = 0;
-    if (!localPartProblem(inside, false, bytes))
-        return inside;
-    QString quoted(u'"');
-    for (QChar c : inside) {
-        if (c == u'"' || c == u'\\')
-            quoted += u'\\';
-        quoted += c;
-    }
-    return quoted + u'"';
+    return localPartProblem(inside, false, bytes) ? AddressTokens::quoted(inside) : inside;
 }
 
 // The plainest addresses, most of every list, are told in one pass.

@@ -9,6 +9,19 @@ bool AddressTokens::isWordCharacter(char16_t c)
     return c >= 0x80 || AddressCharacters::isAtomAscii(c);
 }
 
+QString AddressTokens::quoted(QStringView text)
+{
+    QString quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += u'"';
+    for (const QChar c : text) {
+        if (c == u'"' || c == u'\\')
+            quoted += u'\\';
+        quoted += c;
+    }
+    return quoted + u'"';
+}
+
 AddressTokens::AddressTokens(QStringView text) : m_text(text) {}
 
 std::vector<AddressTokens::Token> AddressTokens::of(QStringView text)

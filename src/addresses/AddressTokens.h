@@ -50,6 +50,10 @@ public:
     // beyond ASCII.
     static bool isWordCharacter(char16_t c);
 
+    // The text as a quoted string: in quotes, each quote and backslash in
+    // it escaped.
+    static QString quoted(QStringView text);
+
     // Where a long text of addresses may be cut so that each part reads as
     // the whole did: after its last comma or semicolon that stands outside
     // any quote, comment or literal (none before it is left open), or

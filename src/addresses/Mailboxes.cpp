@@ -26,17 +26,6 @@ bool needsQuotes(QStringView name)
     return name.startsWith(u' ') || name.endsWith(u' ') || name.contains(u"  ") || name.contains(u"=?");
 }
 
-QString quoted(QStringView name)
-{
-    QString text = QStringLiteral("\"");
-    for (const QChar c : name) {
-        if (c == u'"' || c == u'\\')
-            text += u'\\';
-        text += c;
-    }
-    return text + u'"';
-}
-
 // The inside of a quoted string or comment, its escapes undone.
 QString unescaped(QStringView inside)
 {
@@ -149,7 +138,7 @@ QString line(const Mailbox &mailbox)
     const QStringView trimmed = Blanks::trimmed(QStringView(name));
     if (trimmed.isEmpty())
         return address;
-    return (needsQuotes(trimmed) ? quoted(trimmed) : trimmed.toString()) + QStringLiteral(" <") + address + u'>';
+    return (needsQuotes(trimmed) ? AddressTokens::quoted(trimmed) : trimmed.toString()) + QStringLiteral(" <") + address + u'>';
 }
 
 std::optional<Mailbox> of(QStringView line)

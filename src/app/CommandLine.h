@@ -1,7 +1,7 @@
 #pragma once
 
 #include "addresses/MailtoLinks.h"
-#include "join/ListCommand.h"
+#include "options/ListCommand.h"
 
 #include <QString>
 #include <QStringList>

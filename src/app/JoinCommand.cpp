@@ -8,12 +8,12 @@
 #include "app/StandardStreams.h"
 #include "core/Failure.h"
 #include "core/FileAccess.h"
-#include "join/ContactFiles.h"
-#include "join/FileJoin.h"
-#include "join/LineDecoder.h"
-#include "join/ListCommand.h"
-#include "join/ListedAddresses.h"
-#include "join/StreamingJoin.h"
+#include "reading/ContactFiles.h"
+#include "reading/FileJoin.h"
+#include "reading/LineDecoder.h"
+#include "options/ListCommand.h"
+#include "options/ListedAddresses.h"
+#include "reading/StreamingJoin.h"
 
 #include <QFile>
 #include <QFileInfo>

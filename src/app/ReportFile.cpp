@@ -2,7 +2,7 @@
 
 #include "core/Failure.h"
 #include "core/FileAccess.h"
-#include "join/LineSorter.h"
+#include "options/LineSorter.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
 #include "form/AreaFileRoutines.h"
 
-#include "join/ContactFiles.h"
+#include "reading/ContactFiles.h"
 #include "listfiles/FileExists.h"
-#include "listfiles/TextFiles.h"
+#include "reading/TextFiles.h"
 #include "platform/MessageBox.h"
 #include "textview/TextArea.h"
 

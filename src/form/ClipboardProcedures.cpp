@@ -2,7 +2,6 @@
 #include "form/Form1.h"
 #include "core/Procedure.h"
 #include "core/ReportText.h"
-#include "join/ClipboardWriter.h"
 #include "textview/TextArea.h"
 
 void Form1::PushButton18_Click()
@@ -10,7 +9,7 @@ void Form1::PushButton18_Click()
     Procedure p(m_errorReport, Qualifier::PushButton18_Click);
     bool copied = false;
     p.run(108, [&] { setMousePointer(WindowPointer::Busy); });
-    p.run(108, [&] { copied = writeToClipboard(*m_clipboard, Text2->text(), 0); });
+    p.run(108, [&] { copied = m_clipboard->write(Text2->text()); });
     p.run(112, [&] {
         if (copied)
             m_messageBoxes.inform(QStringLiteral("Results have been copied to the clipboard.\r\r"

@@ -1,6 +1,6 @@
 #include "form/Form1.h"
 
-#include "addresses/DroppedContacts.h"
+#include "reading/DroppedContacts.h"
 
 #include "core/ApplicationTitle.h"
 #include "core/ProductInfo.h"
@@ -191,11 +191,13 @@ void Form1::connectProcedures()
     m_inputMenu = new InputMenu(*Text1, *m_inputWork, [this] { reportOutOfMemory(); },
                                 [this] { return chooseListedAddresses(); },
                                 [this](const QStringList &changes) { return chooseCorrections(changes); },
-                                [this] { saveAddressBook(); });
+                                [this] { saveAddressBook(); },
+                                [this](const QString &text) { return copyToClipboard(text); });
     m_outputMenu = new OutputMenu(*Text2, [this] { reportOutOfMemory(); },
                                   [this](const QString &link, const QString &handedOver) {
                                       return composeMail(link, handedOver);
-                                  });
+                                  },
+                                  [this](const QString &text) { return copyToClipboard(text); });
     connect(Text1, &TextArea::outOfMemory, this, &Form1::reportOutOfMemory);
     connect(Text2, &TextArea::outOfMemory, this, &Form1::reportOutOfMemory);
 
@@ -308,4 +310,16 @@ bool Form1::composeMail(const QString &link, const QString &handedOver)
                                 + (handedOver.isEmpty() ? QString() : QStringLiteral("\n\n") + handedOver),
                             m_messageBoxes.applicationTitle());
     return result.started;
+}
+
+// What the menus copy goes through the clipboard service, as the button's
+// copy does; a clipboard that stays busy is told.
+bool Form1::copyToClipboard(const QString &text)
+{
+    const bool copied = m_clipboard->write(text);
+    if (!copied)
+        m_messageBoxes.warn(QStringLiteral("The clipboard is in use by another program, so nothing was copied.\r\r"
+                                           "Please try again."),
+                            m_messageBoxes.applicationTitle());
+    return copied;
 }

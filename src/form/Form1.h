@@ -2,7 +2,7 @@
 
 #include "core/ErrorReport.h"
 #include "core/HomePageOpener.h"
-#include "join/ClipboardWriter.h"
+#include "core/ClipboardService.h"
 #include "platform/ChoiceList.h"
 #include "platform/CommonDialog.h"
 #include "platform/MailComposer.h"
@@ -96,6 +96,7 @@ private:
     void saveAddressBook();
     std::optional<QList<bool>> chooseCorrections(const QStringList &changes);
     bool composeMail(const QString &link, const QString &handedOver);
+    bool copyToClipboard(const QString &text);
     void saveThroughDialog(TextArea &source, const QString &qualifier, const QString &filter, int firstLine);
 
     Frame *Frame1 = nullptr;

@@ -5,11 +5,9 @@
 #include "addresses/ContactLines.h"
 #include "core/Failure.h"
 #include "join/LineJoiner.h"
-#include "join/ListedAddresses.h"
+#include "options/ListedAddresses.h"
 #include "textview/TextArea.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QLocale>
 #include <QMenu>
 
@@ -123,9 +121,11 @@ struct InputMenu::Counting
 };
 
 InputMenu::InputMenu(TextArea &input, InputWork &work, std::function<void()> outOfMemory, ChooseListed listedAddresses,
-                     ChooseCorrections corrections, std::function<void()> saveAddressBook)
+                     ChooseCorrections corrections, std::function<void()> saveAddressBook,
+                     std::function<bool(const QString &)> copy)
     : QObject(&input), m_input(input), m_outOfMemory(outOfMemory), m_listedAddresses(std::move(listedAddresses)),
-      m_corrections(std::move(corrections)), m_saveAddressBook(std::move(saveAddressBook)), m_work(work)
+      m_corrections(std::move(corrections)), m_saveAddressBook(std::move(saveAddressBook)), m_copy(std::move(copy)),
+      m_work(work)
 {
     connect(&m_input, &TextArea::contextMenuAboutToShow, this, &InputMenu::addEntries);
     // Counting that ended without its counts (memory ran short): the menu
@@ -371,8 +371,7 @@ void InputMenu::copyReport()
         return;
     const auto [start, end] = m_reportScope;
     const QString kept = m_input.textRange(start, end);
-    QGuiApplication::clipboard()->setText(
-        m_report->text(m_input.lineOf(start), LineJoiner::cutAtLineBreaks(kept)));
+    m_copy(m_report->text(m_input.lineOf(start), LineJoiner::cutAtLineBreaks(kept)));
 }
 
 // Each line's addresses in its place, one to a line.

@@ -2,9 +2,9 @@
 
 #include "form/InputWork.h"
 #include "core/ListWork.h"
-#include "join/DomainCorrections.h"
-#include "join/ListTidying.h"
-#include "join/RemovalReport.h"
+#include "options/DomainCorrections.h"
+#include "options/ListTidying.h"
+#include "options/RemovalReport.h"
 
 #include <QList>
 #include <QObject>
@@ -48,8 +48,10 @@ public:
     // loading. Should an entry run out of memory, it changes nothing and
     // outOfMemory tells the user.
     // saveAddressBook saves the input's lines as an address book.
+    // copy places a text on the clipboard, telling the user when it cannot.
     InputMenu(TextArea &input, InputWork &work, std::function<void()> outOfMemory, ChooseListed listedAddresses,
-              ChooseCorrections corrections, std::function<void()> saveAddressBook);
+              ChooseCorrections corrections, std::function<void()> saveAddressBook,
+              std::function<bool(const QString &)> copy);
 
     // How long an entry's work may keep the window waiting before it shows
     // its progress and goes on meanwhile.
@@ -85,6 +87,7 @@ private:
     ChooseListed m_listedAddresses;
     ChooseCorrections m_corrections;
     std::function<void()> m_saveAddressBook;
+    std::function<bool(const QString &)> m_copy;
     InputWork &m_work;
 
     // The menu on show, its counts line and the entries counts may disable.

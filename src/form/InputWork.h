@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/ListWork.h"
-#include "join/ListTidying.h"
+#include "options/ListTidying.h"
 
 #include <QObject>
 #include <QStringList>

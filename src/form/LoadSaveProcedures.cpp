@@ -10,7 +10,7 @@
 #include "listfiles/FileExists.h"
 #include "form/InputWork.h"
 #include "listfiles/PathNormaliser.h"
-#include "listfiles/TextFiles.h"
+#include "reading/TextFiles.h"
 #include "textview/TextArea.h"
 
 #include <QFileInfo>

@@ -5,8 +5,6 @@
 #include "core/LineBreaks.h"
 #include "textview/TextArea.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QLocale>
 #include <QMenu>
 
@@ -28,8 +26,9 @@ struct OutputMenu::Counting
     Places recipients;
 };
 
-OutputMenu::OutputMenu(TextArea &output, std::function<void()> outOfMemory, Compose compose)
-    : QObject(&output), m_output(output), m_outOfMemory(std::move(outOfMemory)), m_compose(std::move(compose))
+OutputMenu::OutputMenu(TextArea &output, std::function<void()> outOfMemory, Compose compose, Copy copy)
+    : QObject(&output), m_output(output), m_outOfMemory(std::move(outOfMemory)), m_compose(std::move(compose)),
+      m_copy(std::move(copy))
 {
     connect(&m_output, &TextArea::contextMenuAboutToShow, this, &OutputMenu::addEntries);
     connect(&m_countingWork, &ListWork::ended, this, &OutputMenu::takeCounted);
@@ -175,8 +174,8 @@ void OutputMenu::copyNextBatch(qsizetype size)
 {
     if (m_recipientsRevision != m_output.revision())
         return;
-    QGuiApplication::clipboard()->setText(withLfLineBreaks(nextBatch(size).join(u',')));
-    takeBatch(size);
+    if (m_copy(withLfLineBreaks(nextBatch(size).join(u','))))
+        takeBatch(size);
 }
 
 // Opens a composer for each message the batch needs. Should one fail, the

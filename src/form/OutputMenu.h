@@ -32,8 +32,11 @@ public:
     // not, it has told the user why, and then what handedOver says, if
     // anything).
     using Compose = std::function<bool(const QString &link, const QString &handedOver)>;
+    // Places a text on the clipboard; answers whether it did (when not, it
+    // has told the user).
+    using Copy = std::function<bool(const QString &text)>;
 
-    OutputMenu(TextArea &output, std::function<void()> outOfMemory, Compose compose);
+    OutputMenu(TextArea &output, std::function<void()> outOfMemory, Compose compose, Copy copy);
 
     // The entries copy these many recipients.
     static constexpr qsizetype batchSizes[] = {50, 100, 500};
@@ -60,6 +63,7 @@ private:
     TextArea &m_output;
     std::function<void()> m_outOfMemory;
     Compose m_compose;
+    Copy m_copy;
     bool m_writeToTo = false; // the recipients go in To rather than Bcc
     // The recipients of the output's text, once counted, and which text.
     Places m_recipients;

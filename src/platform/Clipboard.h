@@ -7,8 +7,9 @@
 class Clipboard : public ClipboardService
 {
 public:
-    bool placeText(const QString &text, int format) override;
-
     // The MIME type that stands for a numeric clipboard format.
     static QString mimeTypeFor(int format);
+
+protected:
+    bool placeText(const QString &text, int format) override;
 };

@@ -1,18 +1,10 @@
-#include "join/StreamingJoin.h"
+#include "reading/StreamingJoin.h"
 
 #include <cstdint>
 #include <cstring>
 #include <utility>
 
 namespace {
-
-// Windows-1252 differs from Latin-1 only in 0x80 to 0x9F; its five unused
-// codes there stand for the C1 controls, as in decoding.
-constexpr char16_t windows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
 
 char *putUtf8(char *out, char16_t u)
 {
@@ -45,61 +37,10 @@ constexpr bool isPlainRun(std::uint64_t eight, bool utf8)
 
 } // namespace
 
-void StreamingJoin::Utf8Check::feed(QByteArrayView bytes)
+StreamingJoin::StreamingJoin(Breaks breaks)
+    : m_break(breaks == Breaks::Commas ? ',' : breaks == Breaks::LineFeeds ? '\n' : '\0')
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
-    const auto *end = p + bytes.size();
-    while (m_valid && p < end) {
-        if (m_needed == 0) {
-            // Plain ASCII thirty-two bytes at a time, then eight.
-            std::uint64_t eight[4];
-            if (end - p >= 32 && (std::memcpy(eight, p, 32), ((eight[0] | eight[1] | eight[2] | eight[3]) & 0x8080808080808080ull) == 0)) {
-                p += 32;
-                continue;
-            }
-            if (end - p >= 8 && (std::memcpy(eight, p, 8), (eight[0] & 0x8080808080808080ull) == 0)) {
-                p += 8;
-                continue;
-            }
-            const unsigned char lead = *p++;
-            if (lead < 0x80)
-                continue;
-            m_low = 0x80;
-            m_high = 0xBF;
-            if (lead >= 0xC2 && lead <= 0xDF) {
-                m_needed = 1;
-            } else if (lead >= 0xE0 && lead <= 0xEF) {
-                m_needed = 2;
-                m_low = lead == 0xE0 ? 0xA0 : 0x80; // no overlong forms
-                m_high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
-            } else if (lead >= 0xF0 && lead <= 0xF4) {
-                m_needed = 3;
-                m_low = lead == 0xF0 ? 0x90 : 0x80;
-                m_high = lead == 0xF4 ? 0x8F : 0xBF; // nothing past U+10FFFF
-            } else {
-                m_valid = false;
-            }
-            m_length = m_needed + 1;
-        } else {
-            const unsigned char next = *p++;
-            m_valid = next >= m_low && next <= m_high;
-            m_low = 0x80;
-            m_high = 0xBF;
-            --m_needed;
-        }
-    }
 }
-
-StreamingJoin::Encoding StreamingJoin::encodingOf(QByteArrayView start, bool validUtf8)
-{
-    if (start.startsWith("\xFF\xFE"))
-        return Encoding::Utf16LittleEndian;
-    if (start.startsWith("\xFE\xFF"))
-        return Encoding::Utf16BigEndian;
-    return validUtf8 ? Encoding::Utf8 : Encoding::Windows1252;
-}
-
-StreamingJoin::StreamingJoin(Breaks breaks) : m_break(breaks == Breaks::Commas ? ',' : '\n') {}
 
 void StreamingJoin::startFile(Encoding encoding)
 {
@@ -109,7 +50,7 @@ void StreamingJoin::startFile(Encoding encoding)
     m_skipLf = false;
     m_pendingByte = -1;
     m_units.clear();
-    m_check = Utf8Check();
+    m_check = ListEncoding::Utf8Check();
     m_unfinished.clear();
     m_broken = false;
 }
@@ -188,8 +129,8 @@ void StreamingJoin::feedBytes(QByteArrayView bytes, QByteArray &out)
             break;
         const unsigned char byte = *p;
         if (byte >= 0x80 && !utf8) {
-            w = putUtf8(w, byte < 0xA0 ? windows1252High[byte - 0x80] : char16_t(byte));
-        } else if (byte != '\r' && byte != '\n') {
+            w = putUtf8(w, ListEncoding::windows1252(byte));
+        } else if ((byte != '\r' && byte != '\n') || m_break == '\0') {
             *w++ = char(byte);
         } else {
             *w++ = m_break;
@@ -229,6 +170,10 @@ void StreamingJoin::addUnit(char16_t unit)
     if (QChar::isLowSurrogate(unit) && !afterHigh)
         unit = QChar::ReplacementCharacter;
     const bool lf = unit == u'\n';
+    if (m_break == '\0') {
+        m_units.append(QChar(unit));
+        return;
+    }
     if (m_skipLf && lf) {
         m_skipLf = false;
         return;

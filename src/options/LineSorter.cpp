@@ -1,10 +1,10 @@
-#include "join/LineSorter.h"
+#include "options/LineSorter.h"
 
 #include "core/Blanks.h"
 #include "core/Failure.h"
 #include "core/Halves.h"
 #include "core/FileAccess.h"
-#include "join/LineKeys.h"
+#include "options/LineKeys.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
-#include "join/ListStages.h"
+#include "options/ListStages.h"
 
 #include "addresses/Mailboxes.h"
 #include "core/Blanks.h"
-#include "join/LineKeys.h"
+#include "options/LineKeys.h"
 
 #include <cstring>
 

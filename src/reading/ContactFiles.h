@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/WorkProgress.h"
-#include "join/LineDecoder.h"
+#include "reading/LineDecoder.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "join/ListCommand.h"
+#include "options/ListCommand.h"
 
 #include "addresses/AddressAdvice.h"
 #include "addresses/AddressCharacters.h"
@@ -10,9 +10,10 @@
 #include "core/Blanks.h"
 #include "core/Failure.h"
 #include "core/Halves.h"
-#include "join/LineDecoder.h"
-#include "join/ListStages.h"
-#include "join/ListedAddresses.h"
+#include "reading/LineDecoder.h"
+#include "options/LineSifting.h"
+#include "options/ListStages.h"
+#include "options/ListedAddresses.h"
 
 #include <QSet>
 #include <QStringEncoder>
@@ -38,94 +39,6 @@ namespace {
 
 // Batches of lines from this many are sifted on two threads.
 constexpr qsizetype parallelFrom = 1 << 12;
-
-bool isPlainAddress(QByteArrayView text)
-{
-    return AddressCharacters::isPlainAddress(text.data(), text.size());
-}
-
-// A line as it is told: whole, or when long, its start and its length.
-QByteArray toldText(QByteArrayView line, qsizetype length)
-{
-    constexpr qsizetype shown = 80;
-    if (length <= 2 * shown)
-        return line.toByteArray();
-    qsizetype cut = shown;
-    while (cut > 0 && (uchar(line[cut]) & 0xC0) == 0x80)
-        --cut;
-    return line.first(cut).toByteArray() + "\u2026 (" + QByteArray::number(length) + " bytes)";
-}
-
-QByteArrayView withoutLeadingBlanks(QByteArrayView text)
-{
-    while (!text.isEmpty() && (text.front() == ' ' || text.front() == '\t'))
-        text = text.sliced(1);
-    return text;
-}
-
-QByteArrayView withoutTrailingBlanks(QByteArrayView text)
-{
-    while (!text.isEmpty() && (text.back() == ' ' || text.back() == '\t'))
-        text.chop(1);
-    return text;
-}
-
-// A line with its number in its source; once sifted, whether it is kept.
-// An address found in a line lies among the bytes of those found until
-// they all are, then the text is made a view of it.
-struct Line
-{
-    QByteArrayView text;
-    qsizetype number = 0;
-    bool kept = false;
-    qsizetype found = -1; // where the address starts among the bytes of those found
-    qsizetype size = 0;
-    bool empty = false;   // left out as empty
-    qint64 listed = -1;   // left out as held by this --exclude list
-};
-
-// What --check tells of a line: why it is no address, or why an address
-// will likely not arrive.
-struct Told
-{
-    QString reason;
-    bool warning = false;
-};
-
-// What trimming, checking, skipping empty lines and leaving out listed
-// addresses make of a line, which depends on the line alone: the line as
-// it goes on, or not; what --check tells of it.
-void sift(Line &line, Told &told, const Options &options, const ListedAddresses *excluded, AddressAdvice &adviser)
-{
-    if (options.trim)
-        line.text = Blanks::trimmed(line.text);
-    const QByteArrayView text = Blanks::trimmed(line.text);
-    line.kept = false;
-    if (options.check && !text.isEmpty()) {
-        AddressAdvice::Advice advice;
-        if (isPlainAddress(text)) {
-            if (options.warnings)
-                advice = adviser.onAddress(text);
-        } else {
-            const QString decoded = QString::fromUtf8(line.text);
-            const QStringView address = AddressCheck::address(decoded);
-            if (address.isEmpty()) {
-                told.reason = AddressCheck::check(decoded).reason;
-                return;
-            }
-            if (options.warnings)
-                advice = adviser.onAddress(address.toUtf8());
-        }
-        if (!advice.warning.isEmpty())
-            told = {advice.warning, true};
-    }
-    if (!options.join)
-        return;
-    line.empty = options.skipEmpty && text.isEmpty();
-    if (!line.empty)
-        line.listed = excluded ? excluded->listHolding(line.text) : -1;
-    line.kept = !line.empty && line.listed < 0;
-}
 
 } // namespace
 

@@ -1,4 +1,4 @@
-#include "addresses/ContactReader.h"
+#include "reading/ContactReader.h"
 
 #include "addresses/AddressCheck.h"
 #include "addresses/AddressTokens.h"

@@ -1,6 +1,6 @@
-#include "listfiles/TextFiles.h"
+#include "reading/TextFiles.h"
 
-#include "listfiles/ListFileDecoding.h"
+#include "reading/ListFileDecoding.h"
 #include "core/FileAccess.h"
 
 std::optional<QString> readListFile(const QString &path)

@@ -1,8 +1,8 @@
-#include "join/ContactFiles.h"
+#include "reading/ContactFiles.h"
 
-#include "addresses/ContactReader.h"
+#include "reading/ContactReader.h"
 #include "core/Failure.h"
-#include "join/FileJoin.h"
+#include "reading/FileJoin.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "join/FileJoin.h"
+#include "reading/FileJoin.h"
 
 #include "core/Failure.h"
 #include "core/FileAccess.h"
-#include "join/FoldedCharacters.h"
+#include "reading/FoldedCharacters.h"
 
 #include <cerrno>
 #include <cstring>
@@ -65,9 +65,9 @@ private:
 
 void readHeld(const QByteArray &bytes, Reader &reader)
 {
-    StreamingJoin::Utf8Check check;
+    ListEncoding::Utf8Check check;
     check.feed(bytes);
-    reader.startFile(StreamingJoin::encodingOf(bytes, check.isValid()));
+    reader.startFile(ListEncoding::of(bytes, check.isValid()));
     reader.feed(bytes);
     reader.finishFile();
 }
@@ -76,7 +76,7 @@ void readOrdinaryFile(int fd, const struct stat &opened, Reader &reader, qsizety
 {
     QByteArray block(blockSize, Qt::Uninitialized);
     QByteArray start;
-    StreamingJoin::Utf8Check check;
+    ListEncoding::Utf8Check check;
     bool whole = false;
     FoldedCharacters folds;
     eachBlock(fd, block, [&](QByteArrayView bytes) {
@@ -95,7 +95,7 @@ void readOrdinaryFile(int fd, const struct stat &opened, Reader &reader, qsizety
         readHeld(rejoin ? folds.rejoined(start, true) : start, reader);
         return;
     }
-    reader.startFile(StreamingJoin::encodingOf(start, check.isValid()));
+    reader.startFile(ListEncoding::of(start, check.isValid()));
     const off_t read = eachBlock(fd, block, [&](QByteArrayView bytes) {
         reader.feed(rejoin ? QByteArrayView(folds.rejoined(bytes, false)) : bytes);
         return true;

@@ -1,4 +1,4 @@
-#include "join/LineDecoder.h"
+#include "reading/LineDecoder.h"
 
 #include <cstring>
 
@@ -9,7 +9,7 @@ void LineDecoder::startFile(StreamingJoin::Encoding encoding)
     m_inPieces = false;
     m_utf8 = encoding == StreamingJoin::Encoding::Utf8;
     m_join.startFile(encoding);
-    m_check = StreamingJoin::Utf8Check();
+    m_check = ListEncoding::Utf8Check();
     m_fed = 0;
     m_anyText = false;
     m_broken = false;

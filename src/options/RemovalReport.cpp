@@ -1,8 +1,8 @@
-#include "join/RemovalReport.h"
+#include "options/RemovalReport.h"
 
 #include "addresses/AddressCheck.h"
-#include "join/LineKeys.h"
-#include "join/ListedAddresses.h"
+#include "options/LineKeys.h"
+#include "options/ListedAddresses.h"
 
 #include <QHash>
 

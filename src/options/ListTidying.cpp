@@ -1,10 +1,10 @@
-#include "join/ListTidying.h"
+#include "options/ListTidying.h"
 
 #include "core/Halves.h"
 #include "addresses/AddressAdvice.h"
 #include "addresses/AddressCheck.h"
-#include "join/LineKeys.h"
-#include "join/ListedAddresses.h"
+#include "options/LineKeys.h"
+#include "options/ListedAddresses.h"
 
 #include <QHash>
 #include <QVarLengthArray>

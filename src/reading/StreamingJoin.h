@@ -1,5 +1,7 @@
 #pragma once
 
+#include "reading/ListEncoding.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -9,42 +11,17 @@
 // decoded as loading decodes it, every line break in it (CR LF, CR or LF)
 // becomes a comma, and so does the line break that loading adds after it.
 // Or, to read the lines themselves, into UTF-8 whose every line break is
-// one LF, and nothing added. No more than a block is held, whatever the
+// one LF, and nothing added; or into UTF-8 with the breaks as written. No more than a block is held, whatever the
 // file's size; the encoding is chosen first, from the file's start and
 // whether it is UTF-8 throughout. Halves of UTF-16 surrogate pairs that
 // stand alone become U+FFFD, as in decoding.
 class StreamingJoin
 {
 public:
-    enum class Encoding { Utf8, Windows1252, Utf16LittleEndian, Utf16BigEndian };
-    enum class Breaks { Commas, LineFeeds };
+    using Encoding = ListEncoding::Encoding;
+    enum class Breaks { Commas, LineFeeds, AsWritten };
 
     explicit StreamingJoin(Breaks breaks = Breaks::Commas);
-
-    // Whether bytes are valid UTF-8 throughout, told a block at a time, as
-    // the strict reading of list files tells it.
-    class Utf8Check
-    {
-    public:
-        void feed(QByteArrayView bytes);
-        // Valid throughout, the last character complete.
-        bool isValid() const { return m_valid && m_needed == 0; }
-        // Nothing invalid so far, though the last character may be unfinished.
-        bool isValidSoFar() const { return m_valid; }
-        // The bytes of an unfinished character at the end of what was fed.
-        int unfinishedBytes() const { return m_needed == 0 ? 0 : m_length - m_needed; }
-
-    private:
-        bool m_valid = true;
-        int m_needed = 0;        // continuation bytes still to come
-        int m_length = 0;        // the bytes of the character they complete
-        unsigned char m_low = 0x80;  // the range the next one must lie in
-        unsigned char m_high = 0xBF;
-    };
-
-    // The encoding of a file that starts with these bytes and is, or is not,
-    // UTF-8 throughout.
-    static Encoding encodingOf(QByteArrayView start, bool validUtf8);
 
     // A new file in the given encoding; joined, an empty file reads as the
     // line "empty file".
@@ -71,14 +48,14 @@ private:
     void addUnit(char16_t unit);
     void flushUtf16(QByteArray &out, bool atEnd);
 
-    const char m_break; // what a line break becomes
+    const char m_break; // what a line break becomes; none: it stays as written
     Encoding m_encoding = Encoding::Utf8;
     qint64 m_fed = 0;        // bytes of the file so far
     bool m_anyText = false;  // whether the file holds more than a byte-order mark
     bool m_skipLf = false;   // a CR just became a comma; an LF after it is part of it
     int m_pendingByte = -1;  // the first byte of a UTF-16 unit
     QString m_units;         // UTF-16 decoded, not yet written
-    Utf8Check m_check;       // UTF-8 checked again as it is written
+    ListEncoding::Utf8Check m_check;       // UTF-8 checked again as it is written
     QByteArray m_unfinished; // the start of a UTF-8 character the next bytes end
     bool m_broken = false;
 };

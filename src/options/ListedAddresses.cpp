@@ -1,10 +1,10 @@
-#include "join/ListedAddresses.h"
+#include "options/ListedAddresses.h"
 
 #include "addresses/AddressCharacters.h"
 #include "addresses/AddressCheck.h"
 #include "addresses/AddressExtraction.h"
 #include "core/Blanks.h"
-#include "join/LineKeys.h"
+#include "options/LineKeys.h"
 
 #include <algorithm>
 

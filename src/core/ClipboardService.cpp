@@ -1,13 +1,13 @@
-#include "join/ClipboardWriter.h"
+#include "core/ClipboardService.h"
 
-bool writeToClipboard(ClipboardService &clipboard, const QString &text, int format)
+bool ClipboardService::write(const QString &text, int format)
 {
     constexpr int maximumAttempts = 1000;
     bool placed = false;
     int attempts = 0;
     do {
         try {
-            placed = clipboard.placeText(text, format);
+            placed = placeText(text, format);
         } catch (...) {
             placed = false;
         }

@@ -1,4 +1,4 @@
-#include "join/FoldedCharacters.h"
+#include "reading/FoldedCharacters.h"
 
 namespace {
 

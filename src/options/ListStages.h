@@ -2,8 +2,8 @@
 
 #include "addresses/AddressBookWriter.h"
 #include "core/KeySet.h"
-#include "join/LineSorter.h"
-#include "join/ListCommand.h"
+#include "options/LineSorter.h"
+#include "options/ListCommand.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "join/FileJoin.h"
+#include "reading/FileJoin.h"
 
 #include <QByteArray>
 #include <QList>
@@ -52,7 +52,7 @@ private:
     bool m_skipEmptyFile;
     bool m_utf8 = true;
     StreamingJoin m_join{StreamingJoin::Breaks::LineFeeds}; // for other encodings
-    StreamingJoin::Utf8Check m_check;
+    ListEncoding::Utf8Check m_check;
     qint64 m_fed = 0;
     bool m_anyText = false;
     bool m_broken = false;

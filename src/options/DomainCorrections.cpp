@@ -1,4 +1,4 @@
-#include "join/DomainCorrections.h"
+#include "options/DomainCorrections.h"
 
 #include "addresses/AddressAdvice.h"
 #include "addresses/AddressCheck.h"

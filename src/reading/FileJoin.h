@@ -1,6 +1,6 @@
 #pragma once
 
-#include "join/StreamingJoin.h"
+#include "reading/StreamingJoin.h"
 
 #include <functional>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
-#include "addresses/DroppedContacts.h"
+#include "reading/DroppedContacts.h"
 
 #include "addresses/ContactProperties.h"
-#include "addresses/ContactReader.h"
+#include "reading/ContactReader.h"
 
 #include <QStringDecoder>
 

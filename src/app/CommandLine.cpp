@@ -64,9 +64,9 @@ void describeOptions(QCommandLineParser &parser)
                        "  kestrava --join --extract --check --exclude=unsubscribed.txt contacts.csv\n\n"
                        "The options act in this order, whatever the order given: --extract, --trim, --check,\n"
                        "--skip-empty, --exclude, --unique, --sort; then the lines are joined.\n\n"
-                       "Exit status: 0 if all went well, 1 if a file could not be read, a write failed or\n"
-                       "--check found a line that is no address (or, with --strict, a warning), 2 for a wrong\n"
-                       "option, an --exclude list that cannot be read or a --report file the run reads."));
+                       "Exit status: 0 if all went well, 1 if --check found a line that is no address (or,\n"
+                       "with --strict, a warning), 2 for trouble: a file that could not be read or written,\n"
+                       "a failed run or mail program, a wrong option."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption({joinOption, QStringLiteral("Print the joined line of the files to standard output; "

@@ -71,7 +71,7 @@ public:
             writeAll(STDOUT_FILENO, m_pending);
         } catch (const Failure &failure) {
             std::fprintf(stderr, "kestrava: write error: %s\n", qPrintable(failure.description()));
-            std::exit(1);
+            std::exit(ExitStatus::trouble);
         }
         m_pending.clear();
     }
@@ -204,18 +204,18 @@ bool readContacts(const QString &path, ContactFiles::Kind kind, const LineDecode
 // Every source joined as the window joins it, written as it is made.
 int joinPlainly(const QStringList &paths, Output &output)
 {
-    int status = 0;
+    int status = ExitStatus::allWell;
     StreamingJoin join;
     for (const QString &path : paths) {
         try {
             if (!joinSource(path, join, output))
-                status = 1;
+                status = ExitStatus::trouble;
         } catch (const Failure &failure) {
             complain(path, failure.description());
-            status = 1;
+            status = ExitStatus::trouble;
         } catch (const std::bad_alloc &) {
             complain(path, QStringLiteral("Out of memory"));
-            status = 1;
+            status = ExitStatus::trouble;
         }
     }
     QByteArray end("\n");
@@ -258,40 +258,42 @@ int tellRunFailure(const std::exception_ptr &cause, bool remembering)
     } catch (...) {
         std::fprintf(stderr, "kestrava: the run failed\n");
     }
-    return 1;
+    return ExitStatus::trouble;
+}
+
+// Every --exclude list, read before anything is written; false, when one
+// cannot be (it is named).
+bool readExcluded(const QStringList &lists, ListedAddresses &excluded)
+{
+    for (const QString &path : lists) {
+        if (&path != &lists.front())
+            excluded.nextList();
+        // A line too long to be an address lists none.
+        const auto add = [&excluded](const QList<QByteArrayView> &lines) {
+            for (const QByteArrayView line : lines)
+                excluded.addLine(line);
+        };
+        if (!readSource(path, true, add, [](QByteArrayView, bool) {}))
+            return false;
+    }
+    excluded.finish();
+    return true;
 }
 
 // The sources' lines through the options, read and written a block at a
 // time; lines that are no address told as FILE:LINE: REASON: TEXT, and
-// warnings as FILE:LINE: warning: REASON: TEXT. Every --exclude list is
-// read before anything is written: when one cannot be, nothing is, and the
-// answer is 2. trouble: whether a source could not be read or the run
-// failed (rather than lines being told).
-int joinWithOptions(const QStringList &paths, const ListCommand::Options &options, Output &output,
-                    ReportFile *report, bool &trouble)
+// warnings as FILE:LINE: warning: REASON: TEXT. trouble: whether a source
+// could not be read or the run failed (rather than lines being told).
+int joinWithOptions(const QStringList &paths, const ListCommand::Options &options, const ListedAddresses &excluded,
+                    Output &output, ReportFile *report, bool &trouble)
 {
-    int status = 0;
+    int status = ExitStatus::allWell;
     try {
-        ListedAddresses excluded;
-        for (const QString &path : options.exclude) {
-            if (&path != &options.exclude.front())
-                excluded.nextList();
-            // A line too long to be an address lists none.
-            const auto add = [&excluded](const QList<QByteArrayView> &lines) {
-                for (const QByteArrayView line : lines)
-                    excluded.addLine(line);
-            };
-            if (!readSource(path, true, add, [](QByteArrayView, bool) {})) {
-                trouble = true;
-                return 2;
-            }
-        }
-        excluded.finish();
         const auto tell = [&status, &options](const ListCommand::NotAnAddress &line) {
             std::fprintf(stderr, "%s:%lld: %s%s: %s\n", qPrintable(line.name), static_cast<long long>(line.line),
                          line.warning ? "warning: " : "", qPrintable(line.reason), qPrintable(line.text));
             if (!line.warning || options.strict)
-                status = 1;
+                status = ExitStatus::badLines;
         };
         const auto removed = [report](QByteArrayView lines) { report->write(lines); };
         ListCommand::Run run(options, options.exclude.isEmpty() ? nullptr : &excluded,
@@ -335,7 +337,7 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
         trouble = true;
         return tellRunFailure(std::current_exception(), options.unique || options.sort);
     }
-    return trouble ? 1 : status;
+    return trouble ? ExitStatus::trouble : status;
 }
 
 // The files --allow names join the user's own: one that cannot be read is
@@ -362,13 +364,22 @@ int joinToStandardOutput(const QStringList &files, const ListCommand::Options &o
 {
     const QStringList paths = files.isEmpty() ? QStringList{QStringLiteral("-")} : files;
     if (!readAllowed(options.allow))
-        return 2;
+        return ExitStatus::trouble;
+    // Nobody an --exclude list holds may be mailed: when one cannot be read,
+    // nothing is written.
+    ListedAddresses excluded;
+    try {
+        if (!readExcluded(options.exclude, excluded))
+            return ExitStatus::trouble;
+    } catch (...) {
+        return tellRunFailure(std::current_exception(), false);
+    }
     std::optional<ReportFile> report;
     if (options.report) {
         const QString input = ReportFile::overwrittenInput(reportPath, paths + options.exclude);
         if (!input.isEmpty()) {
             complain(reportPath, QStringLiteral("the report would replace %1").arg(input));
-            return 2;
+            return ExitStatus::trouble;
         }
         report.emplace(reportPath);
     }
@@ -377,15 +388,14 @@ int joinToStandardOutput(const QStringList &files, const ListCommand::Options &o
     if (compose)
         output.composeWith(&composer.emplace(*compose, fromRecipient));
     bool trouble = false;
-    const int status = options.isPlain() ? joinPlainly(paths, output)
-                                         : joinWithOptions(paths, options, output, report ? &*report : nullptr, trouble);
-    if (status == 2)
-        return status;
+    const int status = options.isPlain()
+                           ? joinPlainly(paths, output)
+                           : joinWithOptions(paths, options, excluded, output, report ? &*report : nullptr, trouble);
     output.flush();
     if (composer)
         composer->finish();
     if (report && trouble)
         complain(reportPath, QStringLiteral("not written, as the run failed"));
     const bool reported = !report || (!trouble && report->commit());
-    return (composer && composer->failed()) || !reported ? 1 : status;
+    return (composer && composer->failed()) || !reported ? ExitStatus::trouble : status;
 }

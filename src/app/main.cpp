@@ -28,7 +28,7 @@ int printed(const QString &text)
     const QByteArray bytes = text.toLocal8Bit();
     if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size()) || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "kestrava: write error: %s\n", std::strerror(errno));
-        return 1;
+        return ExitStatus::trouble;
     }
     return 0;
 }
@@ -89,7 +89,7 @@ int main(int argc, char *argv[])
     switch (request.kind) {
     case Request::Wrong:
         std::fprintf(stderr, "kestrava: %s\nTry 'kestrava --help' for more information.\n", qPrintable(request.error));
-        return 2;
+        return ExitStatus::trouble;
     case Request::NoWindow:
         return runWithoutWindow(argc, argv);
     case Request::Window:

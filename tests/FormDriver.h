@@ -6,6 +6,7 @@
 #include "textview/TextArea.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -114,6 +115,10 @@ public:
     }
 
     QTemporaryDir programFolder;
+    // The user's configuration, where the window remembers choices: a
+    // folder of the test's own, empty, before the window is made.
+    QTemporaryDir configFolder;
+    const bool configChosen = qputenv("XDG_CONFIG_HOME", QFile::encodeName(configFolder.path()));
     std::unique_ptr<Form1> form = std::make_unique<Form1>();
     QList<ShownBox> boxes;
     std::function<void(QMessageBox &)> onBox;

@@ -9,6 +9,7 @@
 #include "core/ReportText.h"
 #include "form/InputMenu.h"
 #include "form/OutputMenu.h"
+#include "join/Separators.h"
 #include "platform/Clipboard.h"
 #include "listfiles/SampleList.h"
 #include "platform/ProgressPanel.h"
@@ -76,6 +77,8 @@ private slots:
     void everyRemovedLineIsReported();
     void correctingMistypedDomains();
     void copyingTheOutputInBatches();
+    void separatorsTheMailProgramTakes_data();
+    void separatorsTheMailProgramTakes();
     void writingToBatchesInTheMailProgram();
     void menuOpenedAgainAndAgainWhileCounting();
     void runningOutOfMemoryChangesNothing_data();
@@ -865,6 +868,45 @@ void TestForm1::copyingTheOutputInBatches()
     QCOMPARE(menuTexts(batches), QStringList{u"Counting recipients\u2026"_s});
     QTRY_COMPARE(menuTexts(batches).size(), 3);
     QCOMPARE(menuTexts(batches).first(), u"Copy Recipients 1-50 of 300,000"_s);
+}
+
+// Start Joining puts the separator chosen between the lines; the batch
+// entries count the recipients between such separators and copy them so
+// joined; the choice outlives the window.
+void TestForm1::separatorsTheMailProgramTakes_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("joined");
+    QTest::addColumn<QString>("copied");
+    QTest::addColumn<int>("kind");
+    const QString ann = u"\"Lee, Ann\" <ann@x.org>"_s;
+    QTest::newRow("comma") << u"Comma"_s << u"a@x.org,%1,,b@y.org"_s.arg(ann) << u"a@x.org,%1,b@y.org"_s.arg(ann)
+                           << int(Separators::Kind::Comma);
+    QTest::newRow("semicolon") << u"Semicolon"_s << u"a@x.org;%1;;b@y.org"_s.arg(ann)
+                               << u"a@x.org;%1;b@y.org"_s.arg(ann) << int(Separators::Kind::Semicolon);
+    QTest::newRow("comma and space") << u"Comma and Space"_s << u"a@x.org, %1, , b@y.org"_s.arg(ann)
+                                     << u"a@x.org, %1, b@y.org"_s.arg(ann) << int(Separators::Kind::CommaAndSpace);
+    QTest::newRow("one per line") << u"One per Line"_s << u"a@x.org\r\n%1\r\n\r\nb@y.org"_s.arg(ann)
+                                  << u"a@x.org\n%1\nb@y.org"_s.arg(ann) << int(Separators::Kind::OnePerLine);
+}
+
+void TestForm1::separatorsTheMailProgramTakes()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, joined);
+    QFETCH(QString, copied);
+    QFETCH(int, kind);
+    TextArea *output = m_driver->output();
+    choose(output, u"Semicolon"_s);
+    choose(output, entry);
+    m_driver->input()->setText(u"a@x.org\r\n\"Lee, Ann\" <ann@x.org>\r\n\r\nb@y.org"_s);
+    m_driver->click("PushButton17");
+    QCOMPARE(output->text(), joined);
+    QCOMPARE(menuEntries(output).filter(u"Copy Recipients"_s), QStringList{u"Copy Recipients 1-3 of 3"_s});
+    choose(output, u"Copy Recipients 1-3"_s);
+    QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+    const Form1 restarted;
+    QCOMPARE(int(restarted.findChild<OutputMenu *>()->separator()), kind);
 }
 
 // The recipients of a link, as the mail program reads them.

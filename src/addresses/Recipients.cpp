@@ -26,13 +26,20 @@ qsizetype lastClosingAngle(QStringView line)
 
 } // namespace
 
-QList<std::pair<qsizetype, qsizetype>> in(QStringView line)
+QList<std::pair<qsizetype, qsizetype>> in(QStringView line, char16_t separator)
 {
     QList<std::pair<qsizetype, qsizetype>> recipients;
     const auto add = [&](qsizetype from, qsizetype to) {
         if (!isBlank(line.sliced(from, to - from)))
             recipients.append({from, to});
     };
+    if (separator == u'\n') {
+        qsizetype start = 0;
+        for (qsizetype lf = line.indexOf(u'\n'); lf >= 0; start = lf + 1, lf = line.indexOf(u'\n', start))
+            add(start, lf > start && line[lf - 1] == u'\r' ? lf - 1 : lf);
+        add(start, line.size());
+        return recipients;
+    }
     const qsizetype closingAngle = lastClosingAngle(line);
     qsizetype start = 0;
     bool angled = false;
@@ -45,7 +52,7 @@ QList<std::pair<qsizetype, qsizetype>> in(QStringView line)
             angled = c != u'>';
         } else if (c == u'<') {
             angled = token.start < closingAngle;
-        } else if (c == u',') {
+        } else if (c == separator) {
             add(start, token.start);
             start = token.end;
         }

@@ -13,7 +13,8 @@
 // one does not swallow the rest of it (AddressTokens reads them).
 namespace Recipients {
 
-// Where each recipient lies in the line: its start and end.
-QList<std::pair<qsizetype, qsizetype>> in(QStringView line);
+// Where each recipient lies in the line: its start and end. The separator
+// may be a semicolon instead; a line feed makes each line one recipient.
+QList<std::pair<qsizetype, qsizetype>> in(QStringView line, char16_t separator = u',');
 
 } // namespace Recipients

@@ -2,7 +2,9 @@
 #include "form/Form1.h"
 #include "core/Procedure.h"
 #include "core/ReportText.h"
+#include "form/OutputMenu.h"
 #include "join/LineJoiner.h"
+#include "join/Separators.h"
 #include "textview/TextArea.h"
 
 #include <utility>
@@ -13,6 +15,7 @@ void Form1::PushButton17_Click()
     QString input; // the pieces are views into it
     QList<QStringView> pieces;
     QString result;
+    const QStringView separator = Separators::text(m_outputMenu->separator());
     p.run(100, [&] { setMousePointer(WindowPointer::Busy); });
     p.run(102, [&] {
         input = Text1->text();
@@ -27,11 +30,11 @@ void Form1::PushButton17_Click()
     // passed over and the output keeps its text.
     p.loop(106, [&] { return pieces.size(); }, 110, [&](qsizetype i) {
         if (!p.ranOutOfMemory())
-            p.run(108, [&] { LineJoiner::appendPiece(result, pieces.value(i)); });
+            p.run(108, [&] { LineJoiner::appendPiece(result, pieces.value(i), separator); });
     });
     if (!p.ranOutOfMemory()) {
         if (p.test(112, [&] { return !result.isEmpty(); }))
-            p.run(114, [&] { LineJoiner::dropTrailingComma(result); });
+            p.run(114, [&] { LineJoiner::dropTrailingComma(result, separator); });
         p.run(116, [&] { Text2->replaceText(std::exchange(result, QString())); });
     }
     p.run(118, [&] { setMousePointer(WindowPointer::Default); });

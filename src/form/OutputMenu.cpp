@@ -3,12 +3,16 @@
 #include "addresses/MailtoLinks.h"
 #include "addresses/Recipients.h"
 #include "core/LineBreaks.h"
+#include "form/SavedChoices.h"
 #include "textview/TextArea.h"
 
+#include <QActionGroup>
 #include <QLocale>
 #include <QMenu>
 
 namespace {
+
+const QString separatorKey = QStringLiteral("output/separator");
 
 QString number(qsizetype n)
 {
@@ -23,12 +27,13 @@ struct OutputMenu::Counting
 {
     QString text;
     quint64 revision = 0;
+    Separators::Kind separator = Separators::Kind::Comma;
     Places recipients;
 };
 
 OutputMenu::OutputMenu(TextArea &output, std::function<void()> outOfMemory, Compose compose, Copy copy)
     : QObject(&output), m_output(output), m_outOfMemory(std::move(outOfMemory)), m_compose(std::move(compose)),
-      m_copy(std::move(copy))
+      m_copy(std::move(copy)), m_separator(Separators::named(SavedChoices::value(separatorKey)))
 {
     connect(&m_output, &TextArea::contextMenuAboutToShow, this, &OutputMenu::addEntries);
     connect(&m_countingWork, &ListWork::ended, this, &OutputMenu::takeCounted);
@@ -41,6 +46,7 @@ void OutputMenu::addEntries(QMenu *menu)
 {
     m_batches = menu->addMenu(tr("Copy Next Batch"));
     m_writes = menu->addMenu(tr("Write to Next Batch"));
+    addSeparatorEntries(menu);
     if (m_recipientsRevision == m_output.revision()) {
         fillBatches();
         return;
@@ -52,16 +58,43 @@ void OutputMenu::addEntries(QMenu *menu)
         takeCounted();
 }
 
+// One entry for each separator, the one in use checked. Another chosen is
+// remembered, and the output's recipients are counted again by it.
+void OutputMenu::addSeparatorEntries(QMenu *menu)
+{
+    QMenu *separators = menu->addMenu(tr("Separate With"));
+    auto *group = new QActionGroup(separators);
+    const std::pair<Separators::Kind, QString> entries[] = {
+        {Separators::Kind::Comma, tr("Comma")},
+        {Separators::Kind::Semicolon, tr("Semicolon")},
+        {Separators::Kind::CommaAndSpace, tr("Comma and Space")},
+        {Separators::Kind::OnePerLine, tr("One per Line")},
+    };
+    for (const auto &[kind, label] : entries) {
+        QAction *entry = separators->addAction(label);
+        entry->setCheckable(true);
+        entry->setChecked(kind == m_separator);
+        group->addAction(entry);
+        connect(entry, &QAction::triggered, this, [this, kind = kind] {
+            m_separator = kind;
+            SavedChoices::setValue(separatorKey, Separators::name(kind));
+            m_recipientsRevision = ~quint64(0);
+        });
+    }
+}
+
 void OutputMenu::startCounting()
 {
-    if (m_counting && m_counting->revision == m_output.revision() && m_countingWork.isRunning())
+    if (m_counting && m_counting->revision == m_output.revision() && m_counting->separator == m_separator
+        && m_countingWork.isRunning())
         return;
     try {
         m_counting = std::make_shared<Counting>();
         m_counting->text = m_output.text();
         m_counting->revision = m_output.revision();
-        m_countingWork.start([counting = m_counting](WorkProgress &) {
-            counting->recipients = Recipients::in(counting->text);
+        m_counting->separator = m_separator;
+        m_countingWork.start([counting = m_counting, cut = Separators::cut(m_separator)](WorkProgress &) {
+            counting->recipients = Recipients::in(counting->text, cut);
         });
     } catch (const std::bad_alloc &) {
         m_counting.reset();
@@ -75,7 +108,8 @@ void OutputMenu::takeCounted()
 {
     if (m_countingWork.isRunning())
         return;
-    if (m_counting && !m_countingWork.failure() && m_counting->revision == m_output.revision()) {
+    if (m_counting && !m_countingWork.failure() && m_counting->revision == m_output.revision()
+        && m_counting->separator == m_separator) {
         m_recipients = std::move(m_counting->recipients);
         m_recipientsRevision = m_counting->revision;
     }
@@ -169,12 +203,14 @@ void OutputMenu::takeBatch(qsizetype size)
 }
 
 // Selects the batch, so that it shows where it lies, and copies its
-// recipients with a comma between them, none before or after.
+// recipients with the separator between them, none before or after.
 void OutputMenu::copyNextBatch(qsizetype size)
 {
     if (m_recipientsRevision != m_output.revision())
         return;
-    if (m_copy(withLfLineBreaks(nextBatch(size).join(u','))))
+    const QString between = m_separator == Separators::Kind::OnePerLine ? QStringLiteral("\r\n")
+                                                                          : QString(QChar(Separators::cut(m_separator)));
+    if (m_copy(withLfLineBreaks(nextBatch(size).join(between))))
         takeBatch(size);
 }
 

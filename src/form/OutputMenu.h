@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ListWork.h"
+#include "join/Separators.h"
 
 #include <QList>
 #include <QStringList>
@@ -41,6 +42,10 @@ public:
     // The entries copy these many recipients.
     static constexpr qsizetype batchSizes[] = {50, 100, 500};
 
+    // What Start Joining puts between the lines, and what the recipients of
+    // the output lie between: the user's choice, remembered across starts.
+    Separators::Kind separator() const { return m_separator; }
+
     // How long the menu may wait for the recipients before it shows without
     // its batch entries, which follow.
     void setCountingPatience(std::chrono::milliseconds patience) { m_countingPatience = patience; }
@@ -50,6 +55,7 @@ private:
     struct Counting;
 
     void addEntries(QMenu *menu);
+    void addSeparatorEntries(QMenu *menu);
     void startCounting();
     void takeCounted();
     void fillBatches();
@@ -65,6 +71,7 @@ private:
     Compose m_compose;
     Copy m_copy;
     bool m_writeToTo = false; // the recipients go in To rather than Bcc
+    Separators::Kind m_separator;
     // The recipients of the output's text, once counted, and which text.
     Places m_recipients;
     quint64 m_recipientsRevision = ~quint64(0);

@@ -23,16 +23,16 @@ QList<QStringView> cutAtLineBreaks(QStringView text)
     return pieces;
 }
 
-void appendPiece(QString &result, QStringView piece)
+void appendPiece(QString &result, QStringView piece, QStringView separator)
 {
     result += piece;
-    result += u',';
+    result += separator;
 }
 
-void dropTrailingComma(QString &result)
+void dropTrailingComma(QString &result, QStringView separator)
 {
-    if (!result.isEmpty())
-        result.chop(1);
+    if (result.endsWith(separator))
+        result.chop(separator.size());
 }
 
 QString join(QStringView text)

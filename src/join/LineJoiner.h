@@ -11,11 +11,11 @@ namespace LineJoiner {
 // outlive them; empty text gives no pieces.
 QList<QStringView> cutAtLineBreaks(QStringView text);
 
-// Appends one piece and the comma that follows it.
-void appendPiece(QString &result, QStringView piece);
+// Appends one piece and the separator that follows it.
+void appendPiece(QString &result, QStringView piece, QStringView separator = u",");
 
-// Removes the comma appended after the last piece, if there is one.
-void dropTrailingComma(QString &result);
+// Removes the separator appended after the last piece, if there is one.
+void dropTrailingComma(QString &result, QStringView separator = u",");
 
 QString join(QStringView text);
 

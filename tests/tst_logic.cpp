@@ -433,6 +433,8 @@ void TestLogic::addressesFoundInText_data()
     QTest::newRow("an encoded name") << u"=?UTF-8?Q?Zo=C3=AB?= <zoe@x.org>"_s << QStringList{u"zoe@x.org"_s};
     QTest::newRow("semicolons between") << u"a@x.org; b@y.org; c@z.org"_s
                                         << QStringList{u"a@x.org"_s, u"b@y.org"_s, u"c@z.org"_s};
+    QTest::newRow("mixed separators") << u"a@x.org; b@y.org, \"Lee, Ann\" <c@z.org>"_s
+                                      << QStringList{u"a@x.org"_s, u"b@y.org"_s, u"c@z.org"_s};
     QTest::newRow("a group") << u"team: a@x.org, b@x.org;"_s << QStringList{u"a@x.org"_s, u"b@x.org"_s};
     QTest::newRow("a header") << u"To: Ann <ann@x.org>, \"Bob\" <bob@y.org>"_s << QStringList{ann, u"bob@y.org"_s};
     QTest::newRow("a folded line of it") << u"    Carl <carl@z.org>,"_s << QStringList{u"carl@z.org"_s};

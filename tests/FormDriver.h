@@ -56,6 +56,8 @@ public:
             return nextAnswers.isEmpty() ? box.standardButton(box.defaultButton()) : nextAnswers.takeFirst();
         });
         form->setApplicationFolder(programFolder.path());
+        // Dialogs of fields are answered as the test says, else OK as they stand.
+        form->fieldsDialogs().setAnswerer([this](QDialog &dialog) { return fillFields ? fillFields(dialog) : true; });
         // Loads and the input's entries end before the test goes on, however
         // slow the machine; a test of their progress shortens the wait.
         form->findChild<InputMenu *>()->setPatience(std::chrono::minutes(5));
@@ -122,6 +124,7 @@ public:
     std::unique_ptr<Form1> form = std::make_unique<Form1>();
     QList<ShownBox> boxes;
     std::function<void(QMessageBox &)> onBox;
+    std::function<bool(QDialog &)> fillFields;
     QList<QMessageBox::StandardButton> nextAnswers;
     QList<int> statementsRun;
     QStringList processesStarted;

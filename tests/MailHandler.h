@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -82,3 +83,18 @@ private:
     QTemporaryDir m_folder;
     QList<Saved> m_saved;
 };
+
+// A mailto: link as Python's urllib reads it: the address before the
+// question mark, the bcc (or to), subject and body, between bars.
+inline QByteArray linkAsPythonReads(const QString &link)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, urllib.parse as u; p = u.urlsplit(sys.argv[1]); q = u.parse_qs(p.query); "
+                                 "sys.stdout.buffer.write('|'.join([u.unquote(p.path)] + [q.get(k, [''])[0] for k in "
+                                 "('bcc', 'to', 'subject', 'body')]).encode())"),
+                  link});
+    python.waitForFinished();
+    return python.readAllStandardOutput();
+}

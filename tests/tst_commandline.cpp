@@ -254,6 +254,11 @@ void TestCommandLine::wrongOptionsAreTold_data()
         << "kestrava: --compose works only with --join and --batch, and no --separator\n"_ba;
     QTest::newRow("going on without composing") << QStringList{u"--join"_s, u"--batch=2"_s, u"--from-recipient=3"_s}
                                                 << "kestrava: --from-recipient works only with --compose\n"_ba;
+    QTest::newRow("a subject without composing") << QStringList{u"--join"_s, u"--batch=2"_s, u"--subject=Hi"_s}
+                                                 << "kestrava: --subject works only with --compose\n"_ba;
+    QTest::newRow("no room beside the To") << QStringList{u"--join"_s, u"--batch=1"_s, u"--compose"_s, u"--to=me@x.org"_s}
+                                           << "kestrava: --to counts as one of the --batch recipients: --batch needs 2 "
+                                              "or more\n"_ba;
     QTest::newRow("going on from nowhere")
         << QStringList{u"--join"_s, u"--batch=2"_s, u"--compose"_s, u"--from-recipient=0"_s}
         << "kestrava: --from-recipient needs a whole number of 1 or more, not '0'\n"_ba;
@@ -730,6 +735,14 @@ void TestCommandLine::batchesToTheMailProgram()
     QCOMPARE(handler.links(), QStringList({u"mailto:?bcc=a@x.org,%22Lee%2C%20Ann%22%20%3Cann@x.org%3E"_s,
                                            u"mailto:?bcc=b@y.org,zo%C3%AB@z.org"_s,
                                            u"mailto:?to=%22Lee%2C%20Ann%22%20%3Cann@x.org%3E,b@y.org"_s}));
+    // Every message carries the To, subject and body given, as Python reads
+    // the link; the To is one of a batch's recipients.
+    const QString body = write(u"body.txt"_s, "Dear all,\nZo\xC3\xAB & co\r\n100% sure?\n");
+    const Run message = compose({u"--batch=3"_s, u"--compose"_s, u"--to=Me <me@x.org>"_s, u"--subject=Hi, all & more"_s,
+                                 u"--body-file="_s + body});
+    QVERIFY(message.errors.startsWith("kestrava: batch 1: recipients 1-2\n"));
+    QCOMPARE(linkAsPythonReads(handler.links().constLast()), "Me <me@x.org>|a@x.org,\"Lee, Ann\" <ann@x.org>||Hi, all & "
+                                                            "more|Dear all,\r\nZo\xC3\xAB & co\r\n100% sure?\r\n"_ba);
 
     // On a terminal: Enter once, then Ctrl+D.
     int terminal = -1;

@@ -11,6 +11,9 @@
 #include "form/OutputMenu.h"
 #include "join/Separators.h"
 #include "platform/Clipboard.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include "listfiles/SampleList.h"
 #include "platform/ProgressPanel.h"
 #include "platform/PushButton.h"
@@ -866,8 +869,30 @@ void TestForm1::copyingTheOutputInBatches()
     QMenu *batches = menu.findChildren<QMenu *>().constFirst();
     QCOMPARE(batches->title(), u"Copy Next Batch"_s);
     QCOMPARE(menuTexts(batches), QStringList{u"Counting recipients\u2026"_s});
-    QTRY_COMPARE(menuTexts(batches).size(), 3);
+    QTRY_COMPARE(menuTexts(batches).size(), 4);
     QCOMPARE(menuTexts(batches).first(), u"Copy Recipients 1-50 of 300,000"_s);
+    QCOMPARE(menuTexts(batches).last(), u"Other Size\u2026"_s);
+    // Other Size asks, copies a batch of that size and offers the size from
+    // then on, the window's next start too; an answer that is no size is told.
+    output->findChild<OutputMenu *>()->setCountingPatience(std::chrono::minutes(5));
+    output->setText(u"a,b,c,d,e"_s);
+    m_driver->fillFields = [](QDialog &dialog) {
+        dialog.findChild<QLineEdit *>(u"size"_s)->setText(u" 2"_s);
+        return true;
+    };
+    choose(output, u"Other Size"_s);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"a,b"_s);
+    QCOMPARE(batchEntries(), QStringList({u"Copy Recipients 3-4 of 5"_s, u"Copy Recipients 3-5 of 5"_s}));
+    for (const QString &wrong : {u"0"_s, u"10001"_s, u"ten"_s}) {
+        m_driver->fillFields = [wrong](QDialog &dialog) {
+            dialog.findChild<QLineEdit *>(u"size"_s)->setText(wrong);
+            return true;
+        };
+        choose(output, u"Other Size"_s);
+        QCOMPARE(m_driver->boxes.size(), 1);
+        QCOMPARE(m_driver->boxes.takeFirst().text, u"A batch holds 1 to 10,000 recipients, not \"%1\"."_s.arg(wrong));
+    }
+    QCOMPARE(batchEntries().first(), u"Copy Recipients 3-4 of 5"_s);
 }
 
 // Start Joining puts the separator chosen between the lines; the batch
@@ -971,6 +996,31 @@ void TestForm1::writingToBatchesInTheMailProgram()
     QCOMPARE(m_driver->boxes[1].text, u"The mail program could not be opened: no second message\n\nRecipients 1-%1 are in a "
                                       "message already; the next batch starts with recipient %2."_s.arg(inFirst).arg(inFirst + 1));
     QVERIFY(menuEntries(output).contains(u"Write to Recipients %1-500 of 500"_s.arg(inFirst + 1)));
+
+    // Every batch carries the message asked for once for the output: a To
+    // that is one of a batch's recipients, a subject and a body.
+    handler.succeed();
+    int asked = 0;
+    m_driver->fillFields = [&asked](QDialog &dialog) {
+        ++asked;
+        dialog.findChild<QLineEdit *>(u"to"_s)->setText(u"Me <me@x.org>"_s);
+        dialog.findChild<QLineEdit *>(u"subject"_s)->setText(u"News & more"_s);
+        dialog.findChild<QPlainTextEdit *>(u"body"_s)->setPlainText(u"Hello,\nZo\u00EB"_s);
+        return true;
+    };
+    items.clear();
+    for (int i = 1; i <= 150; ++i)
+        items << u"r%1@x.org"_s.arg(i);
+    output->setText(items.join(u','));
+    const qsizetype before = handler.links().size();
+    choose(output, u"Write to Recipients 1-100 of 150"_s);
+    choose(output, u"Write to Recipients 100-150 of 150"_s);
+    QCOMPARE(asked, 1);
+    const QStringList written = handler.links().mid(before);
+    QCOMPARE(written.size(), 2);
+    for (int i = 0; i < 2; ++i)
+        QCOMPARE(linkAsPythonReads(written[i]), "Me <me@x.org>|" + items.mid(99 * i, 99).join(u',').toUtf8()
+                                                     + "||News & more|Hello,\r\nZo\xC3\xAB");
 }
 
 // Each menu starts counting or takes up the counting under way; the last

@@ -15,12 +15,24 @@ enum class Field { Bcc, To };
 
 constexpr qsizetype longestArgument = 131'071;
 
-// The links for the recipients; a recipient that alone would make a longer
-// link gets one of its own all the same.
-QStringList of(const QStringList &recipients, Field field, qsizetype longest = longestArgument);
+// What every batch's message carries besides its recipients: an address in
+// To (the sender's own, commonly), a subject and a body, each optional.
+struct Message
+{
+    QString to;
+    QString subject;
+    QString body;
+};
 
-// How many recipients one of those links holds: commas inside a recipient
-// are encoded, so each comma separates two.
+// The links for the recipients; a recipient that alone would make a longer
+// link gets one of its own all the same. Each link carries the message:
+// mailto:ME?bcc=...&subject=...&body=..., its body's line breaks as CR LF,
+// counted in the link's length.
+QStringList of(const QStringList &recipients, Field field, qsizetype longest = longestArgument,
+               const Message &message = {});
+
+// How many of the list's recipients one of those links holds: commas
+// inside a recipient are encoded, so each comma separates two.
 qsizetype recipientsIn(const QString &link);
 
 } // namespace MailtoLinks

@@ -43,7 +43,7 @@ void BatchComposer::take(QByteArrayView line)
         return;
     }
     qsizetype handed = 0;
-    for (const QString &link : MailtoLinks::of(batch, m_field)) {
+    for (const QString &link : MailtoLinks::of(batch, m_field, MailtoLinks::longestArgument, m_message)) {
         const MailComposer::Result result = MailComposer().open(link);
         if (!result.started) {
             std::fprintf(stderr, "kestrava: the mail program could not be opened: %s\n", qPrintable(result.message));

@@ -4,6 +4,8 @@
 
 #include <QByteArrayView>
 
+#include <utility>
+
 // --compose: each batch line of --join --batch goes to the desktop's mail
 // composer (through xdg-email), in Bcc or To, in as many messages as its
 // links need. The first batch opens at once; when standard input is a
@@ -17,8 +19,9 @@
 class BatchComposer
 {
 public:
-    explicit BatchComposer(MailtoLinks::Field field, qsizetype fromRecipient = 1)
-        : m_field(field), m_from(fromRecipient)
+    // Every message carries the message's To, subject and body.
+    explicit BatchComposer(MailtoLinks::Field field, qsizetype fromRecipient = 1, MailtoLinks::Message message = {})
+        : m_field(field), m_from(fromRecipient), m_message(std::move(message))
     {
     }
 
@@ -33,6 +36,7 @@ private:
 
     MailtoLinks::Field m_field;
     qsizetype m_from;
+    MailtoLinks::Message m_message;
     qsizetype m_batches = 0;    // batches taken, written or not
     qsizetype m_recipients = 0; // recipients taken, written or not
     qsizetype m_opened = 0;     // batches written in this run

@@ -1,8 +1,13 @@
 #include "app/CommandLine.h"
 
+#include "core/Failure.h"
+#include "core/FileAccess.h"
+#include "reading/ListFileDecoding.h"
+
 #include <QCommandLineParser>
 
 #include <algorithm>
+#include <cstdio>
 
 using namespace Qt::StringLiterals;
 
@@ -24,6 +29,9 @@ const QString composeOption = QStringLiteral("compose");
 const QString reportOption = QStringLiteral("report");
 const QString exportOption = QStringLiteral("export");
 const QString fromRecipientOption = QStringLiteral("from-recipient");
+const QString toOption = QStringLiteral("to");
+const QString subjectOption = QStringLiteral("subject");
+const QString bodyFileOption = QStringLiteral("body-file");
 const QString allowOption = QStringLiteral("allow");
 const QString dnsOption = QStringLiteral("dns");
 
@@ -122,6 +130,14 @@ void describeOptions(QCommandLineParser &parser)
                                                           "numbered on standard error (--from-recipient=101); the "
                                                           "batches stay as they were."),
                       QStringLiteral("N")});
+    parser.addOption({toOption, QStringLiteral("With --compose: put ADDR (your own, commonly) in To of every message; "
+                                               "it counts as one of the --batch recipients."),
+                      QStringLiteral("ADDR")});
+    parser.addOption({subjectOption, QStringLiteral("With --compose: the subject of every message."),
+                      QStringLiteral("TEXT")});
+    parser.addOption({bodyFileOption, QStringLiteral("With --compose: the text of every message, read from FILE "
+                                                     "(a mailto: link carries no attachment)."),
+                      QStringLiteral("FILE")});
     parser.addOption({reportOption, QStringLiteral("With --join: write to FILE every line the options remove, and why, "
                                                    "as FILE:LINE: REASON: TEXT (\"empty\", \"duplicate of line 12\", "
                                                    "\"listed in bounced.txt\", \"no address found\"); a line split "
@@ -180,8 +196,11 @@ Request readArguments(int argc, char *argv[])
     if (parser.isSet(fromRecipientOption) && wholeNumber(parser.value(fromRecipientOption)) == 0)
         return {Request::Wrong, QStringLiteral("--from-recipient needs a whole number of 1 or more, not '%1'")
                                     .arg(parser.value(fromRecipientOption))};
-    if (parser.isSet(fromRecipientOption) && !parser.isSet(composeOption))
-        return {Request::Wrong, QStringLiteral("--from-recipient works only with --compose")};
+    for (const QString &option : {fromRecipientOption, toOption, subjectOption, bodyFileOption})
+        if (parser.isSet(option) && !parser.isSet(composeOption))
+            return {Request::Wrong, QStringLiteral("--%1 works only with --compose").arg(option)};
+    if (parser.isSet(toOption) && wholeNumber(parser.value(batchOption)) < 2)
+        return {Request::Wrong, QStringLiteral("--to counts as one of the --batch recipients: --batch needs 2 or more")};
     if (parser.isSet(exportOption) && !AddressBookWriter::formatNamed(parser.value(exportOption)))
         return {Request::Wrong,
                 QStringLiteral("--export needs vcard, ldif, mutt or csv, not '%1'").arg(parser.value(exportOption))};
@@ -219,8 +238,9 @@ ListCommand::Options joinOptionsOf(const QCommandLineParser &parser)
     options.sort = parser.isSet(sortOption);
     if (parser.isSet(separatorOption))
         options.separator = parser.value(separatorOption);
+    // The address in To is one of the message's recipients.
     if (parser.isSet(batchOption))
-        options.batch = wholeNumber(parser.value(batchOption));
+        options.batch = wholeNumber(parser.value(batchOption)) - (parser.isSet(toOption) ? 1 : 0);
     options.report = parser.isSet(reportOption);
     if (parser.isSet(exportOption))
         options.exportAs = AddressBookWriter::formatNamed(parser.value(exportOption));
@@ -232,6 +252,27 @@ std::optional<MailtoLinks::Field> composeOf(const QCommandLineParser &parser)
     if (!parser.isSet(composeOption))
         return std::nullopt;
     return parser.value(composeOption) == u"to" ? MailtoLinks::Field::To : MailtoLinks::Field::Bcc;
+}
+
+bool readMessage(const QCommandLineParser &parser, MailtoLinks::Message &message)
+{
+    message.to = parser.value(toOption);
+    message.subject = parser.value(subjectOption);
+    if (!parser.isSet(bodyFileOption))
+        return true;
+    const QString path = parser.value(bodyFileOption);
+    try {
+        const std::optional<QByteArray> body = readOrdinaryFile(path);
+        if (!body)
+            throw Failure(QStringLiteral("File not found"));
+        message.body = decodeListFile(*body);
+        return true;
+    } catch (const Failure &failure) {
+        std::fprintf(stderr, "kestrava: %s: %s\n", qPrintable(path), qPrintable(failure.description()));
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "kestrava: %s: Out of memory\n", qPrintable(path));
+    }
+    return false;
 }
 
 QString reportPathOf(const QCommandLineParser &parser)

@@ -35,6 +35,9 @@ QStringList withOptionValues(QStringList arguments);
 ListCommand::Options joinOptionsOf(const QCommandLineParser &parser);
 // Where --compose puts the recipients, when it is given.
 std::optional<MailtoLinks::Field> composeOf(const QCommandLineParser &parser);
+// What --to, --subject and --body-file put in every message; false, when
+// the body's file cannot be read (it is told).
+bool readMessage(const QCommandLineParser &parser, MailtoLinks::Message &message);
 // Where --report writes, when it is given.
 QString reportPathOf(const QCommandLineParser &parser);
 // The recipient --compose starts with, counted from 1.

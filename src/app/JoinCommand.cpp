@@ -360,7 +360,8 @@ bool readAllowed(const QStringList &files)
 } // namespace
 
 int joinToStandardOutput(const QStringList &files, const ListCommand::Options &options,
-                         std::optional<MailtoLinks::Field> compose, const QString &reportPath, qsizetype fromRecipient)
+                         std::optional<MailtoLinks::Field> compose, const QString &reportPath, qsizetype fromRecipient,
+                         const MailtoLinks::Message &message)
 {
     const QStringList paths = files.isEmpty() ? QStringList{QStringLiteral("-")} : files;
     if (!readAllowed(options.allow))
@@ -386,7 +387,7 @@ int joinToStandardOutput(const QStringList &files, const ListCommand::Options &o
     Output output;
     std::optional<BatchComposer> composer;
     if (compose)
-        output.composeWith(&composer.emplace(*compose, fromRecipient));
+        output.composeWith(&composer.emplace(*compose, fromRecipient, message));
     bool trouble = false;
     const int status = options.isPlain()
                            ? joinPlainly(paths, output)

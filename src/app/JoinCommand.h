@@ -26,8 +26,9 @@ constexpr int trouble = 2;
 // the other files are still joined. A failed write is told on standard
 // error and ends the program with trouble.
 // With compose, each batch goes to the mail composer instead (BatchComposer),
-// from the recipient numbered fromRecipient on.
+// from the recipient numbered fromRecipient on, each message carrying
+// message.
 // With options.report, reportPath gets every line removed, and why.
 int joinToStandardOutput(const QStringList &files, const ListCommand::Options &options,
                          std::optional<MailtoLinks::Field> compose = {}, const QString &reportPath = {},
-                         qsizetype fromRecipient = 1);
+                         qsizetype fromRecipient = 1, const MailtoLinks::Message &message = {});

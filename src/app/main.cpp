@@ -49,8 +49,11 @@ int runWithoutWindow(int argc, char *argv[])
         return printed(helpText(parser));
     if (parser.isSet(QStringLiteral("version")))
         return printed(QStringLiteral("kestrava %1\n").arg(QStringLiteral(KESTRAVA_VERSION)));
+    MailtoLinks::Message message;
+    if (!readMessage(parser, message))
+        return ExitStatus::trouble;
     return joinToStandardOutput(parser.positionalArguments(), joinOptionsOf(parser), composeOf(parser),
-                                reportPathOf(parser), fromRecipientOf(parser));
+                                reportPathOf(parser), fromRecipientOf(parser), message);
 }
 
 int runWindow(int argc, char *argv[])

@@ -193,11 +193,11 @@ void Form1::connectProcedures()
                                 [this](const QStringList &changes) { return chooseCorrections(changes); },
                                 [this] { saveAddressBook(); },
                                 [this](const QString &text) { return copyToClipboard(text); });
-    m_outputMenu = new OutputMenu(*Text2, [this] { reportOutOfMemory(); },
-                                  [this](const QString &link, const QString &handedOver) {
-                                      return composeMail(link, handedOver);
-                                  },
-                                  [this](const QString &text) { return copyToClipboard(text); });
+    m_outputMenu = new OutputMenu(
+        *Text2, {[this] { reportOutOfMemory(); },
+                 [this](const QString &link, const QString &handedOver) { return composeMail(link, handedOver); },
+                 [this](const QString &text) { return copyToClipboard(text); },
+                 [this](const MailtoLinks::Message &last) { return askMessage(last); }, [this] { return askBatchSize(); }});
     connect(Text1, &TextArea::outOfMemory, this, &Form1::reportOutOfMemory);
     connect(Text2, &TextArea::outOfMemory, this, &Form1::reportOutOfMemory);
 
@@ -310,6 +310,41 @@ bool Form1::composeMail(const QString &link, const QString &handedOver)
                                 + (handedOver.isEmpty() ? QString() : QStringLiteral("\n\n") + handedOver),
                             m_messageBoxes.applicationTitle());
     return result.started;
+}
+
+// The To, subject and body of every batch's message, each optional.
+std::optional<MailtoLinks::Message> Form1::askMessage(const MailtoLinks::Message &last)
+{
+    const std::optional<QStringList> values = m_fieldsDialogs.ask(
+        QStringLiteral("Message for Every Batch"),
+        QStringLiteral("Every batch's message carries these. An address in To (your own, commonly) counts as one of "
+                       "the batch's recipients. A mail link carries no attachment: add one in the mail program."),
+        {{QStringLiteral("to"), QStringLiteral("To:"), last.to},
+         {QStringLiteral("subject"), QStringLiteral("Subject:"), last.subject},
+         {QStringLiteral("body"), QStringLiteral("Body:"), last.body, true}});
+    if (!values)
+        return std::nullopt;
+    return MailtoLinks::Message{(*values)[0].trimmed(), (*values)[1], (*values)[2]};
+}
+
+// A batch size of 1 to 10,000; another answer is told and asks nothing.
+std::optional<qsizetype> Form1::askBatchSize()
+{
+    const std::optional<QStringList> values = m_fieldsDialogs.ask(
+        QStringLiteral("Other Size"),
+        QStringLiteral("How many recipients a message may have, To, Cc and Bcc together: 100 for Gmail, "
+                       "Outlook.com, Yahoo, Proton and Zoho's free plan from a mail program; 500 for Exchange "
+                       "Online and iCloud; 50 for some sending services."),
+        {{QStringLiteral("size"), QStringLiteral("Recipients:"), QString()}});
+    if (!values)
+        return std::nullopt;
+    bool whole = false;
+    const qsizetype size = values->constFirst().trimmed().toLongLong(&whole);
+    if (whole && size >= 1 && size <= 10'000)
+        return size;
+    m_messageBoxes.warn(QStringLiteral("A batch holds 1 to 10,000 recipients, not \"%1\".").arg(values->constFirst()),
+                        m_messageBoxes.applicationTitle());
+    return std::nullopt;
 }
 
 // What the menus copy goes through the clipboard service, as the button's

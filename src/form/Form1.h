@@ -1,10 +1,12 @@
 #pragma once
 
+#include "addresses/MailtoLinks.h"
 #include "core/ErrorReport.h"
 #include "core/HomePageOpener.h"
 #include "core/ClipboardService.h"
 #include "platform/ChoiceList.h"
 #include "platform/CommonDialog.h"
+#include "platform/FieldsDialog.h"
 #include "platform/MailComposer.h"
 #include "platform/MessageBox.h"
 #include "platform/ProcessStarter.h"
@@ -51,6 +53,7 @@ public:
     // The controls and services the procedures go through; tests answer them.
     MessageBox &messageBoxes() { return m_messageBoxes; }
     ChoiceList &choiceLists() { return m_choiceLists; }
+    FieldsDialog &fieldsDialogs() { return m_fieldsDialogs; }
     MailComposer &mailComposer() { return m_mailComposer; }
     ErrorReport &errorReport() { return m_errorReport; }
     CommonDialog &commonDialog() { return CommonDialog1; }
@@ -97,6 +100,8 @@ private:
     std::optional<QList<bool>> chooseCorrections(const QStringList &changes);
     bool composeMail(const QString &link, const QString &handedOver);
     bool copyToClipboard(const QString &text);
+    std::optional<MailtoLinks::Message> askMessage(const MailtoLinks::Message &last);
+    std::optional<qsizetype> askBatchSize();
     void saveThroughDialog(TextArea &source, const QString &qualifier, const QString &filter, int firstLine);
 
     Frame *Frame1 = nullptr;
@@ -118,6 +123,7 @@ private:
 
     MessageBox m_messageBoxes{this};
     ChoiceList m_choiceLists{this};
+    FieldsDialog m_fieldsDialogs{this};
     MailComposer m_mailComposer;
     ErrorReport m_errorReport{[this](const QString &text, const QString &title) { m_messageBoxes.warn(text, title); }};
     CommonDialog CommonDialog1{this};

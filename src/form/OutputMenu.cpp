@@ -10,9 +10,13 @@
 #include <QLocale>
 #include <QMenu>
 
+#include <algorithm>
+
 namespace {
 
 const QString separatorKey = QStringLiteral("output/separator");
+const QString batchSizeKey = QStringLiteral("output/batch-size");
+constexpr qsizetype largestBatch = 10'000;
 
 QString number(qsizetype n)
 {
@@ -31,9 +35,9 @@ struct OutputMenu::Counting
     Places recipients;
 };
 
-OutputMenu::OutputMenu(TextArea &output, std::function<void()> outOfMemory, Compose compose, Copy copy)
-    : QObject(&output), m_output(output), m_outOfMemory(std::move(outOfMemory)), m_compose(std::move(compose)),
-      m_copy(std::move(copy)), m_separator(Separators::named(SavedChoices::value(separatorKey)))
+OutputMenu::OutputMenu(TextArea &output, Services services)
+    : QObject(&output), m_output(output), m_services(std::move(services)),
+      m_separator(Separators::named(SavedChoices::value(separatorKey)))
 {
     connect(&m_output, &TextArea::contextMenuAboutToShow, this, &OutputMenu::addEntries);
     connect(&m_countingWork, &ListWork::ended, this, &OutputMenu::takeCounted);
@@ -139,6 +143,26 @@ void OutputMenu::fillBatches()
     fillBatches(m_writes, true);
 }
 
+// The sizes offered: 50, 100 and 500, and the one last asked for.
+QList<qsizetype> OutputMenu::sizes() const
+{
+    QList<qsizetype> sizes(std::begin(batchSizes), std::end(batchSizes));
+    const qsizetype other = SavedChoices::value(batchSizeKey).toLongLong();
+    if (other >= 1 && other <= largestBatch && !sizes.contains(other)) {
+        sizes.append(other);
+        std::sort(sizes.begin(), sizes.end());
+    }
+    return sizes;
+}
+
+// How many of the list's recipients a batch of this size holds: when
+// writing with an address in To, that address is one of them.
+qsizetype OutputMenu::listRecipientsOf(qsizetype size, bool writing) const
+{
+    const bool withTo = writing && m_messageRevision == m_output.revision() && !m_message.to.trimmed().isEmpty();
+    return qMax<qsizetype>(1, size - (withTo ? 1 : 0));
+}
+
 // An entry for each size, but none that would take what a smaller one does;
 // a batch that needs more than one message says so.
 void OutputMenu::fillBatches(QMenu *menu, bool writing)
@@ -147,32 +171,72 @@ void OutputMenu::fillBatches(QMenu *menu, bool writing)
     const qsizetype count = m_recipients.size();
     const qsizetype first = nextBatchStart();
     menu->setEnabled(count > 0);
-    for (const qsizetype size : batchSizes) {
+    for (const qsizetype size : sizes()) {
         if (count == 0)
             break;
-        const qsizetype last = qMin(count, first + size);
+        const qsizetype last = qMin(count, first + listRecipientsOf(size, writing));
         QString label = (writing ? tr("Write to Recipients %1-%2 of %3") : tr("Copy Recipients %1-%2 of %3"))
                             .arg(number(first + 1), number(last), number(count));
-        const qsizetype messages = writing ? MailtoLinks::of(nextBatch(size), MailtoLinks::Field::Bcc).size() : 1;
+        const qsizetype messages = writing ? MailtoLinks::of(nextBatch(listRecipientsOf(size, writing)),
+                                                             MailtoLinks::Field::Bcc, MailtoLinks::longestArgument,
+                                                             m_message)
+                                                 .size()
+                                           : 1;
         if (messages > 1)
             label += tr(" (in %1 messages)").arg(messages);
         menu->addAction(label, this, [this, size, writing] {
             try {
                 writing ? writeToNextBatch(size) : copyNextBatch(size);
             } catch (const std::bad_alloc &) {
-                m_outOfMemory();
+                m_services.outOfMemory();
             }
         });
         if (last == count)
             break;
     }
-    if (!writing || count == 0)
+    if (count == 0)
+        return;
+    menu->addAction(tr("Other Size\u2026"), this, [this, writing] { chooseOtherSize(writing); });
+    if (!writing)
         return;
     menu->addSeparator();
+    menu->addAction(tr("Message for Every Batch\u2026"), this, [this] {
+        m_messageRevision = ~quint64(0);
+        knowTheMessage();
+    });
     QAction *toField = menu->addAction(tr("Recipients in To, Not Bcc"));
     toField->setCheckable(true);
     toField->setChecked(m_writeToTo);
     connect(toField, &QAction::toggled, this, [this](bool checked) { m_writeToTo = checked; });
+}
+
+// Asks for a size, remembers it across starts, and copies or writes a
+// batch of it.
+void OutputMenu::chooseOtherSize(bool writing)
+{
+    const std::optional<qsizetype> size = m_services.askSize();
+    if (!size)
+        return;
+    SavedChoices::setValue(batchSizeKey, QString::number(*size));
+    try {
+        writing ? writeToNextBatch(*size) : copyNextBatch(*size);
+    } catch (const std::bad_alloc &) {
+        m_services.outOfMemory();
+    }
+}
+
+// The message every batch of this output carries, asked for the first
+// time a batch is written; false when the user cancelled.
+bool OutputMenu::knowTheMessage()
+{
+    if (m_messageRevision == m_output.revision())
+        return true;
+    const std::optional<MailtoLinks::Message> message = m_services.askMessage(m_message);
+    if (!message)
+        return false;
+    m_message = *message;
+    m_messageRevision = m_output.revision();
+    return true;
 }
 
 // The recipients of the next batch, read from the output's text where the
@@ -210,7 +274,7 @@ void OutputMenu::copyNextBatch(qsizetype size)
         return;
     const QString between = m_separator == Separators::Kind::OnePerLine ? QStringLiteral("\r\n")
                                                                           : QString(QChar(Separators::cut(m_separator)));
-    if (m_copy(withLfLineBreaks(nextBatch(size).join(between))))
+    if (m_services.copy(withLfLineBreaks(nextBatch(size).join(between))))
         takeBatch(size);
 }
 
@@ -219,17 +283,18 @@ void OutputMenu::copyNextBatch(qsizetype size)
 // that the next batch starts with the first not yet handed over.
 void OutputMenu::writeToNextBatch(qsizetype size)
 {
-    if (m_recipientsRevision != m_output.revision())
+    if (m_recipientsRevision != m_output.revision() || !knowTheMessage())
         return;
+    size = listRecipientsOf(size, true);
     const MailtoLinks::Field field = m_writeToTo ? MailtoLinks::Field::To : MailtoLinks::Field::Bcc;
     const qsizetype first = nextBatchStart();
     qsizetype handed = 0;
-    for (const QString &link : MailtoLinks::of(nextBatch(size), field)) {
+    for (const QString &link : MailtoLinks::of(nextBatch(size), field, MailtoLinks::longestArgument, m_message)) {
         const QString handedOver = handed == 0 ? QString()
                                                : tr("Recipients %1-%2 are in a message already; the next batch "
                                                     "starts with recipient %3.")
                                                      .arg(number(first + 1), number(first + handed), number(first + handed + 1));
-        if (!m_compose(link, handedOver)) {
+        if (!m_services.compose(link, handedOver)) {
             if (handed > 0)
                 takeBatch(handed);
             return;

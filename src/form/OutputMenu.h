@@ -1,5 +1,6 @@
 #pragma once
 
+#include "addresses/MailtoLinks.h"
 #include "core/ListWork.h"
 #include "join/Separators.h"
 
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 class QMenu;
@@ -27,19 +29,30 @@ class OutputMenu : public QObject
     Q_OBJECT
 
 public:
-    // Should an entry run out of memory, it changes nothing and outOfMemory
-    // tells the user.
-    // Opens a composer on a mailto: link; answers whether it started (when
-    // not, it has told the user why, and then what handedOver says, if
-    // anything).
-    using Compose = std::function<bool(const QString &link, const QString &handedOver)>;
-    // Places a text on the clipboard; answers whether it did (when not, it
-    // has told the user).
-    using Copy = std::function<bool(const QString &text)>;
+    // What the menu asks of the window.
+    struct Services
+    {
+        // Should an entry run out of memory, it changes nothing and this
+        // tells the user.
+        std::function<void()> outOfMemory;
+        // Opens a composer on a mailto: link; answers whether it started
+        // (when not, it has told the user why, and then what handedOver
+        // says, if anything).
+        std::function<bool(const QString &link, const QString &handedOver)> compose;
+        // Places a text on the clipboard; answers whether it did (when not,
+        // it has told the user).
+        std::function<bool(const QString &text)> copy;
+        // Asks for the To, subject and body every batch's message carries,
+        // starting from the last ones; nothing when cancelled.
+        std::function<std::optional<MailtoLinks::Message>(const MailtoLinks::Message &last)> askMessage;
+        // Asks for a batch size of 1 to 10,000; nothing when cancelled (or
+        // not such a size, which it has told).
+        std::function<std::optional<qsizetype>()> askSize;
+    };
 
-    OutputMenu(TextArea &output, std::function<void()> outOfMemory, Compose compose, Copy copy);
+    OutputMenu(TextArea &output, Services services);
 
-    // The entries copy these many recipients.
+    // The entries copy these many recipients, and the size last asked for.
     static constexpr qsizetype batchSizes[] = {50, 100, 500};
 
     // What Start Joining puts between the lines, and what the recipients of
@@ -66,10 +79,16 @@ private:
     void writeToNextBatch(qsizetype size);
     qsizetype nextBatchStart() const;
 
+    QList<qsizetype> sizes() const;
+    void chooseOtherSize(bool writing);
+    bool knowTheMessage();
+    qsizetype listRecipientsOf(qsizetype size, bool writing) const;
+
     TextArea &m_output;
-    std::function<void()> m_outOfMemory;
-    Compose m_compose;
-    Copy m_copy;
+    Services m_services;
+    // The message every batch carries, asked once for each output.
+    MailtoLinks::Message m_message;
+    quint64 m_messageRevision = ~quint64(0);
     bool m_writeToTo = false; // the recipients go in To rather than Bcc
     Separators::Kind m_separator;
     // The recipients of the output's text, once counted, and which text.

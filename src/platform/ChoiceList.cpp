@@ -1,9 +1,9 @@
 #include "platform/ChoiceList.h"
 
+#include "platform/DialogParts.h"
+
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QListWidget>
 #include <QScreen>
 #include <QScrollBar>
@@ -12,12 +12,7 @@
 std::optional<QList<bool>> ChoiceList::choose(const QString &title, const QString &text, const QStringList &items)
 {
     QDialog dialog(m_parent);
-    dialog.setWindowTitle(title);
-    auto *layout = new QVBoxLayout(&dialog);
-    auto *label = new QLabel(text, &dialog);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    layout->addWidget(label);
+    QVBoxLayout *layout = DialogParts::begin(dialog, title, text);
     auto *list = new QListWidget(&dialog);
     list->setUniformItemSizes(true);
     for (const QString &text : items) {
@@ -30,10 +25,7 @@ std::optional<QList<bool>> ChoiceList::choose(const QString &title, const QStrin
     const int rows = list->sizeHintForColumn(0) + 2 * list->frameWidth() + list->verticalScrollBar()->sizeHint().width();
     list->setMinimumWidth(qMin(rows, screen.width() * 9 / 10));
     layout->addWidget(list);
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(buttons);
+    DialogParts::end(dialog, layout);
     const bool accepted = m_answerer ? m_answerer(dialog, *list) : dialog.exec() == QDialog::Accepted;
     if (!accepted)
         return std::nullopt;

@@ -643,6 +643,28 @@ void benchCommandLine(const QTemporaryDir &dir)
     }
     QFile::remove(untidy);
 
+    // 100 MB of delivery status notifications, each with its returned message.
+    const QString bounces = dir.filePath(QStringLiteral("bounces.mbox"));
+    {
+        QFile file(bounces);
+        if (!file.open(QIODevice::WriteOnly))
+            qFatal("cannot write the bounces");
+        const QByteArray returned = QByteArray("Lorem ipsum dolor sit amet, consectetur adipiscing elit.\n").repeated(40);
+        for (int i = 0; file.size() < 100'000'000; ++i) {
+            const QByteArray address = "user" + QByteArray::number(i) + "@d" + QByteArray::number(i % 500) + ".example";
+            file.write("From MAILER-DAEMON Thu Jan  1 00:00:00 2026\nFrom: MAILER-DAEMON@mx.example\nTo: owner@list.example\n"
+                       "Content-Type: multipart/report; report-type=delivery-status; boundary=\"b\"\n\n--b\n"
+                       "Content-Type: text/plain\n\nNot delivered.\n--b\nContent-Type: message/delivery-status\n\n"
+                       "Reporting-MTA: dns; mx.example\n\nFinal-Recipient: rfc822; " + address
+                       + "\nAction: failed\nStatus: 5.1.1\n\n--b\nContent-Type: message/rfc822\n\nFrom: owner@list.example\n"
+                         "To: " + address + "\n\n" + returned + "--b--\n\n");
+        }
+    }
+    const Measured bounced = measure({kestrava, QStringLiteral("--join"), QStringLiteral("--bounced"), bounces});
+    std::printf("kestrava --join --bounced, a 100 MB mbox of bounces: %.0f ms, at most %.0f MB\n", bounced.milliseconds,
+                bounced.peakMegabytes);
+    QFile::remove(bounces);
+
     if (qEnvironmentVariableIsSet("KESTRAVA_BENCH_NO_GIB"))
         return;
     const QString gigabyte = writeLines(dir, QStringLiteral("gigabyte.txt"), qint64(1) << 40, qint64(1) << 30, mixedLine);

@@ -121,6 +121,7 @@ private slots:
     void theListsReadAreNeverOverwrittenOrBypassed_data();
     void theListsReadAreNeverOverwrittenOrBypassed();
     void aMessageThatCannotBeReadLosesNoOther();
+    void bouncesComeOffTheList();
     void theMailSystemIsAskedWhichDomainsTakeMail();
 
 private:
@@ -987,6 +988,40 @@ void TestCommandLine::theListsReadAreNeverOverwrittenOrBypassed()
     QCOMPARE(readFile(files[u"REPORT"_s]), named(report));
     QCOMPARE(readFile(files[u"LIST"_s]), listBefore);
     QCOMPARE(readFile(files[u"EXCLUDED"_s]), "B@x.org\n"_ba);
+}
+
+// Bounce mail as servers send it, built by Python's email package, gives
+// exactly the recipients that failed for good, once each; as an --exclude
+// list it takes them off a list, whatever their case.
+void TestCommandLine::bouncesComeOffTheList()
+{
+    for (int seed = 1; seed <= 3; ++seed) {
+        const QString folder = m_dir->filePath(u"bounces%1"_s.arg(seed));
+        QVERIFY(QDir().mkpath(folder));
+        QProcess python;
+        python.start(u"/usr/bin/python3"_s, {QStringLiteral(KESTRAVA_SOURCE_DIR "/tests/make_bounces.py"), folder,
+                                             QString::number(seed)});
+        QVERIFY(python.waitForFinished());
+        QByteArrayList failed = python.readAllStandardOutput().split('\n');
+        failed.removeAll(QByteArray());
+        const QStringList mail = {folder + u"/bounces.mbox"_s, folder + u"/bounces"_s};
+        const QString report = folder + u"/report.txt"_s;
+        const Run bounced = run(QStringList{u"--join"_s, u"--bounced"_s, u"--report="_s + report} + mail);
+        QCOMPARE(bounced.status, 0);
+        QByteArrayList listed = bounced.output.split('\n');
+        listed.removeAll(QByteArray());
+        std::sort(failed.begin(), failed.end());
+        std::sort(listed.begin(), listed.end());
+        QCOMPARE(listed, failed);
+        QCOMPARE(readFile(report).count(": 5."_ba) + readFile(report).count(": X-Failed-Recipients"_ba), failed.size());
+        QByteArray list = "keep@x.org\n";
+        for (const QByteArray &address : failed)
+            list += address.toUpper() + '\n';
+        QCOMPARE(run({u"--join"_s, u"--skip-empty"_s, u"--exclude="_s + mail[0], u"--exclude="_s + mail[1]}, list).output,
+                 "keep@x.org\n"_ba);
+    }
+    QCOMPARE(run({u"--join"_s, u"--bounced"_s}).status, 2);
+    QCOMPARE(run({u"--join"_s, u"--bounced"_s, m_dir->filePath(u"none.mbox"_s)}).status, 2);
 }
 
 // In a Maildir only ordinary files are read, none waited on: each entry

@@ -30,6 +30,7 @@ const QString reportOption = QStringLiteral("report");
 const QString exportOption = QStringLiteral("export");
 const QString fromRecipientOption = QStringLiteral("from-recipient");
 const QString toOption = QStringLiteral("to");
+const QString bouncedOption = QStringLiteral("bounced");
 const QString subjectOption = QStringLiteral("subject");
 const QString bodyFileOption = QStringLiteral("body-file");
 const QString allowOption = QStringLiteral("allow");
@@ -130,6 +131,11 @@ void describeOptions(QCommandLineParser &parser)
                                                           "numbered on standard error (--from-recipient=101); the "
                                                           "batches stay as they were."),
                       QStringLiteral("N")});
+    parser.addOption({bouncedOption, QStringLiteral("With --join: list, one to a line, the recipients that the mail "
+                                                    "files (delivery status notifications in saved messages, mbox "
+                                                    "files, Maildir folders) report failed for good; with --report, "
+                                                    "each with its status and the server's words. Such mail is also "
+                                                    "an --exclude list.")});
     parser.addOption({toOption, QStringLiteral("With --compose: put ADDR (your own, commonly) in To of every message; "
                                                "it counts as one of the --batch recipients."),
                       QStringLiteral("ADDR")});
@@ -196,6 +202,13 @@ Request readArguments(int argc, char *argv[])
     if (parser.isSet(fromRecipientOption) && wholeNumber(parser.value(fromRecipientOption)) == 0)
         return {Request::Wrong, QStringLiteral("--from-recipient needs a whole number of 1 or more, not '%1'")
                                     .arg(parser.value(fromRecipientOption))};
+    if (parser.isSet(bouncedOption)) {
+        for (const QString &option : parser.optionNames())
+            if (option != joinOption && option != bouncedOption && option != reportOption)
+                return {Request::Wrong, QStringLiteral("--bounced takes no other option than --join and --report")};
+        if (!parser.isSet(joinOption))
+            return {Request::Wrong, QStringLiteral("--bounced works only with --join")};
+    }
     for (const QString &option : {fromRecipientOption, toOption, subjectOption, bodyFileOption})
         if (parser.isSet(option) && !parser.isSet(composeOption))
             return {Request::Wrong, QStringLiteral("--%1 works only with --compose").arg(option)};
@@ -252,6 +265,11 @@ std::optional<MailtoLinks::Field> composeOf(const QCommandLineParser &parser)
     if (!parser.isSet(composeOption))
         return std::nullopt;
     return parser.value(composeOption) == u"to" ? MailtoLinks::Field::To : MailtoLinks::Field::Bcc;
+}
+
+bool bouncedOf(const QCommandLineParser &parser)
+{
+    return parser.isSet(bouncedOption);
 }
 
 bool readMessage(const QCommandLineParser &parser, MailtoLinks::Message &message)

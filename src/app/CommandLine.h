@@ -38,6 +38,8 @@ std::optional<MailtoLinks::Field> composeOf(const QCommandLineParser &parser);
 // What --to, --subject and --body-file put in every message; false, when
 // the body's file cannot be read (it is told).
 bool readMessage(const QCommandLineParser &parser, MailtoLinks::Message &message);
+// Whether --bounced lists the failed recipients of mail.
+bool bouncedOf(const QCommandLineParser &parser);
 // Where --report writes, when it is given.
 QString reportPathOf(const QCommandLineParser &parser);
 // The recipient --compose starts with, counted from 1.

@@ -17,6 +17,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <cerrno>
 #include <cstdio>
@@ -261,13 +262,39 @@ int tellRunFailure(const std::exception_ptr &cause, bool remembering)
     return ExitStatus::trouble;
 }
 
+// The recipients mail reports failed for good, each once, to found;
+// false when the mail, or a message of it, cannot be read (it is told).
+bool readBounced(const QString &path, const BounceReader::Found &found)
+{
+    bool whole = true;
+    try {
+        const ContactFiles::Kind kind = ContactFiles::kindOf(path);
+        ContactFiles::readBounces(path, ContactFiles::isMail(kind) ? kind : ContactFiles::Kind::Message, found,
+                                  [&whole](const QString &entry, const QString &why) {
+                                      complain(entry, why);
+                                      whole = false;
+                                  });
+    } catch (const Failure &failure) {
+        complain(path, failure.description());
+        return false;
+    }
+    return whole;
+}
+
 // Every --exclude list, read before anything is written; false, when one
-// cannot be (it is named).
+// cannot be (it is named). Mail lists the recipients it reports failed.
 bool readExcluded(const QStringList &lists, ListedAddresses &excluded)
 {
     for (const QString &path : lists) {
         if (&path != &lists.front())
             excluded.nextList();
+        if (ContactFiles::isMail(ContactFiles::kindOf(path))) {
+            if (!readBounced(path, [&excluded](const BounceReader::Failed &failed) {
+                    excluded.addLine(failed.address.toUtf8());
+                }))
+                return false;
+            continue;
+        }
         // A line too long to be an address lists none.
         const auto add = [&excluded](const QList<QByteArrayView> &lines) {
             for (const QByteArrayView line : lines)
@@ -358,6 +385,44 @@ bool readAllowed(const QStringList &files)
 }
 
 } // namespace
+
+int listBounced(const QStringList &files, const QString &reportPath)
+{
+    if (files.isEmpty()) {
+        std::fprintf(stderr, "kestrava: --bounced reads mail files or Maildir folders: name them\n");
+        return ExitStatus::trouble;
+    }
+    std::optional<ReportFile> report;
+    if (!reportPath.isEmpty()) {
+        const QString input = ReportFile::overwrittenInput(reportPath, files);
+        if (!input.isEmpty()) {
+            complain(reportPath, QStringLiteral("the report would replace %1").arg(input));
+            return ExitStatus::trouble;
+        }
+        report.emplace(reportPath);
+    }
+    Output output;
+    QSet<QString> seen;
+    bool trouble = false;
+    for (const QString &path : files) {
+        trouble = !readBounced(path, [&](const BounceReader::Failed &failed) {
+            if (seen.contains(failed.address.toLower()))
+                return;
+            seen.insert(failed.address.toLower());
+            QByteArray line = failed.address.toUtf8() + '\n';
+            output.append(line);
+            if (report)
+                report->write(QStringLiteral("%1: %2: %3: %4\n")
+                                  .arg(path, failed.address, failed.status, failed.diagnostic)
+                                  .toUtf8());
+        }) || trouble;
+    }
+    output.flush();
+    if (report && trouble)
+        complain(reportPath, QStringLiteral("not written, as the run failed"));
+    const bool reported = !report || (!trouble && report->commit());
+    return trouble || !reported ? ExitStatus::trouble : ExitStatus::allWell;
+}
 
 int joinToStandardOutput(const QStringList &files, const ListCommand::Options &options,
                          std::optional<MailtoLinks::Field> compose, const QString &reportPath, qsizetype fromRecipient,

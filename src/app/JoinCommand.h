@@ -29,6 +29,11 @@ constexpr int trouble = 2;
 // from the recipient numbered fromRecipient on, each message carrying
 // message.
 // With options.report, reportPath gets every line removed, and why.
+// --bounced: the recipients that the mail files (saved messages, mbox
+// files, Maildir folders) report failed for good, one to a line, each
+// once; with reportPath, each with its file, status and the server's words.
+int listBounced(const QStringList &files, const QString &reportPath = {});
+
 int joinToStandardOutput(const QStringList &files, const ListCommand::Options &options,
                          std::optional<MailtoLinks::Field> compose = {}, const QString &reportPath = {},
                          qsizetype fromRecipient = 1, const MailtoLinks::Message &message = {});

@@ -49,6 +49,8 @@ int runWithoutWindow(int argc, char *argv[])
         return printed(helpText(parser));
     if (parser.isSet(QStringLiteral("version")))
         return printed(QStringLiteral("kestrava %1\n").arg(QStringLiteral(KESTRAVA_VERSION)));
+    if (bouncedOf(parser))
+        return listBounced(parser.positionalArguments(), reportPathOf(parser));
     MailtoLinks::Message message;
     if (!readMessage(parser, message))
         return ExitStatus::trouble;

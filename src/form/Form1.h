@@ -96,6 +96,7 @@ private:
     void tellTooManyFiles(Procedure &p);
     void loadFiles(const QStringList &given, const QString &alsoText = {});
     std::optional<QList<std::pair<QString, QString>>> chooseListedAddresses();
+    std::optional<QString> listedAddressesIn(const QString &path);
     void saveAddressBook();
     std::optional<QList<bool>> chooseCorrections(const QStringList &changes);
     bool composeMail(const QString &link, const QString &handedOver);

@@ -10,6 +10,7 @@
 #include "listfiles/FileExists.h"
 #include "form/InputWork.h"
 #include "listfiles/PathNormaliser.h"
+#include "reading/ContactFiles.h"
 #include "reading/TextFiles.h"
 #include "textview/TextArea.h"
 
@@ -69,6 +70,25 @@ void Form1::tellTooManyFiles(Procedure &p)
 // name that Load and Save propose as it was, and read as "Load File" reads
 // them: each one's name and lines. A file that is gone or cannot be read is
 // told and the others are read.
+// The lines of a list file; of mail, the recipients it reports failed for
+// good, one to a line (a message of a Maildir that cannot be read is told).
+std::optional<QString> Form1::listedAddressesIn(const QString &path)
+{
+    const ContactFiles::Kind kind = ContactFiles::kindOf(path);
+    if (!ContactFiles::isMail(kind))
+        return readListFile(path);
+    QStringList failed;
+    QStringList unread;
+    ContactFiles::readBounces(
+        path, kind, [&failed](const BounceReader::Failed &bounced) { failed << bounced.address; },
+        [&unread](const QString &entry, const QString &why) { unread << entry + QStringLiteral(": ") + why; });
+    if (!unread.isEmpty())
+        m_messageBoxes.warn(QStringLiteral("These messages could not be read and were left out; the others were "
+                                           "read:\n") + unread.join(u'\n'),
+                            m_messageBoxes.applicationTitle());
+    return failed.join(QStringLiteral("\r\n"));
+}
+
 std::optional<QList<std::pair<QString, QString>>> Form1::chooseListedAddresses()
 {
     QList<std::pair<QString, QString>> lists;
@@ -78,7 +98,7 @@ std::optional<QList<std::pair<QString, QString>>> Form1::chooseListedAddresses()
             return std::nullopt;
         for (const QString &path : chosenPaths(answer)) {
             try {
-                if (std::optional<QString> content = readListFile(path))
+                if (std::optional<QString> content = listedAddressesIn(path))
                     lists.append({QFileInfo(path).fileName(), linesWithBreaks(*std::move(content))});
                 else
                     m_messageBoxes.inform(QStringLiteral("File not found"));

@@ -106,7 +106,8 @@ QStringList messagesOf(const QString &folder, const Skipped &skipped)
 // Hands the reader a file's lines, telling how far it has come. Anything
 // but an ordinary file (a pipe, a device behind a link) is opened without
 // waiting on it and refused unread: it might never end.
-void readInto(ContactReader &reader, const QString &path, WorkProgress *progress, int fromPermille, int toPermille,
+template<typename Reader>
+void readInto(Reader &reader, const QString &path, WorkProgress *progress, int fromPermille, int toPermille,
               bool addressBook = false)
 {
     const OpenFile file{::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)};
@@ -209,6 +210,24 @@ void read(const QString &path, Kind kind, const LineDecoder::Take &take, const S
     reader.finish();
     if (!ends.isEmpty())
         handOn();
+}
+
+void readBounces(const QString &path, Kind kind, const BounceReader::Found &found, const Skipped &skipped)
+{
+    BounceReader reader(kind == Kind::Mbox, found);
+    if (kind == Kind::Maildir) {
+        for (const QString &message : messagesOf(path, skipped)) {
+            try {
+                readInto(reader, message, nullptr, 0, 0);
+            } catch (const Failure &failure) {
+                skipped(message, failure.description());
+            }
+            reader.endMessage();
+        }
+    } else {
+        readInto(reader, path, nullptr, 0, 0);
+    }
+    reader.finish();
 }
 
 QString textOf(const QString &path, Kind kind, const Skipped &skipped, WorkProgress *progress)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/WorkProgress.h"
+#include "reading/BounceReader.h"
 #include "reading/LineDecoder.h"
 
 #include <QString>
@@ -35,7 +36,18 @@ using Skipped = std::function<void(const QString &path, const QString &why)>;
 void read(const QString &path, Kind kind, const LineDecoder::Take &take, const Skipped &skipped,
           WorkProgress *progress = nullptr);
 
-// The same, as the text "Load File" puts in the input: each line followed
+// Mail (a saved message, an mbox or a Maildir folder) read for the
+// recipients whose delivery failed for good (BounceReader), each handed to
+// found; trouble as read() has it.
+void readBounces(const QString &path, Kind kind, const BounceReader::Found &found, const Skipped &skipped);
+
+// Whether a kind is mail.
+inline bool isMail(Kind kind)
+{
+    return kind == Kind::Message || kind == Kind::Mbox || kind == Kind::Maildir;
+}
+
+// The same as read(), as the text "Load File" puts in the input: each line followed
 // by CR LF.
 QString textOf(const QString &path, Kind kind, const Skipped &skipped, WorkProgress *progress = nullptr);
 

@@ -623,6 +623,11 @@ void TestCommandLine::addressOptions_data()
                                                      << "a@x.org\r\n\n \tmary@yahoo \rb@x.org"_ba << QByteArray()
                                                      << "-:3: the domain has no dot: mary@yahoo\n"_ba;
     QTest::newRow("all is well") << QStringList{u"--check"_s} << "a@x.org\n\n"_ba << QByteArray() << QByteArray();
+    // A line is told whole up to 160 bytes; a longer one by its start.
+    QTest::newRow("told whole, or by its start") << QStringList{u"--check"_s} << QByteArray(160, 'x') + '\n' + QByteArray(161, 'y')
+                                                 << QByteArray()
+                                                 << "-:1: no @: " + QByteArray(160, 'x') + "\n-:2: no @: " + QByteArray(80, 'y')
+                                                        + "\u2026 (161 bytes)\n";
     const QByteArray likelyLost = "ann@gmial.com\nbob@example.com\n";
     const QByteArray warnings = "-:1: warning: did you mean ann@gmail.com?: ann@gmial.com\n"
                                 "-:2: warning: example.com is reserved for examples: bob@example.com\n";
@@ -1081,6 +1086,8 @@ void TestCommandLine::theMailSystemIsAskedWhichDomainsTakeMail()
                            "-:6: warning: nosuch.org does not take mail (no such domain): f@nosuch.org\n"
                            "-:9: warning: did you mean i@gmail.com?: i@gmail.con\n"_ba);
     QCOMPARE(asked.status, 0);
+    // Never asked unless told to.
+    QCOMPARE(run({u"--check"_s}, "b@ewb.de\nf@nosuch.org\n").errors, QByteArray());
     // On a terminal, how far it has come shows on a line that is cleared
     // before anything is told.
     int terminal = -1;

@@ -19,6 +19,7 @@ const QString strictOption = QStringLiteral("strict");
 const QString noWarningsOption = QStringLiteral("no-warnings");
 const QString extractOption = QStringLiteral("extract");
 const QString excludeOption = QStringLiteral("exclude");
+const QString onlyOption = QStringLiteral("only");
 const QString trimOption = QStringLiteral("trim");
 const QString skipEmptyOption = QStringLiteral("skip-empty");
 const QString uniqueOption = QStringLiteral("unique");
@@ -102,6 +103,9 @@ void describeOptions(QCommandLineParser &parser)
                       QStringLiteral("FILE")});
     parser.addOption({extractOption, QStringLiteral("With --join or --check: put in place of each line the e-mail "
                                                     "addresses in it (\"Ann <ann@x.org>, bob@y.org\" gives two lines).")});
+    parser.addOption({onlyOption, QStringLiteral("With --join: keep only the lines whose address is in FILE (and in "
+                                                 "every other --only FILE), read as --exclude reads its lists."),
+                      QStringLiteral("FILE")});
     parser.addOption({excludeOption, QStringLiteral("With --join: leave out the lines whose address is in FILE, "
                                                     "compared ignoring case and names; may be given again."),
                       QStringLiteral("FILE")});
@@ -219,7 +223,7 @@ Request readArguments(int argc, char *argv[])
                 QStringLiteral("--export needs vcard, ldif, mutt or csv, not '%1'").arg(parser.value(exportOption))};
     if (parser.isSet(exportOption) && (parser.isSet(batchOption) || parser.isSet(separatorOption)))
         return {Request::Wrong, QStringLiteral("--export writes an address book: not with --batch or --separator")};
-    for (const QString &option : {skipEmptyOption, excludeOption, uniqueOption, sortOption, separatorOption, batchOption,
+    for (const QString &option : {skipEmptyOption, excludeOption, onlyOption, uniqueOption, sortOption, separatorOption, batchOption,
                                   composeOption, reportOption, exportOption})
         if (parser.isSet(option) && !parser.isSet(joinOption))
             return {Request::Wrong, QStringLiteral("--%1 works only with --join").arg(option)};
@@ -243,6 +247,7 @@ ListCommand::Options joinOptionsOf(const QCommandLineParser &parser)
     options.warnings = !parser.isSet(noWarningsOption);
     options.extract = parser.isSet(extractOption);
     options.exclude = parser.values(excludeOption);
+    options.only = parser.values(onlyOption);
     options.allow = parser.values(allowOption);
     options.dns = parser.isSet(dnsOption);
     options.trim = parser.isSet(trimOption);

@@ -283,27 +283,40 @@ bool readBounced(const QString &path, const BounceReader::Found &found)
 
 // Every --exclude list, read before anything is written; false, when one
 // cannot be (it is named). Mail lists the recipients it reports failed.
+bool readListed(const QString &path, ListedAddresses &listed)
+{
+    if (ContactFiles::isMail(ContactFiles::kindOf(path)))
+        return readBounced(path, [&listed](const BounceReader::Failed &failed) { listed.addLine(failed.address.toUtf8()); });
+    // A line too long to be an address lists none.
+    const auto add = [&listed](const QList<QByteArrayView> &lines) {
+        for (const QByteArrayView line : lines)
+            listed.addLine(line);
+    };
+    return readSource(path, true, add, [](QByteArrayView, bool) {});
+}
+
 bool readExcluded(const QStringList &lists, ListedAddresses &excluded)
 {
     for (const QString &path : lists) {
         if (&path != &lists.front())
             excluded.nextList();
-        if (ContactFiles::isMail(ContactFiles::kindOf(path))) {
-            if (!readBounced(path, [&excluded](const BounceReader::Failed &failed) {
-                    excluded.addLine(failed.address.toUtf8());
-                }))
-                return false;
-            continue;
-        }
-        // A line too long to be an address lists none.
-        const auto add = [&excluded](const QList<QByteArrayView> &lines) {
-            for (const QByteArrayView line : lines)
-                excluded.addLine(line);
-        };
-        if (!readSource(path, true, add, [](QByteArrayView, bool) {}))
+        if (!readListed(path, excluded))
             return false;
     }
     excluded.finish();
+    return true;
+}
+
+// Every --only list, each a set of its own, read as --exclude lists are.
+bool readRequired(const QStringList &lists, RequiredLists &required)
+{
+    for (const QString &path : lists) {
+        auto listed = std::make_shared<ListedAddresses>();
+        if (!readListed(path, *listed))
+            return false;
+        listed->finish();
+        required.push_back(std::move(listed));
+    }
     return true;
 }
 
@@ -312,7 +325,7 @@ bool readExcluded(const QStringList &lists, ListedAddresses &excluded)
 // warnings as FILE:LINE: warning: REASON: TEXT. trouble: whether a source
 // could not be read or the run failed (rather than lines being told).
 int joinWithOptions(const QStringList &paths, const ListCommand::Options &options, const ListedAddresses &excluded,
-                    Output &output, ReportFile *report, bool &trouble)
+                    const RequiredLists &only, Output &output, ReportFile *report, bool &trouble)
 {
     int status = ExitStatus::allWell;
     try {
@@ -323,7 +336,7 @@ int joinWithOptions(const QStringList &paths, const ListCommand::Options &option
                 status = ExitStatus::badLines;
         };
         const auto removed = [report](QByteArrayView lines) { report->write(lines); };
-        ListCommand::Run run(options, options.exclude.isEmpty() ? nullptr : &excluded,
+        ListCommand::Run run(options, options.exclude.isEmpty() ? nullptr : &excluded, only,
                              {[&output](QByteArray &bytes) { output.append(bytes); }, tell, removed, tellLookingUp});
         const bool contacts = options.extract || options.exportAs;
         const bool remembering = options.unique || options.sort;
@@ -434,15 +447,16 @@ int joinToStandardOutput(const QStringList &files, const ListCommand::Options &o
     // Nobody an --exclude list holds may be mailed: when one cannot be read,
     // nothing is written.
     ListedAddresses excluded;
+    RequiredLists only;
     try {
-        if (!readExcluded(options.exclude, excluded))
+        if (!readExcluded(options.exclude, excluded) || !readRequired(options.only, only))
             return ExitStatus::trouble;
     } catch (...) {
         return tellRunFailure(std::current_exception(), false);
     }
     std::optional<ReportFile> report;
     if (options.report) {
-        const QString input = ReportFile::overwrittenInput(reportPath, paths + options.exclude);
+        const QString input = ReportFile::overwrittenInput(reportPath, paths + options.exclude + options.only);
         if (!input.isEmpty()) {
             complain(reportPath, QStringLiteral("the report would replace %1").arg(input));
             return ExitStatus::trouble;
@@ -456,7 +470,7 @@ int joinToStandardOutput(const QStringList &files, const ListCommand::Options &o
     bool trouble = false;
     const int status = options.isPlain()
                            ? joinPlainly(paths, output)
-                           : joinWithOptions(paths, options, excluded, output, report ? &*report : nullptr, trouble);
+                           : joinWithOptions(paths, options, excluded, only, output, report ? &*report : nullptr, trouble);
     output.flush();
     if (composer)
         composer->finish();

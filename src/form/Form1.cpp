@@ -189,7 +189,7 @@ void Form1::connectProcedures()
     Text1->setDataReader(DroppedContacts::types(), &DroppedContacts::linesOf);
     connect(Text1, &TextArea::filesDropped, this, &Form1::openFiles);
     m_inputMenu = new InputMenu(*Text1, *m_inputWork, [this] { reportOutOfMemory(); },
-                                [this] { return chooseListedAddresses(); },
+                                [this](const QString &title) { return chooseListedAddresses(title); },
                                 [this](const QStringList &changes) { return chooseCorrections(changes); },
                                 [this] { saveAddressBook(); },
                                 [this](const QString &text) { return copyToClipboard(text); });

@@ -95,7 +95,7 @@ private:
     void PushButton20_Click();
     void tellTooManyFiles(Procedure &p);
     void loadFiles(const QStringList &given, const QString &alsoText = {});
-    std::optional<QList<std::pair<QString, QString>>> chooseListedAddresses();
+    std::optional<QList<std::pair<QString, QString>>> chooseListedAddresses(const QString &title);
     std::optional<QString> listedAddressesIn(const QString &path);
     void saveAddressBook();
     std::optional<QList<bool>> chooseCorrections(const QStringList &changes);

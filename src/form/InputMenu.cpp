@@ -79,6 +79,8 @@ QString removedAs(RemovalReport::Step step)
         return InputMenu::tr("; %1 removed as not addresses");
     case RemovalReport::Step::RemoveListed:
         return InputMenu::tr("; %1 removed as listed");
+    case RemovalReport::Step::KeepListed:
+        return InputMenu::tr("; %1 removed as not listed");
     case RemovalReport::Step::ExtractAddresses:
         break;
     }
@@ -186,6 +188,7 @@ void InputMenu::addEntries(QMenu *menu)
     m_nextNonAddress = menu->addAction(tr("Select Next Non-Address"), this, guarded([this] { selectNextNonAddress(); }));
     add(tidyEntries().back());
     menu->addAction(tr("Remove Addresses Listed in File\u2026"), this, guarded([this] { removeListedAddresses(); }));
+    menu->addAction(tr("Keep Only Addresses Listed in File\u2026"), this, guarded([this] { keepListedAddresses(); }));
     m_correctDomains = menu->addAction(tr("Correct Mistyped Domains\u2026"), this, guarded([this] { correctMistypedDomains(); }));
     QAction *lookUp = menu->addAction(tr("Look Up Domains"));
     lookUp->setCheckable(true);
@@ -435,7 +438,7 @@ void InputMenu::selectNextNonAddress()
 // many went.
 void InputMenu::removeListedAddresses()
 {
-    const std::optional<QList<ListedFile>> listed = m_listedAddresses();
+    const std::optional<QList<ListedFile>> listed = m_listedAddresses(tr("Remove Addresses Listed in File(s)"));
     if (!listed)
         return;
     stopCounting();
@@ -458,6 +461,37 @@ void InputMenu::removeListedAddresses()
             QList<QStringView> kept = ListTidying(lines, &progress).withoutListed(*addresses);
             report->noteRemoved(lines, kept);
             report->setLists(std::move(addresses), std::move(names));
+            return InputWork::Lines{std::move(kept), {}};
+        },
+        keepReport(report, scope));
+}
+
+// The lines whose address every file chosen holds stay, in one step.
+void InputMenu::keepListedAddresses()
+{
+    const std::optional<QList<ListedFile>> listed = m_listedAddresses(tr("Keep Only Addresses Listed in File(s)"));
+    if (!listed)
+        return;
+    stopCounting();
+    auto report = std::make_shared<RemovalReport>(RemovalReport::Step::KeepListed);
+    const std::pair<qsizetype, qsizetype> scope = this->scope();
+    m_work.start(
+        tr("Keep Only Addresses Listed in File"), scope,
+        [listed = *listed, report](QStringView text, ListTidying::Progress &progress) {
+            const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
+            RequiredLists required;
+            QStringList names;
+            for (const auto &[name, lines] : listed) {
+                auto addresses = std::make_shared<ListedAddresses>();
+                for (QStringView line : LineJoiner::cutAtLineBreaks(lines))
+                    addresses->addLine(line);
+                addresses->finish();
+                required.push_back(std::move(addresses));
+                names.append(name);
+            }
+            QList<QStringView> kept = ListTidying(lines, &progress).onlyListed(required);
+            report->noteRemoved(lines, kept);
+            report->setRequiredLists(std::move(required), std::move(names));
             return InputWork::Lines{std::move(kept), {}};
         },
         keepReport(report, scope));

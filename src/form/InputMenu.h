@@ -39,7 +39,7 @@ public:
     // The files the user picks for "Remove Addresses Listed in File": each
     // one's name and its lines; nothing when none was picked.
     using ListedFile = std::pair<QString, QString>;
-    using ChooseListed = std::function<std::optional<QList<ListedFile>>()>;
+    using ChooseListed = std::function<std::optional<QList<ListedFile>>(const QString &title)>;
     // Which of the proposed corrections ("line 3: ann@gmial.com \u2192
     // ann@gmail.com") the user accepts; nothing when none is to be made.
     using ChooseCorrections = std::function<std::optional<QList<bool>>(const QStringList &changes)>;
@@ -79,6 +79,7 @@ private:
     void extractAddresses();
     void selectNextNonAddress();
     void removeListedAddresses();
+    void keepListedAddresses();
     void correctMistypedDomains();
     void offerCorrections(const QList<DomainCorrections::Correction> &found, std::pair<qsizetype, qsizetype> scope);
 

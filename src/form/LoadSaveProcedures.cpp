@@ -89,11 +89,11 @@ std::optional<QString> Form1::listedAddressesIn(const QString &path)
     return failed.join(QStringLiteral("\r\n"));
 }
 
-std::optional<QList<std::pair<QString, QString>>> Form1::chooseListedAddresses()
+std::optional<QList<std::pair<QString, QString>>> Form1::chooseListedAddresses(const QString &title)
 {
     QList<std::pair<QString, QString>> lists;
     try {
-        const QString answer = CommonDialog1.askOpen(QStringLiteral("Remove Addresses Listed in File(s)"), textFilter);
+        const QString answer = CommonDialog1.askOpen(title, textFilter);
         if (answer.isEmpty())
             return std::nullopt;
         for (const QString &path : chosenPaths(answer)) {

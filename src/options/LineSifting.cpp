@@ -38,7 +38,8 @@ QByteArrayView withoutTrailingBlanks(QByteArrayView text)
     return text;
 }
 
-void sift(Line &line, Told &told, const Options &options, const ListedAddresses *excluded, AddressAdvice &adviser)
+void sift(Line &line, Told &told, const Options &options, const ListedAddresses *excluded, const RequiredLists &only,
+          AddressAdvice &adviser)
 {
     if (options.trim)
         line.text = Blanks::trimmed(line.text);
@@ -67,7 +68,9 @@ void sift(Line &line, Told &told, const Options &options, const ListedAddresses 
     line.empty = options.skipEmpty && text.isEmpty();
     if (!line.empty)
         line.listed = excluded ? excluded->listHolding(line.text) : -1;
-    line.kept = !line.empty && line.listed < 0;
+    if (!line.empty && line.listed < 0)
+        line.notIn = firstNotHolding(only, line.text);
+    line.kept = !line.empty && line.listed < 0 && line.notIn < 0;
 }
 
 } // namespace ListCommand

@@ -6,8 +6,9 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include "options/ListedAddresses.h"
+
 class AddressAdvice;
-class ListedAddresses;
 
 // What the option chain does to each line on its own, before duplicates,
 // sorting and joining.
@@ -25,6 +26,7 @@ struct Line
     qsizetype size = 0;
     bool empty = false;   // left out as empty
     qint64 listed = -1;   // left out as held by this --exclude list
+    qint64 notIn = -1;    // left out as missing from this --only list
 };
 
 // What --check tells of a line: why it is no address, or why an address
@@ -46,6 +48,7 @@ QByteArrayView withoutTrailingBlanks(QByteArrayView text);
 // What trimming, checking, skipping empty lines and leaving out listed
 // addresses make of a line, which depends on the line alone: the line as
 // it goes on, or not; what --check tells of it.
-void sift(Line &line, Told &told, const Options &options, const ListedAddresses *excluded, AddressAdvice &adviser);
+void sift(Line &line, Told &told, const Options &options, const ListedAddresses *excluded, const RequiredLists &only,
+          AddressAdvice &adviser);
 
 } // namespace ListCommand

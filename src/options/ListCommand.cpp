@@ -31,7 +31,7 @@ using namespace ListStages;
 
 bool Options::isPlain() const
 {
-    return join && !extract && !trim && !check && !skipEmpty && exclude.isEmpty() && !unique && !sort
+    return join && !extract && !trim && !check && !skipEmpty && exclude.isEmpty() && only.isEmpty() && !unique && !sort
            && separator == u"," && batch == 0 && !report && !exportAs;
 }
 
@@ -49,8 +49,8 @@ constexpr qsizetype parallelFrom = 1 << 12;
 class Run::Chain
 {
 public:
-    Chain(const Options &options, const ListedAddresses *excluded, Output output)
-        : m_options(options), m_excluded(excluded), m_output(std::move(output))
+    Chain(const Options &options, const ListedAddresses *excluded, const RequiredLists &only, Output output)
+        : m_options(options), m_excluded(excluded), m_only(only), m_output(std::move(output))
     {
         if (options.dns)
             for (AddressAdvice &adviser : m_advisers)
@@ -323,6 +323,8 @@ private:
             note(line.number, "empty", line.text);
         else if (line.listed >= 0)
             note(line.number, "listed in " + m_options.exclude.value(qsizetype(line.listed)).toUtf8(), line.text);
+        else if (line.notIn >= 0)
+            note(line.number, "not listed in " + m_options.only.value(qsizetype(line.notIn)).toUtf8(), line.text);
     }
 
     // A line's place for the report, in one number: its source's number
@@ -361,7 +363,7 @@ private:
             AddressAdvice &adviser = m_advisers[from == 0 ? 0 : 1];
             for (qsizetype i = from; i < to; ++i) {
                 Told line;
-                sift(m_lines[size_t(i)], line, m_options, m_excluded, adviser);
+                sift(m_lines[size_t(i)], line, m_options, m_excluded, m_only, adviser);
                 if (!line.reason.isNull())
                     told.emplace_back(i, std::move(line));
             }
@@ -445,6 +447,7 @@ private:
 
     const Options &m_options;
     const ListedAddresses *m_excluded;
+    const RequiredLists &m_only;
     Output m_output;
     std::vector<std::unique_ptr<Stage>> m_stages;
     QStringList m_sources; // the names of the sources so far, the one being read last
@@ -483,8 +486,8 @@ private:
     };
 };
 
-Run::Run(const Options &options, const ListedAddresses *excluded, Output output)
-    : m_chain(std::make_unique<Chain>(options, excluded, std::move(output)))
+Run::Run(const Options &options, const ListedAddresses *excluded, const RequiredLists &only, Output output)
+    : m_chain(std::make_unique<Chain>(options, excluded, only, std::move(output)))
 {
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "addresses/AddressBookWriter.h"
+#include "options/ListedAddresses.h"
 
 #include <QByteArray>
 #include <QList>
@@ -11,7 +12,7 @@
 #include <memory>
 #include <optional>
 
-class ListedAddresses;
+
 
 // What kestrava --join and --check do with the lines of their sources, in
 // this order whatever the order the options come in: find the addresses in
@@ -33,6 +34,7 @@ struct Options
     bool strict = false;    // warnings fail the run as errors do
     bool skipEmpty = false; // empty lines and empty files go
     QStringList exclude;    // files whose addresses are left out
+    QStringList only;       // files that must each hold a line's address for it to stay
     QStringList allow;      // with check: files of addresses and domains warned of not at all
     bool dns = false;       // with check: the mail system is asked which domains take mail
     bool unique = false;    // the first of equal lines stays
@@ -83,7 +85,9 @@ class Run
 {
 public:
     // excluded: the addresses of the --exclude files (none without them).
-    Run(const Options &options, const ListedAddresses *excluded, Output output);
+    // only: the addresses of the --only files, each of which must hold a
+    // line's address for it to stay (none without them).
+    Run(const Options &options, const ListedAddresses *excluded, const RequiredLists &only, Output output);
     ~Run();
     Run(const Run &) = delete;
     Run &operator=(const Run &) = delete;

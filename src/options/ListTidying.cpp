@@ -347,13 +347,24 @@ QList<QStringView> ListTidying::apply(Operation operation) const
 // Each half of the lines on a thread of its own.
 QList<QStringView> ListTidying::withoutListed(const ListedAddresses &listed) const
 {
+    return keeping([&listed](QStringView line) { return !listed.holds(line); });
+}
+
+QList<QStringView> ListTidying::onlyListed(const RequiredLists &lists) const
+{
+    return keeping([&lists](QStringView line) { return firstNotHolding(lists, line) < 0; });
+}
+
+// The lines the test keeps, tested on two threads, in their order.
+QList<QStringView> ListTidying::keeping(const std::function<bool(QStringView)> &keeps) const
+{
     const auto keepRange = [&](qsizetype from, qsizetype to) {
         QList<QStringView> kept;
         kept.reserve(to - from);
         for (qsizetype line = from; line < to; ++line) {
             if (line % reportEvery == 0)
                 report(line, m_lines.size(), 0, 1000);
-            if (!listed.holds(m_lines[line]))
+            if (keeps(m_lines[line]))
                 kept.append(m_lines[line]);
         }
         return kept;

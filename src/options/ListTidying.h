@@ -7,7 +7,9 @@
 #include <QString>
 #include <QStringView>
 
-class ListedAddresses;
+#include <functional>
+
+#include "options/ListedAddresses.h"
 
 // Tidying a list of lines before it is joined: duplicates, empty lines,
 // spaces, order and lines that are no e-mail addresses. Lines are equal when
@@ -53,6 +55,8 @@ public:
     QList<QStringView> apply(Operation operation) const;
     // The lines but those whose address the lists hold.
     QList<QStringView> withoutListed(const ListedAddresses &listed) const;
+    // The lines whose address every one of the lists holds.
+    QList<QStringView> onlyListed(const RequiredLists &lists) const;
 
     // The line without spaces and tabs at either end.
     static QStringView trimmed(QStringView line)
@@ -66,6 +70,7 @@ private:
     class AddressKeys;
     QList<qsizetype> firstOccurrences() const;
     QList<QStringView> sorted() const;
+    QList<QStringView> keeping(const std::function<bool(QStringView)> &keeps) const;
     // Tells how far the work has come, within a stage from one share of the
     // whole to another, and raises Cancelled once it is no longer wanted.
     void report(qsizetype done, qsizetype total, int fromPermille, int toPermille) const;

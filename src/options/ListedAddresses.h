@@ -6,6 +6,9 @@
 #include <QByteArrayView>
 #include <QStringView>
 
+#include <memory>
+#include <vector>
+
 // The addresses that unsubscribe and bounce lists hold, for leaving out the
 // lines whose addresses they hold, compared as addresses (ignoring case,
 // names and comments: ANN@x.org in a list takes "Ann" <ann@X.org>). A
@@ -38,3 +41,18 @@ private:
     KeySet m_keys;
     quint64 m_list = 0; // the number of the list being added
 };
+
+// Lists that must each hold a line's address for the line to stay (--only,
+// Keep Only Addresses Listed in File): each list a ListedAddresses of its own.
+using RequiredLists = std::vector<std::shared_ptr<const ListedAddresses>>;
+
+// The number of the first of the lists that does not hold the line's
+// address, or -1 when all do.
+template<typename Line>
+qint64 firstNotHolding(const RequiredLists &lists, Line line)
+{
+    for (std::size_t i = 0; i < lists.size(); ++i)
+        if (lists[i]->listHolding(line) < 0)
+            return qint64(i);
+    return -1;
+}

@@ -30,6 +30,12 @@ void RemovalReport::setLists(std::shared_ptr<const ListedAddresses> listed, QStr
     m_listNames = std::move(names);
 }
 
+void RemovalReport::setRequiredLists(RequiredLists lists, QStringList names)
+{
+    m_required = std::move(lists);
+    m_listNames = std::move(names);
+}
+
 QString RemovalReport::reasonFor(const Noted &line) const
 {
     switch (m_step) {
@@ -39,6 +45,8 @@ QString RemovalReport::reasonFor(const Noted &line) const
         return QStringLiteral("not an address: ") + AddressCheck::check(line.text).reason;
     case Step::RemoveListed:
         return QStringLiteral("listed in ") + m_listNames.value(m_listed ? m_listed->listHolding(QStringView(line.text)) : -1);
+    case Step::KeepListed:
+        return QStringLiteral("not listed in ") + m_listNames.value(firstNotHolding(m_required, QStringView(line.text)));
     case Step::ExtractAddresses:
         return line.addresses == 0 ? QStringLiteral("no address found")
                                    : QStringLiteral("%1 addresses found").arg(line.addresses);

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-class ListedAddresses;
+#include "options/ListedAddresses.h"
 
 // What a step that removes lines (an entry of the input's menu) removed,
 // line by line, and why: made while the step works, for little more than
@@ -16,7 +16,7 @@ class ListedAddresses;
 class RemovalReport
 {
 public:
-    enum class Step { RemoveEmpty, RemoveDuplicates, RemoveNonAddresses, RemoveListed, ExtractAddresses };
+    enum class Step { RemoveEmpty, RemoveDuplicates, RemoveNonAddresses, RemoveListed, KeepListed, ExtractAddresses };
 
     explicit RemovalReport(Step step) : m_step(step) {}
 
@@ -27,6 +27,8 @@ public:
     void noteFound(qsizetype index, QStringView line, qsizetype addresses);
     // For RemoveListed: the lists, in the order ListedAddresses numbers them.
     void setLists(std::shared_ptr<const ListedAddresses> listed, QStringList names);
+    // For KeepListed: the lists that each had to hold a kept line's address.
+    void setRequiredLists(RequiredLists lists, QStringList names);
 
     Step step() const { return m_step; }
     qsizetype removedCount() const { return m_removed.size(); }
@@ -52,5 +54,6 @@ private:
     QList<Noted> m_removed;
     QList<Noted> m_split; // lines extracted from that gave several addresses
     std::shared_ptr<const ListedAddresses> m_listed;
+    RequiredLists m_required;
     QStringList m_listNames;
 };

@@ -3,11 +3,11 @@
 #include "core/Failure.h"
 
 #include <ares.h>
+#include <poll.h>
 #include <arpa/nameser.h>
 
 #include <deque>
 #include <memory>
-#include <sys/select.h>
 
 namespace DomainLookup {
 
@@ -41,20 +41,31 @@ public:
 
     ares_channel get() const { return m_channel; }
 
-    // Waits for the resolver's sockets, and lets it handle what came.
+    // Waits for the resolver's sockets, and lets it handle what came (and
+    // what timed out). poll, unlike select, takes sockets of any number.
     void process()
     {
-        fd_set reading;
-        fd_set writing;
-        FD_ZERO(&reading);
-        FD_ZERO(&writing);
-        const int count = ares_fds(m_channel, &reading, &writing);
+        ares_socket_t sockets[ARES_GETSOCK_MAXNUM];
+        const int bits = ares_getsock(m_channel, sockets, ARES_GETSOCK_MAXNUM);
+        pollfd polled[ARES_GETSOCK_MAXNUM];
+        nfds_t count = 0;
+        for (int i = 0; i < ARES_GETSOCK_MAXNUM; ++i) {
+            const short events = short((ARES_GETSOCK_READABLE(bits, i) ? POLLIN : 0)
+                                       | (ARES_GETSOCK_WRITABLE(bits, i) ? POLLOUT : 0));
+            if (events != 0)
+                polled[count++] = {sockets[i], events, 0};
+        }
         timeval longest{0, 100'000};
         timeval wait {};
         const timeval *until = ares_timeout(m_channel, &longest, &wait);
-        timeval left = *until;
-        ::select(count, &reading, &writing, nullptr, &left);
-        ares_process(m_channel, &reading, &writing);
+        ::poll(polled, count, int(until->tv_sec * 1000 + until->tv_usec / 1000));
+        for (nfds_t i = 0; i < count; ++i) {
+            const bool readable = polled[i].revents & (POLLIN | POLLERR | POLLHUP);
+            const bool writable = polled[i].revents & (POLLOUT | POLLERR);
+            ares_process_fd(m_channel, readable ? polled[i].fd : ARES_SOCKET_BAD, writable ? polled[i].fd : ARES_SOCKET_BAD);
+        }
+        // Timeouts are handled when no socket has anything.
+        ares_process_fd(m_channel, ARES_SOCKET_BAD, ARES_SOCKET_BAD);
     }
 
 private:

@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libicu-dev
-  pkg-config libidn2-dev libpsl-dev libc-ares-dev publicsuffix xdg-utils
+  pkg-config libidn2-dev libpsl-dev libc-ares-dev zlib1g-dev publicsuffix xdg-utils
   fonts-liberation
 )
 if [ "${1:-}" = --tests ]; then

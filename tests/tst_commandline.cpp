@@ -224,6 +224,19 @@ void TestCommandLine::needsNoDisplay()
     QCOMPARE(joined.status, 2);
     // Trouble outweighs lines that are no address.
     QCOMPARE(run({u"--join"_s, u"--check"_s, a, gone}).status, 2);
+    // Files that are no text are refused by what they are; a list
+    // compressed with gzip (twice, too) is read as it was.
+    QProcess gzip;
+    gzip.start(u"sh"_s, {u"-c"_s, u"printf 'b@x.org\\nc@y.org' | gzip | gzip"_s});
+    QVERIFY(gzip.waitForFinished());
+    const Run binary = run({u"--join"_s, u"--trim"_s, a, write(u"d.pdf"_s, "%PDF-1.7\n"), write(u"l.gz"_s, gzip.readAllStandardOutput()),
+                            write(u"n.txt"_s, QByteArray("x\0y", 3)), write(u"p.png"_s, "\x89PNG\r\n\x1A\n"), write(u"t.gz"_s, "\x1F\x8B\x08")});
+    QCOMPARE(binary.output, "a,b@x.org,c@y.org,\n"_ba);
+    QCOMPARE(binary.errors, "kestrava: " + m_dir->filePath(u"d.pdf"_s).toUtf8() + ": not a text file (PDF)\nkestrava: "
+                                + m_dir->filePath(u"n.txt"_s).toUtf8() + ": not a text file (binary data)\nkestrava: "
+                                + m_dir->filePath(u"p.png"_s).toUtf8() + ": not a text file (PNG image)\nkestrava: "
+                                + m_dir->filePath(u"t.gz"_s).toUtf8() + ": the gzip data ends early\n");
+    QCOMPARE(binary.status, 2);
     QCOMPARE(joined.errors, "kestrava: " + gone.toUtf8() + ": File not found\nkestrava: " + folder.toUtf8()
                                 + ": Is a directory\n");
 }

@@ -18,6 +18,7 @@
 #include <QUrl>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
 
@@ -294,6 +295,21 @@ void TestLoadSave::folderChosenAsAFileIsReported()
     QVERIFY(m_driver->boxes[1].text.contains(u"at line 120\r\r"_s));
     QCOMPARE(m_driver->input()->text(), QString());
     QCOMPARE(m_driver->form->mousePointer(), 0);
+
+    // A file that is no text is told and the others load; a list
+    // compressed with gzip loads as it was.
+    QProcess gzip;
+    gzip.start(u"gzip"_s, {u"-c"_s});
+    gzip.write("x@y.org\nZo\xC3\xAB@z.org\n");
+    gzip.closeWriteChannel();
+    QVERIFY(gzip.waitForFinished());
+    m_requests.clear();
+    choose({{a, write(u"sheet.xlsx"_s, "PK\x03\x04rest"), write(u"list.txt.gz"_s, gzip.readAllStandardOutput())}});
+    m_driver->click("PushButton3");
+    QCOMPARE(m_driver->boxes.size(), 3);
+    QVERIFY2(m_driver->boxes[2].text.contains(u"not a text file (zip archive: a spreadsheet or document)"_s),
+             qPrintable(m_driver->boxes[2].text));
+    QCOMPARE(m_driver->input()->text(), u"a\r\nx@y.org\r\nZo\u00EB@z.org\r\n\r\n"_s);
 }
 
 void TestLoadSave::saveDialogStartsWithTheLastName()

@@ -8,6 +8,7 @@
 #include "app/StandardStreams.h"
 #include "core/Failure.h"
 #include "core/FileAccess.h"
+#include "reading/BinaryFiles.h"
 #include "reading/ContactFiles.h"
 #include "reading/FileJoin.h"
 #include "reading/LineDecoder.h"
@@ -27,6 +28,7 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -104,6 +106,35 @@ struct Source
     }
 };
 
+// An ordinary file whose start shows it is no list is refused by name; a
+// list compressed with gzip is read decompressed, from a temporary file.
+bool readsAsText(const QString &path, Source &source)
+{
+    for (;;) {
+        QByteArray start(BinaryFiles::lookedAt, Qt::Uninitialized);
+        const ssize_t count = ::pread(source.fd, start.data(), size_t(start.size()), 0);
+        if (count < 0) {
+            complain(path, describeErrno(errno));
+            return false;
+        }
+        start.truncate(count);
+        const QString kind = BinaryFiles::kindOf(start);
+        if (!kind.isEmpty()) {
+            complain(path, QStringLiteral("not a text file (%1)").arg(kind));
+            return false;
+        }
+        if (!BinaryFiles::isGzip(start))
+            return true;
+        // Decompressed, it is looked at again.
+        const int decompressed = BinaryFiles::gunzipToTemporaryFile(source.fd);
+        ::close(std::exchange(source.fd, decompressed));
+        if (::fstat(source.fd, &source.status) != 0) {
+            complain(path, describeErrno(errno));
+            return false;
+        }
+    }
+}
+
 bool open(const QString &path, Source &source)
 {
     if (path == u"-") {
@@ -129,7 +160,7 @@ bool open(const QString &path, Source &source)
         return false;
     }
     source.ordinary = S_ISREG(source.status.st_mode);
-    return true;
+    return !source.ordinary || readsAsText(path, source);
 }
 
 bool joinSource(const QString &path, StreamingJoin &join, Output &output)

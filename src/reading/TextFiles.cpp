@@ -1,13 +1,20 @@
 #include "reading/TextFiles.h"
 
+#include "reading/BinaryFiles.h"
 #include "reading/ListFileDecoding.h"
+#include "core/Failure.h"
 #include "core/FileAccess.h"
 
 std::optional<QString> readListFile(const QString &path)
 {
-    const std::optional<QByteArray> bytes = readOrdinaryFile(path);
+    std::optional<QByteArray> bytes = readOrdinaryFile(path);
     if (!bytes)
         return std::nullopt;
+    if (BinaryFiles::isGzip(*bytes))
+        bytes = BinaryFiles::gunzip(*bytes);
+    const QString kind = BinaryFiles::kindOf(*bytes);
+    if (!kind.isEmpty())
+        throw Failure(QStringLiteral("not a text file (%1)").arg(kind));
     return listFileText(*bytes);
 }
 

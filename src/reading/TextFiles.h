@@ -9,9 +9,10 @@ inline const QString emptyFileMarker = QStringLiteral("empty file");
 
 // The whole content of a list file as text, read through one open: nothing
 // when no file is at the path, the empty-file marker when the file holds no
-// bytes. A path that is not an ordinary file, or any other trouble, raises a
-// Failure with the platform's description; a file too large to hold raises
-// std::bad_alloc.
+// bytes. A path that is not an ordinary file, a file whose start shows it
+// is no text ("not a text file (PDF)"), or any other trouble, raises a
+// Failure with the description; a file too large to hold raises
+// std::bad_alloc. A list compressed with gzip is read decompressed.
 std::optional<QString> readListFile(const QString &path);
 
 // The text of a list file's bytes, as readListFile gives it.

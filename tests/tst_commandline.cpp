@@ -374,6 +374,10 @@ void TestCommandLine::outOfMemoryIsTold()
         QCOMPARE(failed.status, 2);
         QCOMPARE(failed.errors, "kestrava: -: Out of memory\n"_ba);
     }
+    // So is a message's body too large to hold; nothing is composed.
+    const Run body = run({u"--join"_s, u"--batch=2"_s, u"--compose"_s, u"--body-file="_s + hugePath}, "a@x.org\n", limited(false));
+    QCOMPARE(body.errors, "kestrava: " + hugePath.toUtf8() + ": Out of memory\n");
+    QCOMPARE(body.status, 2);
     const Run streamed = run({u"--join"_s, hugePath}, {}, limited(false));
     QCOMPARE(streamed.errors, QByteArray());
     QCOMPARE(streamed.status, 0);

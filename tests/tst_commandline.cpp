@@ -733,6 +733,7 @@ void TestCommandLine::addressOptions()
     QCOMPARE(readFile(report), "-:1: not listed in " + lists[1].toUtf8() + ": a@x.org\n-:5: not listed in "
                                    + lists[1].toUtf8() + ": carl@z.org\n");
     QCOMPARE(run({u"--join"_s, u"--only="_s + lists[1], u"--only="_s + lists[2]}, lines).output, "\n"_ba);
+    QCOMPARE(run({u"--join"_s, u"--only="_s + lists[0], u"--skip-empty"_s}, lines).output, "a@x.org\n"_ba);
     // A file's last line, though it may be folded, never goes on in the next
     // file.
     const Run extracted = run({u"--join"_s, u"--extract"_s, write(u"a.vcf"_s, "EMAIL:ann@x.org"), write(u"b.txt"_s, " bob@y.org\n")});

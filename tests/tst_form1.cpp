@@ -944,6 +944,16 @@ void TestForm1::separatorsTheMailProgramTakes()
     TextArea *output = m_driver->output();
     choose(output, u"Semicolon"_s);
     choose(output, entry);
+    // The choice shows checked, alone.
+    menuEntries(output, [&entry](QMenu *menu) {
+        QStringList checked;
+        for (const QMenu *submenu : menu->findChildren<QMenu *>())
+            if (submenu->title() == u"Separate With"_s)
+                for (const QAction *action : submenu->actions())
+                    if (action->isChecked())
+                        checked << action->text();
+        QCOMPARE(checked, QStringList{entry});
+    });
     m_driver->input()->setText(u"a@x.org\r\n\"Lee, Ann\" <ann@x.org>\r\n\r\nb@y.org"_s);
     m_driver->click("PushButton17");
     QCOMPARE(output->text(), joined);

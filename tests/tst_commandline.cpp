@@ -1053,8 +1053,15 @@ void TestCommandLine::bouncesComeOffTheList()
         QCOMPARE(run({u"--join"_s, u"--skip-empty"_s, u"--exclude="_s + mail[0], u"--exclude="_s + mail[1]}, list).output,
                  "keep@x.org\n"_ba);
     }
+    // A report part that the message ends without a blank line after.
+    const QString bare = write(u"bare.eml"_s, "Content-Type: message/delivery-status\n\nFinal-Recipient: rfc822; z@x.org\n"
+                                              "Action: failed\nStatus: 5.1.1");
+    QCOMPARE(run({u"--join"_s, u"--bounced"_s, bare}).output, "z@x.org\n"_ba);
     QCOMPARE(run({u"--join"_s, u"--bounced"_s}).status, 2);
-    QCOMPARE(run({u"--join"_s, u"--bounced"_s, m_dir->filePath(u"none.mbox"_s)}).status, 2);
+    const QString none = m_dir->filePath(u"none.mbox"_s);
+    const Run missing = run({u"--join"_s, u"--bounced"_s, none});
+    QCOMPARE(missing.status, 2);
+    QCOMPARE(missing.errors, "kestrava: " + none.toUtf8() + ": No such file or directory\n");
 }
 
 // In a Maildir only ordinary files are read, none waited on: each entry

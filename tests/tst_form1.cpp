@@ -913,6 +913,13 @@ void TestForm1::copyingTheOutputInBatches()
         QCOMPARE(m_driver->boxes.takeFirst().text, u"A batch holds 1 to 10,000 recipients, not \"%1\"."_s.arg(wrong));
     }
     QCOMPARE(batchEntries().first(), u"Copy Recipients 3-4 of 5"_s);
+    m_driver->fillFields = [](QDialog &dialog) {
+        dialog.findChild<QLineEdit *>(u"size"_s)->setText(u"10000"_s);
+        return true;
+    };
+    choose(output, u"Other Size"_s);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"c,d,e"_s);
+    QVERIFY(m_driver->boxes.isEmpty());
 }
 
 // Start Joining puts the separator chosen between the lines; the batch

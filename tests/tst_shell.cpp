@@ -5,7 +5,12 @@
 #include "platform/Colours.h"
 #include "platform/CursorFile.h"
 
+#include "platform/FieldsDialog.h"
+
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -37,6 +42,7 @@ private slots:
     void copyingResults();
     void copyingAnEmptyOutput();
     void busyClipboardIsNotReportedAsSuccess();
+    void fieldsAreAskedInTheirOwnDialog();
     void rightButtonFocusesTheOutput();
 
     void startUpWithoutOptionalFiles();
@@ -104,6 +110,24 @@ void TestShell::copyingAnEmptyOutput()
     QCOMPARE(QGuiApplication::clipboard()->text(), QString());
     QCOMPARE(d.boxes.size(), 1);
     QVERIFY(d.boxes[0].text.startsWith(u"Results have been copied"_s));
+}
+
+// Shown as a user sees it, the dialog gives what was typed on OK, and
+// nothing on Cancel.
+void TestShell::fieldsAreAskedInTheirOwnDialog()
+{
+    FieldsDialog dialog(nullptr);
+    const auto answer = [](bool ok) {
+        FormDriver::whenModalShows(qApp, [ok](QWidget *modal) {
+            modal->findChild<QLineEdit *>(u"size"_s)->setText(u"42"_s);
+            auto *buttons = modal->findChild<QDialogButtonBox *>();
+            buttons->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
+        });
+    };
+    answer(true);
+    QCOMPARE(dialog.ask(u"Other Size"_s, u"How many?"_s, {{u"size"_s, u"Size:"_s, u"7"_s}}), QStringList{u"42"_s});
+    answer(false);
+    QCOMPARE(dialog.ask(u"Other Size"_s, u"How many?"_s, {{u"size"_s, u"Size:"_s, u"7"_s}}), std::nullopt);
 }
 
 void TestShell::busyClipboardIsNotReportedAsSuccess()

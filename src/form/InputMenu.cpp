@@ -438,60 +438,63 @@ void InputMenu::selectNextNonAddress()
 // many went.
 void InputMenu::removeListedAddresses()
 {
-    const std::optional<QList<ListedFile>> listed = m_listedAddresses(tr("Remove Addresses Listed in File(s)"));
-    if (!listed)
-        return;
-    stopCounting();
-    auto report = std::make_shared<RemovalReport>(RemovalReport::Step::RemoveListed);
-    const std::pair<qsizetype, qsizetype> scope = this->scope();
-    m_work.start(
-        tr("Remove Addresses Listed in File"), scope,
-        [listed = *listed, report](QStringView text, ListTidying::Progress &progress) {
-            const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
-            auto addresses = std::make_shared<ListedAddresses>();
-            QStringList names;
-            for (const auto &[name, lines] : listed) {
-                if (!names.isEmpty())
-                    addresses->nextList();
-                names.append(name);
-                for (QStringView line : LineJoiner::cutAtLineBreaks(lines))
-                    addresses->addLine(line);
-            }
-            addresses->finish();
-            QList<QStringView> kept = ListTidying(lines, &progress).withoutListed(*addresses);
-            report->noteRemoved(lines, kept);
-            report->setLists(std::move(addresses), std::move(names));
-            return InputWork::Lines{std::move(kept), {}};
-        },
-        keepReport(report, scope));
+    workOnListed(RemovalReport::Step::RemoveListed, tr("Remove Addresses Listed in File"),
+                 [](const QList<QStringView> &lines, const QList<ListedFile> &listed, ListTidying::Progress &progress,
+                    RemovalReport &report) {
+                     auto addresses = std::make_shared<ListedAddresses>();
+                     QStringList names;
+                     for (const auto &[name, text] : listed) {
+                         if (!names.isEmpty())
+                             addresses->nextList();
+                         names.append(name);
+                         for (QStringView line : LineJoiner::cutAtLineBreaks(text))
+                             addresses->addLine(line);
+                     }
+                     addresses->finish();
+                     QList<QStringView> kept = ListTidying(lines, &progress).withoutListed(*addresses);
+                     report.setLists(std::move(addresses), std::move(names));
+                     return kept;
+                 });
 }
 
 // The lines whose address every file chosen holds stay, in one step.
 void InputMenu::keepListedAddresses()
 {
-    const std::optional<QList<ListedFile>> listed = m_listedAddresses(tr("Keep Only Addresses Listed in File(s)"));
+    workOnListed(RemovalReport::Step::KeepListed, tr("Keep Only Addresses Listed in File"),
+                 [](const QList<QStringView> &lines, const QList<ListedFile> &listed, ListTidying::Progress &progress,
+                    RemovalReport &report) {
+                     RequiredLists required;
+                     QStringList names;
+                     for (const auto &[name, text] : listed) {
+                         auto addresses = std::make_shared<ListedAddresses>();
+                         for (QStringView line : LineJoiner::cutAtLineBreaks(text))
+                             addresses->addLine(line);
+                         addresses->finish();
+                         required.push_back(std::move(addresses));
+                         names.append(name);
+                     }
+                     QList<QStringView> kept = ListTidying(lines, &progress).onlyListed(required);
+                     report.setRequiredLists(std::move(required), std::move(names));
+                     return kept;
+                 });
+}
+
+// Asks for the lists, then keeps the lines keep gives, in one step with
+// its report.
+void InputMenu::workOnListed(RemovalReport::Step step, const QString &title, const KeepListed &keep)
+{
+    const std::optional<QList<ListedFile>> listed = m_listedAddresses(title + tr("(s)"));
     if (!listed)
         return;
     stopCounting();
-    auto report = std::make_shared<RemovalReport>(RemovalReport::Step::KeepListed);
+    auto report = std::make_shared<RemovalReport>(step);
     const std::pair<qsizetype, qsizetype> scope = this->scope();
     m_work.start(
-        tr("Keep Only Addresses Listed in File"), scope,
-        [listed = *listed, report](QStringView text, ListTidying::Progress &progress) {
+        title, scope,
+        [listed = *listed, report, keep](QStringView text, ListTidying::Progress &progress) {
             const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
-            RequiredLists required;
-            QStringList names;
-            for (const auto &[name, lines] : listed) {
-                auto addresses = std::make_shared<ListedAddresses>();
-                for (QStringView line : LineJoiner::cutAtLineBreaks(lines))
-                    addresses->addLine(line);
-                addresses->finish();
-                required.push_back(std::move(addresses));
-                names.append(name);
-            }
-            QList<QStringView> kept = ListTidying(lines, &progress).onlyListed(required);
+            QList<QStringView> kept = keep(lines, listed, progress, *report);
             report->noteRemoved(lines, kept);
-            report->setRequiredLists(std::move(required), std::move(names));
             return InputWork::Lines{std::move(kept), {}};
         },
         keepReport(report, scope));

@@ -40,6 +40,18 @@ namespace {
 // Batches of lines from this many are sifted on two threads.
 constexpr qsizetype parallelFrom = 1 << 12;
 
+// A line too long to hold whole, which comes in pieces. (Outside the chain,
+// so that its member initializers are known where it is made.)
+struct LongLine
+{
+    QByteArray start;   // its first bytes, to tell
+    qsizetype length = 0;
+    bool viaContacts = false; // --extract reads it where an address book or header goes on
+    QString text;       // --extract: what is not yet searched
+    bool begun = false; // something not blank has been handed on
+    QByteArray held;    // blanks that go on only if more than blanks follows
+};
+
 } // namespace
 
 // The chain: each line's addresses found in its place (in order, as
@@ -145,17 +157,6 @@ public:
     bool m_quiet = false; // the empty line after the last is no line of a source: not reported
 
 private:
-    // The line that comes in pieces.
-    struct LongLine
-    {
-        QByteArray start;   // its first bytes, to tell
-        qsizetype length = 0;
-        bool viaContacts = false; // --extract reads it where an address book or header goes on
-        QString text;       // --extract: what is not yet searched
-        bool begun = false; // something not blank has been handed on
-        QByteArray held;    // blanks that go on only if more than blanks follows
-    };
-
     void startLongLine(QByteArrayView piece)
     {
         ++m_number;

@@ -167,6 +167,8 @@ void TestListFiles::decoding_data()
     QTest::newRow("UTF-16 halves of pairs alone") << "\xFF\xFE\0\xDC" "a\0\0\xD8\r\0\0\xD8" "b"_ba
                                                   << u"\uFFFDa\uFFFD\r\uFFFD\uFFFD"_s;
     QTest::newRow("UTF-16 mark only") << "\xFF\xFE"_ba << QString();
+    QTest::newRow("UTF-16, a mark after the mark") << "\xFE\xFF\xFE\xFF\xFF\xFF\0A"_ba << u"\uFEFF\uFFFFA"_s;
+    QTest::newRow("UTF-8, a mark after the mark") << "\xEF\xBB\xBF\xEF\xBB\xBFx"_ba << u"\uFEFFx"_s;
     QTest::newRow("first byte FE alone is 8-bit") << "\xFE" "A"_ba << u"\u00feA"_s;
     QTest::newRow("first byte FF alone is 8-bit") << "\xFF\x41\x00"_ba << u"\u00ffA\0"_s;
     QTest::newRow("Windows-1252") << "caf\xE9 \x80 \x93q\x94 \x9F"_ba << u"caf\u00e9 \u20ac \u201cq\u201d \u0178"_s;

@@ -31,6 +31,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+const QString sameMailboxEntry = u"Count Provider Aliases as One"_s;
+
 struct Run
 {
     QByteArray output;
@@ -506,11 +508,15 @@ void TestCommandLine::tidyingAsTheWindowTidies_data()
     QTest::newRow("trim") << QStringList{u"--trim"_s} << QStringList{u"Trim Spaces"_s};
     QTest::newRow("skip empty") << QStringList{u"--skip-empty"_s} << QStringList{u"Remove Empty Lines"_s};
     QTest::newRow("unique") << QStringList{u"--unique"_s} << QStringList{u"Remove Duplicate Lines"_s};
-    QTest::newRow("sort") << QStringList{u"--sort"_s} << QStringList{u"Sort Lines"_s};
+    QTest::newRow("sort") << QStringList{u"--sort"_s} << QStringList{u"By Line"_s};
+    QTest::newRow("sort by address") << QStringList{u"--sort=address"_s} << QStringList{u"By Address"_s};
+    QTest::newRow("sort by domain") << QStringList{u"--sort=domain"_s} << QStringList{u"By Domain"_s};
+    QTest::newRow("one mailbox") << QStringList{u"--unique"_s, u"--same-mailbox"_s}
+                                 << QStringList{sameMailboxEntry, u"Remove Duplicate Lines"_s};
     QTest::newRow("all, in their order")
-        << QStringList{u"--sort"_s, u"--unique"_s, u"--skip-empty"_s, u"--trim"_s, u"--extract"_s}
+        << QStringList{u"--sort=domain"_s, u"--unique"_s, u"--skip-empty"_s, u"--trim"_s, u"--extract"_s}
         << QStringList{u"Extract Addresses"_s, u"Trim Spaces"_s, u"Remove Empty Lines"_s, u"Remove Duplicate Lines"_s,
-                       u"Sort Lines"_s};
+                       u"By Domain"_s};
     QTest::newRow("extract") << QStringList{u"--extract"_s} << QStringList{u"Extract Addresses"_s};
 }
 
@@ -520,9 +526,15 @@ void TestCommandLine::tidyingAsTheWindowTidies()
 {
     QFETCH(QStringList, options);
     QFETCH(QStringList, entries);
-    const QStringList paths = {write(u"one.txt"_s, " b@x.org\r\nA@x.org\r\n\r\na@x.org\r\n \t\r\nc@x.org \r\n"),
-                               write(u"two.txt"_s, "Zo\xC3\xAB@x.org\nb@x.org\n\nBob <B@X.ORG>, (d@x.org).\n")};
+    const QStringList paths = {write(u"one.txt"_s, " b@x.org\r\nA@x.org\r\n\r\na@x.org\r\n \t\r\nc@x.org \r\nno address\r\n"),
+                               write(u"two.txt"_s, "Zo\xC3\xAB@x.org\nb@x.org\n\nBob <B@X.ORG>, (d@x.org).\n"
+                                                   "Ann <a.nn+news@GoogleMail.com>\nann@gmail.com\nz@mail.x.org\n"
+                                                   "ann@x.org\nann@a.co.uk\nbo@A.x.org\n")};
     m_driver->form->openFiles(paths);
+    const auto restore = qScopeGuard([&] {
+        if (entries.contains(sameMailboxEntry))
+            choose(m_driver->input(), sameMailboxEntry);
+    });
     for (const QString &entry : entries)
         choose(m_driver->input(), entry);
     m_driver->click("PushButton17");

@@ -515,18 +515,26 @@ void TestForm1::tidyingTheInput_data()
                                              << u"2 lines: 0 duplicates, 2 empty"_s + none << QString() << false;
     QTest::newRow("spaces") << u" a@x.org\t\r\nb@x.org "_s << 0 << 0 << u"Trim Spaces"_s
                             << u"2 lines: 0 duplicates, 0 empty"_s + none << u"a@x.org\r\nb@x.org"_s << true;
-    QTest::newRow("order") << u"b@x.org\r\nA@x.org\r\na@x.org"_s << 0 << 0 << u"Sort Lines"_s
+    QTest::newRow("order") << u"b@x.org\r\nA@x.org\r\na@x.org"_s << 0 << 0 << u"By Line"_s
                            << u"3 lines: 1 duplicate, 0 empty"_s + none << u"A@x.org\r\na@x.org\r\nb@x.org"_s << true;
-    QTest::newRow("the selected lines") << u"z@x.org\r\nb@x.org\r\na@x.org\r\ny@x.org"_s << 10 << 20 << u"Sort Lines"_s
+    QTest::newRow("the selected lines") << u"z@x.org\r\nb@x.org\r\na@x.org\r\ny@x.org"_s << 10 << 20 << u"By Line"_s
                                         << u"2 lines in the selection: 0 duplicates, 0 empty"_s + none
                                         << u"z@x.org\r\na@x.org\r\nb@x.org\r\ny@x.org"_s << false;
     QTest::newRow("not the line a selection ends before")
-        << u"z@x.org\r\nb@x.org\r\na@x.org\r\ny@x.org"_s << 0 << 27 << u"Sort Lines"_s
+        << u"z@x.org\r\nb@x.org\r\na@x.org\r\ny@x.org"_s << 0 << 27 << u"By Line"_s
         << u"3 lines in the selection: 0 duplicates, 0 empty"_s + none << u"a@x.org\r\nb@x.org\r\nz@x.org\r\ny@x.org"_s
         << false;
-    QTest::newRow("a selection in one line is the whole text") << u"b@x.org\r\na@x.org"_s << 0 << 1 << u"Sort Lines"_s
+    QTest::newRow("a selection in one line is the whole text") << u"b@x.org\r\na@x.org"_s << 0 << 1 << u"By Line"_s
                                                                 << u"2 lines: 0 duplicates, 0 empty"_s + none
                                                                 << u"a@x.org\r\nb@x.org"_s << true;
+    QTest::newRow("by address, names aside, no address last")
+        << u"Bo <b@x.org>\r\nnone\r\nA@y.org\r\n\r\nann@x.org"_s << 0 << 0 << u"By Address"_s
+        << u"5 lines: 0 duplicates, 1 empty, 1 not an address"_s << u"\r\nA@y.org\r\nann@x.org\r\nBo <b@x.org>\r\nnone"_s
+        << false;
+    QTest::newRow("by domain, subdomains beside their parent")
+        << u"bob@lists.x.org\r\nann@X.org\r\ncy@a.org\r\nal@x.org\r\ndi@x.co.uk"_s << 0 << 0 << u"By Domain"_s
+        << u"5 lines: 0 duplicates, 0 empty"_s + none << u"cy@a.org\r\ndi@x.co.uk\r\nal@x.org\r\nann@X.org\r\nbob@lists.x.org"_s
+        << false;
     QTest::newRow("lines that are no addresses") << u"ann@x.org\r\nmary@yahoo\r\n\r\nBob <bob@x.org>"_s << 0 << 0
                                                  << u"Remove Non-Addresses"_s
                                                  << u"4 lines: 0 duplicates, 1 empty, 1 not an address"_s
@@ -569,7 +577,7 @@ void TestForm1::tidyingTheInput()
     QVERIFY2(entries.contains(counts + u"-"_s), qPrintable(entries.join(u" | "_s)));
     // The counts and the entries for addresses each begin a group of their own.
     QCOMPARE(entries[entries.indexOf(counts + u"-"_s) - 1], u"--"_s);
-    QCOMPARE(entries[entries.indexOf(u"Extract Addresses"_s) - 1], u"--"_s);
+    QCOMPARE(entries[entries.indexOf(u"Extract Addresses"_s) - 1], u"&Addresses"_s);
     QVERIFY(entries.contains(entry));
     const quint64 revision = input->revision();
     choose(input, entry);
@@ -1087,7 +1095,7 @@ void TestForm1::runningOutOfMemoryChangesNothing_data()
     QTest::addColumn<bool>("told");
     QTest::addColumn<int>("megabytes"); // of address space the action may take beyond what is in use
     const Action nothing = [](TextArea *) {};
-    QTest::newRow("Sort Lines") << nothing << Action([](TextArea *area) { choose(area, u"Sort Lines"_s); }) << true << 20;
+    QTest::newRow("Sort Lines") << nothing << Action([](TextArea *area) { choose(area, u"By Line"_s); }) << true << 20;
     QTest::newRow("a paste") << nothing
                              << Action([](TextArea *area) { QTest::keyClick(area, Qt::Key_V, Qt::ControlModifier); })
                              << true << 20;
@@ -1104,7 +1112,7 @@ void TestForm1::runningOutOfMemoryChangesNothing_data()
         area->findChild<InputMenu *>()->setCountingPatience(std::chrono::minutes(1));
         const QStringList entries = menuEntries(area);
         const QStringList counts = entries.filter(u"lines:"_s);
-        QVERIFY2(entries.contains(u"Sort Lines"_s), qPrintable(entries.join(u'|')));
+        QVERIFY2(entries.contains(u"By Line"_s), qPrintable(entries.join(u'|')));
         QVERIFY2(counts.isEmpty() || counts.front().startsWith(u"1,000,001 lines: 0 duplicates, 1 empty, 0 not addresses"_s),
                  qPrintable(counts.join(u'|')));
     }) << false << 6;
@@ -1179,10 +1187,10 @@ void TestForm1::longTidyingShowsProgressAndCanBeStopped()
     // once stops them.
     input()->findChild<InputMenu *>()->setCountingPatience(std::chrono::milliseconds(0));
     auto *panel = m_form->findChild<ProgressPanel *>();
-    choose(input(), u"Sort Lines"_s);
+    choose(input(), u"By Line"_s);
     QVERIFY(panel->isVisible());
     QCOMPARE(panel->geometry(), input()->geometry());
-    QCOMPARE(panel->findChild<QLabel *>()->text(), u"Sort Lines"_s);
+    QCOMPARE(panel->findChild<QLabel *>()->text(), u"Sort Lines By Line"_s);
     const QRect label = panel->findChild<QLabel *>()->geometry();
     const QRect bar = panel->findChild<QProgressBar *>()->geometry();
     const QRect cancel = panel->findChild<QPushButton *>()->geometry();
@@ -1230,7 +1238,7 @@ void TestForm1::longTidyingShowsProgressAndCanBeStopped()
     // Work once stopped leaves nothing behind: the entry works again.
     input()->findChild<InputMenu *>()->setPatience(std::chrono::minutes(1));
     const QString now = input()->text();
-    choose(input(), u"Sort Lines"_s);
+    choose(input(), u"By Line"_s);
     QVERIFY(input()->text() != now);
 }
 

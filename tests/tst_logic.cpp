@@ -16,6 +16,7 @@
 #include "reading/FileJoin.h"
 #include "reading/LineDecoder.h"
 #include "join/LineJoiner.h"
+#include "options/LineKeys.h"
 #include "options/LineSorter.h"
 #include "options/ListTidying.h"
 #include "addresses/MailDomains.h"
@@ -108,6 +109,8 @@ private slots:
     void namedAddressesOfContactsAndMail();
     void addressesComparedAsAddresses_data();
     void addressesComparedAsAddresses();
+    void oneMailboxAtItsProvider_data();
+    void oneMailboxAtItsProvider();
     void adviceOnAddresses_data();
     void adviceOnAddresses();
     void typosOfCommonDomainsAreCorrected();
@@ -689,6 +692,59 @@ void TestLogic::addressesComparedAsAddresses()
     QCOMPARE(AddressCheck::key(a) == AddressCheck::key(b), same);
 }
 
+void TestLogic::oneMailboxAtItsProvider_data()
+{
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<bool>("same"); // with provider aliases counted as one
+    QTest::newRow("Gmail: dots") << u"a.n.n@gmail.com"_s << u"ann@gmail.com"_s << true;
+    QTest::newRow("Gmail: googlemail.com") << u"Ann <A.nn@GoogleMail.com>"_s << u"ann@gmail.com"_s << true;
+    QTest::newRow("Gmail: a tag") << u"ann+news@gmail.com"_s << u"ANN@Gmail.com"_s << true;
+    QTest::newRow("Gmail: a quoted local part") << u"\"a.nn\"@gmail.com"_s << u"ann@gmail.com"_s << true;
+    QTest::newRow("Gmail: other letters") << u"ann@gmail.com"_s << u"anne@gmail.com"_s << false;
+    QTest::newRow("Gmail: a plus to start with is no tag") << u"+ann@gmail.com"_s << u"ann@gmail.com"_s << false;
+    QTest::newRow("Gmail: not its subdomains") << u"ann+x@mail.gmail.com"_s << u"ann@mail.gmail.com"_s << false;
+    QTest::newRow("Outlook: a tag") << u"ann+x@outlook.com"_s << u"ann@outlook.com"_s << true;
+    QTest::newRow("Outlook: dots count") << u"a.nn@outlook.com"_s << u"ann@outlook.com"_s << false;
+    QTest::newRow("Hotmail: a tag") << u"ann+x@hotmail.com"_s << u"ann@hotmail.com"_s << true;
+    QTest::newRow("Hotmail is not Outlook") << u"ann@hotmail.com"_s << u"ann@outlook.com"_s << false;
+    QTest::newRow("Live: a tag") << u"ann+x@live.com"_s << u"ann@live.com"_s << true;
+    QTest::newRow("iCloud: a tag") << u"ann+x@icloud.com"_s << u"ann@icloud.com"_s << true;
+    QTest::newRow("me.com: a tag") << u"ann+x@me.com"_s << u"ann@me.com"_s << true;
+    QTest::newRow("Fastmail: a tag") << u"ann+x@fastmail.com"_s << u"ann@fastmail.com"_s << true;
+    QTest::newRow("Proton: a tag") << u"ann+x@proton.me"_s << u"ann@proton.me"_s << true;
+    QTest::newRow("pm.me: a tag") << u"ann+x@pm.me"_s << u"ann@pm.me"_s << true;
+    QTest::newRow("Yahoo: no tags") << u"ann+x@yahoo.com"_s << u"ann@yahoo.com"_s << false;
+    QTest::newRow("Yahoo: throwaway names are others") << u"ann-x@yahoo.com"_s << u"ann@yahoo.com"_s << false;
+    QTest::newRow("other domains: dots and tags count") << u"a.nn+x@example.com"_s << u"ann@example.com"_s << false;
+}
+
+// The window's duplicates, the command line's and the lists of addresses
+// left out or kept count one mailbox alike, and only when asked to.
+void TestLogic::oneMailboxAtItsProvider()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(bool, same);
+    const bool asWritten = AddressCheck::key(a) == AddressCheck::key(b);
+    for (const bool sameMailbox : {false, true}) {
+        const bool expected = sameMailbox ? same : asWritten;
+        QString stores[2];
+        QCOMPARE(LineKeys::duplicateKeyOf(a, stores[0], sameMailbox).toString().toCaseFolded()
+                     == LineKeys::duplicateKeyOf(b, stores[1], sameMailbox).toString().toCaseFolded(),
+                 expected);
+        QByteArray keys[2];
+        LineKeys::appendFoldedDuplicateKey(a.toUtf8(), keys[0], sameMailbox);
+        LineKeys::appendFoldedDuplicateKey(b.toUtf8(), keys[1], sameMailbox);
+        QCOMPARE(keys[0] == keys[1], expected);
+        ListedAddresses listed(sameMailbox);
+        listed.addLine(a);
+        listed.finish();
+        QCOMPARE(listed.holds(b), expected);
+        QCOMPARE(listed.listHolding(b.toUtf8()) == 0, expected);
+    }
+}
+
 void TestLogic::adviceOnAddresses_data()
 {
     QTest::addColumn<QString>("line");
@@ -1120,7 +1176,7 @@ void TestLogic::sortedInRunsAsTheWindowSorts()
     for (int i = 0; i < 3000; ++i)
         lines << pieces[random.bounded(pieces.size())] + pieces[random.bounded(pieces.size())];
     QList<QByteArray> encoded;
-    LineSorter sorter(600);
+    LineSorter sorter(SortKeys::Order::Line, 600);
     for (const QString &line : std::as_const(lines))
         sorter.add(encoded.emplace_back(line.toUtf8()));
     QStringList sorted;
@@ -1146,7 +1202,7 @@ void TestLogic::sortingToAFullDiskIsTold()
             errno = ENOSPC;
             return -1;
         };
-        LineSorter sorter(100);
+        LineSorter sorter(SortKeys::Order::Line, 100);
         try {
             for (int i = 0; i < 100; ++i)
                 sorter.add(QByteArray::number(i % 7) + "@x.org");

@@ -23,6 +23,7 @@ const QString onlyOption = QStringLiteral("only");
 const QString trimOption = QStringLiteral("trim");
 const QString skipEmptyOption = QStringLiteral("skip-empty");
 const QString uniqueOption = QStringLiteral("unique");
+const QString sameMailboxOption = QStringLiteral("same-mailbox");
 const QString sortOption = QStringLiteral("sort");
 const QString separatorOption = QStringLiteral("separator");
 const QString batchOption = QStringLiteral("batch");
@@ -116,9 +117,17 @@ void describeOptions(QCommandLineParser &parser)
     parser.addOption({uniqueOption, QStringLiteral("With --join: keep the first of lines that are equal ignoring "
                                                    "case and spaces or tabs at either end, or that hold the same "
                                                    "address (\"Ann <Ann@x.org>\" and \"ann@x.org \" count once).")});
+    parser.addOption({sameMailboxOption, QStringLiteral("With --unique, --exclude or --only: count the addresses that "
+                                                        "a provider delivers to one mailbox as one (Gmail ignores dots "
+                                                        "and takes googlemail.com for gmail.com; Gmail, Outlook, iCloud, "
+                                                        "Fastmail and Proton ignore +tag). The first form met is kept.")});
     parser.addOption({sortOption, QStringLiteral("With --join: sort the lines alphabetically, ignoring case and "
                                                  "spaces or tabs at either end; empty lines come first "
-                                                 "(\"bo,Ann,cy\" gives \"Ann,bo,cy\").")});
+                                                 "(\"bo,Ann,cy\" gives \"Ann,bo,cy\"). --sort=address sorts by the "
+                                                 "address in each line, --sort=domain by domain (subdomains beside "
+                                                 "their parent), then local part; lines that hold no address come "
+                                                 "last. Equal lines keep their order."),
+                      QStringLiteral("line|address|domain")});
     parser.addOption({separatorOption, QStringLiteral("With --join: put TEXT between items instead of a comma "
                                                       "(--separator='; ')."),
                       QStringLiteral("TEXT")});
@@ -167,15 +176,25 @@ void describeOptions(QCommandLineParser &parser)
 
 QString helpText(const QCommandLineParser &parser)
 {
-    // --compose may go without its value, which Qt's help cannot show.
-    return parser.helpText().replace(u"--compose <bcc|to>"_s, u"--compose[=bcc|to]"_s);
+    // --compose and --sort may go without their values, which Qt's help
+    // cannot show.
+    return parser.helpText()
+        .replace(u"--compose <bcc|to>"_s, u"--compose[=bcc|to]"_s)
+        .replace(u"--sort <line|address|domain>"_s, u"--sort[=line|address|domain]"_s);
 }
 
+// The options that may go without their values get their defaults, up to
+// the "--" after which every argument is a file.
 QStringList withOptionValues(QStringList arguments)
 {
-    for (QString &argument : arguments)
+    for (QString &argument : arguments) {
+        if (argument == u"--")
+            break;
         if (argument == u"--compose" || argument == u"-compose")
             argument = QStringLiteral("--compose=bcc");
+        else if (argument == u"--sort" || argument == u"-sort")
+            argument = QStringLiteral("--sort=line");
+    }
     return arguments;
 }
 
@@ -201,6 +220,9 @@ Request readArguments(int argc, char *argv[])
                 QStringLiteral("--batch needs a whole number of 1 or more, not '%1'").arg(parser.value(batchOption))};
     if (parser.isSet(composeOption) && !QStringList{u"bcc"_s, u"to"_s}.contains(parser.value(composeOption)))
         return {Request::Wrong, QStringLiteral("--compose needs bcc or to, not '%1'").arg(parser.value(composeOption))};
+    if (parser.isSet(sortOption) && !SortKeys::orderNamed(parser.value(sortOption)))
+        return {Request::Wrong,
+                QStringLiteral("--sort needs line, address or domain, not '%1'").arg(parser.value(sortOption))};
     if (parser.isSet(composeOption) && (!parser.isSet(batchOption) || parser.isSet(separatorOption)))
         return {Request::Wrong, QStringLiteral("--compose works only with --join and --batch, and no --separator")};
     if (parser.isSet(fromRecipientOption) && wholeNumber(parser.value(fromRecipientOption)) == 0)
@@ -223,10 +245,13 @@ Request readArguments(int argc, char *argv[])
                 QStringLiteral("--export needs vcard, ldif, mutt or csv, not '%1'").arg(parser.value(exportOption))};
     if (parser.isSet(exportOption) && (parser.isSet(batchOption) || parser.isSet(separatorOption)))
         return {Request::Wrong, QStringLiteral("--export writes an address book: not with --batch or --separator")};
-    for (const QString &option : {skipEmptyOption, excludeOption, onlyOption, uniqueOption, sortOption, separatorOption, batchOption,
+    for (const QString &option : {skipEmptyOption, excludeOption, onlyOption, uniqueOption, sameMailboxOption, sortOption, separatorOption, batchOption,
                                   composeOption, reportOption, exportOption})
         if (parser.isSet(option) && !parser.isSet(joinOption))
             return {Request::Wrong, QStringLiteral("--%1 works only with --join").arg(option)};
+    if (parser.isSet(sameMailboxOption) && !parser.isSet(uniqueOption) && !parser.isSet(excludeOption)
+        && !parser.isSet(onlyOption))
+        return {Request::Wrong, QStringLiteral("--same-mailbox works only with --unique, --exclude or --only")};
     for (const QString &option : {extractOption, trimOption})
         if (parser.isSet(option) && !parser.isSet(joinOption) && !parser.isSet(checkOption))
             return {Request::Wrong, QStringLiteral("--%1 works only with --join or --check").arg(option)};
@@ -253,7 +278,10 @@ ListCommand::Options joinOptionsOf(const QCommandLineParser &parser)
     options.trim = parser.isSet(trimOption);
     options.skipEmpty = parser.isSet(skipEmptyOption);
     options.unique = parser.isSet(uniqueOption);
+    options.sameMailbox = parser.isSet(sameMailboxOption);
     options.sort = parser.isSet(sortOption);
+    if (options.sort)
+        options.sortOrder = *SortKeys::orderNamed(parser.value(sortOption));
     if (parser.isSet(separatorOption))
         options.separator = parser.value(separatorOption);
     // The address in To is one of the message's recipients.

@@ -339,10 +339,10 @@ bool readExcluded(const QStringList &lists, ListedAddresses &excluded)
 }
 
 // Every --only list, each a set of its own, read as --exclude lists are.
-bool readRequired(const QStringList &lists, RequiredLists &required)
+bool readRequired(const QStringList &lists, bool sameMailbox, RequiredLists &required)
 {
     for (const QString &path : lists) {
-        auto listed = std::make_shared<ListedAddresses>();
+        auto listed = std::make_shared<ListedAddresses>(sameMailbox);
         if (!readListed(path, *listed))
             return false;
         listed->finish();
@@ -477,10 +477,10 @@ int joinToStandardOutput(const QStringList &files, const ListCommand::Options &o
         return ExitStatus::trouble;
     // Nobody an --exclude list holds may be mailed: when one cannot be read,
     // nothing is written.
-    ListedAddresses excluded;
+    ListedAddresses excluded(options.sameMailbox);
     RequiredLists only;
     try {
-        if (!readExcluded(options.exclude, excluded) || !readRequired(options.only, only))
+        if (!readExcluded(options.exclude, excluded) || !readRequired(options.only, options.sameMailbox, only))
             return ExitStatus::trouble;
     } catch (...) {
         return tellRunFailure(std::current_exception(), false);

@@ -4,6 +4,7 @@
 #include "addresses/AddressExtraction.h"
 #include "addresses/ContactLines.h"
 #include "core/Failure.h"
+#include "form/SavedChoices.h"
 #include "join/LineJoiner.h"
 #include "options/ListedAddresses.h"
 #include "textview/TextArea.h"
@@ -20,6 +21,8 @@ namespace {
 using Operation = ListTidying::Operation;
 
 constexpr qsizetype reportEvery = 1 << 14;
+
+const QString sameMailboxKey = u"input/same-mailbox"_s;
 
 QString number(qsizetype n)
 {
@@ -44,7 +47,9 @@ const QList<Entry> &tidyEntries()
         {Operation::RemoveDuplicates, InputMenu::tr("Remove Duplicate Lines"), InputMenu::tr("no duplicates")},
         {Operation::RemoveEmpty, InputMenu::tr("Remove Empty Lines"), InputMenu::tr("no empty lines")},
         {Operation::TrimSpaces, InputMenu::tr("Trim Spaces"), InputMenu::tr("no spaces at either end")},
-        {Operation::Sort, InputMenu::tr("Sort Lines"), InputMenu::tr("already sorted")},
+        {Operation::Sort, InputMenu::tr("By Line"), InputMenu::tr("already sorted")},
+        {Operation::SortByAddress, InputMenu::tr("By Address"), QString()},
+        {Operation::SortByDomain, InputMenu::tr("By Domain"), QString()},
         {Operation::RemoveNonAddresses, InputMenu::tr("Remove Non-Addresses"), InputMenu::tr("every line is an address")},
     };
     return all;
@@ -62,6 +67,8 @@ std::optional<RemovalReport::Step> removalStep(Operation operation)
         return RemovalReport::Step::RemoveNonAddresses;
     case Operation::TrimSpaces:
     case Operation::Sort:
+    case Operation::SortByAddress:
+    case Operation::SortByDomain:
         break;
     }
     return std::nullopt;
@@ -154,8 +161,72 @@ std::pair<qsizetype, qsizetype> InputMenu::scope() const
 
 // Counts -------------------------------------------------------------------------
 
+// The entries run from the menu's events, where nothing would catch a
+// failure: running out of memory is caught here.
+template<typename Action>
+std::function<void()> InputMenu::guarded(Action action)
+{
+    return [this, action] {
+        if (m_work.refusedWhileBusy())
+            return;
+        try {
+            action();
+        } catch (const std::bad_alloc &) {
+            m_outOfMemory();
+        }
+    };
+}
+
+void InputMenu::addTidyEntry(QMenu *menu, Operation operation)
+{
+    for (const Entry &entry : tidyEntries())
+        if (entry.operation == operation)
+            m_entries.append({operation, menu->addAction(entry.label, this, guarded([this, operation] { tidy(operation); }))});
+}
+
+void InputMenu::addTidyEntries(QMenu *menu)
+{
+    addTidyEntry(menu, Operation::RemoveDuplicates);
+    addTidyEntry(menu, Operation::RemoveEmpty);
+    addTidyEntry(menu, Operation::TrimSpaces);
+    QMenu *sort = menu->addMenu(tr("Sort Lines"));
+    for (const Operation order : {Operation::Sort, Operation::SortByAddress, Operation::SortByDomain})
+        addTidyEntry(sort, order);
+    menu->addSeparator();
+    QAction *aliases = menu->addAction(tr("Count Provider Aliases as One"));
+    aliases->setCheckable(true);
+    aliases->setChecked(sameMailbox());
+    connect(aliases, &QAction::toggled, this, [this](bool checked) {
+        SavedChoices::setValue(sameMailboxKey, checked ? u"true"_s : u"false"_s);
+        stopCounting();
+        m_counting.reset();
+    });
+}
+
+void InputMenu::addAddressEntries(QMenu *menu)
+{
+    menu->addAction(tr("Extract Addresses"), this, guarded([this] { extractAddresses(); }));
+    m_nextNonAddress = menu->addAction(tr("Select Next Non-Address"), this, guarded([this] { selectNextNonAddress(); }));
+    addTidyEntry(menu, Operation::RemoveNonAddresses);
+    menu->addSeparator();
+    m_correctDomains = menu->addAction(tr("Correct Mistyped Domains\u2026"), this, guarded([this] { correctMistypedDomains(); }));
+    QAction *lookUp = menu->addAction(tr("Look Up Domains"));
+    lookUp->setCheckable(true);
+    lookUp->setChecked(m_lookUpDomains);
+    connect(lookUp, &QAction::toggled, this, [this](bool checked) { m_lookUpDomains = checked; });
+}
+
+// Whether a provider's aliases of one mailbox count as one address, as the
+// user last chose.
+bool InputMenu::sameMailbox() const
+{
+    return SavedChoices::value(sameMailboxKey) == u"true";
+}
+
 // The menu shows with the counts of this text when they are known, or a line
 // that says they are being made; the entries are all offered until then.
+// They come in groups, each a submenu the keyboard reaches by its letter:
+// tidying, addresses, and address books and files.
 void InputMenu::addEntries(QMenu *menu)
 {
     m_menu = menu;
@@ -163,40 +234,14 @@ void InputMenu::addEntries(QMenu *menu)
     m_countsEntry = menu->addAction(tr("Counting lines\u2026") + aboutTheCaretsLine());
     m_countsEntry->setEnabled(false);
     m_entries.clear();
-    // The entries run from the menu's events, where nothing would catch a
-    // failure: running out of memory is caught here.
-    const auto guarded = [this](auto action) {
-        return [this, action] {
-            if (m_work.refusedWhileBusy())
-                return;
-            try {
-                action();
-            } catch (const std::bad_alloc &) {
-                m_outOfMemory();
-            }
-        };
-    };
-    const auto add = [&](const Entry &entry) {
-        const Operation operation = entry.operation;
-        m_entries.append({operation, menu->addAction(entry.label, this, guarded([this, operation] { tidy(operation); }))});
-    };
-    for (const Entry &entry : tidyEntries())
-        if (entry.operation != Operation::RemoveNonAddresses)
-            add(entry);
-    menu->addSeparator();
-    menu->addAction(tr("Extract Addresses"), this, guarded([this] { extractAddresses(); }));
-    m_nextNonAddress = menu->addAction(tr("Select Next Non-Address"), this, guarded([this] { selectNextNonAddress(); }));
-    add(tidyEntries().back());
-    menu->addAction(tr("Remove Addresses Listed in File\u2026"), this, guarded([this] { removeListedAddresses(); }));
-    menu->addAction(tr("Keep Only Addresses Listed in File\u2026"), this, guarded([this] { keepListedAddresses(); }));
-    m_correctDomains = menu->addAction(tr("Correct Mistyped Domains\u2026"), this, guarded([this] { correctMistypedDomains(); }));
-    QAction *lookUp = menu->addAction(tr("Look Up Domains"));
-    lookUp->setCheckable(true);
-    lookUp->setChecked(m_lookUpDomains);
-    connect(lookUp, &QAction::toggled, this, [this](bool checked) { m_lookUpDomains = checked; });
     if (hasReport())
         menu->addAction(tr("Copy Report of Removed Lines"), this, guarded([this] { copyReport(); }));
-    menu->addAction(tr("Save as Address Book\u2026"), this, guarded([this] { m_saveAddressBook(); }));
+    addTidyEntries(menu->addMenu(tr("&Tidy")));
+    addAddressEntries(menu->addMenu(tr("&Addresses")));
+    QMenu *files = menu->addMenu(tr("Address &Book and Files"));
+    files->addAction(tr("Remove Addresses Listed in File\u2026"), this, guarded([this] { removeListedAddresses(); }));
+    files->addAction(tr("Keep Only Addresses Listed in File\u2026"), this, guarded([this] { keepListedAddresses(); }));
+    files->addAction(tr("Save as Address Book\u2026"), this, guarded([this] { m_saveAddressBook(); }));
     startCounting();
     if (!m_counting) {
         menu->removeAction(m_countsEntry);
@@ -246,10 +291,10 @@ void InputMenu::startCounting()
         m_counting->revision = m_input.revision();
         m_counting->scope = scope;
         m_counting->selection = m_input.hasSelection() && scope.second - scope.first < m_input.size();
-        m_countingWork.start([this, counting = m_counting](ListTidying::Progress &progress) {
+        m_countingWork.start([this, counting = m_counting, sameMailbox = sameMailbox()](ListTidying::Progress &progress) {
             const auto [start, end] = counting->scope;
             const ListTidying tidying(LineJoiner::cutAtLineBreaks(QStringView(counting->text).sliced(start, end - start)),
-                                      &progress);
+                                      &progress, sameMailbox);
             ListTidying::Counts counts = tidying.lineCounts();
             counting->set(&Counting::early, counts);
             QMetaObject::invokeMethod(
@@ -336,14 +381,18 @@ void InputMenu::tidy(Operation operation)
     for (const Entry &entry : tidyEntries())
         if (entry.operation == operation)
             label = entry.label;
+    // The progress panel names the sort by its submenu too.
+    if (operation == Operation::Sort || operation == Operation::SortByAddress || operation == Operation::SortByDomain)
+        label = tr("Sort Lines %1").arg(label);
     const std::optional<RemovalReport::Step> step = removalStep(operation);
-    auto report = step ? std::make_shared<RemovalReport>(*step) : nullptr;
+    const bool sameMailbox = this->sameMailbox();
+    auto report = step ? std::make_shared<RemovalReport>(*step, sameMailbox) : nullptr;
     const std::pair<qsizetype, qsizetype> scope = this->scope();
     m_work.start(
         label, scope,
-        [operation, report](QStringView text, ListTidying::Progress &progress) {
+        [operation, report, sameMailbox](QStringView text, ListTidying::Progress &progress) {
             const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
-            QList<QStringView> kept = ListTidying(lines, &progress).apply(operation);
+            QList<QStringView> kept = ListTidying(lines, &progress, sameMailbox).apply(operation);
             if (report)
                 report->noteRemoved(lines, kept);
             return InputWork::Lines{std::move(kept), {}};
@@ -439,9 +488,9 @@ void InputMenu::selectNextNonAddress()
 void InputMenu::removeListedAddresses()
 {
     workOnListed(RemovalReport::Step::RemoveListed, tr("Remove Addresses Listed in File"),
-                 [](const QList<QStringView> &lines, const QList<ListedFile> &listed, ListTidying::Progress &progress,
-                    RemovalReport &report) {
-                     auto addresses = std::make_shared<ListedAddresses>();
+                 [sameMailbox = sameMailbox()](const QList<QStringView> &lines, const QList<ListedFile> &listed,
+                                               ListTidying::Progress &progress, RemovalReport &report) {
+                     auto addresses = std::make_shared<ListedAddresses>(sameMailbox);
                      QStringList names;
                      for (const auto &[name, text] : listed) {
                          if (!names.isEmpty())
@@ -461,12 +510,12 @@ void InputMenu::removeListedAddresses()
 void InputMenu::keepListedAddresses()
 {
     workOnListed(RemovalReport::Step::KeepListed, tr("Keep Only Addresses Listed in File"),
-                 [](const QList<QStringView> &lines, const QList<ListedFile> &listed, ListTidying::Progress &progress,
-                    RemovalReport &report) {
+                 [sameMailbox = sameMailbox()](const QList<QStringView> &lines, const QList<ListedFile> &listed,
+                                               ListTidying::Progress &progress, RemovalReport &report) {
                      RequiredLists required;
                      QStringList names;
                      for (const auto &[name, text] : listed) {
-                         auto addresses = std::make_shared<ListedAddresses>();
+                         auto addresses = std::make_shared<ListedAddresses>(sameMailbox);
                          for (QStringView line : LineJoiner::cutAtLineBreaks(text))
                              addresses->addLine(line);
                          addresses->finish();

@@ -64,7 +64,13 @@ private:
     struct Counting;
 
     std::pair<qsizetype, qsizetype> scope() const;
+    template<typename Action>
+    std::function<void()> guarded(Action action);
     void addEntries(QMenu *menu);
+    void addTidyEntry(QMenu *menu, Operation operation);
+    void addTidyEntries(QMenu *menu);
+    void addAddressEntries(QMenu *menu);
+    bool sameMailbox() const;
     void startCounting();
     void stopCounting();
     void keepWidthForCounts(QMenu *menu);

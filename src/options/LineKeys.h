@@ -1,6 +1,7 @@
 #pragma once
 
 #include "addresses/AddressCheck.h"
+#include "addresses/MailboxAliases.h"
 #include "core/Blanks.h"
 
 #include <QByteArray>
@@ -9,6 +10,7 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <utility>
 
 // How lines compare when a list is tidied, written once for the window's
 // entries and the command line's options: by a key, the line without
@@ -108,14 +110,27 @@ inline bool isPlainAddressForm(QStringView key)
 // The key a line counts as a duplicate by: the line trimmed, or, for a
 // line that is an address written otherwise than its key (with a name,
 // quotes, a comment or letters beyond ASCII), its address's key, kept in
-// store. Empty lines are no duplicates of each other.
-inline QStringView duplicateKeyOf(QStringView line, QString &store)
+// store. Empty lines are no duplicates of each other. With sameMailbox,
+// an address at a provider that delivers its aliases to one mailbox has
+// that mailbox for its key.
+inline QStringView duplicateKeyOf(QStringView line, QString &store, bool sameMailbox = false)
 {
-    const QStringView key = Blanks::trimmed(line);
-    if (key.isEmpty() || isPlainAddressForm(key))
+    QStringView key = Blanks::trimmed(line);
+    if (key.isEmpty())
         return key;
-    store = AddressCheck::key(key);
-    return store.isEmpty() ? key : QStringView(store);
+    if (!isPlainAddressForm(key)) {
+        store = AddressCheck::key(key);
+        if (!store.isEmpty())
+            key = store;
+    }
+    if (sameMailbox) {
+        QString mailbox = MailboxAliases::mailboxOf(key);
+        if (!mailbox.isNull()) {
+            store = std::move(mailbox);
+            key = store;
+        }
+    }
+    return key;
 }
 
 // A line in UTF-8 with nothing beyond ASCII folds byte by byte.
@@ -159,8 +174,8 @@ inline void appendFoldedTrimmed(QByteArrayView line, QByteArray &out)
 // The key a line in UTF-8 counts as a duplicate by, folded as appendFolded()
 // folds it; false for an empty line, which is no duplicate of another. A
 // line of ASCII without a name, quotes or a comment is its own key,
-// lowered as it is looked at.
-inline bool appendFoldedDuplicateKey(QByteArrayView line, QByteArray &out)
+// lowered as it is looked at. With sameMailbox, as duplicateKeyOf() has it.
+inline bool appendFoldedDuplicateKey(QByteArrayView line, QByteArray &out, bool sameMailbox = false)
 {
     const QByteArrayView key = Blanks::trimmed(line);
     if (key.isEmpty())
@@ -173,6 +188,8 @@ inline bool appendFoldedDuplicateKey(QByteArrayView line, QByteArray &out)
         QString address;
         appendFolded(duplicateKeyOf(QString::fromUtf8(line), address), out);
     }
+    if (sameMailbox)
+        MailboxAliases::foldKey(out, start);
     return true;
 }
 

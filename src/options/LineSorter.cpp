@@ -4,7 +4,7 @@
 #include "core/Failure.h"
 #include "core/Halves.h"
 #include "core/FileAccess.h"
-#include "options/LineKeys.h"
+#include "options/SortKeys.h"
 
 #include <QFile>
 
@@ -111,7 +111,7 @@ private:
 class RunReader
 {
 public:
-    explicit RunReader(int fd) : m_fd(fd), m_buffer(bufferSize, Qt::Uninitialized)
+    RunReader(int fd, SortKeys::Order order) : m_fd(fd), m_order(order), m_buffer(bufferSize, Qt::Uninitialized)
     {
         if (::lseek(fd, 0, SEEK_SET) != 0)
             throw temporaryFailure("read", QString::fromLocal8Bit(std::strerror(errno)));
@@ -126,7 +126,7 @@ public:
         m_line.resize(length);
         read(m_line.data(), m_line.size(), false);
         m_key.truncate(0);
-        LineKeys::appendFoldedTrimmed(m_line, m_key);
+        SortKeys::append(m_line, m_order, m_key);
         high = wordAt(m_key, shared);
         low = wordAt(m_key, shared + 8);
         return true;
@@ -162,6 +162,7 @@ private:
     }
 
     int m_fd;
+    SortKeys::Order m_order;
     QByteArray m_buffer;
     qsizetype m_at = 0;
     qsizetype m_filled = 0;
@@ -171,7 +172,7 @@ private:
 
 } // namespace
 
-LineSorter::LineSorter(qsizetype budget) : m_budget(budget) {}
+LineSorter::LineSorter(SortKeys::Order order, qsizetype budget) : m_order(order), m_budget(budget) {}
 
 LineSorter::~LineSorter()
 {
@@ -191,7 +192,7 @@ void LineSorter::add(QByteArrayView line)
     if (held > m_budget && !m_entries.empty())
         m_runs.push_back(writeRun());
     const qsizetype offset = m_bytes.size();
-    LineKeys::appendFoldedTrimmed(line, m_bytes);
+    SortKeys::append(line, m_order, m_bytes);
     const qsizetype keyLength = m_bytes.size() - offset;
     m_bytes += line;
     m_entries.push_back({0, 0, offset, quint32(keyLength), quint32(line.size()), quint32(m_entries.size())});
@@ -290,7 +291,7 @@ void LineSorter::mergeRuns(const std::deque<Run> &runs, const Merged &merged)
     std::vector<RunReader> readers;
     readers.reserve(runs.size());
     for (const Run &run : runs)
-        readers.emplace_back(run.fd);
+        readers.emplace_back(run.fd, m_order);
     const auto later = [&readers, shared](std::size_t a, std::size_t b) {
         const RunReader &x = readers[a];
         const RunReader &y = readers[b];

@@ -3,13 +3,15 @@
 #include <QByteArray>
 #include <QString>
 
+#include "options/SortKeys.h"
+
 #include <deque>
 #include <functional>
 #include <vector>
 
-// Lines in the order Sort Lines gives them (by the line without spaces and
-// tabs at either end, ignoring case, in the order of code points; equal
-// ones in the order they came), in bounded memory: lines are sorted in runs
+// Lines in the order the Sort Lines entries give them (SortKeys; by the
+// line, ignoring case and spaces and tabs at either end, unless told
+// otherwise; equal ones in the order they came), in bounded memory: lines are sorted in runs
 // that fit a budget, and a list larger than that goes through temporary
 // files in the temporary folder ($TMPDIR, else /tmp), merged at most
 // sixteen at a time, as sort(1) does. Each file is removed as soon as it is
@@ -18,7 +20,7 @@
 class LineSorter
 {
 public:
-    explicit LineSorter(qsizetype budget = qsizetype(96) << 20);
+    explicit LineSorter(SortKeys::Order order = SortKeys::Order::Line, qsizetype budget = qsizetype(96) << 20);
     ~LineSorter();
     LineSorter(const LineSorter &) = delete;
     LineSorter &operator=(const LineSorter &) = delete;
@@ -63,6 +65,7 @@ private:
     Run writeRun();
     void mergeRuns(const std::deque<Run> &runs, const Merged &merged);
 
+    SortKeys::Order m_order;
     qsizetype m_budget;
     QByteArray m_bytes; // the run's keys and lines
     std::vector<Entry> m_entries;

@@ -71,12 +71,13 @@ public:
             return;
         if (options.unique) {
             if (options.report)
-                add(std::make_unique<Unique>(&m_keptNumbers, [this](std::size_t i, quint64 first) { noteDuplicate(i, first); }));
+                add(std::make_unique<Unique>(
+                    &m_keptNumbers, [this](std::size_t i, quint64 first) { noteDuplicate(i, first); }, options.sameMailbox));
             else
-                add(std::make_unique<Unique>());
+                add(std::make_unique<Unique>(nullptr, Unique::Duplicate(), options.sameMailbox));
         }
         if (options.sort)
-            add(std::make_unique<Sorting>());
+            add(std::make_unique<Sorting>(options.sortOrder));
         if (options.exportAs) {
             auto exporting = std::make_unique<Exporting>(options, m_output);
             m_exporting = exporting.get();

@@ -2,6 +2,7 @@
 
 #include "addresses/AddressBookWriter.h"
 #include "options/ListedAddresses.h"
+#include "options/SortKeys.h"
 
 #include <QByteArray>
 #include <QList>
@@ -38,7 +39,9 @@ struct Options
     QStringList allow;      // with check: files of addresses and domains warned of not at all
     bool dns = false;       // with check: the mail system is asked which domains take mail
     bool unique = false;    // the first of equal lines stays
+    bool sameMailbox = false; // a provider's aliases of one mailbox are one address (MailboxAliases)
     bool sort = false;      // ignoring case; equal lines keep their order
+    SortKeys::Order sortOrder = SortKeys::Order::Line;
     QString separator = QStringLiteral(",");
     qsizetype batch = 0; // items to an output line; 0 for one line
     bool report = false;  // each line removed or split is told (Output::removed)

@@ -43,8 +43,8 @@ void Stage::takePiece(QByteArrayView piece, bool first, bool last)
     m_next->takePiece(piece, first, last);
 }
 
-Unique::Unique(const std::vector<quint64> *numbers, Duplicate duplicate)
-    : m_keys(numbers != nullptr), m_numbers(numbers), m_duplicate(std::move(duplicate))
+Unique::Unique(const std::vector<quint64> *numbers, Duplicate duplicate, bool sameMailbox)
+    : m_keys(numbers != nullptr), m_numbers(numbers), m_duplicate(std::move(duplicate)), m_sameMailbox(sameMailbox)
 {
 }
 
@@ -55,7 +55,7 @@ void Unique::takeAll(const std::vector<QByteArrayView> &lines)
     m_hashes.clear();
     for (const QByteArrayView line : lines) {
         const qsizetype start = m_folded.size();
-        const bool keyed = LineKeys::appendFoldedDuplicateKey(line, m_folded);
+        const bool keyed = LineKeys::appendFoldedDuplicateKey(line, m_folded, m_sameMailbox);
         m_ends.push_back(keyed ? m_folded.size() : -1);
         m_hashes.push_back(keyed ? KeySet::hashOf(QByteArrayView(m_folded).sliced(start)) : 0);
     }

@@ -41,8 +41,9 @@ public:
     // Told of each line left out as a duplicate: its index among those
     // taken, and the number given with the first of its kind.
     using Duplicate = std::function<void(std::size_t index, quint64 first)>;
-    // Numbers for the lines taken (none: 0 for each), and whom to tell.
-    explicit Unique(const std::vector<quint64> *numbers = nullptr, Duplicate duplicate = {});
+    // Numbers for the lines taken (none: 0 for each), and whom to tell;
+    // sameMailbox: a provider's aliases of one mailbox are one key.
+    explicit Unique(const std::vector<quint64> *numbers = nullptr, Duplicate duplicate = {}, bool sameMailbox = false);
 
     void take(QByteArrayView line) override { takeAll({line}); }
     void takeAll(const std::vector<QByteArrayView> &lines) override;
@@ -55,11 +56,13 @@ private:
     std::vector<QByteArrayView> m_first;
     const std::vector<quint64> *m_numbers = nullptr;
     Duplicate m_duplicate;
+    bool m_sameMailbox = false;
 };
 
 class Sorting : public Stage
 {
 public:
+    explicit Sorting(SortKeys::Order order) : m_sorter(order) {}
     void take(QByteArrayView line) override { m_sorter.add(line); }
     void finish() override;
 

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <numeric>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -51,7 +53,7 @@ public:
                 if (line % reportEvery == 0)
                     tidying.report(line, lines.size(), 0, 500);
                 QString address;
-                QStringView key = duplicateKeyOf(lines[line], address);
+                QStringView key = duplicateKeyOf(lines[line], address, tidying.m_sameMailbox);
                 if (key.isEmpty())
                     continue;
                 if (!address.isEmpty()) {
@@ -79,7 +81,8 @@ private:
     Keys m_keys;
 };
 
-ListTidying::ListTidying(QList<QStringView> lines, Progress *progress) : m_lines(std::move(lines)), m_progress(progress)
+ListTidying::ListTidying(QList<QStringView> lines, Progress *progress, bool sameMailbox)
+    : m_lines(std::move(lines)), m_progress(progress), m_sameMailbox(sameMailbox)
 {
 }
 
@@ -300,6 +303,9 @@ bool ListTidying::Counts::wouldChange(Operation operation) const
         return untrimmed;
     case Operation::Sort:
         return unsorted;
+    case Operation::SortByAddress:
+    case Operation::SortByDomain:
+        return lines > 1;
     case Operation::RemoveNonAddresses:
         return notAddresses > 0;
     }
@@ -334,6 +340,12 @@ QList<QStringView> ListTidying::apply(Operation operation) const
     case Operation::Sort:
         result = sorted();
         break;
+    case Operation::SortByAddress:
+        result = sortedBy(SortKeys::Order::Address);
+        break;
+    case Operation::SortByDomain:
+        result = sortedBy(SortKeys::Order::Domain);
+        break;
     case Operation::RemoveNonAddresses:
         each([&](QStringView line) {
             if (isEmpty(line) || AddressCheck::isAddress(line))
@@ -341,6 +353,40 @@ QList<QStringView> ListTidying::apply(Operation operation) const
         });
         break;
     }
+    return result;
+}
+
+// By the keys SortKeys gives, made for each half of the lines at once;
+// equal keys keep their order.
+QList<QStringView> ListTidying::sortedBy(SortKeys::Order order) const
+{
+    const auto keysOfRange = [&](qsizetype from, qsizetype to) {
+        std::pair<QByteArray, std::vector<qsizetype>> keys; // one after the other, and where each ends
+        keys.second.reserve(size_t(to - from));
+        for (qsizetype line = from; line < to; ++line) {
+            if (line % reportEvery == 0)
+                report(line, m_lines.size(), 0, 600);
+            SortKeys::append(m_lines[line], order, keys.first);
+            keys.second.push_back(keys.first.size());
+        }
+        return keys;
+    };
+    const auto halves = inHalves(m_lines.size(), keysOfRange);
+    std::vector<QByteArrayView> keys;
+    keys.reserve(size_t(m_lines.size()));
+    for (const auto &[bytes, ends] : halves)
+        for (qsizetype start = 0; const qsizetype end : ends) {
+            keys.push_back(QByteArrayView(bytes).sliced(start, end - start));
+            start = end;
+        }
+    std::vector<qsizetype> places(keys.size());
+    std::iota(places.begin(), places.end(), 0);
+    std::stable_sort(places.begin(), places.end(), [&keys](qsizetype a, qsizetype b) { return keys[a] < keys[b]; });
+    report(m_lines.size(), m_lines.size(), 600, 1000);
+    QList<QStringView> result;
+    result.reserve(m_lines.size());
+    for (const qsizetype place : places)
+        result.append(m_lines[place]);
     return result;
 }
 

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "options/ListedAddresses.h"
+#include "options/SortKeys.h"
 
 // Tidying a list of lines before it is joined: duplicates, empty lines,
 // spaces, order and lines that are no e-mail addresses. Lines are equal when
@@ -22,7 +23,7 @@
 class ListTidying
 {
 public:
-    enum class Operation { RemoveDuplicates, RemoveEmpty, TrimSpaces, Sort, RemoveNonAddresses };
+    enum class Operation { RemoveDuplicates, RemoveEmpty, TrimSpaces, Sort, SortByAddress, SortByDomain, RemoveNonAddresses };
 
     // What the operations would find in the lines.
     struct Counts
@@ -35,7 +36,7 @@ public:
         qsizetype unread = 0;       // no-reply and role addresses
         qsizetype throwaway = 0;    // addresses at domains that hand out throwaway ones
         bool untrimmed = false;     // some line starts or ends with a space or tab
-        bool unsorted = false;      // sorting would change the order
+        bool unsorted = false;      // sorting by line would change the order
         // Whether the operation would change the lines.
         bool wouldChange(Operation operation) const;
     };
@@ -44,8 +45,10 @@ public:
     using Progress = WorkProgress;
     using Cancelled = WorkCancelled;
 
-    // The lines are views into text that outlives this object.
-    explicit ListTidying(QList<QStringView> lines, Progress *progress = nullptr);
+    // The lines are views into text that outlives this object. With
+    // sameMailbox, a provider's aliases of one mailbox are one recipient
+    // for duplicates (MailboxAliases).
+    explicit ListTidying(QList<QStringView> lines, Progress *progress = nullptr, bool sameMailbox = false);
 
     Counts counts() const;
     // The counts but for the duplicates, which take longer, and those.
@@ -70,6 +73,7 @@ private:
     class AddressKeys;
     QList<qsizetype> firstOccurrences() const;
     QList<QStringView> sorted() const;
+    QList<QStringView> sortedBy(SortKeys::Order order) const;
     QList<QStringView> keeping(const std::function<bool(QStringView)> &keeps) const;
     // Tells how far the work has come, within a stage from one share of the
     // whole to another, and raises Cancelled once it is no longer wanted.
@@ -77,4 +81,5 @@ private:
 
     QList<QStringView> m_lines;
     Progress *m_progress;
+    bool m_sameMailbox = false;
 };

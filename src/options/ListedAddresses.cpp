@@ -3,6 +3,7 @@
 #include "addresses/AddressCharacters.h"
 #include "addresses/AddressCheck.h"
 #include "addresses/AddressExtraction.h"
+#include "addresses/MailboxAliases.h"
 #include "core/Blanks.h"
 #include "options/LineKeys.h"
 
@@ -63,7 +64,23 @@ void ListedAddresses::nextList()
 
 void ListedAddresses::insert(QByteArrayView key)
 {
+    if (m_sameMailbox) {
+        QByteArray mailbox = key.toByteArray();
+        MailboxAliases::foldKey(mailbox);
+        m_keys.insertNumbered(mailbox, KeySet::hashOf(mailbox), m_list);
+        return;
+    }
     m_keys.insertNumbered(key, KeySet::hashOf(key), m_list);
+}
+
+qint64 ListedAddresses::numberOf(QByteArrayView key) const
+{
+    if (m_sameMailbox) {
+        QByteArray mailbox = key.toByteArray();
+        MailboxAliases::foldKey(mailbox);
+        return m_keys.numberOf(mailbox);
+    }
+    return m_keys.numberOf(key);
 }
 
 void ListedAddresses::addFound(QStringView text)
@@ -84,12 +101,12 @@ qint64 ListedAddresses::listHolding(QByteArrayView line) const
     const QByteArrayView text = Blanks::trimmed(line);
     char folded[256];
     if (text.size() <= 254 && LineKeys::loweredPlainForm(text, folded))
-        return m_keys.numberOf(QByteArrayView(folded, text.size()));
+        return numberOf(QByteArrayView(folded, text.size()));
     return listHolding(QString::fromUtf8(line));
 }
 
 qint64 ListedAddresses::listHolding(QStringView line) const
 {
     QByteArray folded;
-    return foldedKeyOf(line, folded) ? m_keys.numberOf(folded) : -1;
+    return foldedKeyOf(line, folded) ? numberOf(folded) : -1;
 }

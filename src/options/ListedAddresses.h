@@ -17,6 +17,10 @@
 class ListedAddresses
 {
 public:
+    // sameMailbox: a provider's aliases of one mailbox are one address
+    // (MailboxAliases).
+    explicit ListedAddresses(bool sameMailbox = false) : m_sameMailbox(sameMailbox) {}
+
     // A list's lines, one at a time, in UTF-16 or UTF-8; finish() after
     // its last. Lists are numbered from 0 in the order they are added:
     // nextList() before the lines of the second and each further one.
@@ -36,10 +40,12 @@ public:
 private:
     void addFound(QStringView text);
     void insert(QByteArrayView key);
+    qint64 numberOf(QByteArrayView key) const;
 
     ContactLines m_contacts;
     KeySet m_keys;
     quint64 m_list = 0; // the number of the list being added
+    bool m_sameMailbox = false;
 };
 
 // Lists that must each hold a line's address for the line to stay (--only,

@@ -65,9 +65,9 @@ QList<qsizetype> RemovalReport::firstsOfDuplicates(const QList<QStringView> &kep
     QString store;
     qsizetype keptIndex = 0;
     qsizetype next = 0; // the kept line's index among the lines before
-    const auto keyOf = [&store](QStringView line) {
+    const auto keyOf = [this, &store](QStringView line) {
         QByteArray folded;
-        LineKeys::appendFolded(LineKeys::duplicateKeyOf(line, store), folded);
+        LineKeys::appendFolded(LineKeys::duplicateKeyOf(line, store, m_sameMailbox), folded);
         return QString::fromUtf8(folded);
     };
     for (const Noted &removed : m_removed) {

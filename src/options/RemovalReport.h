@@ -18,7 +18,8 @@ class RemovalReport
 public:
     enum class Step { RemoveEmpty, RemoveDuplicates, RemoveNonAddresses, RemoveListed, KeepListed, ExtractAddresses };
 
-    explicit RemovalReport(Step step) : m_step(step) {}
+    // sameMailbox: duplicates were found as ListTidying finds them with it.
+    explicit RemovalReport(Step step, bool sameMailbox = false) : m_step(step), m_sameMailbox(sameMailbox) {}
 
     // The lines a step that keeps some of them took away: before and kept
     // are views into the same text, kept in the order of before.
@@ -51,6 +52,7 @@ private:
     QList<qsizetype> firstsOfDuplicates(const QList<QStringView> &kept) const;
 
     Step m_step = Step::RemoveEmpty;
+    bool m_sameMailbox = false;
     QList<Noted> m_removed;
     QList<Noted> m_split; // lines extracted from that gave several addresses
     std::shared_ptr<const ListedAddresses> m_listed;

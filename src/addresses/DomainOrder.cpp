@@ -1,0 +1,49 @@
+#include "addresses/DomainOrder.h"
+
+#include <libpsl.h>
+
+#include <cstring>
+
+namespace {
+
+const psl_ctx_t *publicSuffixes()
+{
+    static const psl_ctx_t *const list = psl_latest(nullptr);
+    return list;
+}
+
+// The part of the domain registered under its public suffix; the whole
+// domain when it has none (a suffix itself, or a name without dots).
+QByteArrayView registeredPart(QByteArrayView domain)
+{
+    char name[256];
+    const psl_ctx_t *list = publicSuffixes();
+    if (list == nullptr || domain.size() >= qsizetype(sizeof name))
+        return domain;
+    std::memcpy(name, domain.data(), size_t(domain.size()));
+    name[domain.size()] = '\0';
+    const char *registered = psl_registrable_domain(list, name);
+    return registered ? domain.sliced(registered - name) : domain;
+}
+
+} // namespace
+
+namespace DomainOrder {
+
+void appendKey(QByteArrayView domain, QByteArray &out)
+{
+    const QByteArrayView registered = registeredPart(domain);
+    out += registered;
+    // The subdomains' labels from the nearest on, each ended by a byte
+    // below every one a label holds: a parent comes before its children.
+    QByteArrayView rest = domain.first(domain.size() - registered.size());
+    while (!rest.isEmpty()) {
+        rest.chop(1); // the dot before what is done
+        const qsizetype dot = rest.lastIndexOf('.');
+        out += '\x01';
+        out += rest.sliced(dot + 1);
+        rest = rest.first(dot + 1);
+    }
+}
+
+} // namespace DomainOrder

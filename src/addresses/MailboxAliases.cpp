@@ -1,0 +1,74 @@
+#include "addresses/MailboxAliases.h"
+
+#include <QByteArrayView>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+struct Provider
+{
+    QByteArrayView domain;
+    QByteArrayView mailboxDomain; // the domain its mailboxes are known by
+    bool ignoresDots;
+};
+
+constexpr std::array providers{
+    Provider{"gmail.com", "gmail.com", true},       Provider{"googlemail.com", "gmail.com", true},
+    Provider{"outlook.com", "outlook.com", false},  Provider{"hotmail.com", "hotmail.com", false},
+    Provider{"live.com", "live.com", false},        Provider{"msn.com", "msn.com", false},
+    Provider{"icloud.com", "icloud.com", false},    Provider{"me.com", "me.com", false},
+    Provider{"mac.com", "mac.com", false},          Provider{"fastmail.com", "fastmail.com", false},
+    Provider{"fastmail.fm", "fastmail.fm", false},  Provider{"proton.me", "proton.me", false},
+    Provider{"protonmail.com", "protonmail.com", false}, Provider{"protonmail.ch", "protonmail.ch", false},
+    Provider{"pm.me", "pm.me", false},
+};
+
+const Provider *providerOf(QByteArrayView domain)
+{
+    const auto found = std::find_if(providers.begin(), providers.end(),
+                                    [&](const Provider &p) { return p.domain == domain; });
+    return found == providers.end() ? nullptr : &*found;
+}
+
+} // namespace
+
+namespace MailboxAliases {
+
+void foldKey(QByteArray &key, qsizetype start)
+{
+    const qsizetype at = key.lastIndexOf('@');
+    if (at <= start)
+        return;
+    const Provider *provider = providerOf(QByteArrayView(key).sliced(at + 1));
+    if (provider == nullptr || key.at(start) == '"')
+        return;
+    // The tag goes from the first plus on, unless the local part starts
+    // with one: "+" alone is a mailbox of its own.
+    qsizetype localEnd = at;
+    const qsizetype plus = key.indexOf('+', start + 1);
+    if (plus >= 0 && plus < at)
+        localEnd = plus;
+    QByteArray mailbox = key.mid(start, localEnd - start);
+    if (provider->ignoresDots)
+        mailbox.removeIf([](char c) { return c == '.'; });
+    if (mailbox.isEmpty())
+        return;
+    key.truncate(start);
+    key += mailbox + '@' + provider->mailboxDomain.toByteArray();
+}
+
+QString mailboxOf(QStringView key)
+{
+    const qsizetype at = key.lastIndexOf(u'@');
+    if (at < 0 || !std::all_of(key.begin(), key.end(), [](QChar c) { return c.unicode() < 0x80; }))
+        return {};
+    QByteArray folded = key.toLatin1().toLower();
+    if (providerOf(QByteArrayView(folded).sliced(at + 1)) == nullptr)
+        return {};
+    foldKey(folded);
+    return QString::fromLatin1(folded);
+}
+
+} // namespace MailboxAliases

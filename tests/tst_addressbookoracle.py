@@ -37,6 +37,7 @@ import random
 import subprocess
 import sys
 import tempfile
+import urllib.parse
 from email.header import Header
 
 import ldif
@@ -121,8 +122,12 @@ def address_books(folder):
     with open(source, "w", encoding="utf-8") as f:
         f.write("\n".join(line(display, addr) for display, addr in pairs) + "\nnot an address\n\n")
     books = {}
-    for form, ending in [("vcard", "vcf"), ("ldif", "ldif"), ("mutt", "aliases"), ("csv", "csv")]:
-        result = subprocess.run([PROGRAM, "--join", f"--export={form}", source], capture_output=True, timeout=300)
+    shapes = [("vcard", "vcf"), ("ldif", "ldif"), ("mutt", "aliases"), ("csv", "csv"), ("vcard3", "3.vcf"),
+              ("csv-google", "google.csv"), ("csv-outlook", "outlook.csv"), ("csv-thunderbird", "thunderbird.csv")]
+    for form, ending in shapes + [("vcard --group=Friends, all", "group.vcf"), ("vcard3 --group=Friends", "group3.vcf")]:
+        options = [f"--export={form}"] if " " not in form else [f"--export={form.split()[0]}", form.split(" ", 1)[1]]
+        form = form.split()[0] + ("-group" if " " in form else "")
+        result = subprocess.run([PROGRAM, "--join", *options, source], capture_output=True, timeout=300)
         if b"1 line that is no address left out" not in result.stderr:
             failures.append(f"{form}: the line that is no address is not counted: {result.stderr!r}")
         books[form] = os.path.join(folder, "book." + ending)
@@ -160,6 +165,44 @@ def address_books(folder):
 
     compare("vCard read back", read_back(books["vcard"]), pairs)
     compare("LDIF read back", read_back(books["ldif"]), pairs)
+    other_shapes(books, text, pairs, written)
+
+
+def other_shapes(books, text, pairs, written):
+    """vCard 3.0, contact groups and the CSV columns other programs import."""
+    cards = list(vobject.readComponents(text("vcard3")))
+    compare("vCard 3.0 read by vobject", [(c.version.value, c.fn.value, c.email.value) for c in cards],
+            [("3.0", d, a) for d, a in written])
+    if any(not hasattr(card, "n") for card in cards):
+        failures.append("vCard 3.0: a card without the N it needs")
+    compare("vCard 3.0 read back", read_back(books["vcard3"]), pairs)
+
+    *members, group = vobject.readComponents(text("vcard-group"))
+    compare("vCard 4.0 group's members", [urllib.parse.unquote(m.value) for m in group.contents.get("member", [])],
+            ["mailto:" + a for d, a in written])
+    compare("vCard 4.0 group", [group.kind.value, group.fn.value], ["group", "Friends, all"])
+    compare("vCard 4.0 group's cards", [(c.fn.value, c.email.value) for c in members], written)
+    *members, group = vobject.readComponents(text("vcard3-group"))
+    compare("vCard 3.0 group's members", [m.value for m in group.contents.get("x-addressbookserver-member", [])],
+            [c.uid.value for c in members])
+    compare("vCard 3.0 group", [group.x_addressbookserver_kind.value, group.fn.value], ["group", "Friends"])
+    if len({c.uid.value for c in members}) != len(written):
+        failures.append("vCard 3.0 group: two cards with one UID")
+    compare("a group read back", read_back(books["vcard3-group"]), pairs)
+
+    guarded = lambda cell: "'" + cell if cell[:1] in ("=", "+", "-", "@") else cell
+    for form, heading, cells in [
+            ("csv-google", ["Name", "E-mail 1 - Type", "E-mail 1 - Value"], lambda r: (r["Name"], r["E-mail 1 - Value"])),
+            ("csv-outlook", ["First Name", "Last Name", "E-mail Address", "E-mail Display Name"],
+             lambda r: (r["E-mail Display Name"], r["E-mail Address"])),
+            ("csv-thunderbird", ["First Name", "Last Name", "Display Name", "Nickname", "Primary Email"],
+             lambda r: (r["Display Name"], r["Primary Email"]))]:
+        reader = csv.DictReader(io.StringIO(text(form)))
+        rows = [cells(row) for row in reader]
+        compare(f"{form}'s heading", reader.fieldnames, heading)
+        compare(f"{form} read by csv", rows, [(guarded(d), guarded(a)) for d, a in pairs])
+        compare(f"{form} read back", read_back(books[form]), pairs)
+    compare("CSV read back", read_back(books["csv"]), pairs)
 
 
 def mutt(folder, aliases, keys):

@@ -685,22 +685,39 @@ void TestLoadSave::savedAsAddressBook()
     QCOMPARE(readFile(path), "Name,E-mail Address\r\n\"Lee, Ann\",ann@x.org\r\n\"Bob \"\"B\"\"\",bob@y.org\r\n"_ba);
     QCOMPARE(m_driver->boxes.value(0).text,
              u"2 contacts saved to "_s + path + u".\r\r1 line that is no address was left out."_s);
-    // The name's ending asks for the format; any other name, mutt's.
-    for (const auto &[name, start] : {std::pair{u"book.VCF"_s, "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Lee\\, Ann\r\n"_ba},
-                                      std::pair{u"book.vcard"_s, "BEGIN:VCARD\r\n"_ba},
-                                      std::pair{u"book.ldi"_s, "dn: cn=Lee\\, Ann,mail=ann@x.org\n"_ba},
-                                      std::pair{u"aliases"_s, "alias ann \\\"Lee, Ann\\\" <ann@x.org>\nalias bob "_ba}}) {
+    // The name's ending asks for the format, and the filter chooses among
+    // those of the ending; any other name, mutt's.
+    const QString google = u"Google Contacts CSV Files (*.csv)"_s;
+    for (const auto &[name, filter, start] :
+         {std::tuple{u"book.VCF"_s, QString(), "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Lee\\, Ann\r\n"_ba},
+          std::tuple{u"phone.vcf"_s, u"vCard 3.0 Files, for Phones and Web Mail (*.vcf)"_s,
+                     "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Lee\\, Ann\r\nN:;Lee\\, Ann;;;\r\n"_ba},
+          std::tuple{u"book.vcard"_s, QString(), "BEGIN:VCARD\r\n"_ba},
+          std::tuple{u"book.ldi"_s, google, "dn: cn=Lee\\, Ann,mail=ann@x.org\n"_ba},
+          std::tuple{u"google.csv"_s, google, "Name,E-mail 1 - Type,E-mail 1 - Value\r\n\"Lee, Ann\",* Other,"_ba},
+          std::tuple{u"outlook.csv"_s, u"Outlook CSV Files (*.csv)"_s, "First Name,Last Name,E-mail Address,"_ba},
+          std::tuple{u"thunderbird.csv"_s, u"Thunderbird CSV Files (*.csv)"_s, "First Name,Last Name,Display Name,"_ba},
+          std::tuple{u"aliases"_s, QString(), "alias ann \\\"Lee, Ann\\\" <ann@x.org>\nalias bob "_ba}}) {
         m_requests.clear();
         choose({{m_dir->filePath(name)}});
+        m_driver->form->commonDialog().setNextFilter(filter);
         ::choose(m_driver->input(), u"Save as Address Book"_s);
-        QVERIFY2(readFile(m_dir->filePath(name)).startsWith(start), qPrintable(name));
+        QVERIFY2(readFile(m_dir->filePath(name)).startsWith(start), qPrintable(readFile(m_dir->filePath(name))));
+    }
+    // Each CSV shape loads again as the named lines it was saved from.
+    for (const QString &name : {u"book.csv"_s, u"google.csv"_s, u"outlook.csv"_s, u"thunderbird.csv"_s}) {
+        m_requests.clear();
+        choose({{m_dir->filePath(name)}});
+        m_driver->click("PushButton3");
+        QCOMPARE(m_driver->input()->text(), u"\"Lee, Ann\" <ann@x.org>\r\n\"Bob \\\"B\\\"\" <bob@y.org>\r\n"_s);
+        m_driver->input()->setText(u"\"Lee, Ann\" <ann@x.org>\r\nnot an address\r\n\r\nbob@y.org (Bob \"B\")\r\n"_s);
     }
     // A folder that is not there: told, nothing written.
     const QString nowhere = m_dir->filePath(u"gone/book.vcf"_s);
     m_requests.clear();
     choose({{nowhere}});
     ::choose(m_driver->input(), u"Save as Address Book"_s);
-    QCOMPARE(m_driver->boxes.size(), 6);
+    QCOMPARE(m_driver->boxes.size(), 10);
     QCOMPARE(m_driver->boxes.last().icon, QMessageBox::Warning);
     QVERIFY(!QFile::exists(nowhere));
 }

@@ -2,6 +2,9 @@
 
 #include "core/Blanks.h"
 
+#include <QUrl>
+#include <QUuid>
+
 #include <cstring>
 
 namespace {
@@ -53,11 +56,43 @@ void appendFolded(QByteArray &out, const QByteArray &line)
     out += "\r\n";
 }
 
-void appendVCard(QByteArray &out, const Mailbox &mailbox)
+// A member's lasting id, made from its address: the same list written
+// again names its members alike.
+QString uidOf(const QString &address)
 {
-    out += "BEGIN:VCARD\r\nVERSION:4.0\r\n";
-    appendFolded(out, "FN:" + vCardText(nameOrLocalPart(mailbox)).toUtf8());
-    appendFolded(out, "EMAIL:" + vCardText(mailbox.address).toUtf8());
+    static const QUuid space = QUuid::fromString(u"{0e1f6a38-3f0a-4a43-9f9e-5b1f0c4f7a21}");
+    return QStringLiteral("urn:uuid:") + QUuid::createUuidV5(space, address).toString(QUuid::WithoutBraces);
+}
+
+void appendVCard(QByteArray &out, const Mailbox &mailbox, bool version3, bool withUid)
+{
+    out += version3 ? "BEGIN:VCARD\r\nVERSION:3.0\r\n" : "BEGIN:VCARD\r\nVERSION:4.0\r\n";
+    const QByteArray name = vCardText(nameOrLocalPart(mailbox)).toUtf8();
+    appendFolded(out, "FN:" + name);
+    if (version3)
+        appendFolded(out, "N:;" + name + ";;;");
+    appendFolded(out, (version3 ? "EMAIL;TYPE=INTERNET:" : "EMAIL:") + vCardText(mailbox.address).toUtf8());
+    if (withUid)
+        out += "UID:" + uidOf(mailbox.address).toUtf8() + "\r\n";
+    out += "END:VCARD\r\n";
+}
+
+void appendGroup(QByteArray &out, const QString &name, const QStringList &addresses, bool version3)
+{
+    const QByteArray text = vCardText(name).toUtf8();
+    if (version3) {
+        out += "BEGIN:VCARD\r\nVERSION:3.0\r\n";
+        appendFolded(out, "N:" + text + ";;;;");
+        appendFolded(out, "FN:" + text);
+        out += "X-ADDRESSBOOKSERVER-KIND:group\r\n";
+        for (const QString &address : addresses)
+            out += "X-ADDRESSBOOKSERVER-MEMBER:" + uidOf(address).toUtf8() + "\r\n";
+    } else {
+        out += "BEGIN:VCARD\r\nVERSION:4.0\r\nKIND:group\r\n";
+        appendFolded(out, "FN:" + text);
+        for (const QString &address : addresses)
+            appendFolded(out, "MEMBER:mailto:" + QUrl::toPercentEncoding(address, "@!$'()*+;=.~"));
+    }
     out += "END:VCARD\r\n";
 }
 
@@ -151,12 +186,55 @@ QByteArray csvField(const QString &value)
     return '"' + field + '"';
 }
 
+// Each CSV shape's heading, and its row for a mailbox.
+QByteArray csvHeading(AddressBookWriter::Format format)
+{
+    switch (format) {
+    case AddressBookWriter::Format::CsvGoogle:
+        return "Name,E-mail 1 - Type,E-mail 1 - Value\r\n";
+    case AddressBookWriter::Format::CsvOutlook:
+        return "First Name,Last Name,E-mail Address,E-mail Display Name\r\n";
+    case AddressBookWriter::Format::CsvThunderbird:
+        return "First Name,Last Name,Display Name,Nickname,Primary Email\r\n";
+    default:
+        return "Name,E-mail Address\r\n";
+    }
+}
+
+// A name goes whole where a program takes a whole one; split into first
+// and last names it would be guessed at.
+QByteArray csvRow(AddressBookWriter::Format format, const Mailbox &mailbox)
+{
+    const QByteArray name = csvField(mailbox.name.trimmed());
+    const QByteArray address = csvField(mailbox.address);
+    switch (format) {
+    case AddressBookWriter::Format::CsvGoogle:
+        return name + ",* Other," + address + "\r\n";
+    case AddressBookWriter::Format::CsvOutlook:
+        return name + ",," + address + ',' + name + "\r\n";
+    case AddressBookWriter::Format::CsvThunderbird:
+        return ",," + name + ",," + address + "\r\n";
+    default:
+        return name + ',' + address + "\r\n";
+    }
+}
+
+bool isCsv(AddressBookWriter::Format format)
+{
+    using Format = AddressBookWriter::Format;
+    return format == Format::Csv || format == Format::CsvGoogle || format == Format::CsvOutlook
+           || format == Format::CsvThunderbird;
+}
+
 } // namespace
 
 std::optional<AddressBookWriter::Format> AddressBookWriter::formatNamed(QStringView name)
 {
     const std::pair<QStringView, Format> formats[] = {
-        {u"vcard", Format::VCard}, {u"ldif", Format::Ldif}, {u"mutt", Format::Mutt}, {u"csv", Format::Csv}};
+        {u"vcard", Format::VCard},           {u"vcard4", Format::VCard},         {u"vcard3", Format::VCard3},
+        {u"ldif", Format::Ldif},             {u"mutt", Format::Mutt},            {u"csv", Format::Csv},
+        {u"csv-google", Format::CsvGoogle},  {u"csv-outlook", Format::CsvOutlook},
+        {u"csv-thunderbird", Format::CsvThunderbird}};
     for (const auto &[named, format] : formats)
         if (name.compare(named, Qt::CaseInsensitive) == 0)
             return format;
@@ -191,8 +269,8 @@ AddressBookWriter::Book AddressBookWriter::of(QStringView text, Format format, c
     return book;
 }
 
-AddressBookWriter::AddressBookWriter(Format format, QString listName)
-    : m_format(format), m_listName(std::move(listName))
+AddressBookWriter::AddressBookWriter(Format format, QString listName, bool group)
+    : m_format(format), m_listName(std::move(listName)), m_group(group)
 {
 }
 
@@ -200,7 +278,10 @@ void AddressBookWriter::add(const Mailbox &mailbox, QByteArray &out)
 {
     switch (m_format) {
     case Format::VCard:
-        appendVCard(out, mailbox);
+    case Format::VCard3:
+        appendVCard(out, mailbox, m_format == Format::VCard3, m_group && m_format == Format::VCard3);
+        if (m_group)
+            m_members << mailbox.address;
         break;
     case Format::Ldif: {
         const QString name = nameOrLocalPart(mailbox);
@@ -218,9 +299,12 @@ void AddressBookWriter::add(const Mailbox &mailbox, QByteArray &out)
         out += "alias " + aliasKey(mailbox, m_keys).toUtf8() + ' ' + muttText(Mailboxes::line(mailbox)) + '\n';
         break;
     case Format::Csv:
+    case Format::CsvGoogle:
+    case Format::CsvOutlook:
+    case Format::CsvThunderbird:
         if (!m_started)
-            out += "Name,E-mail Address\r\n";
-        out += csvField(mailbox.name.trimmed()) + ',' + csvField(mailbox.address) + "\r\n";
+            out += csvHeading(m_format);
+        out += csvRow(m_format, mailbox);
         break;
     }
     m_started = true;
@@ -228,8 +312,12 @@ void AddressBookWriter::add(const Mailbox &mailbox, QByteArray &out)
 
 void AddressBookWriter::finish(QByteArray &out)
 {
-    if (m_format == Format::Csv && !m_started)
-        out += "Name,E-mail Address\r\n";
+    if (isCsv(m_format) && !m_started)
+        out += csvHeading(m_format);
+    if ((m_format == Format::VCard || m_format == Format::VCard3) && m_group && !m_members.isEmpty()) {
+        appendGroup(out, m_listName, std::exchange(m_members, {}), m_format == Format::VCard3);
+        return;
+    }
     if (m_format != Format::Ldif || m_members.isEmpty())
         return;
     appendAttribute(out, "dn", QStringLiteral("cn=") + inName(m_listName));

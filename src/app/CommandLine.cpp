@@ -23,6 +23,7 @@ const QString onlyOption = QStringLiteral("only");
 const QString trimOption = QStringLiteral("trim");
 const QString skipEmptyOption = QStringLiteral("skip-empty");
 const QString uniqueOption = QStringLiteral("unique");
+const QString groupOption = QStringLiteral("group");
 const QString sameMailboxOption = QStringLiteral("same-mailbox");
 const QString sortOption = QStringLiteral("sort");
 const QString separatorOption = QStringLiteral("separator");
@@ -164,12 +165,17 @@ void describeOptions(QCommandLineParser &parser)
                       QStringLiteral("FILE")});
     parser.addOption({exportOption, QStringLiteral("With --join: write the lines that are addresses as an address book "
                                                    "instead of joining them, one contact per address, with its name: "
-                                                   "vCard 4.0, LDIF (contacts and one mailing list), mutt aliases, or "
-                                                   "CSV with Name and E-mail Address columns; other lines are left "
-                                                   "out and counted. Address books (.vcf, .ldif) and mail (.eml, "
-                                                   ".mbox, Maildir folders) are read as their contacts, as --extract "
-                                                   "reads them."),
-                      QStringLiteral("vcard|ldif|mutt|csv")});
+                                                   "vCard 4.0, vCard 3.0 (which phones and web mail import), LDIF "
+                                                   "(contacts and one mailing list), mutt aliases, CSV with Name and "
+                                                   "E-mail Address columns, or CSV with the columns Google Contacts, "
+                                                   "Outlook or Thunderbird import; other lines are left out and "
+                                                   "counted. Address books (.vcf, .ldif, .csv with a heading that "
+                                                   "names e-mail columns) and mail (.eml, .mbox, Maildir folders) are "
+                                                   "read as their contacts, as --extract reads them."),
+                      QStringLiteral("vcard|vcard3|ldif|mutt|csv|csv-google|csv-outlook|csv-thunderbird")});
+    parser.addOption({groupOption, QStringLiteral("With --export=vcard, vcard3 or ldif: the whole list as one contact "
+                                                  "group (a mailing list) named NAME, beside its contacts."),
+                      QStringLiteral("NAME")});
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("List files to load; with --extract or --export, address books and mail too."),
                                  QStringLiteral("[FILE...]"));
 }
@@ -241,8 +247,14 @@ Request readArguments(int argc, char *argv[])
     if (parser.isSet(toOption) && wholeNumber(parser.value(batchOption)) < 2)
         return {Request::Wrong, QStringLiteral("--to counts as one of the --batch recipients: --batch needs 2 or more")};
     if (parser.isSet(exportOption) && !AddressBookWriter::formatNamed(parser.value(exportOption)))
-        return {Request::Wrong,
-                QStringLiteral("--export needs vcard, ldif, mutt or csv, not '%1'").arg(parser.value(exportOption))};
+        return {Request::Wrong, QStringLiteral("--export needs vcard, vcard3, ldif, mutt, csv, csv-google, csv-outlook "
+                                               "or csv-thunderbird, not '%1'")
+                                    .arg(parser.value(exportOption))};
+    if (parser.isSet(groupOption)
+        && !QStringList{u"vcard"_s, u"vcard4"_s, u"vcard3"_s, u"ldif"_s}.contains(parser.value(exportOption).toLower()))
+        return {Request::Wrong, QStringLiteral("--group works only with --export=vcard, vcard3 or ldif")};
+    if (parser.isSet(groupOption) && parser.value(groupOption).trimmed().isEmpty())
+        return {Request::Wrong, QStringLiteral("--group needs a NAME")};
     if (parser.isSet(exportOption) && (parser.isSet(batchOption) || parser.isSet(separatorOption)))
         return {Request::Wrong, QStringLiteral("--export writes an address book: not with --batch or --separator")};
     for (const QString &option : {skipEmptyOption, excludeOption, onlyOption, uniqueOption, sameMailboxOption, sortOption, separatorOption, batchOption,
@@ -290,6 +302,10 @@ ListCommand::Options joinOptionsOf(const QCommandLineParser &parser)
     options.report = parser.isSet(reportOption);
     if (parser.isSet(exportOption))
         options.exportAs = AddressBookWriter::formatNamed(parser.value(exportOption));
+    if (parser.isSet(groupOption)) {
+        options.group = true;
+        options.listName = parser.value(groupOption);
+    }
     return options;
 }
 

@@ -22,9 +22,25 @@ namespace {
 
 constexpr int dialogFlags = 0x280201;
 const QString textFilter = QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|");
-const QString addressBookFilter = QStringLiteral("vCard Files (*.vcf)|*.vcf|LDIF Files (*.ldif)|*.ldif|"
-                                                 "Mutt Aliases (aliases *.aliases)|aliases;*.aliases|"
-                                                 "Comma-Delimited Files (*.csv)|*.csv|");
+const QString addressBookFilter =
+    QStringLiteral("vCard Files (*.vcf)|*.vcf|vCard 3.0 Files, for Phones and Web Mail (*.vcf)|*.vcf|"
+                   "LDIF Files (*.ldif)|*.ldif|Mutt Aliases (aliases *.aliases)|aliases;*.aliases|"
+                   "Comma-Delimited Files (*.csv)|*.csv|Google Contacts CSV Files (*.csv)|*.csv|"
+                   "Outlook CSV Files (*.csv)|*.csv|Thunderbird CSV Files (*.csv)|*.csv|");
+// The address book formats that share an ending with another, by the
+// filter that asks for them, and the format the ending alone gives.
+struct FilteredFormat
+{
+    QString filter;
+    AddressBookWriter::Format byEnding;
+    AddressBookWriter::Format format;
+};
+const FilteredFormat formatsByFilter[] = {
+    {QStringLiteral("vCard 3.0 Files"), AddressBookWriter::Format::VCard, AddressBookWriter::Format::VCard3},
+    {QStringLiteral("Google Contacts CSV Files"), AddressBookWriter::Format::Csv, AddressBookWriter::Format::CsvGoogle},
+    {QStringLiteral("Outlook CSV Files"), AddressBookWriter::Format::Csv, AddressBookWriter::Format::CsvOutlook},
+    {QStringLiteral("Thunderbird CSV Files"), AddressBookWriter::Format::Csv, AddressBookWriter::Format::CsvThunderbird},
+};
 const QString csvFilter = QStringLiteral("Comma-Delimited Files (*.csv)|*.csv|All Files (*.*)|*.*|");
 // Told when the files picked do not fit the dialog's answer.
 const QString tooManyFiles = QStringLiteral("You've selected too many files to add.\r\r"
@@ -224,8 +240,13 @@ void Form1::saveAddressBook()
         if (fileExists(path)
             && !m_messageBoxes.askYesNo(QStringLiteral("Are you sure you wish to overwrite ") + path + QStringLiteral(" ?")))
             return;
-        const AddressBookWriter::Book book = AddressBookWriter::of(
-            Text1->text(), AddressBookWriter::formatForFile(path), QFileInfo(path).completeBaseName());
+        // The filter chooses among the formats of the file's ending.
+        const AddressBookWriter::Format byEnding = AddressBookWriter::formatForFile(path);
+        AddressBookWriter::Format format = byEnding;
+        for (const FilteredFormat &filtered : formatsByFilter)
+            if (CommonDialog1.chosenFilter().startsWith(filtered.filter) && filtered.byEnding == byEnding)
+                format = filtered.format;
+        const AddressBookWriter::Book book = AddressBookWriter::of(Text1->text(), format, QFileInfo(path).completeBaseName());
         replaceFile(path, [bytes = book.bytes]() mutable { return std::exchange(bytes, {}); });
         QString told = QStringLiteral("%1 contacts saved to %2.").arg(book.contacts).arg(path);
         if (book.leftOut > 0)

@@ -49,6 +49,7 @@ struct Options
     // address are left out (Run::leftOut counts them).
     std::optional<AddressBookWriter::Format> exportAs;
     QString listName = QStringLiteral("Mailing list"); // the name of LDIF's mailing list
+    bool group = false; // vCards: the list as a contact group named listName
 
     // No more than --join: the window's own line.
     bool isPlain() const;

@@ -147,7 +147,7 @@ void Joining::makeRoom(qsizetype needed)
 }
 
 Exporting::Exporting(const ListCommand::Options &options, const ListCommand::Output &output)
-    : m_writer(*options.exportAs, options.listName), m_output(output)
+    : m_writer(*options.exportAs, options.listName, options.group), m_output(output)
 {
 }
 

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <utility>
 
@@ -110,6 +111,25 @@ QStringList CommonDialog::qtNameFilters(const QString &filter)
 
 QStringList CommonDialog::choose(const Request &r)
 {
+    m_chosenFilter.clear();
+    const QStringList chosen = chooseFiles(r);
+    if (m_chosenFilter.isEmpty())
+        m_chosenFilter = std::exchange(m_nextFilter, {});
+    for (const QString &filter : r.nameFilters) {
+        if (!m_chosenFilter.isEmpty() || chosen.isEmpty())
+            break;
+        const QString patterns = filter.section(u'(', -1).chopped(1);
+        for (const QString &pattern : patterns.split(u' ', Qt::SkipEmptyParts))
+            if (QRegularExpression::fromWildcard(pattern, Qt::CaseInsensitive)
+                    .match(QFileInfo(chosen.first()).fileName())
+                    .hasMatch())
+                m_chosenFilter = filter;
+    }
+    return chosen;
+}
+
+QStringList CommonDialog::chooseFiles(const Request &r)
+{
     if (!m_nextAnswer.isEmpty())
         return std::exchange(m_nextAnswer, {});
     if (m_chooser)
@@ -125,5 +145,6 @@ QStringList CommonDialog::choose(const Request &r)
         dialog.selectFile(r.initialName);
     if (dialog.exec() != QDialog::Accepted)
         return {};
+    m_chosenFilter = dialog.selectedNameFilter();
     return dialog.selectedFiles();
 }

@@ -54,6 +54,11 @@ public:
     QString askSave(const QString &title, const QString &filter);
 
     void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
+    // The filter the last dialog ended in, in Qt's form: the user's choice,
+    // or for an answer given otherwise, the one set here before, else the
+    // first whose patterns take the file chosen.
+    QString chosenFilter() const { return m_chosenFilter; }
+    void setNextFilter(const QString &filter) { m_nextFilter = filter; }
     // The next dialog answers with these files at once, as if the user had
     // chosen them (files given on the command line or dropped on the window).
     void answerNextWith(const QStringList &files) { m_nextAnswer = files; }
@@ -64,6 +69,7 @@ public:
 
 private:
     QStringList choose(const Request &request);
+    QStringList chooseFiles(const Request &request);
     static QString answerOf(const QStringList &chosen);
     Request request(bool save) const;
 
@@ -74,4 +80,6 @@ private:
     QString m_filter;
     Chooser m_chooser;
     QStringList m_nextAnswer;
+    QString m_nextFilter;
+    QString m_chosenFilter;
 };

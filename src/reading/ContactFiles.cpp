@@ -1,8 +1,10 @@
 #include "reading/ContactFiles.h"
 
 #include "reading/ContactReader.h"
+#include "reading/CsvContacts.h"
 #include "core/Failure.h"
 #include "reading/FileJoin.h"
+#include "reading/ListFileDecoding.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,6 +59,12 @@ bool isFieldLine(QByteArrayView line)
     return true;
 }
 
+bool isContactsHeading(const QString &start)
+{
+    const qsizetype end = start.indexOf(u'\n');
+    return CsvContacts::forHeading(QStringView(start).first(end < 0 ? start.size() : end)).has_value();
+}
+
 // Only an ordinary file is looked into: a pipe would be read away.
 Kind kindByStart(const QString &path)
 {
@@ -72,6 +80,10 @@ Kind kindByStart(const QString &path)
     const QList<QByteArray> lines = start.split('\n');
     const QByteArray first = lines.value(0).trimmed();
     if (first.compare("BEGIN:VCARD", Qt::CaseInsensitive) == 0)
+        return Kind::AddressBook;
+    // A CSV file of contacts names its e-mail columns in its heading, in
+    // whichever encoding a list may be in (Google's in UTF-16).
+    if (path.endsWith(u".csv", Qt::CaseInsensitive) && isContactsHeading(decodeListFile(start)))
         return Kind::AddressBook;
     if (first.startsWith("From ") && lines.size() > 2 && isFieldLine(lines[1]))
         return Kind::Mbox;

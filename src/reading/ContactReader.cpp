@@ -105,6 +105,10 @@ void ContactReader::endMessage()
 
 void ContactReader::finish()
 {
+    if (m_csv) {
+        m_csv->finish(m_found);
+        return;
+    }
     if (m_kind == Kind::AddressBook) {
         if (m_pending && !m_overlong)
             takeProperty(std::exchange(m_line, {}));
@@ -124,6 +128,12 @@ void ContactReader::finish()
 
 void ContactReader::feedAddressBook(QStringView line)
 {
+    if (m_csv) {
+        m_csv->feed(line, m_found);
+        return;
+    }
+    if (std::exchange(m_firstLine, false) && (m_csv = CsvContacts::forHeading(line)))
+        return;
     if (m_pending) {
         // A quoted-printable soft break goes on with the next line as it
         // stands, a space at its start kept (Zu=, Berg: Zu Berg).
@@ -154,6 +164,10 @@ void ContactReader::feedAddressBook(QStringView line)
 
 void ContactReader::feedMore(QStringView more)
 {
+    if (m_csv) {
+        m_csv->feedMore(more);
+        return;
+    }
     if (!m_pending)
         return;
     if (m_kind == Kind::AddressBook)

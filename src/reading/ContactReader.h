@@ -2,6 +2,7 @@
 
 #include "addresses/Mailboxes.h"
 #include "core/KeySet.h"
+#include "reading/CsvContacts.h"
 
 #include <QByteArrayView>
 #include <QList>
@@ -14,7 +15,8 @@
 
 // The named addresses of address books and saved mail, read a line at a
 // time (without line breaks):
-// - AddressBook: vCards and LDIF records, each address of a contact with
+// - AddressBook: vCards and LDIF records, or a CSV file whose heading names
+//   e-mail columns (CsvContacts), each address of a contact with
 //   its name (FN, or N put together; cn, or givenName and sn), folded lines
 //   unfolded, quoted-printable and base64 values decoded in the character
 //   set they name; what is no contact is passed over, and so are LDIF's
@@ -87,5 +89,8 @@ private:
     };
     QString m_correspondentText;
     std::vector<Correspondent> m_correspondents;
+    // An address book whose first line is a CSV heading is read as CSV.
+    bool m_firstLine = true;
+    std::optional<CsvContacts> m_csv;
     KeySet m_seen; // each address's key, numbered by its place among them
 };

@@ -558,6 +558,38 @@ void benchDomainLookup(const QTemporaryDir &dir)
     server.waitForFinished();
 }
 
+// Lists as sets: --only against --exclude of the same list, one mailbox
+// counted once against --unique, and the order by domain against sort(1)
+// by the same fields.
+void benchListAlgebra(const QTemporaryDir &dir)
+{
+    const QString kestrava = QStringLiteral(KESTRAVA_PROGRAM);
+    static const char *const domains[] = {"gmail.com", "Company.com", "mail.firm%1.co.uk", "firm%1.de", "outlook.com"};
+    const auto addressAt = [](qint64 i) {
+        return QStringLiteral("Some.One+%1@").arg(i % 900'000) + QString::fromLatin1(domains[i % 5]).arg(i % 5'000);
+    };
+    const QString million = writeLines(dir, QStringLiteral("million.txt"), 1'000'000, qint64(1) << 40, addressAt);
+    const QString listed = writeLines(dir, QStringLiteral("listed100k.txt"), 100'000, qint64(1) << 40,
+                                      [&](qint64 i) { return addressAt(i * 7); });
+    const Measured exclude = measure({kestrava, QStringLiteral("--join"), QStringLiteral("--exclude=") + listed, million});
+    const Measured only = measure({kestrava, QStringLiteral("--join"), QStringLiteral("--only=") + listed, million});
+    std::printf("1M lines, a list of 100,000: --exclude %.0f ms, --only %.0f ms (%.2f x)\n", exclude.milliseconds,
+                only.milliseconds, only.milliseconds / exclude.milliseconds);
+    const QString tenMillion = writeLines(dir, QStringLiteral("tenmillion.txt"), 10'000'000, qint64(1) << 40, addressAt);
+    const Measured unique = measure({kestrava, QStringLiteral("--join"), QStringLiteral("--unique"), tenMillion});
+    const Measured sameMailbox = measure(
+        {kestrava, QStringLiteral("--join"), QStringLiteral("--unique"), QStringLiteral("--same-mailbox"), tenMillion});
+    std::printf("10M lines: --unique %.0f ms, --unique --same-mailbox %.0f ms (%.2f x)\n", unique.milliseconds,
+                sameMailbox.milliseconds, sameMailbox.milliseconds / unique.milliseconds);
+    const Measured sortDomain = measure({kestrava, QStringLiteral("--join"), QStringLiteral("--sort=domain"), tenMillion});
+    const Measured sortFields = shell(QStringLiteral("env LC_ALL=C sort -t@ -k2,2f -k1,1f '%1'").arg(tenMillion));
+    std::printf("  --sort=domain %.0f ms, at most %.0f MB; LC_ALL=C sort -t@ -k2,2f -k1,1f %.0f ms (%.2f x)\n",
+                sortDomain.milliseconds, sortDomain.peakMegabytes, sortFields.milliseconds,
+                sortDomain.milliseconds / sortFields.milliseconds);
+    QFile::remove(million);
+    QFile::remove(tenMillion);
+}
+
 void benchCommandLine(const QTemporaryDir &dir)
 {
     const QString kestrava = QStringLiteral(KESTRAVA_PROGRAM);
@@ -799,6 +831,7 @@ int main(int argc, char *argv[])
                 largePaste.milliseconds, largeJoin.milliseconds / largePaste.milliseconds);
 
     benchCommandLine(dir);
+    benchListAlgebra(dir);
     benchDomainLookup(dir);
 
     // One item per line, and one empty line after each file's final CR LF.

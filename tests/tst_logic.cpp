@@ -1171,21 +1171,27 @@ void TestLogic::sortedInRunsAsTheWindowSorts()
     qputenv("TMPDIR", QFile::encodeName(folder.path()));
     QRandomGenerator random(7);
     const QStringList pieces = {u"ann"_s, u"Ann"_s, u" bob "_s, u"\u00C9mile"_s, u"\u00E9mile"_s, u"zo\u00EB"_s, u"\t"_s,
-                                u"\U0001D51E"_s, u"\uFFFD"_s, u"a"_s, u"A"_s, u"@x.org"_s, QString()};
+                                u"\U0001D51E"_s, u"\uFFFD"_s, u"a"_s, u"A"_s, u"@x.org"_s, u"@mail.X.org"_s,
+                                u"@a.mail.x.org"_s, u"@y.co.uk"_s, u"Ann <zo\u00EB@x.org>"_s, QString()};
     QStringList lines;
     for (int i = 0; i < 3000; ++i)
         lines << pieces[random.bounded(pieces.size())] + pieces[random.bounded(pieces.size())];
-    QList<QByteArray> encoded;
-    LineSorter sorter(SortKeys::Order::Line, 600);
-    for (const QString &line : std::as_const(lines))
-        sorter.add(encoded.emplace_back(line.toUtf8()));
-    QStringList sorted;
-    sorter.finish([&sorted](QByteArrayView line) { sorted << QString::fromUtf8(line); });
     QList<QStringView> views(lines.begin(), lines.end());
-    QStringList expected;
-    for (QStringView line : ListTidying(views).apply(ListTidying::Operation::Sort))
-        expected << line.toString();
-    QCOMPARE(sorted, expected);
+    for (const auto &[order, operation] :
+         {std::pair{SortKeys::Order::Line, ListTidying::Operation::Sort},
+          std::pair{SortKeys::Order::Address, ListTidying::Operation::SortByAddress},
+          std::pair{SortKeys::Order::Domain, ListTidying::Operation::SortByDomain}}) {
+        QList<QByteArray> encoded;
+        LineSorter sorter(order, 600);
+        for (const QString &line : std::as_const(lines))
+            sorter.add(encoded.emplace_back(line.toUtf8()));
+        QStringList sorted;
+        sorter.finish([&sorted](QByteArrayView line) { sorted << QString::fromUtf8(line); });
+        QStringList expected;
+        for (QStringView line : ListTidying(views).apply(operation))
+            expected << line.toString();
+        QCOMPARE(sorted, expected);
+    }
     QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
     qputenv("TMPDIR", savedFolder);
 }

@@ -2,7 +2,10 @@
 
 #include <libpsl.h>
 
+#include <QHash>
+
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -14,7 +17,7 @@ const psl_ctx_t *publicSuffixes()
 
 // The part of the domain registered under its public suffix; the whole
 // domain when it has none (a suffix itself, or a name without dots).
-QByteArrayView registeredPart(QByteArrayView domain)
+QByteArrayView lookedUpPart(QByteArrayView domain)
 {
     char name[256];
     const psl_ctx_t *list = publicSuffixes();
@@ -24,6 +27,26 @@ QByteArrayView registeredPart(QByteArrayView domain)
     name[domain.size()] = '\0';
     const char *registered = psl_registrable_domain(list, name);
     return registered ? domain.sliced(registered - name) : domain;
+}
+
+// The same, the domains met last remembered: a list holds few domains
+// many times over, and each look-up in the suffix list costs more than
+// the rest of a line's key. Each thread keeps its own.
+QByteArrayView registeredPart(QByteArrayView domain)
+{
+    struct Remembered
+    {
+        QByteArray domain;
+        qsizetype registered = 0;
+    };
+    constexpr std::size_t slotCount = 1 << 16;
+    thread_local std::vector<Remembered> remembered(slotCount);
+    Remembered &slot = remembered[qHash(domain) % slotCount];
+    if (slot.domain != domain) {
+        slot.domain = domain.toByteArray();
+        slot.registered = lookedUpPart(domain).size();
+    }
+    return domain.last(slot.registered);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace {
 
@@ -36,27 +37,30 @@ const Provider *providerOf(QByteArrayView domain)
 
 namespace MailboxAliases {
 
+// In place: the mailbox is never longer than the key.
 void foldKey(QByteArray &key, qsizetype start)
 {
     const qsizetype at = key.lastIndexOf('@');
-    if (at <= start)
+    if (at <= start || key.at(start) == '"')
         return;
     const Provider *provider = providerOf(QByteArrayView(key).sliced(at + 1));
-    if (provider == nullptr || key.at(start) == '"')
+    if (provider == nullptr)
         return;
     // The tag goes from the first plus on, unless the local part starts
     // with one: "+" alone is a mailbox of its own.
-    qsizetype localEnd = at;
-    const qsizetype plus = key.indexOf('+', start + 1);
-    if (plus >= 0 && plus < at)
-        localEnd = plus;
-    QByteArray mailbox = key.mid(start, localEnd - start);
-    if (provider->ignoresDots)
-        mailbox.removeIf([](char c) { return c == '.'; });
-    if (mailbox.isEmpty())
+    char *data = key.data();
+    qsizetype end = start + 1;
+    while (end < at && data[end] != '+')
+        ++end;
+    qsizetype kept = start;
+    for (qsizetype i = start; i < end; ++i)
+        if (!provider->ignoresDots || data[i] != '.')
+            data[kept++] = data[i];
+    if (kept == start)
         return;
-    key.truncate(start);
-    key += mailbox + '@' + provider->mailboxDomain.toByteArray();
+    data[kept++] = '@';
+    std::memmove(data + kept, provider->mailboxDomain.data(), size_t(provider->mailboxDomain.size()));
+    key.truncate(kept + provider->mailboxDomain.size());
 }
 
 QString mailboxOf(QStringView key)

@@ -77,18 +77,25 @@ int makeTemporaryFile()
     return fd;
 }
 
-// A run written to its file: each line's length, then its bytes. Its keys
-// are made again as it is read, which costs less than writing them.
+// Whether a run's file holds its keys: keys by address and domain cost
+// more to make again than to write and read, keys by line less.
+bool keysWritten(SortKeys::Order order)
+{
+    return order != SortKeys::Order::Line;
+}
+
+// A run written to its file: each line's key where the order writes keys,
+// then the line, each its length and then its bytes.
 class RunWriter
 {
 public:
-    explicit RunWriter(int fd) : m_fd(fd) { m_buffer.reserve(bufferSize + 64); }
+    RunWriter(int fd, SortKeys::Order order) : m_fd(fd), m_order(order) { m_buffer.reserve(bufferSize + 64); }
 
-    void write(QByteArrayView line)
+    void write(QByteArrayView key, QByteArrayView line)
     {
-        const quint32 length = quint32(line.size());
-        m_buffer.append(reinterpret_cast<const char *>(&length), sizeof length);
-        m_buffer.append(line);
+        if (keysWritten(m_order))
+            append(key);
+        append(line);
         if (m_buffer.size() >= bufferSize)
             flush();
     }
@@ -104,7 +111,15 @@ public:
     }
 
 private:
+    void append(QByteArrayView part)
+    {
+        const quint32 length = quint32(part.size());
+        m_buffer.append(reinterpret_cast<const char *>(&length), sizeof length);
+        m_buffer.append(part);
+    }
+
     int m_fd;
+    SortKeys::Order m_order;
     QByteArray m_buffer;
 };
 
@@ -123,10 +138,17 @@ public:
         quint32 length = 0;
         if (!read(reinterpret_cast<char *>(&length), sizeof length, true))
             return false;
+        if (keysWritten(m_order)) {
+            m_key.resize(length);
+            read(m_key.data(), m_key.size(), false);
+            read(reinterpret_cast<char *>(&length), sizeof length, false);
+        }
         m_line.resize(length);
         read(m_line.data(), m_line.size(), false);
-        m_key.truncate(0);
-        SortKeys::append(m_line, m_order, m_key);
+        if (!keysWritten(m_order)) {
+            m_key.truncate(0);
+            SortKeys::append(m_line, m_order, m_key);
+        }
         high = wordAt(m_key, shared);
         low = wordAt(m_key, shared + 8);
         return true;
@@ -207,23 +229,60 @@ qsizetype LineSorter::sortRun()
     qsizetype shared = first.size();
     for (const Entry &entry : m_entries)
         shared = qMin(shared, sharedLength(first, keyOf(entry)));
-    for (Entry &entry : m_entries) {
-        entry.high = wordAt(keyOf(entry), shared);
-        entry.low = wordAt(keyOf(entry), shared + 8);
-    }
-    const auto precedes = [this, shared](const Entry &a, const Entry &b) {
-        const int compared = compareKeys(keyOf(a), a.high, a.low, keyOf(b), b.high, b.low, shared);
-        return compared != 0 ? compared < 0 : a.order < b.order;
-    };
     // Each half on a thread of its own, then the two merged.
     const auto sortRange = [&](qsizetype from, qsizetype to) {
-        std::sort(m_entries.begin() + from, m_entries.begin() + to, precedes);
+        sortFrom(m_entries.begin() + from, m_entries.begin() + to, shared);
         return true;
     };
     const qsizetype count = qsizetype(m_entries.size());
-    if (inHalves(count, parallelFrom, sortRange).size() == 2)
+    if (inHalves(count, parallelFrom, sortRange).size() == 2) {
+        for (Entry &entry : m_entries) {
+            entry.high = wordAt(keyOf(entry), shared);
+            entry.low = wordAt(keyOf(entry), shared + 8);
+        }
+        const auto precedes = [this, shared](const Entry &a, const Entry &b) {
+            const int compared = compareKeys(keyOf(a), a.high, a.low, keyOf(b), b.high, b.low, shared);
+            return compared != 0 ? compared < 0 : a.order < b.order;
+        };
         std::inplace_merge(m_entries.begin(), m_entries.begin() + count / 2, m_entries.end(), precedes);
+    }
     return shared;
+}
+
+// Sorts entries whose keys are alike up to offset by the sixteen bytes
+// from there; those alike in these too and longer, by the next sixteen,
+// and so on. Each entry's bytes are fetched once a round rather than at
+// each comparison, which matters where many keys start alike (a domain
+// first, the local part after it). Equal keys keep their order.
+void LineSorter::sortFrom(EntryIterator begin, EntryIterator end, qsizetype offset) const
+{
+    for (auto entry = begin; entry != end; ++entry) {
+        entry->high = wordAt(keyOf(*entry), offset);
+        entry->low = wordAt(keyOf(*entry), offset + 8);
+    }
+    // A key that ends within the sixteen bytes comes before the longer
+    // ones alike in them: its end is their start.
+    const qsizetype next = offset + 16;
+    const auto goesOn = [next](const Entry &entry) { return qsizetype(entry.keyLength) > next; };
+    std::sort(begin, end, [&](const Entry &a, const Entry &b) {
+        if (a.high != b.high)
+            return a.high < b.high;
+        if (a.low != b.low)
+            return a.low < b.low;
+        if (goesOn(a) != goesOn(b))
+            return goesOn(b);
+        if (!goesOn(a) && a.keyLength != b.keyLength)
+            return a.keyLength < b.keyLength;
+        return a.order < b.order;
+    });
+    for (auto group = begin; group != end;) {
+        auto groupEnd = std::find_if(group + 1, end, [&](const Entry &entry) {
+            return entry.high != group->high || entry.low != group->low || goesOn(entry) != goesOn(*group);
+        });
+        if (goesOn(*group) && groupEnd - group > 1)
+            sortFrom(group, groupEnd, next);
+        group = groupEnd;
+    }
 }
 
 LineSorter::Run LineSorter::writeRun()
@@ -231,9 +290,9 @@ LineSorter::Run LineSorter::writeRun()
     const qsizetype shared = sortRun();
     const int fd = makeTemporaryFile();
     try {
-        RunWriter writer(fd);
+        RunWriter writer(fd, m_order);
         for (const Entry &entry : m_entries)
-            writer.write(lineOf(entry));
+            writer.write(keyOf(entry), lineOf(entry));
         writer.flush();
     } catch (...) {
         ::close(fd);
@@ -263,8 +322,8 @@ void LineSorter::finish(const std::function<void(QByteArrayView)> &take)
         const std::deque<Run> group(m_runs.begin(), m_runs.begin() + fanIn);
         Run merged{makeTemporaryFile(), 0, {}};
         try {
-            RunWriter writer(merged.fd);
-            mergeRuns(group, [&](QByteArrayView line) { writer.write(line); });
+            RunWriter writer(merged.fd, m_order);
+            mergeRuns(group, [&](QByteArrayView key, QByteArrayView line) { writer.write(key, line); });
             writer.flush();
         } catch (...) {
             ::close(merged.fd);
@@ -279,7 +338,7 @@ void LineSorter::finish(const std::function<void(QByteArrayView)> &take)
         m_runs.erase(m_runs.begin(), m_runs.begin() + fanIn);
         m_runs.push_front(merged);
     }
-    mergeRuns(m_runs, take);
+    mergeRuns(m_runs, [&take](QByteArrayView, QByteArrayView line) { take(line); });
 }
 
 // The lines of the runs, in order: among equal ones, the earlier run's first.
@@ -305,7 +364,7 @@ void LineSorter::mergeRuns(const std::deque<Run> &runs, const Merged &merged)
     while (!next.empty()) {
         const std::size_t run = next.top();
         next.pop();
-        merged(readers[run].line());
+        merged(readers[run].key(), readers[run].line());
         if (readers[run].next(shared))
             next.push(run);
     }

@@ -55,13 +55,15 @@ private:
         qsizetype shared;
         QByteArray firstKey;
     };
-    using Merged = std::function<void(QByteArrayView line)>;
+    using Merged = std::function<void(QByteArrayView key, QByteArrayView line)>;
     QByteArrayView keyOf(const Entry &entry) const { return {m_bytes.constData() + entry.offset, entry.keyLength}; }
     QByteArrayView lineOf(const Entry &entry) const
     {
         return {m_bytes.constData() + entry.offset + entry.keyLength, entry.lineLength};
     }
     qsizetype sortRun();
+    using EntryIterator = std::vector<Entry>::iterator;
+    void sortFrom(EntryIterator begin, EntryIterator end, qsizetype offset) const;
     Run writeRun();
     void mergeRuns(const std::deque<Run> &runs, const Merged &merged);
 

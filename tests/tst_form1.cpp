@@ -75,6 +75,7 @@ private slots:
 
     void tidyingTheInput_data();
     void tidyingTheInput();
+    void theKeyboardReachesEveryGroup();
     void selectingTheNextLineThatIsNoAddress();
     void removingAddressesListedInFiles();
     void everyRemovedLineIsReported();
@@ -592,6 +593,39 @@ void TestForm1::tidyingTheInput()
              qPrintable(after.join(u" | "_s)));
     QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(input->text(), text);
+}
+
+// A group's letter opens it (no editing entry has the same), and the arrows
+// reach its entries and theirs.
+void TestForm1::theKeyboardReachesEveryGroup()
+{
+    TextArea *input = m_driver->input();
+    input->setText(u"b@y.org\r\n b@y.org\r\n\r\nann@mail.x.org\r\nbo@x.org"_s);
+    menuEntries(input, [](QMenu *menu) {
+        QTest::keyClick(menu, Qt::Key_I);
+        auto *tidy = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(tidy && tidy != menu);
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(tidy, Qt::Key_Down);
+        QTest::keyClick(tidy, Qt::Key_Right);
+        auto *sort = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(sort && sort != tidy);
+        QTest::keyClick(sort, Qt::Key_Down);
+        QTest::keyClick(sort, Qt::Key_Down);
+        QCOMPARE(sort->activeAction()->text(), u"By Domain"_s);
+        QTest::keyClick(sort, Qt::Key_Return);
+    });
+    QCOMPARE(input->text(), u"\r\nbo@x.org\r\nann@mail.x.org\r\nb@y.org\r\n b@y.org"_s);
+    for (const auto &[letter, first] : {std::pair{Qt::Key_A, u"Extract Addresses"_s},
+                                        std::pair{Qt::Key_B, u"Remove Addresses Listed in File\u2026"_s}}) {
+        menuEntries(input, [letter = letter, first = first](QMenu *menu) {
+            QTest::keyClick(menu, letter);
+            auto *group = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(group && group != menu);
+            QCOMPARE(group->actions().value(0)->text(), first);
+            group->close();
+        });
+    }
 }
 
 // Select Next Non-Address goes from line to line that is no address, round

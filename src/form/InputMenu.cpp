@@ -236,7 +236,7 @@ void InputMenu::addEntries(QMenu *menu)
     m_entries.clear();
     if (hasReport())
         menu->addAction(tr("Copy Report of Removed Lines"), this, guarded([this] { copyReport(); }));
-    addTidyEntries(menu->addMenu(tr("&Tidy")));
+    addTidyEntries(menu->addMenu(tr("T&idy")));
     addAddressEntries(menu->addMenu(tr("&Addresses")));
     QMenu *files = menu->addMenu(tr("Address &Book and Files"));
     files->addAction(tr("Remove Addresses Listed in File\u2026"), this, guarded([this] { removeListedAddresses(); }));

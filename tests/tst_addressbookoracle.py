@@ -190,6 +190,12 @@ def other_shapes(books, text, pairs, written):
         failures.append("vCard 3.0 group: two cards with one UID")
     compare("a group read back", read_back(books["vcard3-group"]), pairs)
 
+    # A list without addresses: a CSV file of its heading alone, no card.
+    for form, nothing in [("vcard", b""), ("vcard3", b""), ("csv", b"Name,E-mail Address\r\n"),
+                          ("csv-google", b"Name,E-mail 1 - Type,E-mail 1 - Value\r\n")]:
+        written = subprocess.run([PROGRAM, "--join", f"--export={form}"], input=b"not an address\n", capture_output=True)
+        compare(f"{form} of no address", [written.stdout], [nothing])
+
     guarded = lambda cell: "'" + cell if cell[:1] in ("=", "+", "-", "@") else cell
     for form, heading, cells in [
             ("csv-google", ["Name", "E-mail 1 - Type", "E-mail 1 - Value"], lambda r: (r["Name"], r["E-mail 1 - Value"])),

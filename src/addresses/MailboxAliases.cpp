@@ -44,7 +44,8 @@ void foldKey(QByteArray &key, qsizetype start)
     if (at <= start || key.at(start) == '"')
         return;
     const Provider *provider = providerOf(QByteArrayView(key).sliced(at + 1));
-    if (provider == nullptr)
+    // The providers' mailboxes are named in ASCII.
+    if (provider == nullptr || !std::all_of(key.cbegin() + start, key.cbegin() + at, [](char c) { return uchar(c) < 0x80; }))
         return;
     // The tag goes from the first plus on, unless the local part starts
     // with one: "+" alone is a mailbox of its own.

@@ -12,7 +12,8 @@
 namespace MailboxAliases {
 
 // The key of a folded key (lower case) as its provider's mailbox, in
-// place from start on; unchanged at other domains.
+// place from start on; unchanged at other domains, and where the local
+// part is not ASCII, as no such mailbox is.
 void foldKey(QByteArray &key, qsizetype start = 0);
 
 // The same for a key of any case, as a lower-case mailbox; a null string

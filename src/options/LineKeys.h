@@ -175,7 +175,7 @@ inline void appendFoldedTrimmed(QByteArrayView line, QByteArray &out)
 // folds it; false for an empty line, which is no duplicate of another. A
 // line of ASCII without a name, quotes or a comment is its own key,
 // lowered as it is looked at. With sameMailbox, as duplicateKeyOf() has it.
-inline bool appendFoldedDuplicateKey(QByteArrayView line, QByteArray &out, bool sameMailbox = false)
+inline bool appendFoldedDuplicateKey(QByteArrayView line, QByteArray &out, bool sameMailbox)
 {
     const QByteArrayView key = Blanks::trimmed(line);
     if (key.isEmpty())

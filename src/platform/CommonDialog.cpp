@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <utility>
 
@@ -115,16 +114,6 @@ QStringList CommonDialog::choose(const Request &r)
     const QStringList chosen = chooseFiles(r);
     if (m_chosenFilter.isEmpty())
         m_chosenFilter = std::exchange(m_nextFilter, {});
-    for (const QString &filter : r.nameFilters) {
-        if (!m_chosenFilter.isEmpty() || chosen.isEmpty())
-            break;
-        const QString patterns = filter.section(u'(', -1).chopped(1);
-        for (const QString &pattern : patterns.split(u' ', Qt::SkipEmptyParts))
-            if (QRegularExpression::fromWildcard(pattern, Qt::CaseInsensitive)
-                    .match(QFileInfo(chosen.first()).fileName())
-                    .hasMatch())
-                m_chosenFilter = filter;
-    }
     return chosen;
 }
 

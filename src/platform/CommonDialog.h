@@ -55,8 +55,8 @@ public:
 
     void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
     // The filter the last dialog ended in, in Qt's form: the user's choice,
-    // or for an answer given otherwise, the one set here before, else the
-    // first whose patterns take the file chosen.
+    // or for an answer given otherwise, the one set here before (none
+    // unless set).
     QString chosenFilter() const { return m_chosenFilter; }
     void setNextFilter(const QString &filter) { m_nextFilter = filter; }
     // The next dialog answers with these files at once, as if the user had

@@ -592,6 +592,14 @@ void TestLogic::namedAddressesOfContactsAndMail_data()
     QTest::newRow("LDIF: given name and surname, a folded base64 name") << book
         << u"dn: cn=x⏎givenName: Ann⏎sn: Lee⏎mail: a@x.org⏎⏎dn: cn=y⏎cn:: WsO2⏎␠ZQ==⏎mail: z@x.org⏎mozillaSecondEmail: z2@x.org"_s
         << QStringList{u"Ann Lee <a@x.org>"_s, u"Z\u00f6e <z@x.org>"_s, u"Z\u00f6e <z2@x.org>"_s};
+    QTest::newRow("CSV: Google's columns, several addresses in a cell, a quoted line break") << book
+        << u"First Name,Middle Name,Last Name,E-mail 1 - Value,Notes⏎Ann,B.,Lee,a@x.org ::: Work <b@y.org>,\"x,⏎y\"⏎"
+           u"\"Multi⏎Line\",,,c@z.org,⏎,,,not an address,"_s
+        << QStringList{u"\"Ann B. Lee\" <a@x.org>"_s, u"Work <b@y.org>"_s, u"Multi Line <c@z.org>"_s};
+    QTest::newRow("CSV: Outlook's and Thunderbird's whole names before name parts, a formula's guard") << book
+        << u"First Name,Display Name,E-mail Address,Secondary Email⏎Ann,Ann Lee,a@x.org,'+b@x.org⏎,'=Bo,'-c@x.org,"_s
+        << QStringList{u"Ann Lee <a@x.org>"_s, u"Ann Lee <+b@x.org>"_s, u"=Bo <-c@x.org>"_s};
+    QTest::newRow("CSV without an e-mail column is no address book") << book << u"Name,Phone⏎Ann,123"_s << QStringList();
     QTest::newRow("encoded words: adjacent, Q's underscore, a charset's language, one that is none") << message
         << u"From: =?UTF-8?B?WsO2ZQ==?= =?iso-8859-1*de?Q?_M=FCller?= <z@x.org>, =?x?Z?abc?= <q@x.org>"_s
         << QStringList{u"Z\u00f6e M\u00fcller <z@x.org>"_s, u"\"=?x?Z?abc?=\" <q@x.org>"_s};

@@ -174,10 +174,15 @@ QByteArray muttText(const QString &line)
 
 // CSV ------------------------------------------------------------------------
 
-// A cell that a spreadsheet would run as a formula gets a leading '.
+// A cell that a spreadsheet would run as a formula gets a leading ', and
+// so does one that starts with such guards already ('=x), so that reading
+// one guard off gives every cell back as it was.
 QByteArray csvField(const QString &value)
 {
-    const bool formula = !value.isEmpty() && QStringView(u"=+-@\t\r").contains(value.front());
+    qsizetype quotes = 0;
+    while (quotes < value.size() && value[quotes] == u'\'')
+        ++quotes;
+    const bool formula = quotes < value.size() && QStringView(quotes > 0 ? u"=+-@" : u"=+-@\t\r").contains(value[quotes]);
     const QByteArray bytes = formula ? "'" + value.toUtf8() : value.toUtf8();
     if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\r') && !bytes.contains('\n'))
         return bytes;

@@ -33,11 +33,15 @@ bool quoteOpen(QStringView record)
 }
 
 // A cell written with a ' before a spreadsheet formula's sign, as CSV
-// writers guard such cells, is read without it.
+// writers guard such cells, is read without it: one ' of those before the
+// sign goes.
 QString unguarded(QStringView cell)
 {
     const QStringView text = Blanks::trimmed(cell);
-    if (text.size() > 1 && text.front() == u'\'' && QStringView(u"=+-@").contains(text[1]))
+    qsizetype quotes = 0;
+    while (quotes < text.size() && text[quotes] == u'\'')
+        ++quotes;
+    if (quotes > 0 && quotes < text.size() && QStringView(u"=+-@").contains(text[quotes]))
         return text.sliced(1).toString();
     return text.toString();
 }

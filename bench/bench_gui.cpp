@@ -56,6 +56,16 @@ QStringList writeLists(const QTemporaryDir &dir, int files, int linesPerFile, qi
     return paths;
 }
 
+// The memory a process holds now, and the most it has held since the peak
+// was last reset, in megabytes.
+double memoryStatus(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    const QRegularExpression line(QStringLiteral("%1:\\s*(\\d+) kB").arg(QLatin1String(field)));
+    return line.match(QString::fromLatin1(status.readAll())).captured(1).toDouble() / 1e3;
+}
+
 // Milliseconds until the window has handled the step and painted again.
 double timed(const std::function<void()> &step)
 {
@@ -67,7 +77,7 @@ double timed(const std::function<void()> &step)
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     if (qEnvironmentVariableIsSet("KESTRAVA_BENCH_MEMORY"))
-        std::printf("  (peak so far %.1f MB)\n", usage.ru_maxrss / 1e3);
+        std::printf("  (peak so far %.1f MB, now %.1f MB)\n", usage.ru_maxrss / 1e3, memoryStatus("VmRSS"));
     return ms;
 }
 
@@ -209,16 +219,6 @@ QAction *entry(QMenu *menu, const QString &label)
     if (QAction *found = findEntry(menu, label))
         return found;
     qFatal("no entry %s", qPrintable(label));
-}
-
-// The memory a process holds now, and the most it has held since the peak
-// was last reset, in megabytes.
-double memoryStatus(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    const QRegularExpression line(QStringLiteral("%1:\\s*(\\d+) kB").arg(QLatin1String(field)));
-    return line.match(QString::fromLatin1(status.readAll())).captured(1).toDouble() / 1e3;
 }
 
 void resetPeakMemory()

@@ -778,6 +778,10 @@ void TestLogic::adviceOnAddresses_data()
     none("a name of three letters under another real suffix", u"ann@gmx.fr"_s);
     none(".ac.uk beside .co.uk", u"ann@yahoo.ac.uk"_s);
     none(".nu beside .ru", u"ann@yandex.nu"_s);
+    // A host under another domain is no typo of a provider's one label.
+    for (const char *host : {"mail.x.org", "g.mail.com", "hotmai.l.com"})
+        QTest::newRow(host) << u"ann@"_s + QLatin1String(host) << QString() << QString();
+    typo("a dot slipped into the suffix", u"ann@gmx.d.e"_s, u"ann@gmx.de"_s);
     // Real domains of providers, seen advised wrongly: another real suffix
     // after a provider's name, or a provider of the public lists.
     for (const char *real : {"yahoo.se", "live.at", "live.de", "posteo.net", "mail.de", "mail.dk", "email.cz",

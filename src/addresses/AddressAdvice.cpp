@@ -90,6 +90,14 @@ bool tradesRealSuffixes(const QByteArray &domain, const QByteArray &meant)
     return nameOf(domain) == nameOf(meant) && isRealSuffix(suffixOf(domain));
 }
 
+// Whether a suggestion would take a label away from a domain that is not
+// the meant one's name with a dot slipped in: such a domain names a host
+// under another domain (mail.x.org, g.mail.com), as likely real as a typo.
+bool dropsAHost(const QByteArray &domain, const QByteArray &meant)
+{
+    return domain.count('.') > meant.count('.') && nameOf(domain) != nameOf(meant);
+}
+
 // Local parts that say no one reads them, and those of jobs rather than
 // persons (RFC 2142's, and the like).
 constexpr std::array noReplies = {"noreply", "no-reply", "no_reply", "donotreply", "do-not-reply", "do_not_reply",
@@ -285,7 +293,8 @@ AddressAdvice::DomainAdvice AddressAdvice::findAdviceOnDomain(QStringView writte
         return adviceFromMailSystem(domain, *answer);
     if (MailDomains::isKnownReal(domain))
         return {};
-    if (const QByteArray meant = MailDomains::meant(domain); !meant.isEmpty() && !tradesRealSuffixes(domain, meant))
+    if (const QByteArray meant = MailDomains::meant(domain); !meant.isEmpty() && !tradesRealSuffixes(domain, meant)
+                                                                 && !dropsAHost(domain, meant))
         return {{}, QString::fromLatin1(meant)};
     const QString labels = withFullStops(written);
     const QByteArray topLevel = domain.mid(domain.lastIndexOf('.') + 1);

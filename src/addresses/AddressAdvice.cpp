@@ -3,6 +3,7 @@
 #include "addresses/AddressCheck.h"
 #include "addresses/AllowedAddresses.h"
 #include "addresses/MailDomains.h"
+#include "addresses/PublicSuffixes.h"
 #include "core/QuickHash.h"
 
 #include <QStringEncoder>
@@ -22,13 +23,6 @@ namespace {
 
 // Kept of this many domains at most before starting afresh.
 constexpr qsizetype domainsKept = 1 << 16;
-
-// The public suffix list as Debian keeps it up to date, or libpsl's own.
-const psl_ctx_t *publicSuffixes()
-{
-    static const psl_ctx_t *const list = psl_latest(nullptr);
-    return list;
-}
 
 // Whether a suffix is one that ICANN delegates (com, co.uk, рф), not one
 // that only the list's catch-all rule would make one (con).

@@ -1,5 +1,7 @@
 #include "addresses/DomainOrder.h"
 
+#include "addresses/PublicSuffixes.h"
+
 #include <libpsl.h>
 
 #include <QHash>
@@ -8,12 +10,6 @@
 #include <vector>
 
 namespace {
-
-const psl_ctx_t *publicSuffixes()
-{
-    static const psl_ctx_t *const list = psl_latest(nullptr);
-    return list;
-}
 
 // The part of the domain registered under its public suffix; the whole
 // domain when it has none (a suffix itself, or a name without dots).

@@ -30,6 +30,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <fcntl.h>
 #include <spawn.h>
@@ -179,6 +180,36 @@ double commandMilliseconds(const QString &program, const QStringList &arguments)
     return timer.nsecsElapsed() / 1e6;
 }
 
+// The middle of five runs of a step, in milliseconds.
+double median(const std::function<double()> &run)
+{
+    std::array<double, 5> runs{};
+    for (double &ms : runs)
+        ms = run();
+    std::sort(runs.begin(), runs.end());
+    return runs[2];
+}
+
+// Load File into an empty input and Start Joining into an empty output, on
+// the files, against paste -sd, on them, each the middle of five runs, as
+// the machine's other work varies.
+void benchAgainstPaste(const QStringList &paths, const std::function<void(const char *)> &click)
+{
+    const double paste = median([&] {
+        return commandMilliseconds(QStringLiteral("paste"), QStringList{QStringLiteral("-sd,")} + paths);
+    });
+    const double load = median([&] {
+        click("PushButton1");
+        const double ms = timed([&] { click("PushButton3"); });
+        return ms;
+    });
+    const double join = median([&] {
+        click("PushButton2");
+        return timed([&] { click("PushButton17"); });
+    });
+    std::printf("middle of five: paste -sd, %.1f ms; Load File %.1f ms (%.2f x), Start Joining %.1f ms (%.2f x)\n", paste,
+                load, load / paste, join, join / paste);
+}
 
 // Tidying lines: some in upper case, so that a tenth are duplicates, and
 // every tenth empty.
@@ -787,6 +818,9 @@ int main(int argc, char *argv[])
     getrusage(RUSAGE_SELF, &usage);
     std::printf("peak memory:                   %8.1f MB (%.1f x the files)\n", usage.ru_maxrss / 1e3,
                 usage.ru_maxrss * 1e3 / size);
+    benchAgainstPaste(paths, click);
+    if (qEnvironmentVariableIsSet("KESTRAVA_BENCH_WINDOW_ONLY"))
+        return 0;
 
     // The text areas on their own: a million lines, one line of thirty
     // million characters, and a screenful of text that needs shaping.

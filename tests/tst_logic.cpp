@@ -220,6 +220,11 @@ void TestLogic::lineBreaksOfTheTextAreas_data()
     QTest::newRow("CR first") << u"\rb"_s << u"\r\nb"_s;
     QTest::newRow("as many CRs as LFs, apart") << u"a\rb\n"_s << u"a\r\nb\r\n"_s;
     QTest::newRow("empty") << QString() << QString();
+    // Counted in blocks of 65,535 characters: a pair across two of them, and
+    // more lone LFs in a row than a block could count.
+    QTest::newRow("CR LF across blocks") << QString(0xffff, u'a') + u"\r\n"_s << QString(0xffff, u'a') + u"\r\n"_s;
+    QTest::newRow("LF after a block") << QString(0xffff, u'a') + u"\n"_s << QString(0xffff, u'a') + u"\r\n"_s;
+    QTest::newRow("65,536 LFs") << u"x"_s + QString(0x10000, u'\n') << u"x"_s + u"\r\n"_s.repeated(0x10000);
 }
 
 // Each of LF, CR and CR LF is one line break, CR LF in the text areas and LF

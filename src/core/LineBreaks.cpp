@@ -5,8 +5,9 @@
 namespace {
 
 // Whether every CR is followed by LF and every LF follows a CR: there are as
-// many CRs, LFs and CR LF pairs. One loop without a way out in the middle,
-// which the compiler turns into many characters at a time.
+// many CRs, LFs and CR LF pairs. Counted in blocks small enough for 16-bit
+// counters, in loops without a way out in the middle, which the compiler
+// turns into many characters at a time.
 bool hasOnlyCrLf(QStringView text)
 {
     const char16_t *chars = text.utf16();
@@ -16,15 +17,40 @@ bool hasOnlyCrLf(QStringView text)
     qsizetype crs = chars[0] == u'\r';
     qsizetype lfs = chars[0] == u'\n';
     qsizetype pairs = 0;
-    for (qsizetype i = 1; i < size; ++i) {
-        crs += chars[i] == u'\r';
-        lfs += chars[i] == u'\n';
-        pairs += (chars[i] == u'\n') & (chars[i - 1] == u'\r');
+    constexpr qsizetype block = 0xffff;
+    for (qsizetype from = 1; from < size; from += block) {
+        const qsizetype to = qMin(size, from + block);
+        quint16 blockCrs = 0;
+        quint16 blockLfs = 0;
+        quint16 blockPairs = 0;
+        for (qsizetype i = from; i < to; ++i) {
+            blockCrs += chars[i] == u'\r';
+            blockLfs += chars[i] == u'\n';
+            blockPairs += (chars[i] == u'\n') & (chars[i - 1] == u'\r');
+        }
+        crs += blockCrs;
+        lfs += blockLfs;
+        pairs += blockPairs;
     }
     return crs == pairs && lfs == pairs;
 }
 
 } // namespace
+
+qsizetype lineFeedsIn(QStringView text)
+{
+    const char16_t *chars = text.utf16();
+    qsizetype count = 0;
+    constexpr qsizetype block = 0xffff;
+    for (qsizetype from = 0; from < text.size(); from += block) {
+        const qsizetype to = qMin(text.size(), from + block);
+        quint16 blockCount = 0;
+        for (qsizetype i = from; i < to; ++i)
+            blockCount += chars[i] == u'\n';
+        count += blockCount;
+    }
+    return count;
+}
 
 // Counts the line breaks to widen first, then writes the result in one pass
 // into a string of its final size: no character is appended on its own.

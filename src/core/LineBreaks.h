@@ -7,6 +7,9 @@
 // copy, when it already is so.
 QString withCrLfLineBreaks(QString text);
 
+// How many LFs the text holds, counted many characters at a time.
+qsizetype lineFeedsIn(QStringView text);
+
 // The text with every CR LF as one LF, as this desktop's clipboard carries
 // line breaks. Linear in the text, however many lines it has.
 QString withLfLineBreaks(QStringView text);

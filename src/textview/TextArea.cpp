@@ -125,6 +125,11 @@ void TextArea::NewText::setLines(const QList<QStringView> &lines)
     m_buffer.setLines(lines, [this](qsizetype line, QStringView text) { m_widths.add(line, text); });
 }
 
+void TextArea::NewText::setText(const QString &text)
+{
+    m_buffer.setText(text, [this](qsizetype line, QStringView lineText) { m_widths.add(line, lineText); });
+}
+
 void TextArea::replaceText(NewText &&text)
 {
     showWholeChange(m_editor.replaceAll(std::move(text.m_buffer), std::move(text.m_widths)));

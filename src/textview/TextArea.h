@@ -45,7 +45,7 @@ public:
         // The lines, none of which may hold a CR or an LF.
         void setLines(const QList<QStringView> &lines);
         // Text with line breaks of any kind.
-        void setText(const QString &text) { m_buffer.setText(text); }
+        void setText(const QString &text);
 
     private:
         friend class TextArea;

@@ -178,9 +178,8 @@ qsizetype TextBuffer::positionOfOffset(qsizetype offset) const
 
 std::vector<qsizetype> TextBuffer::lineStartsOf(QStringView text)
 {
-    const char16_t *chars = text.utf16();
     std::vector<qsizetype> starts;
-    starts.reserve(size_t(std::count(chars, chars + text.size(), u'\n')) + 1);
+    starts.reserve(size_t(lineFeedsIn(text)) + 1);
     starts.push_back(0);
     for (qsizetype lf = text.indexOf(u'\n'); lf >= 0; lf = text.indexOf(u'\n', lf + 1))
         starts.push_back(lf + 1);

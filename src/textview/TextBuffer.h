@@ -23,6 +23,9 @@ public:
     TextBuffer();
 
     void setText(QString text);
+    // The same; each(line, text) sees every line once the text is in.
+    template<typename F>
+    void setText(QString text, F each);
     // The lines with CR LF between them, none of which may hold a CR or an
     // LF; each(line, text) sees every line as it is copied in, while its
     // characters are at hand.
@@ -104,6 +107,15 @@ void TextBuffer::setLines(const QList<QStringView> &lines, F each)
         at += lines[i].size();
     }
     adopt(std::move(text), std::move(starts));
+}
+
+template<typename F>
+void TextBuffer::setText(QString text, F each)
+{
+    setText(std::move(text));
+    const QStringView chars(m_chars);
+    for (qsizetype line = 0; line < lineCount(); ++line)
+        each(line, chars.sliced(lineStart(line), lineLength(line)));
 }
 
 template<typename F>

@@ -234,6 +234,7 @@ void TestLogic::lineBreaksOfTheTextAreas()
     QFETCH(QString, text);
     QFETCH(QString, crLf);
     QCOMPARE(withCrLfLineBreaks(text), crLf);
+    QCOMPARE(lineFeedsIn(text), text.count(u'\n'));
     QCOMPARE(withLfLineBreaks(crLf), QString(crLf).replace(u"\r\n"_s, u"\n"_s));
 }
 

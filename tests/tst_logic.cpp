@@ -234,6 +234,8 @@ void TestLogic::lineBreaksOfTheTextAreas()
     QFETCH(QString, text);
     QFETCH(QString, crLf);
     QCOMPARE(withCrLfLineBreaks(text), crLf);
+    // A text already so is handed back, not copied.
+    QCOMPARE(withCrLfLineBreaks(crLf).constData(), crLf.constData());
     QCOMPARE(lineFeedsIn(text), text.count(u'\n'));
     QCOMPARE(withLfLineBreaks(crLf), QString(crLf).replace(u"\r\n"_s, u"\n"_s));
 }

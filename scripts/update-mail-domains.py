@@ -26,7 +26,9 @@ import tempfile
 
 PACKAGES = {"free-email-domains": "package/domains.json", "email-providers": "package/all.json",
             "disposable-email-domains": "package/index.json"}
-ADDED = ["cloud.com"]  # real, and one edit from icloud.com
+# Real, and near a common domain: cloud.com one edit from icloud.com, 1&1's
+# online.de two from t-online.de.
+ADDED = ["cloud.com", "online.de"]
 
 
 def osa(a, b):

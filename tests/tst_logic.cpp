@@ -793,7 +793,7 @@ void TestLogic::adviceOnAddresses_data()
     // Real domains of providers, seen advised wrongly: another real suffix
     // after a provider's name, or a provider of the public lists.
     for (const char *real : {"yahoo.se", "live.at", "live.de", "posteo.net", "mail.de", "mail.dk", "email.cz",
-                             "orange.es", "yandex.ua", "cloud.com", "aol.co"})
+                             "orange.es", "yandex.ua", "cloud.com", "aol.co", "online.de"})
         QTest::newRow(real) << u"ann@"_s + QLatin1String(real) << QString() << QString();
     warned("a no-reply address", u"No-Reply@x.org"_s, u"a no-reply address, which no one reads"_s);
     warned("a role's, tagged", u"Postmaster+lists@firm.org"_s, u"postmaster is a role, not a person"_s);

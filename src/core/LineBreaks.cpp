@@ -2,13 +2,11 @@
 
 #include <algorithm>
 
-namespace {
-
-// Whether every CR is followed by LF and every LF follows a CR: there are as
-// many CRs, LFs and CR LF pairs. Counted in blocks small enough for 16-bit
+// Every CR is followed by LF and every LF follows a CR: there are as many
+// CRs, LFs and CR LF pairs. Counted in blocks small enough for 16-bit
 // counters, in loops without a way out in the middle, which the compiler
 // turns into many characters at a time.
-bool hasOnlyCrLf(QStringView text)
+bool hasOnlyCrLfLineBreaks(QStringView text)
 {
     const char16_t *chars = text.utf16();
     const qsizetype size = text.size();
@@ -35,8 +33,6 @@ bool hasOnlyCrLf(QStringView text)
     return crs == pairs && lfs == pairs;
 }
 
-} // namespace
-
 qsizetype lineFeedsIn(QStringView text)
 {
     const char16_t *chars = text.utf16();
@@ -56,31 +52,42 @@ qsizetype lineFeedsIn(QStringView text)
 // into a string of its final size: no character is appended on its own.
 QString withCrLfLineBreaks(QString text)
 {
-    if (hasOnlyCrLf(text))
-        return text;
-    const auto *in = reinterpret_cast<const char16_t *>(text.constData());
+    makeCrLfLineBreaks(text, 0);
+    return text;
+}
+
+// Counts the line breaks to widen first, then moves each character once,
+// from the end back, to its place in the grown string.
+void makeCrLfLineBreaks(QString &text, qsizetype start)
+{
+    if (hasOnlyCrLfLineBreaks(QStringView(text).sliced(start)))
+        return;
     const qsizetype size = text.size();
     qsizetype lone = 0;
-    for (qsizetype i = 0; i < size; ++i) {
-        if (in[i] == u'\r' && i + 1 < size && in[i + 1] == u'\n')
-            ++i;
-        else if (in[i] == u'\r' || in[i] == u'\n')
-            ++lone;
-    }
-    QString result(size + lone, Qt::Uninitialized);
-    char16_t *out = reinterpret_cast<char16_t *>(result.data());
-    for (qsizetype i = 0; i < size; ++i) {
-        const char16_t c = in[i];
-        if (c == u'\r' || c == u'\n') {
-            *out++ = u'\r';
-            *out++ = u'\n';
-            if (c == u'\r' && i + 1 < size && in[i + 1] == u'\n')
+    {
+        const auto *in = reinterpret_cast<const char16_t *>(text.constData());
+        for (qsizetype i = start; i < size; ++i) {
+            if (in[i] == u'\r' && i + 1 < size && in[i + 1] == u'\n')
                 ++i;
-        } else {
-            *out++ = c;
+            else if (in[i] == u'\r' || in[i] == u'\n')
+                ++lone;
         }
     }
-    return result;
+    text.resize(size + lone);
+    char16_t *chars = reinterpret_cast<char16_t *>(text.data());
+    qsizetype out = size + lone;
+    for (qsizetype i = size - 1; i >= start; --i) {
+        const char16_t c = chars[i];
+        if (c != u'\r' && c != u'\n') {
+            chars[--out] = c;
+            continue;
+        }
+        // An LF after a CR is that CR's; a CR met here has no LF after it.
+        if (c == u'\n' && i > start && chars[i - 1] == u'\r')
+            --i;
+        chars[--out] = u'\n';
+        chars[--out] = u'\r';
+    }
 }
 
 QString withLfLineBreaks(QStringView text)

@@ -195,10 +195,9 @@ void Form1::loadFiles(const QStringList &given, const QString &alsoText)
             progress.permille = int(1000 * i / paths.size());
             Outcome &outcome = (*outcomes)[size_t(i)];
             try {
-                if (std::optional<ListOrContacts> content = readListOrContacts(paths[i], &progress)) {
-                    text += withCrLfLineBreaks(std::move(content->text));
-                    outcome.contacts = content->contacts;
-                    outcome.skipped = std::move(content->skipped);
+                if (std::optional<LoadedFile> loaded = appendListOrContacts(paths[i], text, &progress)) {
+                    outcome.contacts = loaded->contacts;
+                    outcome.skipped = std::move(loaded->skipped);
                 } else {
                     outcome.missing = true;
                 }

@@ -7,15 +7,27 @@
 
 std::optional<QString> readListFile(const QString &path)
 {
+    QString text;
+    if (!appendListFile(path, text))
+        return std::nullopt;
+    return text;
+}
+
+bool appendListFile(const QString &path, QString &text)
+{
     std::optional<QByteArray> bytes = readOrdinaryFile(path);
     if (!bytes)
-        return std::nullopt;
+        return false;
     if (BinaryFiles::isGzip(*bytes))
         bytes = BinaryFiles::gunzip(*bytes);
     const QString kind = BinaryFiles::kindOf(*bytes);
     if (!kind.isEmpty())
         throw Failure(QStringLiteral("not a text file (%1)").arg(kind));
-    return listFileText(*bytes);
+    if (bytes->isEmpty())
+        text += emptyFileMarker;
+    else
+        appendDecodedListFile(*bytes, text);
+    return true;
 }
 
 QString listFileText(const QByteArray &bytes)

@@ -14,6 +14,9 @@ inline const QString emptyFileMarker = QStringLiteral("empty file");
 // Failure with the description; a file too large to hold raises
 // std::bad_alloc. A list compressed with gzip is read decompressed.
 std::optional<QString> readListFile(const QString &path);
+// The same content appended to text; false, and nothing appended, when no
+// file is at the path.
+bool appendListFile(const QString &path, QString &text);
 
 // The text of a list file's bytes, as readListFile gives it.
 QString listFileText(const QByteArray &bytes);

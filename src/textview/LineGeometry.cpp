@@ -109,7 +109,11 @@ void LineGeometry::Measured::add(qsizetype line, QStringView text)
     const float *advances = m_advances.data();
     const double width = text.size() <= chunkLength ? sumOf(text, [&](char16_t c) { return double(advances[c]); })
                                                     : std::numeric_limits<double>::quiet_NaN();
-    if (std::isnan(width))
+    // A first text in a new font has every line unmeasured: rather than list
+    // them all, the window measures the whole text then.
+    if (std::isnan(width) && qsizetype(m_unmeasured.size()) >= mostUnmeasured)
+        m_gaveUp = true;
+    else if (std::isnan(width))
         m_unmeasured.push_back(line);
     else if (width > m_widest) {
         m_widest = width;
@@ -124,7 +128,7 @@ bool LineGeometry::takeMeasured()
     if (!m_expected)
         return false;
     const Measured measured = *std::exchange(m_expected, std::nullopt);
-    if (measured.m_lines != m_buffer.lineCount() || measured.m_font != m_font)
+    if (measured.m_gaveUp || measured.m_lines != m_buffer.lineCount() || measured.m_font != m_font)
         return false;
     m_longLines.clear();
     m_widest = measured.m_widest;

@@ -89,6 +89,8 @@ public:
         double m_widest = 0;
         qsizetype m_widestLine = 0;
         std::vector<qsizetype> m_unmeasured;
+        static constexpr qsizetype mostUnmeasured = 4096;
+        bool m_gaveUp = false;
     };
     Measured measuring() const;
     // The next change brings the whole text measured: it takes its widths

@@ -620,9 +620,11 @@ void TestTextArea::horizontalRangeFollowsTheWidestLine()
     }
     // A whole new text filled away from the window has the range the same
     // text set here has: with letters the area has not met yet (first), a
-    // line cut into chunks, the widest line among others, and a font
+    // line cut into chunks, the widest line among others, more lines of
+    // letters not met than the filling lists (the widest last), and a font
     // changed while the text was being filled.
     const QList<QStringList> texts = {{u"ab"_s, u"\u0416"_s.repeated(80), u"x"_s},
+                                      QStringList(5000, u"\u03B1"_s) << u"\u03B2"_s.repeated(90),
                                       {u"ab"_s, QString(300, u'w'), u"x"_s},
                                       {u"x"_s, u"someone@example.com"_s.repeated(4), u"ab"_s},
                                       {u"x"_s, u"someone@example.com"_s.repeated(4), u"ab"_s}};

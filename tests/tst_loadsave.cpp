@@ -135,11 +135,15 @@ void TestLoadSave::loadingSeveralFilesInTheDialogsOrder()
     const QString a = write(u"a.txt"_s, "\xFF\xFE" "a\0\xe9\0"_ba);
     const QString b = write(u"b.txt"_s, "b\xE9\nb2");
     const QString d = write(u"d.txt"_s, "\nd1\rd2\r"); // each line break its own, even at the files' seams
-    choose({{c, a, b, d}});
+    choose({{c, a, b, d}, {c, a, b, d}});
     m_driver->click("PushButton3");
     QCOMPARE(m_driver->form->commonDialog().FileName(), m_dir->path() + u"\0c.txt\0a.txt\0b.txt\0d.txt"_s);
     QCOMPARE(m_driver->input()->text(), u"c1\r\nc2\r\n\r\na\u00e9\r\nb\u00e9\r\nb2\r\n\r\nd1\r\nd2\r\n\r\n"_s);
     QVERIFY(m_driver->boxes.isEmpty());
+    // The same files again leave the text as it is and make no step to undo.
+    m_driver->click("PushButton3");
+    QTest::keyClick(m_driver->input(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(m_driver->input()->text(), QString());
 }
 
 void TestLoadSave::loadingFromTheRootFolder()

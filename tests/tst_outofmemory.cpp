@@ -3,15 +3,19 @@
 // allocation, then its second, and so on, until it completes without one. An
 // edit that fails leaves the text and its undo and redo history as they were.
 // Checking addresses, IDNA among it, the same way: memory that runs out is
-// told as such, never taken for an address that is none.
+// told as such, never taken for an address that is none. A list file added
+// to a load's text the same way: the text as it was.
 //
 // Allocations fail through malloc itself, which this program provides in
 // place of the C library's: Qt's strings and the standard containers both
 // allocate through it, and both throw std::bad_alloc when it gives nothing.
 #include "ProcessLimits.h"
 #include "addresses/AddressCheck.h"
+#include "core/Failure.h"
+#include "reading/InputFiles.h"
 #include "textview/TextDocument.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdlib>
@@ -106,6 +110,7 @@ private slots:
     void failedEditsChangeNothing_data();
     void failedEditsChangeNothing();
     void checkingWithoutMemoryIsNoVerdict();
+    void failedLoadLeavesTheText();
 };
 
 void TestOutOfMemory::failedEditsChangeNothing_data()
@@ -212,4 +217,39 @@ void TestOutOfMemory::checkingWithoutMemoryIsNoVerdict()
 }
 
 QTEST_GUILESS_MAIN(TestOutOfMemory)
+// A list with LF line breaks, which the load makes CR LF as it adds them.
+void TestOutOfMemory::failedLoadLeavesTheText()
+{
+#if defined(KESTRAVA_UNDER_SANITIZER)
+    QSKIP("the sanitizers provide malloc themselves");
+#endif
+    QTemporaryDir dir;
+    QFile file(dir.filePath(u"list.txt"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("a@x.org\nb@y.org\n"_ba.repeated(500)) > 0);
+    file.close();
+    const QString before = u"kept\r\n"_s;
+    long failures = 0;
+    for (long allocation = 0;; ++allocation) {
+        QString text = before;
+        text.reserve(before.size()); // no room to spare, as after a long load
+        bool failed = false;
+        allocationsLeft = allocation;
+        try {
+            appendListOrContacts(file.fileName(), text);
+        } catch (const std::bad_alloc &) {
+            failed = true;
+        } catch (const Failure &) {
+            failed = true;
+        }
+        allocationsLeft = -1;
+        if (!failed) {
+            QCOMPARE(text, before + u"a@x.org\r\nb@y.org\r\n"_s.repeated(500) + u"\r\n"_s);
+            break;
+        }
+        ++failures;
+        QCOMPARE(text, before);
+    }
+    QVERIFY(failures > 0);
+}
+
 #include "tst_outofmemory.moc"

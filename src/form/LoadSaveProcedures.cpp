@@ -11,6 +11,7 @@
 #include "form/InputWork.h"
 #include "listfiles/PathNormaliser.h"
 #include "reading/ContactFiles.h"
+#include "reading/InputFiles.h"
 #include "reading/TextFiles.h"
 #include "textview/TextArea.h"
 

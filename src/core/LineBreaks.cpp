@@ -48,8 +48,6 @@ qsizetype lineFeedsIn(QStringView text)
     return count;
 }
 
-// Counts the line breaks to widen first, then writes the result in one pass
-// into a string of its final size: no character is appended on its own.
 QString withCrLfLineBreaks(QString text)
 {
     makeCrLfLineBreaks(text, 0);

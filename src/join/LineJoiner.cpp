@@ -1,6 +1,7 @@
 #include "join/LineJoiner.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace LineJoiner {
 
@@ -23,26 +24,43 @@ QList<QStringView> cutAtLineBreaks(QStringView text)
     return pieces;
 }
 
-void appendPiece(QString &result, QStringView piece, QStringView separator)
+void Writer::reserve(qsizetype characters, qsizetype pieces)
 {
-    result += piece;
-    result += separator;
+    m_line.resize(qMax(m_line.size(), m_written + characters + pieces * m_separator.size()));
 }
 
-void dropTrailingComma(QString &result, QStringView separator)
+void Writer::append(QStringView piece)
 {
-    if (result.endsWith(separator))
-        result.chop(separator.size());
+    const qsizetype needed = m_written + piece.size() + m_separator.size();
+    if (needed > m_line.size())
+        m_line.resize(qMax(needed, 2 * m_line.size()));
+    QChar *out = m_line.data() + m_written;
+    std::copy(m_separator.begin(), m_separator.end(), std::copy(piece.begin(), piece.end(), out));
+    m_written = needed;
+}
+
+void Writer::dropTrailingSeparator()
+{
+    if (QStringView(m_line).first(m_written).endsWith(m_separator))
+        m_written -= m_separator.size();
+}
+
+QString Writer::take()
+{
+    m_line.truncate(m_written);
+    m_written = 0;
+    return std::exchange(m_line, QString());
 }
 
 QString join(QStringView text)
 {
-    QString result;
-    result.reserve(text.size() + 1);
-    for (QStringView piece : cutAtLineBreaks(text))
-        appendPiece(result, piece);
-    dropTrailingComma(result);
-    return result;
+    const QList<QStringView> pieces = cutAtLineBreaks(text);
+    Writer result;
+    result.reserve(text.size() - 2 * qMax<qsizetype>(0, pieces.size() - 1), pieces.size());
+    for (QStringView piece : pieces)
+        result.append(piece);
+    result.dropTrailingSeparator();
+    return result.take();
 }
 
 QString joined(const QList<QStringView> &pieces, QStringView separator)

@@ -11,11 +11,26 @@ namespace LineJoiner {
 // outlive them; empty text gives no pieces.
 QList<QStringView> cutAtLineBreaks(QStringView text);
 
-// Appends one piece and the separator that follows it.
-void appendPiece(QString &result, QStringView piece, QStringView separator = u",");
+// The joined line as it is written: each piece with the separator after it,
+// into a string made at its final size beforehand, so that no character is
+// copied twice. Without room made, or with too little, it grows.
+class Writer
+{
+public:
+    explicit Writer(QStringView separator = u",") : m_separator(separator) {}
+    // Room for so many pieces of so many characters in all.
+    void reserve(qsizetype characters, qsizetype pieces);
+    void append(QStringView piece);
+    bool isEmpty() const { return m_written == 0; }
+    // Removes the separator written after the last piece.
+    void dropTrailingSeparator();
+    QString take();
 
-// Removes the separator appended after the last piece, if there is one.
-void dropTrailingComma(QString &result, QStringView separator = u",");
+private:
+    QStringView m_separator;
+    QString m_line; // m_written characters written, then room
+    qsizetype m_written = 0;
+};
 
 QString join(QStringView text);
 

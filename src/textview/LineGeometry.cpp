@@ -55,7 +55,7 @@ void LineGeometry::setFont(const QFont &font)
     const QFontMetricsF metrics(m_plainFont);
     m_lineHeight = qMax(1, int(std::ceil(metrics.ascent() + metrics.descent())));
     m_ascent = int(std::ceil(metrics.ascent()));
-    m_advances.assign(0x10000, -1.0f);
+    m_advances.assign(0x10000, std::numeric_limits<float>::quiet_NaN());
     ++m_font;
     m_spaceWidth = advance(u' ');
     reset();
@@ -71,19 +71,23 @@ void LineGeometry::reset()
 double LineGeometry::advance(char16_t c)
 {
     float &known = m_advances[c];
-    if (known < 0)
+    if (std::isnan(known))
         known = float(QFontMetricsF(m_plainFont).horizontalAdvance(QChar(c)));
     return known;
 }
 
 LineGeometry::Sum LineGeometry::sumOfAdvances(QStringView text, bool widthOnly)
 {
-    const float *advances = m_advances.data();
+    // Advances not known yet are NaN: a sum that meets one learns them all
+    // and is taken again, so that the usual sum only looks up.
+    const auto known = [advances = m_advances.data()](char16_t c) { return double(advances[c]); };
     Sum sum;
-    sum.width = sumOf(text, [&](char16_t c) {
-        const float known = advances[c];
-        return known >= 0 ? double(known) : advance(c);
-    });
+    sum.width = sumOf(text, known);
+    if (std::isnan(sum.width)) {
+        for (const QChar c : text)
+            advance(c.unicode());
+        sum.width = sumOf(text, known);
+    }
     if (widthOnly)
         return sum;
     sum.plain = LineCuts::allPlain(text);
@@ -91,14 +95,12 @@ LineGeometry::Sum LineGeometry::sumOfAdvances(QStringView text, bool widthOnly)
     return sum;
 }
 
-// Advances not known yet are NaN there, so that a line with any of them
-// sums to NaN.
+// Advances not known yet are NaN there too, so that a line with any of
+// them sums to NaN.
 LineGeometry::Measured LineGeometry::measuring() const
 {
     Measured measured;
     measured.m_advances = m_advances;
-    for (float &advance : measured.m_advances)
-        advance = advance < 0 ? std::numeric_limits<float>::quiet_NaN() : advance;
     measured.m_font = m_font;
     return measured;
 }

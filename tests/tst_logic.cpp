@@ -98,6 +98,7 @@ private slots:
     void tidyingLines();
     void recipientsOfAJoinedLine_data();
     void recipientsOfAJoinedLine();
+    void recipientsPlacesAcrossBlocks();
     void addressesAndWhyNot_data();
     void addressesAndWhyNot();
     void addressesFoundInText_data();
@@ -349,6 +350,29 @@ void TestLogic::recipientsOfAJoinedLine()
     for (const auto &[start, end] : Recipients::in(line))
         found << line.sliced(start, end - start);
     QCOMPARE(found, recipients);
+    const Recipients::Places places = Recipients::placesIn(line);
+    QStringList placed;
+    for (qsizetype i = 0; i < places.size(); ++i)
+        placed << line.sliced(places.start(i), places.end(i) - places.start(i));
+    QCOMPARE(placed, recipients);
+}
+
+// The places of more recipients than a block holds, and of ones further
+// apart than 32 bits reach, come back as they went in.
+void TestLogic::recipientsPlacesAcrossBlocks()
+{
+    Recipients::Places places;
+    QList<std::pair<qsizetype, qsizetype>> given;
+    for (qsizetype i = 0; i < 70'000; ++i)
+        given.append({3 * i, 3 * i + 2});
+    given.append({qsizetype(5) << 32, (qsizetype(5) << 32) + 7});
+    given.append({(qsizetype(5) << 32) + 8, (qsizetype(6) << 32) + 1});
+    given.append({(qsizetype(6) << 32) + 2, (qsizetype(6) << 32) + 3});
+    for (const auto &[start, end] : given)
+        places.append(start, end);
+    QCOMPARE(places.size(), given.size());
+    for (qsizetype i = 0; i < given.size(); ++i)
+        QCOMPARE(std::make_pair(places.start(i), places.end(i)), given[i]);
 }
 
 void TestLogic::addressesAndWhyNot_data()

@@ -32,7 +32,7 @@ struct OutputMenu::Counting
     QString text;
     quint64 revision = 0;
     Separators::Kind separator = Separators::Kind::Comma;
-    Places recipients;
+    Recipients::Places recipients;
 };
 
 OutputMenu::OutputMenu(TextArea &output, Services services)
@@ -98,7 +98,7 @@ void OutputMenu::startCounting()
         m_counting->revision = m_output.revision();
         m_counting->separator = m_separator;
         m_countingWork.start([counting = m_counting, cut = Separators::cut(m_separator)](WorkProgress &) {
-            counting->recipients = Recipients::in(counting->text, cut);
+            counting->recipients = Recipients::placesIn(counting->text, cut);
         });
     } catch (const std::bad_alloc &) {
         m_counting.reset();
@@ -247,12 +247,12 @@ QStringList OutputMenu::nextBatch(qsizetype size) const
     const qsizetype last = qMin(m_recipients.size(), first + size);
     if (first >= last)
         return {};
-    const qsizetype from = m_recipients[first].first;
-    const QString lying = m_output.textRange(from, m_recipients[last - 1].second);
+    const qsizetype from = m_recipients.start(first);
+    const QString lying = m_output.textRange(from, m_recipients.end(last - 1));
     QStringList batch;
     batch.reserve(last - first);
     for (qsizetype i = first; i < last; ++i)
-        batch << lying.sliced(m_recipients[i].first - from, m_recipients[i].second - m_recipients[i].first);
+        batch << lying.sliced(m_recipients.start(i) - from, m_recipients.end(i) - m_recipients.start(i));
     return batch;
 }
 
@@ -263,7 +263,7 @@ void OutputMenu::takeBatch(qsizetype size)
     const qsizetype last = qMin(m_recipients.size(), first + size);
     m_batchEnd = last;
     m_batchRevision = m_output.revision();
-    m_output.setSelection(m_recipients[first].first, m_recipients[last - 1].second);
+    m_output.setSelection(m_recipients.start(first), m_recipients.end(last - 1));
 }
 
 // Selects the batch, so that it shows where it lies, and copies its

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "addresses/MailtoLinks.h"
+#include "addresses/Recipients.h"
 #include "core/ListWork.h"
 #include "join/Separators.h"
 
@@ -64,7 +65,6 @@ public:
     void setCountingPatience(std::chrono::milliseconds patience) { m_countingPatience = patience; }
 
 private:
-    using Places = QList<std::pair<qsizetype, qsizetype>>;
     struct Counting;
 
     void addEntries(QMenu *menu);
@@ -92,7 +92,7 @@ private:
     bool m_writeToTo = false; // the recipients go in To rather than Bcc
     Separators::Kind m_separator;
     // The recipients of the output's text, once counted, and which text.
-    Places m_recipients;
+    Recipients::Places m_recipients;
     quint64 m_recipientsRevision = ~quint64(0);
     // The batch after the last one copied, and which text it was taken from.
     qsizetype m_batchEnd = 0;

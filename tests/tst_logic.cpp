@@ -91,6 +91,7 @@ private slots:
     void joinsEveryLineLiterally();
     void joiningNeverLeavesALineBreakPair();
     void joiningAMillionLinesKeepsEveryItem();
+    void joinedLineGrowsAsWritten();
     void cuttingKeepsEmptyPieces();
     void lineBreaksOfTheTextAreas_data();
     void lineBreaksOfTheTextAreas();
@@ -190,6 +191,21 @@ void TestLogic::joiningAMillionLinesKeepsEveryItem()
     QCOMPARE(joined.size(), items.join(u',').size());
     QVERIFY(joined.startsWith(QStringLiteral("user0@example.com,user1@example.com,")));
     QVERIFY(joined.endsWith(QStringLiteral(",user999999@example.com")));
+}
+
+// Without room made beforehand, or with too little, the line grows; a
+// separator of two characters is dropped whole at the end.
+void TestLogic::joinedLineGrowsAsWritten()
+{
+    LineJoiner::Writer writer(u"; ");
+    writer.reserve(1, 1);
+    for (const QString &piece : {u"ann@x.org"_s, QString(), u"b"_s})
+        writer.append(piece);
+    writer.dropTrailingSeparator();
+    QCOMPARE(writer.take(), u"ann@x.org; ; b"_s);
+    QVERIFY(writer.isEmpty());
+    writer.dropTrailingSeparator();
+    QCOMPARE(writer.take(), QString());
 }
 
 void TestLogic::cuttingKeepsEmptyPieces()

@@ -7,7 +7,6 @@
 #include "join/Separators.h"
 #include "textview/TextArea.h"
 
-
 void Form1::PushButton17_Click()
 {
     Procedure p(m_errorReport, Qualifier::PushButton17_Click);

@@ -97,8 +97,10 @@ LineGeometry::Sum LineGeometry::sumOfAdvances(QStringView text, bool widthOnly)
 
 // Advances not known yet are NaN there too, so that a line with any of
 // them sums to NaN.
-LineGeometry::Measured LineGeometry::measuring() const
+LineGeometry::Measured LineGeometry::measuring()
 {
+    for (char16_t c = u' '; c < 0x7F; ++c)
+        advance(c);
     Measured measured;
     measured.m_advances = m_advances;
     measured.m_font = m_font;

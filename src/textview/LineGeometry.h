@@ -92,7 +92,9 @@ public:
         static constexpr qsizetype mostUnmeasured = 4096;
         bool m_gaveUp = false;
     };
-    Measured measuring() const;
+    // Learns the advances of printable ASCII first, the letters of most
+    // lists, so that a first text in a new font is measured where it is made.
+    Measured measuring();
     // The next change brings the whole text measured: it takes its widths
     // from there.
     void expect(Measured measured) { m_expected = std::move(measured); }

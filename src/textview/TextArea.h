@@ -54,7 +54,7 @@ public:
         LineGeometry::Measured m_widths;
     };
     // One to fill; may raise std::bad_alloc.
-    NewText newText() const { return NewText(m_geometry.measuring()); }
+    NewText newText() { return NewText(m_geometry.measuring()); }
     void replaceText(NewText &&text);
     // While a Step lives, all the program puts into the area is one step that
     // undo takes back. Making one may raise std::bad_alloc.

@@ -58,13 +58,6 @@ QString TextBuffer::mid(qsizetype position, qsizetype length) const
     return text;
 }
 
-QStringView TextBuffer::view(qsizetype position, qsizetype length) const
-{
-    if (position < m_gapStart && position + length > m_gapStart)
-        moveGap(position + length);
-    return QStringView(m_chars).sliced(physical(position), length);
-}
-
 void TextBuffer::moveGap(qsizetype position) const
 {
     if (position == m_gapStart)
@@ -135,16 +128,6 @@ void TextBuffer::remove(qsizetype position, qsizetype length)
         m_shiftFrom = lineCount();
     }
     shiftLines(firstLine + 1, -length);
-}
-
-qsizetype TextBuffer::lineStart(qsizetype line) const
-{
-    return m_lineStarts[size_t(line)] + (line >= m_shiftFrom ? m_shift : 0);
-}
-
-qsizetype TextBuffer::lineEnd(qsizetype line) const
-{
-    return line + 1 < lineCount() ? lineStart(line + 1) - 2 : size();
 }
 
 qsizetype TextBuffer::lineOf(qsizetype position) const

@@ -39,7 +39,12 @@ public:
     QString mid(qsizetype position, qsizetype length) const;
     // The text from position on in one piece, valid until the next change;
     // moves the gap out of the way when it lies inside.
-    QStringView view(qsizetype position, qsizetype length) const;
+    QStringView view(qsizetype position, qsizetype length) const
+    {
+        if (position < m_gapStart && position + length > m_gapStart)
+            moveGap(position + length);
+        return QStringView(m_chars).sliced(physical(position), length);
+    }
     // Calls f with the text from position on, in at most two pieces.
     template<typename F>
     void visit(qsizetype position, qsizetype length, F f) const;
@@ -49,9 +54,12 @@ public:
     void remove(qsizetype position, qsizetype length);
 
     qsizetype lineCount() const { return qsizetype(m_lineStarts.size()); }
-    qsizetype lineStart(qsizetype line) const;
+    qsizetype lineStart(qsizetype line) const
+    {
+        return m_lineStarts[size_t(line)] + (line >= m_shiftFrom ? m_shift : 0);
+    }
     // Where the line's text ends: at its CR LF, or at the end of the text.
-    qsizetype lineEnd(qsizetype line) const;
+    qsizetype lineEnd(qsizetype line) const { return line + 1 < lineCount() ? lineStart(line + 1) - 2 : size(); }
     qsizetype lineLength(qsizetype line) const { return lineEnd(line) - lineStart(line); }
     qsizetype lineOf(qsizetype position) const;
 

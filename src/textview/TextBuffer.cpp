@@ -161,11 +161,16 @@ qsizetype TextBuffer::positionOfOffset(qsizetype offset) const
 
 std::vector<qsizetype> TextBuffer::lineStartsOf(QStringView text)
 {
+    // Counted first, so that the search stops at the last one: a joined line
+    // of millions of characters holds none.
+    const qsizetype lineFeeds = lineFeedsIn(text);
     std::vector<qsizetype> starts;
-    starts.reserve(size_t(lineFeedsIn(text)) + 1);
+    starts.reserve(size_t(lineFeeds) + 1);
     starts.push_back(0);
-    for (qsizetype lf = text.indexOf(u'\n'); lf >= 0; lf = text.indexOf(u'\n', lf + 1))
+    for (qsizetype lf = -1, found = 0; found < lineFeeds; ++found) {
+        lf = text.indexOf(u'\n', lf + 1);
         starts.push_back(lf + 1);
+    }
     return starts;
 }
 

@@ -1,7 +1,5 @@
 #include "textview/TextBuffer.h"
 
-#include "core/LineBreaks.h"
-
 #include <algorithm>
 #include <cstring>
 
@@ -13,19 +11,14 @@ constexpr qsizetype minimumGap = 4096;
 
 TextBuffer::TextBuffer() : m_lineStarts{0} {}
 
-// Every step that may run out of memory comes before the buffer changes, or
-// leaves it empty, so that a failure never leaves text and index apart.
-void TextBuffer::setText(QString text)
+// Empty, with the old text let go.
+void TextBuffer::clear()
 {
-    // Free the old text first: the new one may be as large.
     m_chars = QString();
     m_gapStart = m_gapEnd = 0;
     m_lineStarts.assign(1, 0);
     m_shiftFrom = 1;
     m_shift = 0;
-    QString normal = withCrLfLineBreaks(std::move(text));
-    std::vector<qsizetype> starts = lineStartsOf(normal);
-    adopt(std::move(normal), std::move(starts));
 }
 
 void TextBuffer::adopt(QString text, std::vector<qsizetype> starts)
@@ -95,7 +88,7 @@ void TextBuffer::insert(qsizetype position, const QString &text)
     if (normal.isEmpty())
         return;
     const qsizetype line = lineOf(position);
-    std::vector<qsizetype> newStarts = lineStartsOf(normal);
+    std::vector<qsizetype> newStarts = lineStartsOf(normal, [](qsizetype, QStringView) {});
     newStarts.erase(newStarts.begin());
     for (qsizetype &start : newStarts)
         start += position;
@@ -157,21 +150,6 @@ qsizetype TextBuffer::positionOfOffset(qsizetype offset) const
             high = middle - 1;
     }
     return qBound(lineStart(low), offset + low, lineEnd(low));
-}
-
-std::vector<qsizetype> TextBuffer::lineStartsOf(QStringView text)
-{
-    // Counted first, so that the search stops at the last one: a joined line
-    // of millions of characters holds none.
-    const qsizetype lineFeeds = lineFeedsIn(text);
-    std::vector<qsizetype> starts;
-    starts.reserve(size_t(lineFeeds) + 1);
-    starts.push_back(0);
-    for (qsizetype lf = -1, found = 0; found < lineFeeds; ++found) {
-        lf = text.indexOf(u'\n', lf + 1);
-        starts.push_back(lf + 1);
-    }
-    return starts;
 }
 
 void TextBuffer::shiftLines(qsizetype fromLine, qsizetype delta)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/LineBreaks.h"
+
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -22,7 +24,10 @@ class TextBuffer
 public:
     TextBuffer();
 
-    void setText(QString text);
+    void setText(QString text)
+    {
+        setText(std::move(text), [](qsizetype, QStringView) {});
+    }
     // The same; each(line, text) sees every line once the text is in.
     template<typename F>
     void setText(QString text, F each);
@@ -74,7 +79,11 @@ private:
     qsizetype physical(qsizetype position) const { return position < m_gapStart ? position : position + gapLength(); }
     void moveGap(qsizetype position) const;
     void reserveGap(qsizetype length);
-    static std::vector<qsizetype> lineStartsOf(QStringView text);
+    void clear();
+    // The start of every line of a text with CR LF line breaks; each(line,
+    // text) sees every line as it is found, while its characters are at hand.
+    template<typename F>
+    static std::vector<qsizetype> lineStartsOf(QStringView text, F each);
     void adopt(QString text, std::vector<qsizetype> starts);
     void shiftLines(qsizetype fromLine, qsizetype delta);
     void applyPendingShift() const;
@@ -120,10 +129,33 @@ void TextBuffer::setLines(const QList<QStringView> &lines, F each)
 template<typename F>
 void TextBuffer::setText(QString text, F each)
 {
-    setText(std::move(text));
-    const QStringView chars(m_chars);
-    for (qsizetype line = 0; line < lineCount(); ++line)
-        each(line, chars.sliced(lineStart(line), lineLength(line)));
+    // Every step that may run out of memory comes after the old text is let
+    // go (the new one may be as large), or leaves the buffer empty, so that
+    // a failure never leaves text and index apart.
+    clear();
+    QString normal = withCrLfLineBreaks(std::move(text));
+    std::vector<qsizetype> starts = lineStartsOf(normal, each);
+    adopt(std::move(normal), std::move(starts));
+}
+
+template<typename F>
+std::vector<qsizetype> TextBuffer::lineStartsOf(QStringView text, F each)
+{
+    // Counted first, so that the search stops at the last one: a joined line
+    // of millions of characters holds none.
+    const qsizetype lineFeeds = lineFeedsIn(text);
+    std::vector<qsizetype> starts;
+    starts.reserve(size_t(lineFeeds) + 1);
+    qsizetype start = 0;
+    for (qsizetype line = 0; line < lineFeeds; ++line) {
+        const qsizetype lineFeed = text.indexOf(u'\n', start);
+        starts.push_back(start);
+        each(line, text.sliced(start, lineFeed - 1 - start));
+        start = lineFeed + 1;
+    }
+    starts.push_back(start);
+    each(lineFeeds, text.sliced(start));
+    return starts;
 }
 
 template<typename F>

@@ -240,6 +240,13 @@ void TestForm1::joiningTypedLines()
     click("PushButton17");
     QCOMPARE(output()->text(), u"anna@example.com, bo b ,"_s);
     QVERIFY(m_driver->boxes.isEmpty());
+    // A letter typed inside the first line leaves the buffer's gap there:
+    // the join reads that line across it.
+    QTest::keyClick(input(), Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(input(), Qt::Key_Right);
+    QTest::keyClick(input(), Qt::Key_H);
+    click("PushButton17");
+    QCOMPARE(output()->text(), u"ahnna@example.com, bo b ,"_s);
 }
 
 void TestForm1::joiningPastedLinesWithAnyLineBreak()

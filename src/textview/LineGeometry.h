@@ -142,7 +142,6 @@ private:
     int m_lineHeight = 1;
     int m_ascent = 0;
     double m_spaceWidth = 0;
-    double m_tabDistance = 80;
     std::vector<float> m_advances;
     quint64 m_font = 0; // counts the fonts set, so that measurements tell which they used
     std::optional<Measured> m_expected;

@@ -18,10 +18,11 @@ def first_module(stack):
 
 def handed_through_qt(stack):
     # A call queued for another thread (QMetaObject::invokeMethod) is built
-    # on one thread and run on the other: Qt's event queue hands it over
-    # under a lock the sanitizer cannot see.
+    # on one thread and run, then freed with its event, on the other: Qt's
+    # event queue hands it over under a lock the sanitizer cannot see.
     frames = re.findall(r"^\s*#(\d+) (.*)$", stack, re.M)
-    return any(int(number) <= 2 and "invokeMethod<" in frame for number, frame in frames)
+    return any(int(number) <= 2 and ("invokeMethod<" in frame or "QMetaCallEvent::~QMetaCallEvent" in frame)
+               for number, frame in frames)
 
 
 def is_own(stack):

@@ -4,11 +4,6 @@
 
 #include <new>
 
-void Procedure::beforeStatement(int line) const
-{
-    m_report.beforeStatement(m_qualifier, line);
-}
-
 void Procedure::fail(int line, const std::exception_ptr &failure)
 {
     try {

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "core/ErrorReport.h"
+
 #include <QString>
 
 #include <exception>
 #include <functional>
-
-class ErrorReport;
 
 // One run of a reporting procedure. Each numbered statement runs through it:
 // a failure (any exception) is reported with the statement's number and the
@@ -68,7 +68,7 @@ public:
     bool ranOutOfMemory() const { return m_outOfMemory; }
 
 private:
-    void beforeStatement(int line) const;
+    void beforeStatement(int line) const { m_report.beforeStatement(m_qualifier, line); }
     void fail(int line, const std::exception_ptr &failure);
 
     ErrorReport &m_report;

@@ -252,7 +252,11 @@ void TestLogic::lineBreaksOfTheTextAreas()
     QCOMPARE(withCrLfLineBreaks(text), crLf);
     // A text already so is handed back, not copied.
     QCOMPARE(withCrLfLineBreaks(crLf).constData(), crLf.constData());
-    QCOMPARE(lineFeedsIn(text), text.count(u'\n'));
+    const LineBreakCounts counts = lineBreaksIn(text);
+    QCOMPARE(counts.lineFeeds, text.count(u'\n'));
+    QCOMPARE(counts.carriageReturns, text.count(u'\r'));
+    QCOMPARE(counts.pairs, text.count(u"\r\n"_s));
+    QCOMPARE(counts.onlyCrLf(), text == crLf);
     QCOMPARE(withLfLineBreaks(crLf), QString(crLf).replace(u"\r\n"_s, u"\n"_s));
 }
 

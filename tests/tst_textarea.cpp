@@ -146,6 +146,7 @@ private slots:
     void doubleClickAtTheRightEdge();
     void wheelAndCaretScroll();
     void horizontalRangeFollowsTheWidestLine();
+    void longNewTextsAreReadInTwoPartsAlike();
     void caretStepsOverWholeCharactersAtChunkBorders_data();
     void caretStepsOverWholeCharactersAtChunkBorders();
     void contextMenuOffersWhatApplies();
@@ -646,6 +647,67 @@ void TestTextArea::horizontalRangeFollowsTheWidestLine()
     QTest::keyClicks(m_area, u"a\rb"_s);
     QCOMPARE(m_area->text(), u"a\r\nb"_s);
     QCOMPARE(m_area->lineView(0), u"a"_s);
+}
+
+// A whole new text of a million characters and more is read in two parts
+// at once: every line stands where it does, and the range is the one the
+// same text set here has, with the widest line in either part or last,
+// letters not met yet in the second (a wide line of them, then more lines of
+// them than the filling lists), LFs to be made CR LF with one at the text's
+// end, and after the widest line goes.
+void TestTextArea::longNewTextsAreReadInTwoPartsAlike()
+{
+    QScrollBar *horizontal = m_area->horizontalScrollBar();
+    const QString armenian = u"\u0561\u0562"_s;
+    const auto text = [](qsizetype wide, const QString &wideLine, qsizetype from, const QString &others) {
+        QStringList lines;
+        for (qsizetype i = 0; i < 40'000; ++i)
+            lines << (i == wide ? wideLine : i >= from ? others : u"line %1 someone@example.com"_s.arg(i));
+        return lines.join(u"\r\n"_s);
+    };
+    const auto hasLines = [this](const QString &whole) {
+        const QStringList lines = whole.split(QRegularExpression(u"\r\n|\n"_s));
+        bool same = m_area->lineCount() == lines.size();
+        for (qsizetype line = 0; same && line < lines.size(); ++line)
+            same = m_area->lineView(line) == lines[line];
+        return same;
+    };
+    const QStringList texts = {text(2'000, QString(200, u'w'), 40'000, {}),
+                               text(30'000, QString(200, u'w'), 40'000, {}).replace(u"\r\n"_s, u"\n"_s) + u"\n"_s,
+                               text(30'000, armenian.repeated(100), 40'000, {}),
+                               text(39'999, armenian.repeated(100), 34'000, armenian),
+                               text(39'999, QString(200, u'w'), 40'000, {})};
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        const QString &whole = texts[i];
+        QVERIFY(whole.size() > 1'100'000);
+        // A font set over an empty text has met no letters yet.
+        m_area->setText({});
+        m_area->setFont(QFont(m_area->font().family(), 9 + int(i)));
+        TextArea::NewText filled = m_area->newText();
+        filled.setText(whole);
+        m_area->replaceText(std::move(filled));
+        const int range = horizontal->maximum();
+        QVERIFY(hasLines(whole));
+        m_area->setText(whole);
+        QCOMPARE(range, horizontal->maximum());
+        QVERIFY(hasLines(whole));
+    }
+    // Pasted, as long a text goes in likewise.
+    QGuiApplication::clipboard()->setText(texts[0]);
+    m_area->setSelection(1, 1);
+    QTest::keyClick(m_area, Qt::Key_V, Qt::ControlModifier);
+    QVERIFY(hasLines(texts.back().first(1) + texts[0] + texts.back().sliced(1)));
+    // The widest line noted in the second part is the one that goes.
+    m_area->setFont(QFont(m_area->font().family(), 14));
+    TextArea::NewText filled = m_area->newText();
+    filled.setText(texts[1]);
+    m_area->replaceText(std::move(filled));
+    const qsizetype wide = m_area->text().indexOf(u'w');
+    m_area->setSelection(wide, wide + 202);
+    QTest::keyClick(m_area, Qt::Key_Delete);
+    const int range = horizontal->maximum();
+    m_area->setText(m_area->text());
+    QCOMPARE(range, horizontal->maximum());
 }
 
 void TestTextArea::caretStepsOverWholeCharactersAtChunkBorders_data()

@@ -2,19 +2,18 @@
 
 #include <algorithm>
 
-// Every CR is followed by LF and every LF follows a CR: there are as many
-// CRs, LFs and CR LF pairs. Counted in blocks small enough for 16-bit
-// counters, in loops without a way out in the middle, which the compiler
-// turns into many characters at a time.
-bool hasOnlyCrLfLineBreaks(QStringView text)
+// Counted in blocks small enough for 16-bit counters, in loops without a
+// way out in the middle, which the compiler turns into many characters at a
+// time.
+LineBreakCounts lineBreaksIn(QStringView text)
 {
     const char16_t *chars = text.utf16();
     const qsizetype size = text.size();
+    LineBreakCounts counts;
     if (size == 0)
-        return true;
-    qsizetype crs = chars[0] == u'\r';
-    qsizetype lfs = chars[0] == u'\n';
-    qsizetype pairs = 0;
+        return counts;
+    counts.carriageReturns = chars[0] == u'\r';
+    counts.lineFeeds = chars[0] == u'\n';
     constexpr qsizetype block = 0xffff;
     for (qsizetype from = 1; from < size; from += block) {
         const qsizetype to = qMin(size, from + block);
@@ -26,26 +25,18 @@ bool hasOnlyCrLfLineBreaks(QStringView text)
             blockLfs += chars[i] == u'\n';
             blockPairs += (chars[i] == u'\n') & (chars[i - 1] == u'\r');
         }
-        crs += blockCrs;
-        lfs += blockLfs;
-        pairs += blockPairs;
+        counts.carriageReturns += blockCrs;
+        counts.lineFeeds += blockLfs;
+        counts.pairs += blockPairs;
     }
-    return crs == pairs && lfs == pairs;
+    return counts;
 }
 
-qsizetype lineFeedsIn(QStringView text)
+// Every CR is followed by LF and every LF follows a CR: there are as many
+// CRs, LFs and CR LF pairs.
+bool hasOnlyCrLfLineBreaks(QStringView text)
 {
-    const char16_t *chars = text.utf16();
-    qsizetype count = 0;
-    constexpr qsizetype block = 0xffff;
-    for (qsizetype from = 0; from < text.size(); from += block) {
-        const qsizetype to = qMin(text.size(), from + block);
-        quint16 blockCount = 0;
-        for (qsizetype i = from; i < to; ++i)
-            blockCount += chars[i] == u'\n';
-        count += blockCount;
-    }
-    return count;
+    return lineBreaksIn(text).onlyCrLf();
 }
 
 QString withCrLfLineBreaks(QString text)

@@ -125,6 +125,21 @@ void LineGeometry::Measured::add(qsizetype line, QStringView text)
     }
 }
 
+void LineGeometry::Measured::append(const Measured &later)
+{
+    const qsizetype offset = m_lines;
+    m_lines += later.m_lines;
+    if (later.m_widest > m_widest) {
+        m_widest = later.m_widest;
+        m_widestLine = offset + later.m_widestLine;
+    }
+    m_gaveUp = m_gaveUp || later.m_gaveUp
+               || qsizetype(m_unmeasured.size() + later.m_unmeasured.size()) > mostUnmeasured;
+    if (!m_gaveUp)
+        for (const qsizetype line : later.m_unmeasured)
+            m_unmeasured.push_back(offset + line);
+}
+
 // A whole new text whose lines were measured as it was made, with the font
 // in use: what was measured stands, and the lines left are measured here.
 bool LineGeometry::takeMeasured()

@@ -80,6 +80,9 @@ public:
     {
     public:
         void add(qsizetype line, QStringView text);
+        // The lines measured by a copy made before any was added, which
+        // come after these.
+        void append(const Measured &later);
 
     private:
         friend class LineGeometry;

@@ -127,7 +127,7 @@ void TextArea::NewText::setLines(const QList<QStringView> &lines)
 
 void TextArea::NewText::setText(const QString &text)
 {
-    m_buffer.setText(text, [this](qsizetype line, QStringView lineText) { m_widths.add(line, lineText); });
+    m_buffer.setText(text, m_widths);
 }
 
 void TextArea::replaceText(NewText &&text)

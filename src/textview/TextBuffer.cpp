@@ -69,6 +69,23 @@ void TextBuffer::moveGap(qsizetype position) const
     }
 }
 
+TextBuffer::Parts TextBuffer::partsOf(QStringView text)
+{
+    // Lines of more characters than this apart near the middle leave the
+    // text in one part.
+    constexpr qsizetype reach = 1 << 16;
+    const qsizetype middle = text.size() / 2;
+    const qsizetype lineFeed =
+        text.size() < readInPartsFrom ? -1 : text.first(qMin(text.size(), middle + reach)).indexOf(u'\n', middle);
+    Parts parts;
+    parts.bounds[1] = lineFeed < 0 ? text.size() : lineFeed + 1;
+    parts.bounds[2] = text.size();
+    parts.counts = inParts(parts.bounds[1] < text.size(), [&](qsizetype first, qsizetype end) {
+        return lineBreaksIn(text.sliced(parts.bounds[first], parts.bounds[end] - parts.bounds[first]));
+    });
+    return parts;
+}
+
 void TextBuffer::reserveGap(qsizetype length)
 {
     if (gapLength() >= length)
@@ -84,11 +101,12 @@ void TextBuffer::reserveGap(qsizetype length)
 
 void TextBuffer::insert(qsizetype position, const QString &text)
 {
-    const QString normal = withCrLfLineBreaks(text);
-    if (normal.isEmpty())
+    if (text.isEmpty())
         return;
+    QString normal = text;
+    Unmeasured none;
+    std::vector<qsizetype> newStarts = lineStartsOf(normal, none);
     const qsizetype line = lineOf(position);
-    std::vector<qsizetype> newStarts = lineStartsOf(normal, [](qsizetype, QStringView) {});
     newStarts.erase(newStarts.begin());
     for (qsizetype &start : newStarts)
         start += position;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Halves.h"
 #include "core/LineBreaks.h"
 
 #include <QList>
@@ -26,11 +27,14 @@ public:
 
     void setText(QString text)
     {
-        setText(std::move(text), [](qsizetype, QStringView) {});
+        Unmeasured none;
+        setText(std::move(text), none);
     }
-    // The same; each(line, text) sees every line once the text is in.
-    template<typename F>
-    void setText(QString text, F each);
+    // The same; lines.add(line, text) sees every line once the text is in.
+    // A long text is read in two parts at once, the second by a copy of
+    // lines made first, which lines.append(copy) then takes in.
+    template<typename Lines>
+    void setText(QString text, Lines &lines);
     // The lines with CR LF between them, none of which may hold a CR or an
     // LF; each(line, text) sees every line as it is copied in, while its
     // characters are at hand.
@@ -80,10 +84,41 @@ private:
     void moveGap(qsizetype position) const;
     void reserveGap(qsizetype length);
     void clear();
-    // The start of every line of a text with CR LF line breaks; each(line,
-    // text) sees every line as it is found, while its characters are at hand.
-    template<typename F>
-    static std::vector<qsizetype> lineStartsOf(QStringView text, F each);
+    struct Unmeasured
+    {
+        void add(qsizetype, QStringView) {}
+        void append(const Unmeasured &) {}
+    };
+    // Texts from this long on are read in two parts, on two threads.
+    static constexpr qsizetype readInPartsFrom = 1 << 20;
+    // A text cut in two parts at a line's start near its middle, and the
+    // line breaks of each, counted at once; one count for the whole text
+    // when it is short, holds no line feed near its middle, or no thread
+    // can be had.
+    struct Parts
+    {
+        qsizetype bounds[3] = {};
+        std::vector<LineBreakCounts> counts;
+        bool apart() const { return counts.size() == 2; }
+    };
+    static Parts partsOf(QStringView text);
+    // Work on parts [first, end) of the two: both at once when apart, or
+    // both here (also when no thread can be had).
+    template<typename Work>
+    static auto inParts(bool apart, Work work)
+    {
+        return inHalves(2, apart ? 2 : 3, work);
+    }
+    // The start of every line of a text, whose line breaks become CR LF;
+    // lines.add(line, text) sees every line as it is found, while its
+    // characters are at hand.
+    template<typename Lines>
+    static std::vector<qsizetype> lineStartsOf(QString &text, Lines &lines);
+    // The count lines from start on, the last of them the text's last when
+    // it is so marked: their starts go to out, and lines.add(i, text) sees
+    // the i-th of them.
+    template<typename Lines>
+    static void findLines(QStringView text, qsizetype start, qsizetype count, bool last, qsizetype *out, Lines &lines);
     void adopt(QString text, std::vector<qsizetype> starts);
     void shiftLines(qsizetype fromLine, qsizetype delta);
     void applyPendingShift() const;
@@ -126,36 +161,51 @@ void TextBuffer::setLines(const QList<QStringView> &lines, F each)
     adopt(std::move(text), std::move(starts));
 }
 
-template<typename F>
-void TextBuffer::setText(QString text, F each)
+template<typename Lines>
+void TextBuffer::setText(QString text, Lines &lines)
 {
     // Every step that may run out of memory comes after the old text is let
     // go (the new one may be as large), or leaves the buffer empty, so that
     // a failure never leaves text and index apart.
     clear();
-    QString normal = withCrLfLineBreaks(std::move(text));
-    std::vector<qsizetype> starts = lineStartsOf(normal, each);
-    adopt(std::move(normal), std::move(starts));
+    std::vector<qsizetype> starts = lineStartsOf(text, lines);
+    adopt(std::move(text), std::move(starts));
 }
 
-template<typename F>
-std::vector<qsizetype> TextBuffer::lineStartsOf(QStringView text, F each)
+template<typename Lines>
+std::vector<qsizetype> TextBuffer::lineStartsOf(QString &text, Lines &lines)
 {
-    // Counted first, so that the search stops at the last one: a joined line
-    // of millions of characters holds none.
-    const qsizetype lineFeeds = lineFeedsIn(text);
-    std::vector<qsizetype> starts;
-    starts.reserve(size_t(lineFeeds) + 1);
-    qsizetype start = 0;
-    for (qsizetype line = 0; line < lineFeeds; ++line) {
-        const qsizetype lineFeed = text.indexOf(u'\n', start);
-        starts.push_back(start);
-        each(line, text.sliced(start, lineFeed - 1 - start));
+    // The line breaks are counted first, part by part, so that each part
+    // knows where its lines go and the search stops at the text's last line
+    // feed: a joined line of millions of characters holds none.
+    Parts parts = partsOf(text);
+    if (!std::all_of(parts.counts.begin(), parts.counts.end(), [](const LineBreakCounts &c) { return c.onlyCrLf(); })) {
+        makeCrLfLineBreaks(text, 0);
+        parts = partsOf(text);
+    }
+    const qsizetype firstPartLines = parts.counts.front().lineFeeds;
+    std::vector<qsizetype> starts(size_t(firstPartLines + (parts.apart() ? parts.counts.back().lineFeeds : 0) + 1));
+    Lines later = parts.apart() ? lines : Lines();
+    const bool readApart = inParts(parts.apart(), [&](qsizetype first, qsizetype end) {
+        const qsizetype firstLine = first == 0 ? 0 : firstPartLines;
+        const qsizetype count = (end == 2 ? qsizetype(starts.size()) : firstPartLines) - firstLine;
+        findLines(text, parts.bounds[first], count, end == 2, starts.data() + firstLine, first == 0 ? lines : later);
+        return 0;
+    }).size() == 2;
+    if (readApart)
+        lines.append(later);
+    return starts;
+}
+
+template<typename Lines>
+void TextBuffer::findLines(QStringView text, qsizetype start, qsizetype count, bool last, qsizetype *out, Lines &lines)
+{
+    for (qsizetype line = 0; line < count; ++line) {
+        const qsizetype lineFeed = last && line + 1 == count ? text.size() + 1 : text.indexOf(u'\n', start);
+        out[line] = start;
+        lines.add(line, text.sliced(start, lineFeed - 1 - start));
         start = lineFeed + 1;
     }
-    starts.push_back(start);
-    each(lineFeeds, text.sliced(start));
-    return starts;
 }
 
 template<typename F>

@@ -387,8 +387,12 @@ void TestLogic::recipientsPlacesAcrossBlocks()
     given.append({qsizetype(5) << 32, (qsizetype(5) << 32) + 7});
     given.append({(qsizetype(5) << 32) + 8, (qsizetype(6) << 32) + 1});
     given.append({(qsizetype(6) << 32) + 2, (qsizetype(6) << 32) + 3});
+    // The longest recipient that has a place, and one character more.
+    constexpr qsizetype longest = 0xFFFF'FFFF;
+    given.append({qsizetype(7) << 32, (qsizetype(7) << 32) + longest});
     for (const auto &[start, end] : given)
         places.append(start, end);
+    QVERIFY_THROWS_EXCEPTION(std::length_error, places.append(qsizetype(9) << 32, (qsizetype(9) << 32) + longest + 1));
     QCOMPARE(places.size(), given.size());
     for (qsizetype i = 0; i < given.size(); ++i)
         QCOMPARE(std::make_pair(places.start(i), places.end(i)), given[i]);

@@ -658,6 +658,9 @@ void TestLogic::namedAddressesOfContactsAndMail_data()
     QTest::newRow("encoded words: adjacent, Q's underscore, a charset's language, one that is none") << message
         << u"From: =?UTF-8?B?WsO2ZQ==?= =?iso-8859-1*de?Q?_M=FCller?= <z@x.org>, =?x?Z?abc?= <q@x.org>"_s
         << QStringList{u"Z\u00f6e M\u00fcller <z@x.org>"_s, u"\"=?x?Z?abc?=\" <q@x.org>"_s};
+    QTest::newRow("a tab in a name becomes a space, one in a quoted address stays") << message
+        << u"From: \"Lee,\tAnn\" <\"a\tb\"@x.org>, \"c\td\"@x.org"_s
+        << QStringList{u"\"Lee, Ann\" <\"a\tb\"@x.org>"_s, u"\"c\td\"@x.org"_s};
     QTest::newRow("a group, a comment for a name, other fields and the body passed over") << message
         << u"Subject: ann@x.org⏎To: Team: a@x.org,⏎␠b@x.org (Bee);, undisclosed-recipients:;⏎Bcc: c@x.org⏎⏎From: d@x.org"_s
         << QStringList{u"a@x.org"_s, u"Bee <b@x.org>"_s};

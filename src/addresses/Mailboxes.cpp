@@ -82,12 +82,13 @@ QStringView withoutGroup(QStringView item)
     return item;
 }
 
-// Text with its line breaks, tabs and other controls made spaces: a line
-// stays one line.
-QString withoutControls(QString text)
+// Text with its line breaks and other controls made spaces: a line stays
+// one line. A name's tabs become spaces too; an address keeps its tabs,
+// which a quoted local part may hold and which break no line.
+QString withoutControls(QString text, bool keepTabs)
 {
     for (QChar &c : text)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+        if ((c.unicode() < 0x20 && !(keepTabs && c == u'\t')) || c.unicode() == 0x7F)
             c = u' ';
     return text;
 }
@@ -133,8 +134,8 @@ EncodedWord encodedWordAt(QStringView text, qsizetype start)
 
 QString line(const Mailbox &mailbox)
 {
-    const QString name = withoutControls(mailbox.name);
-    const QString address = withoutControls(mailbox.address);
+    const QString name = withoutControls(mailbox.name, false);
+    const QString address = withoutControls(mailbox.address, true);
     const QStringView trimmed = Blanks::trimmed(QStringView(name));
     if (trimmed.isEmpty())
         return address;

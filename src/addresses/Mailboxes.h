@@ -20,7 +20,7 @@ struct Mailbox
 // The line of a mailbox: the address alone without a name, otherwise the
 // name before the address in angle brackets, quoted where a header needs it
 // (Ann Lee <ann@x.org>, "Lee, Ann" <ann@x.org>, "A. \"Bo\" Lee" <...>).
-// Line breaks, tabs and other controls become spaces.
+// Line breaks and other controls become spaces, and so do a name's tabs.
 QString line(const Mailbox &mailbox);
 
 // The mailbox of a line that is one address (AddressCheck): the address as

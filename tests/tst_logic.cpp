@@ -1,6 +1,7 @@
 #include "TestFiles.h"
 #include "core/ApplicationTitle.h"
 #include "core/Failure.h"
+#include "core/FreshMemory.h"
 #include "core/HomePageOpener.h"
 #include "core/LineBreaks.h"
 #include "core/ProductInfo.h"
@@ -33,6 +34,7 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,6 +94,7 @@ private slots:
     void joiningNeverLeavesALineBreakPair();
     void joiningAMillionLinesKeepsEveryItem();
     void joinedLineGrowsAsWritten();
+    void freshPagesAreMadeReady();
     void cuttingKeepsEmptyPieces();
     void lineBreaksOfTheTextAreas_data();
     void lineBreaksOfTheTextAreas();
@@ -205,6 +208,33 @@ void TestLogic::joinedLineGrowsAsWritten()
     QVERIFY(writer.isEmpty());
     writer.dropTrailingSeparator();
     QCOMPARE(writer.take(), QString());
+    // A large room, its later pages made on another thread, outgrown.
+    const QString large(3 << 20, u'a');
+    writer.reserve(large.size(), 1);
+    writer.append(large);
+    writer.append(u"b");
+    QCOMPARE(writer.take(), large + u"; b; "_s);
+}
+
+// The pages a range touches, and only those, are made ready.
+void TestLogic::freshPagesAreMadeReady()
+{
+    const qsizetype page = sysconf(_SC_PAGESIZE);
+    const qsizetype pages = 64;
+    void *fresh = mmap(nullptr, pages * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    QVERIFY(fresh != MAP_FAILED);
+    const auto resident = [&] {
+        std::vector<unsigned char> in(pages);
+        mincore(fresh, pages * page, in.data());
+        return qsizetype(std::count_if(in.begin(), in.end(), [](unsigned char c) { return c & 1; }));
+    };
+    QCOMPARE(resident(), 0);
+    Prefault(static_cast<char *>(fresh) + page + 1, 40 * page).wait();
+    const qsizetype made = resident();
+    munmap(fresh, pages * page);
+    if (made == 0)
+        QSKIP("this kernel cannot make pages ready in advance");
+    QCOMPARE(made, 41);
 }
 
 void TestLogic::cuttingKeepsEmptyPieces()

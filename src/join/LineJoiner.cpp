@@ -26,14 +26,24 @@ QList<QStringView> cutAtLineBreaks(QStringView text)
 
 void Writer::reserve(qsizetype characters, qsizetype pieces)
 {
+    // Making a page costs more than writing it: the writer makes the first
+    // quarter of the pages as it writes, and the other thread, which only
+    // makes pages, has the rest ready about when the writer comes to them.
+    constexpr qsizetype prefaultFrom = qsizetype(1) << 21;
+    m_prefault.wait();
     m_line.resize(qMax(m_line.size(), m_written + characters + pieces * m_separator.size()));
+    const qsizetype room = m_line.size() - m_written;
+    if (room >= prefaultFrom)
+        m_prefault = Prefault(m_line.data() + m_written + room / 4, (room - room / 4) * qsizetype(sizeof(QChar)));
 }
 
 void Writer::append(QStringView piece)
 {
     const qsizetype needed = m_written + piece.size() + m_separator.size();
-    if (needed > m_line.size())
+    if (needed > m_line.size()) {
+        m_prefault.wait();
         m_line.resize(qMax(needed, 2 * m_line.size()));
+    }
     QChar *out = m_line.data() + m_written;
     std::copy(m_separator.begin(), m_separator.end(), std::copy(piece.begin(), piece.end(), out));
     m_written = needed;
@@ -47,6 +57,7 @@ void Writer::dropTrailingSeparator()
 
 QString Writer::take()
 {
+    m_prefault.wait();
     m_line.truncate(m_written);
     m_written = 0;
     return std::exchange(m_line, QString());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/FreshMemory.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,7 +15,9 @@ QList<QStringView> cutAtLineBreaks(QStringView text);
 
 // The joined line as it is written: each piece with the separator after it,
 // into a string made at its final size beforehand, so that no character is
-// copied twice. Without room made, or with too little, it grows.
+// copied twice. Without room made, or with too little, it grows. The pages
+// of a large room's later part are made ready on another thread while the
+// first part is written.
 class Writer
 {
 public:
@@ -30,6 +34,7 @@ private:
     QStringView m_separator;
     QString m_line; // m_written characters written, then room
     qsizetype m_written = 0;
+    Prefault m_prefault; // of m_line's room, which goes only after it
 };
 
 QString join(QStringView text);

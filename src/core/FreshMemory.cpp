@@ -31,13 +31,6 @@ Prefault::Prefault(void *start, qsizetype bytes)
     }
 }
 
-Prefault &Prefault::operator=(Prefault &&other)
-{
-    wait();
-    m_done = std::move(other.m_done);
-    return *this;
-}
-
 void Prefault::wait()
 {
     if (m_done.valid())

@@ -15,13 +15,11 @@ class Prefault
 public:
     Prefault() = default;
     Prefault(void *start, qsizetype bytes);
-    Prefault(Prefault &&other) = default;
-    Prefault &operator=(Prefault &&other);
-    ~Prefault() { wait(); }
 
-    // Waits until the pages are made: the memory may go only then.
+    // Waits until the pages are made, as replacing or destroying a Prefault
+    // does: the memory is let go, or handed on, only then.
     void wait();
 
 private:
-    std::future<void> m_done;
+    std::future<void> m_done; // from std::async, whose end is waited for
 };

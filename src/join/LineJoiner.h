@@ -34,7 +34,9 @@ private:
     QStringView m_separator;
     QString m_line; // m_written characters written, then room
     qsizetype m_written = 0;
-    Prefault m_prefault; // of m_line's room, which goes only after it
+    // Of the room: waited for before the room grows or is taken, so that the
+    // other thread never makes pages of memory no longer the writer's.
+    Prefault m_prefault;
 };
 
 QString join(QStringView text);

@@ -217,26 +217,35 @@ void TestLogic::joinedLineGrowsAsWritten()
 }
 
 // The pages a range touches, and only those, are made ready, by the time
-// wait() answers.
+// wait() answers; of a room worth it, all but the first quarter's.
 void TestLogic::freshPagesAreMadeReady()
 {
     const qsizetype page = sysconf(_SC_PAGESIZE);
-    const qsizetype pages = 64;
-    char *fresh = static_cast<char *>(mmap(nullptr, pages * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-    QVERIFY(fresh != MAP_FAILED);
-    const auto resident = [&] {
+    const qsizetype pages = (qsizetype(4) << 20) / page;
+    const auto resident = [&](char *fresh) {
         std::vector<unsigned char> in(pages);
         mincore(fresh, pages * page, in.data());
+        munmap(fresh, pages * page);
         return qsizetype(std::count_if(in.begin(), in.end(), [](unsigned char c) { return c & 1; }));
     };
-    const bool kernelCan = madvise(fresh + (pages - 1) * page, page, 23 /* MADV_POPULATE_WRITE */) == 0;
-    Prefault made(fresh + page + 1, 40 * page);
-    made.wait();
-    const qsizetype ready = resident();
-    munmap(fresh, pages * page);
+    const auto readied = [&](const std::function<Prefault(char *)> &prefault) {
+        char *fresh = static_cast<char *>(mmap(nullptr, pages * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        madvise(fresh, pages * page, MADV_NOHUGEPAGE);
+        Prefault made = prefault(fresh);
+        made.wait();
+        return resident(fresh);
+    };
+    const bool kernelCan = readied([&](char *fresh) {
+        madvise(fresh, page, 23 /* MADV_POPULATE_WRITE */);
+        return Prefault();
+    }) == 1;
     if (!kernelCan)
         QSKIP("this kernel cannot make pages ready in advance");
-    QCOMPARE(ready, 1 + 41);
+    QCOMPARE(readied([&](char *fresh) { return Prefault(fresh + page + 1, 40 * page); }), 41);
+    const qsizetype worthIt = qsizetype(1) << 21;
+    QCOMPARE(readied([&](char *fresh) { return Prefault::ofRoom(reinterpret_cast<QChar *>(fresh), worthIt - 1); }), 0);
+    QCOMPARE(readied([&](char *fresh) { return Prefault::ofRoom(reinterpret_cast<QChar *>(fresh), worthIt); }),
+             pages - pages / 4);
 }
 
 void TestLogic::cuttingKeepsEmptyPieces()

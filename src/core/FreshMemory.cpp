@@ -31,6 +31,15 @@ Prefault::Prefault(void *start, qsizetype bytes)
     }
 }
 
+Prefault Prefault::ofRoom(QChar *start, qsizetype characters)
+{
+    constexpr qsizetype worthFrom = qsizetype(1) << 21;
+    if (characters < worthFrom)
+        return {};
+    const qsizetype writersPart = characters / 4;
+    return Prefault(start + writersPart, (characters - writersPart) * qsizetype(sizeof(QChar)));
+}
+
 void Prefault::wait()
 {
     if (m_done.valid())

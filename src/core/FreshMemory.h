@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QChar>
 
 #include <future>
 
@@ -15,9 +15,16 @@ class Prefault
 public:
     Prefault() = default;
     Prefault(void *start, qsizetype bytes);
+    // For room of so many characters about to be written from its start:
+    // making a page costs more than writing it, so the writer makes the
+    // first quarter of the pages as it writes, and the other thread, which
+    // only makes pages, has the rest ready about when the writer comes to
+    // them. Below a few megabytes no thread is worth it.
+    static Prefault ofRoom(QChar *start, qsizetype characters);
 
     // Waits until the pages are made, as replacing or destroying a Prefault
-    // does: the memory is let go, or handed on, only then.
+    // does. The memory should stay its owner's until then; should it be let
+    // go first, making a page ready still changes nothing any memory holds.
     void wait();
 
 private:

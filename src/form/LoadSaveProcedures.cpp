@@ -2,6 +2,7 @@
 #include "core/Failure.h"
 #include "core/LineBreaks.h"
 #include "core/FileAccess.h"
+#include "core/FreshMemory.h"
 #include "form/Form1.h"
 #include "core/Procedure.h"
 #include "core/ReportText.h"
@@ -183,10 +184,14 @@ void Form1::loadFiles(const QStringList &given, const QString &alsoText)
     const auto load = [paths, outcomes, alsoText](QStringView, WorkProgress &progress) {
         // Room for the files' lines, as many characters as they have bytes
         // (most lists are ASCII) and a little more for line breaks made CR
-        // LF, so that they are gathered without copies.
+        // LF, so that they are gathered without copies; the pages of the
+        // characters expected are made ready while the first files are read.
         QString text;
+        Prefault pages;
         try {
-            text.reserve(totalSize(paths) * 9 / 8 + alsoText.size());
+            const qsizetype expected = totalSize(paths);
+            text.reserve(expected * 9 / 8 + alsoText.size());
+            pages = Prefault::ofRoom(text.data(), expected);
         } catch (const std::bad_alloc &) {
             // Files too large to hold are told one by one as they are read.
         }
@@ -209,6 +214,7 @@ void Form1::loadFiles(const QStringList &given, const QString &alsoText)
             }
         }
         text += withCrLfLineBreaks(alsoText);
+        pages.wait();
         return InputWork::Lines::following({std::move(text)});
     };
     const auto tell = [this, outcomes, paths] {

@@ -26,15 +26,9 @@ QList<QStringView> cutAtLineBreaks(QStringView text)
 
 void Writer::reserve(qsizetype characters, qsizetype pieces)
 {
-    // Making a page costs more than writing it: the writer makes the first
-    // quarter of the pages as it writes, and the other thread, which only
-    // makes pages, has the rest ready about when the writer comes to them.
-    constexpr qsizetype prefaultFrom = qsizetype(1) << 21;
     m_prefault.wait();
     m_line.resize(qMax(m_line.size(), m_written + characters + pieces * m_separator.size()));
-    const qsizetype room = m_line.size() - m_written;
-    if (room >= prefaultFrom)
-        m_prefault = Prefault(m_line.data() + m_written + room / 4, (room - room / 4) * qsizetype(sizeof(QChar)));
+    m_prefault = Prefault::ofRoom(m_line.data() + m_written, m_line.size() - m_written);
 }
 
 void Writer::append(QStringView piece)

@@ -2,7 +2,7 @@
 #include "core/Failure.h"
 #include "core/LineBreaks.h"
 #include "core/FileAccess.h"
-#include "core/FreshMemory.h"
+#include "core/Prefault.h"
 #include "form/Form1.h"
 #include "core/Procedure.h"
 #include "core/ReportText.h"

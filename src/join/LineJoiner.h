@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/FreshMemory.h"
+#include "core/Prefault.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "core/FreshMemory.h"
+#include "core/Prefault.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

@@ -191,7 +191,7 @@ void Form1::loadFiles(const QStringList &given, const QString &alsoText)
         try {
             const qsizetype expected = totalSize(paths);
             text.reserve(expected * 9 / 8 + alsoText.size());
-            pages = Prefault::ofRoom(text.data(), expected);
+            pages = Prefault::ofRoom(text.data(), qMin(expected, text.capacity()));
         } catch (const std::bad_alloc &) {
             // Files too large to hold are told one by one as they are read.
         }
@@ -214,7 +214,6 @@ void Form1::loadFiles(const QStringList &given, const QString &alsoText)
             }
         }
         text += withCrLfLineBreaks(alsoText);
-        pages.wait();
         return InputWork::Lines::following({std::move(text)});
     };
     const auto tell = [this, outcomes, paths] {

@@ -83,18 +83,39 @@ QStringList historyOf(TextDocument document)
     return texts;
 }
 
-// Thousands of lines, most of them deleted, a run of typing, perhaps undone;
-// with many, enough steps before that the history must grow for the next.
-TextDocument prepared(bool undone, bool many = false)
+// A whole new text of the document's lines at the places, as tidying a
+// list makes one: the history keeps the choice.
+void chooseLines(TextDocument &document, std::vector<quint32> places)
+{
+    const TextBuffer &buffer = document.buffer();
+    const QString text = buffer.text();
+    QList<QStringView> lines;
+    for (qsizetype line = 0; line < buffer.lineCount(); ++line)
+        lines.append(QStringView(text).sliced(buffer.lineStart(line), buffer.lineLength(line)));
+    auto choice = std::make_shared<LineChoice>(LineChoice::of(lines, std::move(places)));
+    TextBuffer next;
+    next.setLines(choice->madeFrom([&lines](quint32 place) { return lines[place]; }), [](qsizetype, QStringView) {});
+    document.replaceAll(std::move(next), 1, 2, std::move(choice));
+}
+
+// What came before the edit: a few steps, many (enough that the history must
+// grow for the next), or a few and a choice of lines last.
+enum class Before { Few, Many, Chosen };
+
+// Thousands of lines, most of them deleted, a run of typing, perhaps a
+// choice of lines, the last step perhaps undone.
+TextDocument prepared(bool undone, Before before = Before::Few)
 {
     using Kind = EditHistory::Kind;
     TextDocument document;
     document.replace(0, 0, u"x\n"_s.repeated(3000), Kind::Other, 0, 0);
-    for (int i = 0; many && i < 13; ++i)
+    for (int i = 0; before == Before::Many && i < 13; ++i)
         document.replace(0, 0, u"-"_s, Kind::Other, 0, 0);
     document.replace(0, 6000, {}, Kind::Delete, 0, 0);
     document.replace(0, 0, u"abc"_s, Kind::Typing, 0, 0);
     document.replace(3, 0, u"d"_s, Kind::Typing, 3, 3);
+    if (before == Before::Chosen)
+        chooseLines(document, {7, 0, 3});
     if (undone)
         document.undo();
     return document;
@@ -109,6 +130,8 @@ class TestOutOfMemory : public QObject
 private slots:
     void failedEditsChangeNothing_data();
     void failedEditsChangeNothing();
+    void aChoiceOfLinesKeepsNeitherText_data();
+    void aChoiceOfLinesKeepsNeitherText();
     void checkingWithoutMemoryIsNoVerdict();
     void failedLoadLeavesTheText();
 };
@@ -117,39 +140,45 @@ void TestOutOfMemory::failedEditsChangeNothing_data()
 {
     using Kind = EditHistory::Kind;
     QTest::addColumn<bool>("undone");
-    QTest::addColumn<bool>("many");
+    QTest::addColumn<Before>("before");
     QTest::addColumn<Edit>("edit");
     const QString lines = u"p\nq\rr\r\n"_s.repeated(2000);
-    QTest::newRow("typing on") << false << false
+    QTest::newRow("typing on") << false << Before::Few
                                << Edit([](TextDocument &d) { d.replace(4, 0, u"g"_s, Kind::Typing, 4, 4); });
-    QTest::newRow("typing anew") << true << false
+    QTest::newRow("typing anew") << true << Before::Few
                                  << Edit([](TextDocument &d) { d.replace(0, 0, u"x"_s, Kind::Typing, 0, 0); });
-    QTest::newRow("the history grows") << false << true
+    QTest::newRow("the history grows") << false << Before::Many
                                        << Edit([](TextDocument &d) { d.replace(0, 0, u"x"_s, Kind::Other, 0, 0); });
     QTest::newRow("typing over a selection as the history grows")
-        << false << true << Edit([](TextDocument &d) { d.replace(1, 3, u"y"_s, Kind::Other, 1, 4); });
-    QTest::newRow("backspace") << false << false
+        << false << Before::Many << Edit([](TextDocument &d) { d.replace(1, 3, u"y"_s, Kind::Other, 1, 4); });
+    QTest::newRow("backspace") << false << Before::Few
                                << Edit([](TextDocument &d) { d.replace(3, 1, {}, Kind::Backspace, 4, 4); });
-    QTest::newRow("delete") << false << false << Edit([](TextDocument &d) { d.replace(1, 1, {}, Kind::Delete, 1, 1); });
-    QTest::newRow("lines joined") << false << false
+    QTest::newRow("delete") << false << Before::Few
+                            << Edit([](TextDocument &d) { d.replace(1, 1, {}, Kind::Delete, 1, 1); });
+    QTest::newRow("lines joined") << false << Before::Few
                                   << Edit([](TextDocument &d) { d.replace(5, 2, {}, Kind::Other, 7, 7); });
-    QTest::newRow("lines pasted") << true << false
+    QTest::newRow("lines pasted") << true << Before::Few
                                   << Edit([lines](TextDocument &d) { d.replace(1, 3, lines, Kind::Other, 1, 4); });
-    QTest::newRow("everything replaced") << false << true << Edit([lines](TextDocument &d) {
+    QTest::newRow("everything replaced") << false << Before::Many << Edit([lines](TextDocument &d) {
         d.replace(0, d.buffer().size(), lines, Kind::Other, 0, 0);
     });
-    QTest::newRow("undoing a deletion") << true << false << Edit([](TextDocument &d) { d.undo(); });
-    QTest::newRow("redoing") << true << false << Edit([](TextDocument &d) { d.redo(); });
-    QTest::newRow("appending") << true << false << Edit([lines](TextDocument &d) { d.append(lines); });
+    QTest::newRow("undoing a deletion") << true << Before::Few << Edit([](TextDocument &d) { d.undo(); });
+    QTest::newRow("redoing") << true << Before::Few << Edit([](TextDocument &d) { d.redo(); });
+    QTest::newRow("appending") << true << Before::Few << Edit([lines](TextDocument &d) { d.append(lines); });
     // What the program fills in, one step that undo takes back: ending the
     // step, in a destructor, needs no memory.
-    QTest::newRow("a load as one step") << false << true << Edit([lines](TextDocument &d) {
+    QTest::newRow("a load as one step") << false << Before::Many << Edit([lines](TextDocument &d) {
         d.beginStep(0, 0);
         const std::unique_ptr<TextDocument, void (*)(TextDocument *)> step(&d, [](TextDocument *document) {
             document->endStep();
         });
         d.append(lines);
     });
+    // Tidying a list: the new text made of some of the lines, reordered.
+    QTest::newRow("lines chosen") << false << Before::Many
+                                  << Edit([](TextDocument &d) { chooseLines(d, {2, 0, 999, 5}); });
+    QTest::newRow("undoing a choice of lines") << false << Before::Chosen << Edit([](TextDocument &d) { d.undo(); });
+    QTest::newRow("redoing a choice of lines") << true << Before::Chosen << Edit([](TextDocument &d) { d.redo(); });
 }
 
 void TestOutOfMemory::failedEditsChangeNothing()
@@ -158,17 +187,17 @@ void TestOutOfMemory::failedEditsChangeNothing()
     QSKIP("the sanitizers provide malloc themselves");
 #endif
     QFETCH(bool, undone);
-    QFETCH(bool, many);
+    QFETCH(Before, before);
     QFETCH(Edit, edit);
-    const QStringList before = historyOf(prepared(undone, many));
-    TextDocument reference = prepared(undone, many);
+    const QStringList history = historyOf(prepared(undone, before));
+    TextDocument reference = prepared(undone, before);
     edit(reference);
     const QStringList after = historyOf(reference);
-    QVERIFY(after != before);
+    QVERIFY(after != history);
 
     long failures = 0;
     for (long allocation = 0;; ++allocation) {
-        TextDocument document = prepared(undone, many);
+        TextDocument document = prepared(undone, before);
         bool failed = false;
         allocationsLeft = allocation;
         try {
@@ -182,10 +211,45 @@ void TestOutOfMemory::failedEditsChangeNothing()
         if (!failed)
             break;
         ++failures;
-        QCOMPARE(historyOf(document), before);
+        QCOMPARE(historyOf(document), history);
     }
     QVERIFY(failures > 0);
     qInfo("memory failed at each of %ld allocations in turn", failures);
+}
+
+void TestOutOfMemory::aChoiceOfLinesKeepsNeitherText_data()
+{
+    QTest::addColumn<QString>("fetched");
+    QTest::addColumn<std::vector<quint32>>("places");
+    QTest::addColumn<QString>("made");
+    QTest::newRow("sorted") << u"b\r\na\r\nc"_s << std::vector<quint32>{1, 0, 2} << u"a\r\nb\r\nc"_s;
+    QTest::newRow("empty lines left out, the last among them")
+        << u"a\r\n\r\nb\r\n"_s << std::vector<quint32>{2, 0} << u"b\r\na"_s;
+    QTest::newRow("an empty line kept, its neighbours not") << u"a\r\n\r\nb"_s << std::vector<quint32>{1} << QString();
+    QTest::newRow("every line left out") << u" \r\n\t"_s << std::vector<quint32>{} << QString();
+}
+
+// The history keeps the choice, not the text it replaced (four bytes a line
+// for a sort), and undo and redo make each text again from the other.
+void TestOutOfMemory::aChoiceOfLinesKeepsNeitherText()
+{
+    QFETCH(QString, fetched);
+    QFETCH(std::vector<quint32>, places);
+    QFETCH(QString, made);
+    const QString text(fetched.data(), fetched.size()); // of its own, not a literal's
+    TextDocument document;
+    document.setText(text);
+    QVERIFY(!text.isDetached());
+    chooseLines(document, places);
+    QCOMPARE(document.buffer().text(), made);
+    QVERIFY(text.isDetached());
+    for (int round = 0; round < 2; ++round) {
+        const TextDocument::Change undone = document.undo();
+        QCOMPARE(document.buffer().text(), text);
+        QCOMPARE(std::pair(undone.caret, undone.anchor), std::pair(qsizetype(1), qsizetype(2)));
+        document.redo();
+        QCOMPARE(document.buffer().text(), made);
+    }
 }
 
 void TestOutOfMemory::checkingWithoutMemoryIsNoVerdict()

@@ -392,10 +392,13 @@ void InputMenu::tidy(Operation operation)
         label, scope,
         [operation, report, sameMailbox](QStringView text, ListTidying::Progress &progress) {
             const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
-            QList<QStringView> kept = ListTidying(lines, &progress, sameMailbox).apply(operation);
+            const ListTidying tidying(lines, &progress, sameMailbox);
+            InputWork::Lines made = ListTidying::choosesLines(operation)
+                                        ? InputWork::Lines::chosen(lines, tidying.chosen(operation))
+                                        : InputWork::Lines{tidying.apply(operation), {}};
             if (report)
-                report->noteRemoved(lines, kept);
-            return InputWork::Lines{std::move(kept), {}};
+                report->noteRemoved(lines, made.views);
+            return made;
         },
         keepReport(report, scope));
 }

@@ -86,8 +86,8 @@ private:
     void selectNextNonAddress();
     void removeListedAddresses();
     void keepListedAddresses();
-    using KeepListed = std::function<QList<QStringView>(const QList<QStringView> &lines, const QList<ListedFile> &listed,
-                                                        ListTidying::Progress &progress, RemovalReport &report)>;
+    using KeepListed = std::function<ListTidying::Places(const QList<QStringView> &lines, const QList<ListedFile> &listed,
+                                                         ListTidying::Progress &progress, RemovalReport &report)>;
     void workOnListed(RemovalReport::Step step, const QString &title, const KeepListed &keep);
     void correctMistypedDomains();
     void offerCorrections(const QList<DomainCorrections::Correction> &found, std::pair<qsizetype, qsizetype> scope);

@@ -23,7 +23,7 @@ void InputMenu::removeListedAddresses()
                              addresses->addLine(line);
                      }
                      addresses->finish();
-                     QList<QStringView> kept = ListTidying(lines, &progress).withoutListed(*addresses);
+                     ListTidying::Places kept = ListTidying(lines, &progress).withoutListed(*addresses);
                      report.setLists(std::move(addresses), std::move(names));
                      return kept;
                  });
@@ -45,7 +45,7 @@ void InputMenu::keepListedAddresses()
                          required.push_back(std::move(addresses));
                          names.append(name);
                      }
-                     QList<QStringView> kept = ListTidying(lines, &progress).onlyListed(required);
+                     ListTidying::Places kept = ListTidying(lines, &progress).onlyListed(required);
                      report.setRequiredLists(std::move(required), std::move(names));
                      return kept;
                  });
@@ -65,9 +65,9 @@ void InputMenu::workOnListed(RemovalReport::Step step, const QString &title, con
         title, scope,
         [listed = *listed, report, keep](QStringView text, ListTidying::Progress &progress) {
             const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(text);
-            QList<QStringView> kept = keep(lines, listed, progress, *report);
-            report->noteRemoved(lines, kept);
-            return InputWork::Lines{std::move(kept), {}};
+            InputWork::Lines made = InputWork::Lines::chosen(lines, keep(lines, listed, progress, *report));
+            report->noteRemoved(lines, made.views);
+            return made;
         },
         keepReport(report, scope));
 }

@@ -64,6 +64,14 @@ InputWork::Lines InputWork::Lines::of(QStringList made)
     return lines;
 }
 
+InputWork::Lines InputWork::Lines::chosen(const QList<QStringView> &lines, std::vector<quint32> places)
+{
+    Lines made;
+    made.choice = LineChoice::of(lines, std::move(places));
+    made.views = made.choice->madeFrom([&lines](quint32 place) { return lines[place]; });
+    return made;
+}
+
 // The work under way: the text it started from and what it makes of it;
 // for the whole text, a new text the area takes as it is.
 struct InputWork::Job
@@ -119,7 +127,9 @@ void InputWork::start(const QString &label, std::pair<qsizetype, qsizetype> scop
                 return;
             // Lines made anew may hold line breaks that the buffer makes CR
             // LF; texts one after the other (a load) are not copied again.
-            if (job->whole && made.kept.isEmpty())
+            if (job->whole && made.choice)
+                job->whole->setLines(made.views, *std::move(made.choice));
+            else if (job->whole && made.kept.isEmpty())
                 job->whole->setLines(made.views);
             else if (job->whole && made.between.isEmpty())
                 job->whole->setText(concatenated(made.kept));

@@ -2,6 +2,7 @@
 
 #include "core/ListWork.h"
 #include "options/ListTidying.h"
+#include "textview/LineChoice.h"
 
 #include <QObject>
 #include <QStringList>
@@ -35,9 +36,13 @@ public:
         QList<QStringView> views;
         QStringList kept;
         QStringView between = u"\r\n";
+        // Set when the views are some of the given lines, whole, chosen so.
+        std::optional<LineChoice> choice = std::nullopt;
         static Lines of(QStringList made);
         // Texts made anew (files' lines), one right after the other.
         static Lines following(QStringList texts);
+        // The given lines at the places, in their order.
+        static Lines chosen(const QList<QStringView> &lines, std::vector<quint32> places);
     };
     // The new lines for the given ones.
     using Make = std::function<Lines(QStringView lines, ListTidying::Progress &progress)>;

@@ -100,7 +100,7 @@ void ListTidying::report(qsizetype done, qsizetype total, int fromPermille, int 
 // (a radix sort on the hash, which reads and writes memory in order where a
 // hash table would reach all over it); a line whose key an earlier line of
 // its group has is a duplicate. Empty lines are never duplicates.
-QList<qsizetype> ListTidying::firstOccurrences() const
+ListTidying::Places ListTidying::firstOccurrences() const
 {
     const auto count = size_t(m_lines.size());
     std::vector<quint64> sorted;
@@ -145,11 +145,11 @@ QList<qsizetype> ListTidying::firstOccurrences() const
         }
         from = to;
     }
-    QList<qsizetype> first;
-    first.reserve(m_lines.size());
+    Places first;
+    first.reserve(count);
     for (size_t line = 0; line < count; ++line)
         if (!duplicate[line])
-            first.append(qsizetype(line));
+            first.push_back(quint32(line));
     return first;
 }
 
@@ -157,10 +157,10 @@ QList<qsizetype> ListTidying::firstOccurrences() const
 // differ (none past its end counting as less than any), packed into numbers
 // that sit beside it in memory; only keys alike there are compared whole.
 // Equal keys keep their order.
-QList<QStringView> ListTidying::sorted() const
+ListTidying::Places ListTidying::sorted() const
 {
-    // The line's text is kept beside its place, so that neither comparing
-    // keys alike at first nor the sorted lines reach into the list of lines.
+    // The line's text is kept beside its place, so that comparing keys alike
+    // at first does not reach into the list of lines.
     struct Entry
     {
         quint64 high;
@@ -225,8 +225,8 @@ QList<QStringView> ListTidying::sorted() const
                             return true;
                         }).size() == 2;
     const auto middle = entries.begin() + (halves ? count / 2 : count);
-    QList<QStringView> lines;
-    lines.reserve(count);
+    Places places;
+    places.reserve(size_t(count));
     auto first = entries.begin();
     auto second = middle;
     const auto firstEnd = middle;
@@ -234,9 +234,9 @@ QList<QStringView> ListTidying::sorted() const
         if (merged % reportEvery == 0)
             report(merged, count, 900, 1000);
         const bool fromSecond = first == firstEnd || (second != entries.end() && precedesEntry(*second, *first));
-        lines.append((fromSecond ? second++ : first++)->view());
+        places.push_back((fromSecond ? second++ : first++)->line);
     }
-    return lines;
+    return places;
 }
 
 // Counts the lines of each half on a thread of its own: each line's own
@@ -316,41 +316,47 @@ QList<QStringView> ListTidying::apply(Operation operation) const
 {
     QList<QStringView> result;
     result.reserve(m_lines.size());
-    const auto each = [&](auto step) {
+    if (choosesLines(operation)) {
+        for (const quint32 place : chosen(operation))
+            result.append(m_lines[place]);
+        return result;
+    }
+    for (qsizetype line = 0; line < m_lines.size(); ++line) {
+        if (line % reportEvery == 0)
+            report(line, m_lines.size(), 0, 1000);
+        result.append(trimmed(m_lines[line]));
+    }
+    return result;
+}
+
+ListTidying::Places ListTidying::chosen(Operation operation) const
+{
+    Places result;
+    const auto keepEach = [&](auto keeps) {
+        result.reserve(size_t(m_lines.size()));
         for (qsizetype line = 0; line < m_lines.size(); ++line) {
             if (line % reportEvery == 0)
                 report(line, m_lines.size(), 0, 1000);
-            step(m_lines[line]);
+            if (keeps(m_lines[line]))
+                result.push_back(quint32(line));
         }
     };
     switch (operation) {
     case Operation::RemoveDuplicates:
-        for (qsizetype line : firstOccurrences())
-            result.append(m_lines[line]);
-        break;
+        return firstOccurrences();
     case Operation::RemoveEmpty:
-        each([&](QStringView line) {
-            if (!isEmpty(line))
-                result.append(line);
-        });
-        break;
-    case Operation::TrimSpaces:
-        each([&](QStringView line) { result.append(trimmed(line)); });
+        keepEach([](QStringView line) { return !isEmpty(line); });
         break;
     case Operation::Sort:
-        result = sorted();
-        break;
+        return sorted();
     case Operation::SortByAddress:
-        result = sortedBy(SortKeys::Order::Address);
-        break;
+        return sortedBy(SortKeys::Order::Address);
     case Operation::SortByDomain:
-        result = sortedBy(SortKeys::Order::Domain);
-        break;
+        return sortedBy(SortKeys::Order::Domain);
     case Operation::RemoveNonAddresses:
-        each([&](QStringView line) {
-            if (isEmpty(line) || AddressCheck::isAddress(line))
-                result.append(line);
-        });
+        keepEach([](QStringView line) { return isEmpty(line) || AddressCheck::isAddress(line); });
+        break;
+    case Operation::TrimSpaces:
         break;
     }
     return result;
@@ -358,7 +364,7 @@ QList<QStringView> ListTidying::apply(Operation operation) const
 
 // By the keys SortKeys gives, made for each half of the lines at once;
 // equal keys keep their order.
-QList<QStringView> ListTidying::sortedBy(SortKeys::Order order) const
+ListTidying::Places ListTidying::sortedBy(SortKeys::Order order) const
 {
     const auto keysOfRange = [&](qsizetype from, qsizetype to) {
         std::pair<QByteArray, std::vector<qsizetype>> keys; // one after the other, and where each ends
@@ -379,45 +385,41 @@ QList<QStringView> ListTidying::sortedBy(SortKeys::Order order) const
             keys.push_back(QByteArrayView(bytes).sliced(start, end - start));
             start = end;
         }
-    std::vector<qsizetype> places(keys.size());
+    Places places(keys.size());
     std::iota(places.begin(), places.end(), 0);
-    std::stable_sort(places.begin(), places.end(), [&keys](qsizetype a, qsizetype b) { return keys[a] < keys[b]; });
+    std::stable_sort(places.begin(), places.end(), [&keys](quint32 a, quint32 b) { return keys[a] < keys[b]; });
     report(m_lines.size(), m_lines.size(), 600, 1000);
-    QList<QStringView> result;
-    result.reserve(m_lines.size());
-    for (const qsizetype place : places)
-        result.append(m_lines[place]);
-    return result;
+    return places;
 }
 
 // Each half of the lines on a thread of its own.
-QList<QStringView> ListTidying::withoutListed(const ListedAddresses &listed) const
+ListTidying::Places ListTidying::withoutListed(const ListedAddresses &listed) const
 {
     return keeping([&listed](QStringView line) { return !listed.holds(line); });
 }
 
-QList<QStringView> ListTidying::onlyListed(const RequiredLists &lists) const
+ListTidying::Places ListTidying::onlyListed(const RequiredLists &lists) const
 {
     return keeping([&lists](QStringView line) { return firstNotHolding(lists, line) < 0; });
 }
 
 // The lines the test keeps, tested on two threads, in their order.
-QList<QStringView> ListTidying::keeping(const std::function<bool(QStringView)> &keeps) const
+ListTidying::Places ListTidying::keeping(const std::function<bool(QStringView)> &keeps) const
 {
     const auto keepRange = [&](qsizetype from, qsizetype to) {
-        QList<QStringView> kept;
-        kept.reserve(to - from);
+        Places kept;
+        kept.reserve(size_t(to - from));
         for (qsizetype line = from; line < to; ++line) {
             if (line % reportEvery == 0)
                 report(line, m_lines.size(), 0, 1000);
             if (keeps(m_lines[line]))
-                kept.append(m_lines[line]);
+                kept.push_back(quint32(line));
         }
         return kept;
     };
-    QList<QStringView> result;
-    result.reserve(m_lines.size());
-    for (const QList<QStringView> &kept : inHalves(m_lines.size(), keepRange))
-        result.append(kept);
+    Places result;
+    result.reserve(size_t(m_lines.size()));
+    for (const Places &kept : inHalves(m_lines.size(), keepRange))
+        result.insert(result.end(), kept.begin(), kept.end());
     return result;
 }

@@ -8,6 +8,7 @@
 #include <QStringView>
 
 #include <functional>
+#include <vector>
 
 #include "options/ListedAddresses.h"
 #include "options/SortKeys.h"
@@ -50,16 +51,24 @@ public:
     // for duplicates (MailboxAliases).
     explicit ListTidying(QList<QStringView> lines, Progress *progress = nullptr, bool sameMailbox = false);
 
+    // Lines by their places among the lines given, first 0.
+    using Places = std::vector<quint32>;
+
     Counts counts() const;
     // The counts but for the duplicates, which take longer, and those.
     Counts lineCounts() const;
     qsizetype duplicates() const;
     // The lines after the operation, as views into the same text.
     QList<QStringView> apply(Operation operation) const;
+    // Whether the operation keeps lines whole, dropping or reordering them,
+    // rather than changing them (TrimSpaces).
+    static bool choosesLines(Operation operation) { return operation != Operation::TrimSpaces; }
+    // The lines such an operation keeps, in the order it puts them.
+    Places chosen(Operation operation) const;
     // The lines but those whose address the lists hold.
-    QList<QStringView> withoutListed(const ListedAddresses &listed) const;
+    Places withoutListed(const ListedAddresses &listed) const;
     // The lines whose address every one of the lists holds.
-    QList<QStringView> onlyListed(const RequiredLists &lists) const;
+    Places onlyListed(const RequiredLists &lists) const;
 
     // The line without spaces and tabs at either end.
     static QStringView trimmed(QStringView line)
@@ -71,10 +80,10 @@ public:
 
 private:
     class AddressKeys;
-    QList<qsizetype> firstOccurrences() const;
-    QList<QStringView> sorted() const;
-    QList<QStringView> sortedBy(SortKeys::Order order) const;
-    QList<QStringView> keeping(const std::function<bool(QStringView)> &keeps) const;
+    Places firstOccurrences() const;
+    Places sorted() const;
+    Places sortedBy(SortKeys::Order order) const;
+    Places keeping(const std::function<bool(QStringView)> &keeps) const;
     // Tells how far the work has come, within a stage from one share of the
     // whole to another, and raises Cancelled once it is no longer wanted.
     void report(qsizetype done, qsizetype total, int fromPermille, int toPermille) const;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "textview/LineChoice.h"
+
 #include <QString>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -23,6 +26,9 @@ public:
         // history shares no string with the text that an edit would have to
         // copy.
         bool wholeText = false;
+        // A whole text made of some of the lines before it: neither text
+        // is kept, only which lines it took, and those it left out.
+        std::shared_ptr<const LineChoice> choice = nullptr;
     };
     enum class Kind { Other, Typing, Backspace, Delete };
 

@@ -125,6 +125,12 @@ void TextArea::NewText::setLines(const QList<QStringView> &lines)
     m_buffer.setLines(lines, [this](qsizetype line, QStringView text) { m_widths.add(line, text); });
 }
 
+void TextArea::NewText::setLines(const QList<QStringView> &lines, LineChoice choice)
+{
+    setLines(lines);
+    m_choice = std::make_shared<const LineChoice>(std::move(choice));
+}
+
 void TextArea::NewText::setText(const QString &text)
 {
     m_buffer.setText(text, m_widths);
@@ -132,7 +138,7 @@ void TextArea::NewText::setText(const QString &text)
 
 void TextArea::replaceText(NewText &&text)
 {
-    showWholeChange(m_editor.replaceAll(std::move(text.m_buffer), std::move(text.m_widths)));
+    showWholeChange(m_editor.replaceAll(std::move(text.m_buffer), std::move(text.m_widths), std::move(text.m_choice)));
 }
 
 // Whatever an input method was composing goes with the old text.

@@ -44,6 +44,9 @@ public:
     public:
         // The lines, none of which may hold a CR or an LF.
         void setLines(const QList<QStringView> &lines);
+        // The same, when they are the choice of the area's lines: undo then
+        // keeps the choice instead of the text it replaces.
+        void setLines(const QList<QStringView> &lines, LineChoice choice);
         // Text with line breaks of any kind.
         void setText(const QString &text);
 
@@ -52,6 +55,7 @@ public:
         explicit NewText(LineGeometry::Measured widths) : m_widths(std::move(widths)) {}
         TextBuffer m_buffer;
         LineGeometry::Measured m_widths;
+        std::shared_ptr<const LineChoice> m_choice;
     };
     // One to fill; may raise std::bad_alloc.
     NewText newText() { return NewText(m_geometry.measuring()); }

@@ -64,14 +64,15 @@ TextDocument::Change TextDocument::replace(qsizetype position, qsizetype length,
 TextDocument::Change TextDocument::undo()
 {
     EditHistory::Edit &step = m_history.toUndo();
-    if (step.wholeText)
+    const bool keepsInserted = step.wholeText && !step.choice;
+    if (keepsInserted)
         step.inserted = m_buffer.text();
     try {
         Change change = apply(step, true);
         m_history.undone();
         return change;
     } catch (...) {
-        if (step.wholeText)
+        if (keepsInserted)
             step.inserted = QString();
         throw;
     }
@@ -91,12 +92,19 @@ TextDocument::Change TextDocument::redo()
 // were; redoing does the step again and puts the caret after it.
 TextDocument::Change TextDocument::apply(const EditHistory::Edit &step, bool undoing)
 {
-    Change change{step.position, undoing ? step.inserted : step.removed, undoing ? step.removed : step.inserted};
+    std::optional<TextBuffer> chosen;
+    Change change;
+    if (step.choice) {
+        chosen = otherTextOf(*step.choice, undoing);
+        change = {0, m_buffer.text(), chosen->text()};
+    } else {
+        change = {step.position, undoing ? step.inserted : step.removed, undoing ? step.removed : step.inserted};
+    }
     const qsizetype after = step.position + change.inserted.size();
     change.caret = undoing ? step.caretBefore : after;
     change.anchor = undoing ? step.anchorBefore : after;
     if (step.position == 0 && change.removed.size() == m_buffer.size()) {
-        swapIn(bufferOf(change.inserted), change);
+        swapIn(chosen ? *std::move(chosen) : bufferOf(change.inserted), change);
         return change;
     }
     const qsizetype lines = m_buffer.lineCount();
@@ -109,19 +117,20 @@ TextDocument::Change TextDocument::apply(const EditHistory::Edit &step, bool und
 
 // A whole new text is shared with the history rather than copied in through
 // the gap; the new buffer is complete before anything changes.
-TextDocument::Change TextDocument::replaceAll(TextBuffer &&next, qsizetype caret, qsizetype anchor)
+TextDocument::Change TextDocument::replaceAll(TextBuffer &&next, qsizetype caret, qsizetype anchor,
+                                              std::shared_ptr<const LineChoice> choice)
 {
-    return replaceWhole(std::move(next), EditHistory::Kind::Other, caret, anchor);
+    return replaceWhole(std::move(next), EditHistory::Kind::Other, caret, anchor, std::move(choice));
 }
 
 TextDocument::Change TextDocument::replaceWhole(TextBuffer &&next, EditHistory::Kind kind, qsizetype caret,
-                                                qsizetype anchor)
+                                                qsizetype anchor, std::shared_ptr<const LineChoice> choice)
 {
     Change change{0, m_buffer.text(), next.text()};
     if (change.isEmpty())
         return change;
     change.caret = change.anchor = change.inserted.size();
-    m_history.record({0, change.removed, QString(), caret, anchor, true}, kind);
+    m_history.record({0, choice ? QString() : change.removed, QString(), caret, anchor, true, std::move(choice)}, kind);
     swapIn(std::move(next), change);
     return change;
 }
@@ -131,6 +140,17 @@ TextBuffer TextDocument::bufferOf(const QString &text)
     TextBuffer buffer;
     buffer.setText(text);
     return buffer;
+}
+
+// The text a step of chosen lines made, out of the one it was made from
+// (redoing), or that one out of the text made (undoing).
+TextBuffer TextDocument::otherTextOf(const LineChoice &choice, bool undoing) const
+{
+    const QString text = m_buffer.text();
+    const auto line = [&](quint32 i) { return QStringView(text).sliced(m_buffer.lineStart(i), m_buffer.lineLength(i)); };
+    TextBuffer other;
+    other.setLines(undoing ? choice.restoredFrom(line) : choice.madeFrom(line), [](qsizetype, QStringView) {});
+    return other;
 }
 
 void TextDocument::swapIn(TextBuffer &&buffer, Change &change)

@@ -40,7 +40,9 @@ public:
 
     // A whole new text, its buffer made beforehand (on another thread, say),
     // as one step; caret and anchor are where they stood before, for undo.
-    Change replaceAll(TextBuffer &&next, qsizetype caret, qsizetype anchor);
+    // With a choice, the new text is the lines it chose of this one.
+    Change replaceAll(TextBuffer &&next, qsizetype caret, qsizetype anchor,
+                      std::shared_ptr<const LineChoice> choice = nullptr);
     // Replaces length characters at position with text, its line breaks made
     // CR LF; caret and anchor are where they stood before, for undo.
     Change replace(qsizetype position, qsizetype length, const QString &text, EditHistory::Kind kind, qsizetype caret,
@@ -54,8 +56,10 @@ public:
 
 private:
     Change apply(const EditHistory::Edit &step, bool undoing);
-    Change replaceWhole(TextBuffer &&next, EditHistory::Kind kind, qsizetype caret, qsizetype anchor);
+    Change replaceWhole(TextBuffer &&next, EditHistory::Kind kind, qsizetype caret, qsizetype anchor,
+                        std::shared_ptr<const LineChoice> choice = nullptr);
     static TextBuffer bufferOf(const QString &text);
+    TextBuffer otherTextOf(const LineChoice &choice, bool undoing) const;
     void swapIn(TextBuffer &&buffer, Change &change);
 
     TextBuffer m_buffer;

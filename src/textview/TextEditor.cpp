@@ -39,9 +39,10 @@ TextEditor::Change TextEditor::replaceAll(const QString &text)
     return applyWhole(m_document.replace(0, buffer().size(), text, EditHistory::Kind::Other, m_caret, m_anchor));
 }
 
-TextEditor::Change TextEditor::replaceAll(TextBuffer &&text, LineGeometry::Measured &&widths)
+TextEditor::Change TextEditor::replaceAll(TextBuffer &&text, LineGeometry::Measured &&widths,
+                                          std::shared_ptr<const LineChoice> choice)
 {
-    const Change change = m_document.replaceAll(std::move(text), m_caret, m_anchor);
+    const Change change = m_document.replaceAll(std::move(text), m_caret, m_anchor, std::move(choice));
     if (!change.isEmpty())
         m_geometry.expect(std::move(widths));
     return applyWhole(change);

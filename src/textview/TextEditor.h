@@ -36,7 +36,7 @@ public:
     // A whole new text as one step; the caret goes to the start.
     Change replaceAll(const QString &text);
     // One made beforehand, with the widths of its lines.
-    Change replaceAll(TextBuffer &&text, LineGeometry::Measured &&widths);
+    Change replaceAll(TextBuffer &&text, LineGeometry::Measured &&widths, std::shared_ptr<const LineChoice> choice);
     bool canUndo() const { return m_document.canUndo(); }
     bool canRedo() const { return m_document.canRedo(); }
 

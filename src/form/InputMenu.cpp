@@ -103,12 +103,10 @@ void report(ListTidying::Progress &progress, qsizetype done, qsizetype total)
 
 } // namespace
 
-// The counts of one text of the input, for one scope; the text is shared,
-// not copied, and the work reads it on its own thread. The counts are
-// written there and read on the window's thread, under a lock.
+// The counts of one text of the input, for one scope, made on a thread of
+// their own: written there and read on the window's thread, under a lock.
 struct InputMenu::Counting
 {
-    QString text;
     quint64 revision = 0;
     std::pair<qsizetype, qsizetype> scope;
     bool selection = false;
@@ -287,13 +285,15 @@ void InputMenu::startCounting()
         return;
     try {
         m_counting = std::make_shared<Counting>();
-        m_counting->text = m_input.text();
         m_counting->revision = m_input.revision();
         m_counting->scope = scope;
         m_counting->selection = m_input.hasSelection() && scope.second - scope.first < m_input.size();
-        m_countingWork.start([this, counting = m_counting, sameMailbox = sameMailbox()](ListTidying::Progress &progress) {
+        // The work holds the text it counts, and lets it go as it ends: the
+        // counts outlive it, an old text should not.
+        m_countingWork.start([this, counting = m_counting, text = m_input.text(),
+                              sameMailbox = sameMailbox()](ListTidying::Progress &progress) {
             const auto [start, end] = counting->scope;
-            const ListTidying tidying(LineJoiner::cutAtLineBreaks(QStringView(counting->text).sliced(start, end - start)),
+            const ListTidying tidying(LineJoiner::cutAtLineBreaks(QStringView(text).sliced(start, end - start)),
                                       &progress, sameMailbox);
             ListTidying::Counts counts = tidying.lineCounts();
             counting->set(&Counting::early, counts);

@@ -830,8 +830,13 @@ int main(int argc, char *argv[])
                     untilDone(input);
                 }));
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("peak memory after Sort Lines:  %8.1f MB (%.1f x the files)\n", usage.ru_maxrss / 1e3,
-                usage.ru_maxrss * 1e3 / size);
+    std::printf("peak memory after Sort Lines:  %8.1f MB (%.1f x the files), %.1f MB held\n", usage.ru_maxrss / 1e3,
+                usage.ru_maxrss * 1e3 / size, memoryStatus("VmRSS"));
+    // Undo brings the order back, and redo the sorted one.
+    std::printf("Undo of Sort Lines:            %8.1f ms\n",
+                timed([&] { QTest::keyClick(input, Qt::Key_Z, Qt::ControlModifier); }));
+    std::printf("Redo of it:                    %8.1f ms, %.1f MB held\n",
+                timed([&] { QTest::keyClick(input, Qt::Key_Y, Qt::ControlModifier); }), memoryStatus("VmRSS"));
     benchAgainstPaste(paths, click);
     if (qEnvironmentVariableIsSet("KESTRAVA_BENCH_WINDOW_ONLY"))
         return 0;

@@ -1,5 +1,6 @@
 #include "FormDriver.h"
 #include "core/LineBreaks.h"
+#include "join/LineJoiner.h"
 #include "textview/TextAreaAccessible.h"
 #include "textview/TextBuffer.h"
 
@@ -147,6 +148,7 @@ private slots:
     void wheelAndCaretScroll();
     void horizontalRangeFollowsTheWidestLine();
     void longNewTextsAreReadInTwoPartsAlike();
+    void chosenLinesAreUndoneWithoutTheOldText();
     void caretStepsOverWholeCharactersAtChunkBorders_data();
     void caretStepsOverWholeCharactersAtChunkBorders();
     void contextMenuOffersWhatApplies();
@@ -708,6 +710,26 @@ void TestTextArea::longNewTextsAreReadInTwoPartsAlike()
     const int range = horizontal->maximum();
     m_area->setText(m_area->text());
     QCOMPARE(range, horizontal->maximum());
+}
+
+// A new text of some of the area's lines, as tidying makes one, is undone
+// and redone from the lines it chose: the area keeps no copy of the old text.
+void TestTextArea::chosenLinesAreUndoneWithoutTheOldText()
+{
+    const QString old = u"b\r\n\r\na"_s;
+    const QString own(old.data(), old.size());
+    m_area->setText(own);
+    {
+        const QList<QStringView> lines = LineJoiner::cutAtLineBreaks(own);
+        TextArea::NewText sorted = m_area->newText();
+        sorted.setLines({lines[2], lines[0]}, *LineChoice::of(lines, {2, 0}));
+        m_area->replaceText(std::move(sorted));
+    }
+    QVERIFY(own.isDetached());
+    for (const auto &[key, text] : {std::pair{Qt::Key_Z, old}, std::pair{Qt::Key_Y, u"a\r\nb"_s}}) {
+        QTest::keyClick(m_area, key, Qt::ControlModifier);
+        QCOMPARE(m_area->text(), text);
+    }
 }
 
 void TestTextArea::caretStepsOverWholeCharactersAtChunkBorders_data()

@@ -67,8 +67,10 @@ InputWork::Lines InputWork::Lines::of(QStringList made)
 InputWork::Lines InputWork::Lines::chosen(const QList<QStringView> &lines, std::vector<quint32> places)
 {
     Lines made;
+    made.views.reserve(qsizetype(places.size()));
+    for (const quint32 place : places)
+        made.views.append(lines[place]);
     made.choice = LineChoice::of(lines, std::move(places));
-    made.views = made.choice->madeFrom([&lines](quint32 place) { return lines[place]; });
     return made;
 }
 

@@ -36,7 +36,8 @@ public:
         QList<QStringView> views;
         QStringList kept;
         QStringView between = u"\r\n";
-        // Set when the views are some of the given lines, whole, chosen so.
+        // Set when the views are some of the given lines, whole, and the
+        // choice is worth keeping for undo.
         std::optional<LineChoice> choice = std::nullopt;
         static Lines of(QStringList made);
         // Texts made anew (files' lines), one right after the other.

@@ -5,6 +5,7 @@
 #include <QStringView>
 
 #include <new>
+#include <optional>
 #include <vector>
 
 // A text made of some of another's lines, each whole, in an order of its
@@ -20,8 +21,10 @@ struct LineChoice
     // How many lines the other has.
     qsizetype lines = 0;
 
-    // The choice of lines at places among lines.
-    static LineChoice of(const QList<QStringView> &lines, std::vector<quint32> places);
+    // The choice of lines at places among lines; none when the lines left
+    // out hold more characters than those kept: keeping those would cost
+    // more, while the step is made, than sharing the whole text.
+    static std::optional<LineChoice> of(const QList<QStringView> &lines, std::vector<quint32> places);
 
     // The lines of the text made, from those of the other (line(i) gives
     // its i-th); and back.
